@@ -1,0 +1,102 @@
+#include "core/TextUtils.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+namespace lotfinch::core {
+
+namespace {
+
+bool isBlank(char c)
+{
+    return static_cast<unsigned char>(c) <= 32;
+}
+
+} // namespace
+
+std::string TextBetween(std::string_view s, std::string_view start, std::string_view stop)
+{
+    size_t found = s.find(start);
+    size_t begin = found != std::string_view::npos ? found + start.size() : (start.empty() ? 0 : start.size() - 1);
+    if (begin > s.size())
+        return {};
+    std::string_view rest = s.substr(begin);
+    size_t end = rest.find(stop);
+    if (end == std::string_view::npos)
+        return {};
+    return std::string(rest.substr(0, end));
+}
+
+std::string TakeTextBetween(std::string &s, std::string_view start, std::string_view stop)
+{
+    std::string result = TextBetween(s, start, stop);
+    size_t found = s.find(start);
+    size_t drop = found != std::string::npos ? found + start.size() : (start.empty() ? 0 : start.size() - 1);
+    drop += stop.size();
+    s.erase(0, std::min(drop, s.size()));
+    return result;
+}
+
+std::string TrimText(std::string_view s)
+{
+    size_t first = 0;
+    while (first < s.size() && isBlank(s[first]))
+        ++first;
+    size_t last = s.size();
+    while (last > first && isBlank(s[last - 1]))
+        --last;
+    return std::string(s.substr(first, last - first));
+}
+
+std::string TrimLeftText(std::string_view s)
+{
+    size_t first = 0;
+    while (first < s.size() && isBlank(s[first]))
+        ++first;
+    return std::string(s.substr(first));
+}
+
+std::string ReplaceAllText(std::string_view text, std::string_view token, std::string_view replacement)
+{
+    if (token.empty())
+        return std::string(text);
+    std::string out;
+    size_t pos = 0;
+    for (size_t hit; (hit = text.find(token, pos)) != std::string_view::npos; pos = hit + token.size()) {
+        out.append(text.substr(pos, hit - pos));
+        out.append(replacement);
+    }
+    out.append(text.substr(pos));
+    return out;
+}
+
+std::string FormatText(std::string_view format, std::initializer_list<std::string_view> args)
+{
+    std::string out;
+    auto arg = args.begin();
+    for (size_t i = 0; i < format.size(); ++i) {
+        if (format[i] == '%' && i + 1 < format.size()) {
+            if (format[i + 1] == 's') {
+                if (arg != args.end())
+                    out.append(*arg++);
+                ++i;
+                continue;
+            }
+            if (format[i + 1] == '%') {
+                out.push_back('%');
+                ++i;
+                continue;
+            }
+        }
+        out.push_back(format[i]);
+    }
+    return out;
+}
+
+QString ProgramFolderFile(const QString &name)
+{
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QFileInfo(name).fileName());
+}
+
+} // namespace lotfinch::core

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <string>
+#include <string_view>
+
+// Text helpers of the crawler core. Positions follow the program's rule:
+// counted from 1, 0 meaning not found; matching is case-sensitive.
+namespace lotfinch::core {
+
+// The text after the first Start in S up to (not including) the first Stop
+// after it; empty when no Stop follows. Without a Start in S, the text
+// considered begins at position length(Start) of S.
+std::string TextBetween(std::string_view s, std::string_view start, std::string_view stop);
+
+// TextBetween, and S loses everything up to and including the first Start,
+// then as many further characters as Stop has.
+std::string TakeTextBetween(std::string &s, std::string_view start, std::string_view stop);
+
+// Removes leading and trailing characters of code 32 or lower.
+std::string TrimText(std::string_view s);
+std::string TrimLeftText(std::string_view s);
+
+// Every occurrence of token, found left to right in the input, replaced;
+// inserted text is not searched again.
+std::string ReplaceAllText(std::string_view text, std::string_view token, std::string_view replacement);
+
+// Formats with one "%s" replaced by each argument in turn ("%%" is a percent sign).
+std::string FormatText(std::string_view format, std::initializer_list<std::string_view> args);
+
+// The folder of the program's own file followed by the file-name part of name.
+QString ProgramFolderFile(const QString &name);
+
+} // namespace lotfinch::core

@@ -1,0 +1,228 @@
+#include "core/tray.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QScreen>
+
+#include "core/AppImages.h"
+#include "core/Sites.h"
+#include "platform/AnsiText.h"
+#include "platform/MessageBox.h"
+
+namespace lotfinch::core {
+
+using platform::fromAnsi;
+
+TApplicationForm::TApplicationForm(QWidget *parent) : QWidget(parent, Qt::Window)
+{
+    setObjectName("ApplicationForm");
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setWindowTitle("Lotfinch Lite 2.0");
+    setFixedSize(324, 186);
+    // Workaround: "MS Sans Serif" exists only on Windows; a metric-compatible
+    // sans keeps the captions inside their fixed places elsewhere.
+    QFont::insertSubstitutions("MS Sans Serif", {"Liberation Sans", "Arial", "Arimo"});
+    setFont(QFont("MS Sans Serif", 8));
+
+    ImageList1 = new platform::ImageList(this);
+    ImageList2 = new platform::ImageList(this);
+    FillMenuImages(*ImageList1);
+    FillTrayImages(*ImageList2);
+
+    createControls();
+    createTrayMenu();
+    FormCreate();
+}
+
+TApplicationForm::~TApplicationForm()
+{
+    FormDestroy();
+}
+
+void TApplicationForm::createControls()
+{
+    GroupBox1 = new QGroupBox(" Search the Following Web Site ", this);
+    GroupBox1->setGeometry(19, 20, 287, 111);
+    QFont bold = font();
+    bold.setBold(true);
+    GroupBox1->setFont(bold);
+    // Only the caption is bold; the controls inside keep the window's font.
+    QFont plain = font();
+    plain.setBold(false);
+
+    auto label = [&](const char *text, int left, int top) {
+        auto *l = new QLabel(text, GroupBox1);
+        l->setFont(plain);
+        l->move(left, top);
+        l->adjustSize();
+        return l;
+    };
+    Label1 = label("Site Name:", 14, 30);
+    Label2 = label("Look For:", 14, 54);
+    Label3 = label("Repeat Search: ", 14, 82);
+
+    auto combo = [&](const char *name, int left, int top, int width, bool editable) {
+        auto *c = new QComboBox(GroupBox1);
+        c->setObjectName(name);
+        c->setFont(plain);
+        c->setEditable(editable);
+        c->setGeometry(left, top, width, 21);
+        return c;
+    };
+    ComboAuctionSite = combo("ComboAuctionSite", 72, 26, 200, false);
+    for (int i = 0; i < SiteCount; ++i)
+        ComboAuctionSite->addItem(fromAnsi(SiteAt(i).listText));
+    ComboAuctionSite->setCurrentIndex(0);
+    connect(ComboAuctionSite, &QComboBox::currentIndexChanged, this, [this] { ComboAuctionSiteChange(); });
+
+    comboSearchString = combo("comboSearchString", 72, 52, 200, true);
+    comboSearchString->setInsertPolicy(QComboBox::NoInsert);
+    comboSearchString->setEditText(QString());
+    connect(comboSearchString, &QComboBox::editTextChanged, this, [this] { SearchTextChange(); });
+    connect(comboSearchString, &QComboBox::activated, this, [this] { SearchTextChange(); });
+
+    ComboSearchFrequency = combo("ComboSearchFrequency", 102, 78, 170, false);
+    for (int i = 0; i < IntervalCount; ++i)
+        ComboSearchFrequency->addItem(fromAnsi(IntervalAt(i).listText));
+    ComboSearchFrequency->setCurrentIndex(0);
+
+    auto button = [&](const char *name, const char *caption, int left, Glyph glyph) {
+        auto *b = new QPushButton(ButtonGlyph(glyph), caption, this);
+        b->setObjectName(name);
+        b->setGeometry(left, 142, 90, 35);
+        b->setIconSize(QSize(16, 16));
+        return b;
+    };
+    BitBtn1 = button("BitBtn1", "&Start", 14, Glyph::Start);
+    BitBtn1->setEnabled(false);
+    BitBtn1->setProperty("HelpKeyword", "Start searching");
+    BitBtn3 = button("BitBtn3", "&Auctions...", 117, Glyph::Auctions);
+    BitBtn3->setEnabled(false);
+    BitBtn3->setProperty("HelpKeyword", "View all matches found");
+    BitBtn2 = button("BitBtn2", "E&xit", 220, Glyph::Exit);
+    BitBtn2->setDefault(true);
+    BitBtn2->setToolTip("Stop all searching and close the Lotfinch software");
+    connect(BitBtn2, &QPushButton::clicked, this, [this] { BitBtn2Click(); });
+
+    setTabOrder(ComboAuctionSite, ComboSearchFrequency);
+    setTabOrder(ComboSearchFrequency, comboSearchString);
+    setTabOrder(comboSearchString, BitBtn1);
+    setTabOrder(BitBtn1, BitBtn3);
+    setTabOrder(BitBtn3, BitBtn2);
+}
+
+void TApplicationForm::createTrayMenu()
+{
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName("PopupMenu1");
+    Restore1 = PopupMenu1->addAction(ImageList1->icon(8), "&Open Lotfinch Crawler...");
+    PopupMenu1->setDefaultAction(Restore1);
+    PopupMenu1->addSeparator();
+    LotfinchHelp1 = PopupMenu1->addMenu(ImageList1->icon(5), "Lotfinch &System");
+    AboutLotfinch1 = LotfinchHelp1->addAction(ImageList1->icon(0), "About &Lotfinch...");
+    LotfinchHelp1->addSeparator();
+    ProductManual1 = LotfinchHelp1->addAction(ImageList1->icon(7), "&Product Manual...");
+    PopupMenu1->addSeparator();
+    ShowHTMLSource1 = PopupMenu1->addAction("Show &HTML Source");
+    ShowHTMLSource1->setVisible(false);
+    ShowFoundLinks1 = PopupMenu1->addAction(ImageList1->icon(9), "Links to Found &Items...");
+    ShowFoundLinks1->setEnabled(false);
+    PopupMenu1->addSeparator();
+    Exit1 = PopupMenu1->addAction(ImageList1->icon(3), "E&xit");
+    connect(Exit1, &QAction::triggered, this, [this] { BitBtn2Click(); });
+}
+
+void TApplicationForm::FormCreate()
+{
+    PageLines.clear();
+    FoundItems.clear();
+    FoundDescriptions.clear();
+    LinksCaption = LinksCaptionFor(SiteAt(0).listText);
+}
+
+void TApplicationForm::FormShow()
+{
+    QApplication::setWindowIcon(ImageList2->icon(Tag));
+    BitBtn3->setEnabled(!FoundItems.empty());
+}
+
+void TApplicationForm::FormClose()
+{}
+
+void TApplicationForm::FormDestroy()
+{
+    FoundDescriptions.clear();
+    PageLines.clear();
+    FoundItems.clear();
+}
+
+void TApplicationForm::SearchTextChange()
+{
+    BitBtn1->setEnabled(!comboSearchString->currentText().isEmpty());
+}
+
+void TApplicationForm::BitBtn2Click()
+{
+    if (isVisible() && !FoundItems.empty()) {
+        auto answer =
+            platform::MessageBoxService::ask(this, "All search crawling will stop when closed.", "CLOSE APPLICATION",
+                                             platform::MsgIcon::Warning, platform::MsgButtons::OKCancel);
+        if (answer != platform::MsgAnswer::OK)
+            return;
+    }
+    close();
+}
+
+void TApplicationForm::ComboAuctionSiteChange()
+{
+    LinksCaption = SiteChangeCaption(ComboAuctionSite->currentIndex(), !FoundItems.empty());
+}
+
+std::string TApplicationForm::SearchText() const
+{
+    return platform::toAnsi(comboSearchString->currentText());
+}
+
+void TApplicationForm::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (event->spontaneous())
+        return;
+    if (!centred_) {
+        centred_ = true;
+        if (QScreen *screen = QApplication::primaryScreen())
+            move(screen->availableGeometry().center() - rect().center());
+    }
+    FormShow();
+}
+
+void TApplicationForm::closeEvent(QCloseEvent *event)
+{
+    FormClose();
+    event->accept();
+}
+
+void TApplicationForm::keyPressEvent(QKeyEvent *event)
+{
+    // Enter activates the focused button, otherwise the default button (Exit).
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (auto *focused = qobject_cast<QPushButton *>(focusWidget()); focused && focused->isEnabled())
+            focused->click();
+        else
+            BitBtn2->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+} // namespace lotfinch::core

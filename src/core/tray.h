@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QWidget>
+#include <string>
+
+#include "platform/ImageList.h"
+#include "platform/StringList.h"
+
+class QAction;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+
+namespace lotfinch::core {
+
+// The program's main window: the search controls, the tray menu, and the
+// lists that carry a search's results. It owns everything else.
+class TApplicationForm : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit TApplicationForm(QWidget *parent = nullptr);
+    ~TApplicationForm() override;
+
+    // Controls
+    QGroupBox *GroupBox1;
+    QLabel *Label1, *Label2, *Label3;
+    QComboBox *ComboAuctionSite;
+    QComboBox *comboSearchString;
+    QComboBox *ComboSearchFrequency;
+    QPushButton *BitBtn1; // Start
+    QPushButton *BitBtn3; // Auctions...
+    QPushButton *BitBtn2; // Exit
+
+    // Tray menu
+    QMenu *PopupMenu1;
+    QAction *Restore1;
+    QMenu *LotfinchHelp1;
+    QAction *AboutLotfinch1, *ProductManual1;
+    QAction *ShowHTMLSource1;
+    QAction *ShowFoundLinks1;
+    QAction *Exit1;
+
+    platform::ImageList *ImageList1; // menu images
+    platform::ImageList *ImageList2; // tray images
+
+    // Shared state of the crawler core
+    platform::StringList PageLines;
+    platform::StringList FoundItems;
+    platform::StringList FoundDescriptions;
+    std::string LinksCaption;
+    std::string LatestFoundText;
+    std::string StartedSite;
+    std::string StartedPhrase;
+    int BitBtn1Tag = 0; // 1 once Start was pressed: the search is armed
+    int Tag = 8;        // the application icon's entry in ImageList2
+
+    // Handlers
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+    void FormDestroy();
+    void SearchTextChange();
+    void BitBtn2Click();
+    void ComboAuctionSiteChange();
+
+    // The phrase box's text as 8-bit program text.
+    std::string SearchText() const;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void createControls();
+    void createTrayMenu();
+
+    bool centred_ = false;
+};
+
+} // namespace lotfinch::core

@@ -1,0 +1,14 @@
+#include "core/tray.h"
+#include "platform/ErrorBox.h"
+
+int main(int argc, char **argv)
+{
+    lotfinch::platform::LotfinchApplication app(argc, argv);
+    app.setApplicationName("Lotfinch Desktop 2.0");
+    // The window hides into the tray; only closing it ends the program.
+    app.setQuitOnLastWindowClosed(false);
+    auto *form = new lotfinch::core::TApplicationForm;
+    QObject::connect(form, &QObject::destroyed, &app, &QCoreApplication::quit);
+    form->show();
+    return app.exec();
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <string>
+#include <string_view>
+
+// The program's 8-bit text is Windows-1252 on every platform. These convert
+// it at the widget boundary; nothing else in the program deals in QString.
+namespace lotfinch::platform {
+
+// Bytes that Windows-1252 leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D)
+// become the C1 control of the same value, so every byte string survives a
+// round trip.
+QString fromAnsi(std::string_view text);
+
+// Characters that Windows-1252 cannot hold become '?'.
+std::string toAnsi(const QString &text);
+
+// The byte with letters mapped to lower case, as the code page defines them
+// (A..Z, and the accented letters of the upper half).
+unsigned char lowerAnsi(unsigned char c);
+std::string lowerAnsi(std::string_view text);
+bool sameTextAnsi(std::string_view a, std::string_view b);
+
+} // namespace lotfinch::platform

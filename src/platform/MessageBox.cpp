@@ -1,0 +1,87 @@
+#include "platform/MessageBox.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include "platform/AnsiText.h"
+
+namespace lotfinch::platform {
+
+namespace {
+
+std::deque<MsgAnswer> &prepared()
+{
+    static std::deque<MsgAnswer> answers;
+    return answers;
+}
+
+QMessageBox::Icon qtIcon(MsgIcon icon)
+{
+    switch (icon) {
+    case MsgIcon::Information: return QMessageBox::Information;
+    case MsgIcon::Warning: return QMessageBox::Warning;
+    case MsgIcon::Error: return QMessageBox::Critical;
+    case MsgIcon::Question: return QMessageBox::Question;
+    case MsgIcon::None: break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QMessageBox::StandardButtons qtButtons(MsgButtons buttons)
+{
+    switch (buttons) {
+    case MsgButtons::OK: return QMessageBox::Ok;
+    case MsgButtons::OKCancel: return QMessageBox::Ok | QMessageBox::Cancel;
+    case MsgButtons::YesNo: return QMessageBox::Yes | QMessageBox::No;
+    case MsgButtons::YesNoCancel: return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    }
+    return QMessageBox::Ok;
+}
+
+} // namespace
+
+MsgAnswer MessageBoxService::ask(const MsgQuestion &question)
+{
+    if (!prepared().empty()) {
+        MsgAnswer answer = prepared().front();
+        prepared().pop_front();
+        answeredQuestions().push_back(question);
+        return answer;
+    }
+    QMessageBox box(qtIcon(question.icon), fromAnsi(question.title), fromAnsi(question.text),
+                    qtButtons(question.buttons), question.owner);
+    if (question.title.empty())
+        box.setWindowTitle(QApplication::applicationName());
+    switch (box.exec()) {
+    case QMessageBox::Ok: return MsgAnswer::OK;
+    case QMessageBox::Yes: return MsgAnswer::Yes;
+    case QMessageBox::No: return MsgAnswer::No;
+    default: break;
+    }
+    return question.buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Cancel;
+}
+
+MsgAnswer MessageBoxService::ask(QWidget *owner, const std::string &text, const std::string &title, MsgIcon icon,
+                                 MsgButtons buttons)
+{
+    return ask(MsgQuestion{owner, text, title, icon, buttons});
+}
+
+void MessageBoxService::preAnswer(MsgAnswer answer)
+{
+    prepared().push_back(answer);
+}
+
+std::deque<MsgQuestion> &MessageBoxService::answeredQuestions()
+{
+    static std::deque<MsgQuestion> questions;
+    return questions;
+}
+
+void MessageBoxService::reset()
+{
+    prepared().clear();
+    answeredQuestions().clear();
+}
+
+} // namespace lotfinch::platform

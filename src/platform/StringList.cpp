@@ -1,0 +1,62 @@
+#include "platform/StringList.h"
+
+#include <stdexcept>
+
+#include "platform/AnsiText.h"
+
+namespace lotfinch::platform {
+
+void StringList::insert(int index, std::string line)
+{
+    if (index < 0 || index > count())
+        throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
+    lines_.insert(lines_.begin() + index, std::move(line));
+}
+
+void StringList::remove(int index)
+{
+    if (index < 0 || index >= count())
+        throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
+    lines_.erase(lines_.begin() + index);
+}
+
+int StringList::indexOf(std::string_view text) const
+{
+    for (size_t i = 0; i < lines_.size(); ++i)
+        if (sameTextAnsi(lines_[i], text))
+            return static_cast<int>(i);
+    return -1;
+}
+
+std::string StringList::text() const
+{
+    size_t size = 0;
+    for (const auto &line : lines_)
+        size += line.size() + 2;
+    std::string out;
+    out.reserve(size);
+    for (const auto &line : lines_) {
+        out += line;
+        out += "\r\n";
+    }
+    return out;
+}
+
+void StringList::setText(std::string_view text)
+{
+    lines_.clear();
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find_first_of("\r\n", pos);
+        if (end == std::string_view::npos) {
+            lines_.emplace_back(text.substr(pos));
+            break;
+        }
+        lines_.emplace_back(text.substr(pos, end - pos));
+        pos = end + 1;
+        if (text[end] == '\r' && pos < text.size() && text[pos] == '\n')
+            ++pos;
+    }
+}
+
+} // namespace lotfinch::platform
