@@ -184,6 +184,8 @@ public:
         curl_easy_setopt(easy_, CURLOPT_PREREQFUNCTION, onConnected);
         curl_easy_setopt(easy_, CURLOPT_PREREQDATA, this);
         curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
+        // A tunnel's own "200 Connection established" is not the response.
+        curl_easy_setopt(easy_, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
         curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(DefaultConnectMs));
     }
 
@@ -212,6 +214,7 @@ public:
             return;
         curl_easy_setopt(easy_, CURLOPT_USERNAME, user.empty() ? nullptr : user.c_str());
         curl_easy_setopt(easy_, CURLOPT_PASSWORD, user.empty() ? nullptr : password.c_str());
+        haveCredentials_ = !user.empty();
     }
 
     void setProxyCredentials(const std::string &user, const std::string &password) override
@@ -220,6 +223,7 @@ public:
             return;
         curl_easy_setopt(easy_, CURLOPT_PROXYUSERNAME, user.empty() ? nullptr : user.c_str());
         curl_easy_setopt(easy_, CURLOPT_PROXYPASSWORD, user.empty() ? nullptr : password.c_str());
+        haveProxyCredentials_ = !user.empty();
     }
 
     void setRedirectHandler(std::function<void(const std::string &)> handler) override
@@ -437,7 +441,13 @@ private:
     void endOfBlock()
     {
         headers_ = block_;
-        if (redirected_ && !(flags_ & httpNoAutoRedirect) && isRedirect(blockStatus_) && !location_.empty()) {
+        bool followed = !(flags_ & httpNoAutoRedirect) && isRedirect(blockStatus_) && !location_.empty();
+        // libcurl answers a challenge itself when it holds credentials; then
+        // this response is not the last one, and the next block or the body tells.
+        bool answered = (blockStatus_ == 401 && haveCredentials_) || (blockStatus_ == 407 && haveProxyCredentials_);
+        if (blockStatus_ >= 200 && !followed && !answered)
+            headersDone_ = true;
+        if (redirected_ && followed) {
             char *current = nullptr;
             curl_easy_getinfo(easy_, CURLINFO_EFFECTIVE_URL, &current);
             if (CURLU *url = curl_url()) {
@@ -502,6 +512,7 @@ private:
     std::string pending_;
     size_t pendingOffset_ = 0;
     bool headersDone_ = false, done_ = false, connected_ = false, uploading_ = false;
+    bool haveCredentials_ = false, haveProxyCredentials_ = false;
     CURLcode result_ = CURLE_OK;
     uint64_t activity_ = 0;
     curl_off_t lastDownloaded_ = 0, lastUploaded_ = 0;

@@ -221,7 +221,7 @@ struct LoopbackServer::Impl
         std::string block;
         for (uint64_t sent = 0; sent < limit;) {
             size_t n = static_cast<size_t>(std::min<uint64_t>(piece, limit - sent));
-            if (reply.pieceDelayMs > 0 && !pause(fd, reply.pieceDelayMs))
+            if (reply.pieceDelayMs != 0 && !pause(fd, reply.pieceDelayMs))
                 return false;
             if (reply.generatedLength > 0) {
                 block.resize(n);

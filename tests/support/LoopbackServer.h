@@ -37,7 +37,7 @@ struct HttpReply
     int64_t cutAfter = -1;                    // close after this many body bytes
     int stallMs = 0;                          // wait before answering; -1: until the client leaves
     size_t pieceSize = 0;                     // > 0: send the body in pieces of this size ...
-    int pieceDelayMs = 0;                     // ... with this pause before each
+    int pieceDelayMs = 0;                     // ... with this pause before each (-1: until the client leaves)
 
     static HttpReply text(int status, std::string body, std::string contentType = "text/html");
     static HttpReply redirect(int status, std::string location);
