@@ -65,6 +65,7 @@ TauHTTP::TauHTTP(QObject *owner) : TauLoginComponent(owner), thread_(new TauCust
 TauHTTP::~TauHTTP()
 {
     *alive_ = false;
+    thread_->Suspend(); // a worker about to call in waits until it is abandoned below
     if (transfer_)
         transfer_->Cancel();
     // Abandons a running worker: it ends by itself and frees the request it holds.

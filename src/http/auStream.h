@@ -51,7 +51,6 @@ public:
     // Makes room for at least capacity bytes; throws EStreamError when memory runs out.
     void Reserve(int64_t capacity);
     int64_t Capacity() const { return capacity_; }
-    const char *Memory() const { return data_; }
 
 private:
     char *data_ = nullptr;

@@ -298,11 +298,6 @@ bool TauEventThread::Running() const
     return state_->running;
 }
 
-bool TauEventThread::Terminated() const
-{
-    return state_->terminated;
-}
-
 bool TauEventThread::Started() const
 {
     return state_->started;
@@ -311,11 +306,6 @@ bool TauEventThread::Started() const
 bool TauEventThread::Finished() const
 {
     return state_->ended;
-}
-
-uint64_t TauEventThread::ThreadID() const
-{
-    return static_cast<uint64_t>(state_->tid.load());
 }
 
 TThreadPriority TauEventThread::Priority() const
@@ -448,6 +438,11 @@ bool TauCustomThread::Execute()
     thread_->Resume();
     if (!WaitThread)
         return true;
+    if (!QCoreApplication::instance()) {
+        // No event loop to keep alive: a plain wait.
+        thread_->WaitFor();
+        return true;
+    }
 
     QTimer timer;
     timer.setSingleShot(true);

@@ -48,7 +48,6 @@ public:
     void Resume();
     bool Suspended() const;
     bool Running() const;
-    bool Terminated() const;
     bool Started() const;
     // The worker has ended (after its job and finish handler, or without them).
     bool Finished() const;
@@ -62,8 +61,7 @@ public:
     void Abandon();
 
     TNotifyEvent OnExecute, OnException, OnFinish;
-    TauCustomThread *Owner() const { return owner_; }
-    uint64_t ThreadID() const;
+    // Nothing sets an exit code: it is always 0.
     int ReturnValue() const { return 0; }
 
     // Workers whose operating-system thread has not yet ended (for tidy shutdown and tests).

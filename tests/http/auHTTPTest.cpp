@@ -1,3 +1,4 @@
+#include <QThread>
 #include <QTimer>
 #include <cstdlib>
 #include <filesystem>
@@ -422,22 +423,43 @@ TEST_F(AuHttpTest, CookiesAreSharedBetweenComponentsUnlessRefused)
     }
 }
 
-TEST_F(AuHttpTest, RedirectsAreReportedOnTheWorker)
+TEST_F(AuHttpTest, ComponentDeletedByItsOwnHandler)
+{
+    LoopbackServer server([](auto &) { return HttpReply::text(200, "bye"); });
+    auto *http = new TauHTTP;
+    int done = 0;
+    http->OnDone = [&](QObject *sender, const std::string &, int64_t, TStream *stream) {
+        ++done;
+        EXPECT_EQ(stream->ReadAll(), "bye");
+        delete sender;
+    };
+    http->setURL(server.url("/"));
+    EXPECT_TRUE(http->Read(true));
+    EXPECT_EQ(done, 1);
+}
+
+TEST_F(AuHttpTest, WorkerThreadEvents)
 {
     LoopbackServer server([](const HttpRequestRecord &r) {
         return r.target == "/old" ? HttpReply::redirect(301, "/new?x=1") : HttpReply::text(200, "new");
     });
     TauHTTP http;
     std::mutex mutex;
-    std::vector<std::string> redirects;
+    std::vector<std::string> events;
+    auto onWorker = [] { return QThread::currentThread() != QCoreApplication::instance()->thread(); };
+    http.OnBeforeSendRequest = [&](QObject *, lotfinch::platform::HttpRequest *request) {
+        std::lock_guard lock(mutex);
+        events.push_back(std::string("before send") + (request && onWorker() ? " on worker" : ""));
+    };
     http.OnRedirected = [&](QObject *, const std::string &url) {
         std::lock_guard lock(mutex);
-        redirects.push_back(url);
+        events.push_back(url + (onWorker() ? " on worker" : ""));
     };
-    http.setURL(server.url("/old"));
+    // Without a scheme the address is taken as http.
+    http.setURL(server.url("/old").substr(7));
     ASSERT_TRUE(http.Read(true));
     std::lock_guard lock(mutex);
-    EXPECT_EQ(redirects, std::vector<std::string>{server.url("/new?x=1")});
+    EXPECT_EQ(events, (std::vector<std::string>{"before send on worker", server.url("/new?x=1") + " on worker"}));
 }
 
 TEST_F(AuHttpTest, LocalFiles)
