@@ -14,9 +14,6 @@ constexpr size_t LInfoMaxCharacters = 254;
 
 } // namespace
 
-const char *const TauHTTP::DefaultAgent = "Mozilla/5.0 (compatible; auHTTP/2.0; Lotfinch)";
-const char *const TauHTTP::DefaultAcceptTypes = "text/html, */*";
-
 bool TauLoginComponent::LInfoStored() const
 {
     return (!username_.empty() || !password_.empty()) && username_.size() + password_.size() <= LInfoMaxCharacters;
@@ -75,7 +72,7 @@ TauHTTP::~TauHTTP()
 
 void TauHTTP::setTransferBufferSize(int32_t value)
 {
-    transferBufferSize_ = std::max<int32_t>(value, 255);
+    settings_.transferBufferSize = std::max<int32_t>(value, 255);
 }
 
 bool TauHTTP::Read(bool ForceWait)
@@ -85,26 +82,9 @@ bool TauHTTP::Read(bool ForceWait)
     busy_ = true;
 
     TransferSettings settings;
-    settings.url = url_;
-    settings.agent = agent_;
-    settings.acceptTypes = acceptTypes_;
-    settings.referer = referer_;
-    settings.postData = postData_;
-    settings.outputFileName = outputFileName_;
+    static_cast<TauHTTPSettings &>(settings) = settings_;
     settings.username = username_;
     settings.password = password_;
-    for (const std::string &line : addHeaders_.lines())
-        settings.addHeaders += line + "\r\n";
-    settings.proxy = proxy_;
-    settings.cacheOptions = cacheOptions_;
-    settings.internetOptions = internetOptions_;
-    settings.range = range_;
-    settings.timeouts = timeouts_;
-    settings.outputFileAttributes = outputFileAttributes_;
-    settings.bufferSize = transferBufferSize_;
-    settings.method = requestMethod_;
-    settings.workOffline = workOffline_;
-    settings.maxMemoryBody = maxMemoryBody_;
     settings.wantHeaderInfo = static_cast<bool>(OnHeaderInfo);
     settings.wantProgress = static_cast<bool>(OnProgress);
     settings.wantPasswordRequest = static_cast<bool>(OnPasswordRequest);
@@ -169,9 +149,9 @@ void TauHTTP::FinishProcessing()
         } else if (transfer->Success) {
             if (transfer->OutputToFile) {
                 ReleaseStream();
-                const TauOutputFileAttributes &attributes = outputFileAttributes_;
+                const TauOutputFileAttributes &attributes = transfer->Settings().outputFileAttributes;
                 if (attributes.Complete != attributes.Incomplete)
-                    SetFileAttributesFromSet(outputFileName_, attributes.Complete);
+                    SetFileAttributesFromSet(transfer->Settings().outputFileName, attributes.Complete);
                 stream = nullptr;
             }
             Guarded([&] {
@@ -214,8 +194,10 @@ void TauHTTP::ReleaseStream()
         return;
     bool toFile = transfer_->OutputToFile;
     transfer_->Stream.reset(); // closes an output file
-    if (toFile && outputFileAttributes_.Incomplete != atrArchive)
-        SetFileAttributesFromSet(outputFileName_, outputFileAttributes_.Incomplete);
+    // The file this request wrote, whatever the settings say now.
+    const TransferSettings &written = transfer_->Settings();
+    if (toFile && written.outputFileAttributes.Incomplete != atrArchive)
+        SetFileAttributesFromSet(written.outputFileName, written.outputFileAttributes.Incomplete);
     transfer_->OutputToFile = false;
 }
 

@@ -104,6 +104,27 @@ using TauHTTPPasswordRequestEvent = std::function<void(QObject *sender, const st
 using TauHTTPProxyAuthenticationEvent =
     std::function<void(QObject *sender, std::string &ProxyUsername, std::string &ProxyPassword, bool &TryAgain)>;
 
+// The component's request settings; every request works on its own copy.
+struct TauHTTPSettings
+{
+    platform::StringList addHeaders;
+    std::string acceptTypes = "text/html, */*";
+    std::string agent = "Mozilla/5.0 (compatible; auHTTP/2.0; Lotfinch)";
+    std::string outputFileName;
+    TauOutputFileAttributes outputFileAttributes;
+    std::string url, postData, referer;
+    TauCacheOptions cacheOptions =
+        coReloadIfNoExpireInformation | coReloadUpdatedObjects | coCreateTempFilesIfCantCache;
+    TauInternetOptions internetOptions = ioKeepConnection;
+    TauHTTPRange range;
+    TauHTTPTimeouts timeouts;
+    int32_t transferBufferSize = 4096;
+    TauHTTPRequestMethod requestMethod = rmAutoDetect;
+    TauHTTPProxy proxy;
+    bool showGoOnlineMessage = false, workOffline = false;
+    int64_t maxMemoryBody = int64_t{256} << 20;
+};
+
 // Holds the credentials and their obscured settings record "LInfo".
 class TauLoginComponent : public QObject
 {
@@ -131,9 +152,6 @@ class TauTransfer;
 class TauHTTP : public TauLoginComponent
 {
 public:
-    static const char *const DefaultAgent;
-    static const char *const DefaultAcceptTypes;
-
     explicit TauHTTP(QObject *owner = nullptr);
     ~TauHTTP() override;
 
@@ -142,53 +160,56 @@ public:
     bool Read(bool ForceWait = false);
     bool Busy() const { return busy_; }
 
-    const std::string &AcceptTypes() const { return acceptTypes_; }
-    void setAcceptTypes(const std::string &value) { acceptTypes_ = value; }
-    bool AcceptTypesStored() const { return acceptTypes_ != DefaultAcceptTypes; }
-    const platform::StringList &AddHeaders() const { return addHeaders_; }
-    platform::StringList &AddHeaders() { return addHeaders_; }
-    void setAddHeaders(const platform::StringList &value) { addHeaders_ = value; }
-    const std::string &Agent() const { return agent_; }
-    void setAgent(const std::string &value) { agent_ = value; }
-    TauHTTPProxy &Proxy() { return proxy_; }
-    void setProxy(const TauHTTPProxy &value) { proxy_.Assign(&value); }
-    const std::string &URL() const { return url_; }
-    void setURL(const std::string &value) { url_ = value; }
-    TauCacheOptions CacheOptions() const { return cacheOptions_; }
-    void setCacheOptions(TauCacheOptions value) { cacheOptions_ = value; }
-    TauInternetOptions InternetOptions() const { return internetOptions_; }
-    void setInternetOptions(TauInternetOptions value) { internetOptions_ = value; }
-    const std::string &OutputFileName() const { return outputFileName_; }
-    void setOutputFileName(const std::string &value) { outputFileName_ = value; }
-    TauOutputFileAttributes &OutputFileAttributes() { return outputFileAttributes_; }
-    void setOutputFileAttributes(const TauOutputFileAttributes &value) { outputFileAttributes_.Assign(&value); }
-    const std::string &POSTData() const { return postData_; }
-    void setPOSTData(const std::string &value) { postData_ = value; }
-    TauHTTPRange &Range() { return range_; }
-    void setRange(const TauHTTPRange &value) { range_.Assign(&value); }
-    const std::string &Referer() const { return referer_; }
-    void setReferer(const std::string &value) { referer_ = value; }
-    TauHTTPRequestMethod RequestMethod() const { return requestMethod_; }
-    void setRequestMethod(TauHTTPRequestMethod value) { requestMethod_ = value; }
+    const std::string &AcceptTypes() const { return settings_.acceptTypes; }
+    void setAcceptTypes(const std::string &value) { settings_.acceptTypes = value; }
+    bool AcceptTypesStored() const { return settings_.acceptTypes != TauHTTPSettings().acceptTypes; }
+    const platform::StringList &AddHeaders() const { return settings_.addHeaders; }
+    platform::StringList &AddHeaders() { return settings_.addHeaders; }
+    void setAddHeaders(const platform::StringList &value) { settings_.addHeaders = value; }
+    const std::string &Agent() const { return settings_.agent; }
+    void setAgent(const std::string &value) { settings_.agent = value; }
+    TauHTTPProxy &Proxy() { return settings_.proxy; }
+    void setProxy(const TauHTTPProxy &value) { settings_.proxy.Assign(&value); }
+    const std::string &URL() const { return settings_.url; }
+    void setURL(const std::string &value) { settings_.url = value; }
+    TauCacheOptions CacheOptions() const { return settings_.cacheOptions; }
+    void setCacheOptions(TauCacheOptions value) { settings_.cacheOptions = value; }
+    TauInternetOptions InternetOptions() const { return settings_.internetOptions; }
+    void setInternetOptions(TauInternetOptions value) { settings_.internetOptions = value; }
+    const std::string &OutputFileName() const { return settings_.outputFileName; }
+    void setOutputFileName(const std::string &value) { settings_.outputFileName = value; }
+    TauOutputFileAttributes &OutputFileAttributes() { return settings_.outputFileAttributes; }
+    void setOutputFileAttributes(const TauOutputFileAttributes &value)
+    {
+        settings_.outputFileAttributes.Assign(&value);
+    }
+    const std::string &POSTData() const { return settings_.postData; }
+    void setPOSTData(const std::string &value) { settings_.postData = value; }
+    TauHTTPRange &Range() { return settings_.range; }
+    void setRange(const TauHTTPRange &value) { settings_.range.Assign(&value); }
+    const std::string &Referer() const { return settings_.referer; }
+    void setReferer(const std::string &value) { settings_.referer = value; }
+    TauHTTPRequestMethod RequestMethod() const { return settings_.requestMethod; }
+    void setRequestMethod(TauHTTPRequestMethod value) { settings_.requestMethod = value; }
     // No system-wide offline state exists here, so there is never a prompt to show.
-    bool ShowGoOnlineMessage() const { return showGoOnlineMessage_; }
-    void setShowGoOnlineMessage(bool value) { showGoOnlineMessage_ = value; }
-    TauHTTPTimeouts &Timeouts() { return timeouts_; }
-    void setTimeouts(const TauHTTPTimeouts &value) { timeouts_.Assign(&value); }
+    bool ShowGoOnlineMessage() const { return settings_.showGoOnlineMessage; }
+    void setShowGoOnlineMessage(bool value) { settings_.showGoOnlineMessage = value; }
+    TauHTTPTimeouts &Timeouts() { return settings_.timeouts; }
+    void setTimeouts(const TauHTTPTimeouts &value) { settings_.timeouts.Assign(&value); }
     TThreadPriority ThreadPriority() const { return thread_->Priority(); }
     void setThreadPriority(TThreadPriority value) { thread_->SetPriority(value); }
-    int32_t TransferBufferSize() const { return transferBufferSize_; }
+    int32_t TransferBufferSize() const { return settings_.transferBufferSize; }
     void setTransferBufferSize(int32_t value); // clamped to 255..2147483647
     bool WaitThread() const { return thread_->WaitThread; }
     void setWaitThread(bool value) { thread_->WaitThread = value; }
     int WaitTimeout() const { return thread_->WaitTimeout; }
     void setWaitTimeout(int value) { thread_->WaitTimeout = value; }
-    bool WorkOffline() const { return workOffline_; }
-    void setWorkOffline(bool value) { workOffline_ = value; }
+    bool WorkOffline() const { return settings_.workOffline; }
+    void setWorkOffline(bool value) { settings_.workOffline = value; }
 
     // A body kept in memory may not grow beyond this; a larger one ends as an error.
-    int64_t MaxMemoryBody() const { return maxMemoryBody_; }
-    void setMaxMemoryBody(int64_t value) { maxMemoryBody_ = value; }
+    int64_t MaxMemoryBody() const { return settings_.maxMemoryBody; }
+    void setMaxMemoryBody(int64_t value) { settings_.maxMemoryBody = value; }
 
     // Outcome of the last request, as the result events reported it.
     int StatusCode() const { return statusCode_; }
@@ -223,22 +244,7 @@ private:
     // Runs a handler of the finish processing; an exception in it becomes OnAnyError.
     void Guarded(const std::function<void()> &raise);
 
-    platform::StringList addHeaders_;
-    std::string acceptTypes_ = DefaultAcceptTypes;
-    std::string agent_ = DefaultAgent;
-    std::string outputFileName_;
-    TauOutputFileAttributes outputFileAttributes_;
-    std::string url_, postData_, referer_;
-    TauCacheOptions cacheOptions_ =
-        coReloadIfNoExpireInformation | coReloadUpdatedObjects | coCreateTempFilesIfCantCache;
-    TauInternetOptions internetOptions_ = ioKeepConnection;
-    TauHTTPRange range_;
-    TauHTTPTimeouts timeouts_;
-    int32_t transferBufferSize_ = 4096;
-    TauHTTPRequestMethod requestMethod_ = rmAutoDetect;
-    TauHTTPProxy proxy_;
-    bool showGoOnlineMessage_ = false, workOffline_ = false;
-    int64_t maxMemoryBody_ = int64_t{256} << 20;
+    TauHTTPSettings settings_;
 
     bool busy_ = false;
     TauCustomThread *thread_;

@@ -219,7 +219,8 @@ bool TauTransfer::OpenAndSend(const std::string &scheme, const std::string &host
     if (!Success)
         return false;
 
-    bool post = settings_.method == rmPOST || (settings_.method == rmAutoDetect && !settings_.postData.empty());
+    bool post =
+        settings_.requestMethod == rmPOST || (settings_.requestMethod == rmAutoDetect && !settings_.postData.empty());
     request_ = connection_->openRequest(post ? "POST" : "GET", objectName, settings_.referer, settings_.acceptTypes,
                                         RequestFlags(scheme));
     Success = request_ != nullptr;
@@ -235,7 +236,7 @@ bool TauTransfer::OpenAndSend(const std::string &scheme, const std::string &host
     if (settings_.beforeSendRequest)
         settings_.beforeSendRequest(owner_, request_.get());
 
-    std::string headers = settings_.addHeaders;
+    std::string headers = settings_.addHeaders.text();
     const TauHTTPRange &range = settings_.range;
     if (range.StartRange != 0 || range.EndRange != 0)
         headers += "RANGE: bytes=" + std::to_string(range.StartRange) + "-" +
@@ -351,9 +352,9 @@ void TauTransfer::ReadBody(const std::function<int64_t(char *, int64_t)> &read)
     auto *memory = OutputToFile ? nullptr : static_cast<TMemoryStream *>(Stream.get());
     bool failed = false;
     {
-        std::vector<char> buffer(static_cast<size_t>(settings_.bufferSize));
+        std::vector<char> buffer(static_cast<size_t>(settings_.transferBufferSize));
         for (;;) {
-            int64_t n = read(buffer.data(), settings_.bufferSize);
+            int64_t n = read(buffer.data(), settings_.transferBufferSize);
             if (n <= 0) {
                 failed = n < 0;
                 break;

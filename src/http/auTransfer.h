@@ -12,20 +12,9 @@ namespace lotfinch::http {
 
 // What one request needs of the component, copied when it starts, so the
 // worker never reads the component itself.
-struct TransferSettings
+struct TransferSettings : TauHTTPSettings
 {
-    std::string url, agent, acceptTypes, referer, postData, outputFileName, username, password;
-    std::string addHeaders; // the extra lines, each ended by CR LF
-    TauHTTPProxy proxy;
-    TauCacheOptions cacheOptions = 0;
-    TauInternetOptions internetOptions = 0;
-    TauHTTPRange range;
-    TauHTTPTimeouts timeouts;
-    TauOutputFileAttributes outputFileAttributes;
-    int32_t bufferSize = 4096;
-    TauHTTPRequestMethod method = rmAutoDetect;
-    bool workOffline = false;
-    int64_t maxMemoryBody = 0;
+    std::string username, password;
     // Which GUI-thread events are wanted, and the worker-thread events themselves.
     bool wantHeaderInfo = false, wantProgress = false, wantPasswordRequest = false, wantProxyAuthentication = false;
     TauHTTPBeforeSendRequest beforeSendRequest;
@@ -48,6 +37,7 @@ public:
     // Stops a transfer waiting on the network; any thread.
     void Cancel() { cancel_->cancel(); }
     void CloseHandles();
+    const TransferSettings &Settings() const { return settings_; }
 
     int StatusCode = -1;
     bool Success = false;

@@ -114,6 +114,22 @@ CURLcode ignoreCertificateDates(CURL *, void *sslContext, void *)
     return CURLE_OK;
 }
 
+// The non-empty lines of a text whose lines end with CR LF.
+std::vector<std::string> splitLines(const std::string &text)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find("\r\n", start);
+        if (end == std::string::npos)
+            end = text.size();
+        if (end > start)
+            lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
 bool isRedirect(long status)
 {
     return status >= 300 && status < 400 && status != 304;
@@ -210,20 +226,12 @@ public:
 
     void setCredentials(const std::string &user, const std::string &password) override
     {
-        if (flags_ & httpNoAuth)
-            return;
-        curl_easy_setopt(easy_, CURLOPT_USERNAME, user.empty() ? nullptr : user.c_str());
-        curl_easy_setopt(easy_, CURLOPT_PASSWORD, user.empty() ? nullptr : password.c_str());
-        haveCredentials_ = !user.empty();
+        haveCredentials_ = setUserAndPassword(CURLOPT_USERNAME, CURLOPT_PASSWORD, user, password);
     }
 
     void setProxyCredentials(const std::string &user, const std::string &password) override
     {
-        if (flags_ & httpNoAuth)
-            return;
-        curl_easy_setopt(easy_, CURLOPT_PROXYUSERNAME, user.empty() ? nullptr : user.c_str());
-        curl_easy_setopt(easy_, CURLOPT_PROXYPASSWORD, user.empty() ? nullptr : password.c_str());
-        haveProxyCredentials_ = !user.empty();
+        haveProxyCredentials_ = setUserAndPassword(CURLOPT_PROXYUSERNAME, CURLOPT_PROXYPASSWORD, user, password);
     }
 
     void setRedirectHandler(std::function<void(const std::string &)> handler) override
@@ -233,21 +241,12 @@ public:
 
     bool addHeaders(const std::string &lines) override
     {
-        std::vector<std::string> added;
-        size_t start = 0;
-        while (start < lines.size()) {
-            size_t end = lines.find("\r\n", start);
-            if (end == std::string::npos)
-                end = lines.size();
-            std::string line = lines.substr(start, end - start);
-            start = end + 2;
-            if (line.empty())
-                continue;
+        std::vector<std::string> added = splitLines(lines);
+        for (const std::string &line : added) {
             size_t colon = line.find(':');
-            if (colon == 0 || colon == std::string::npos || line.find_first_of("\r\n", 0) != std::string::npos ||
-                line.find('\0') != std::string::npos || line.find_first_of(" \t") < colon)
+            if (colon == 0 || colon == std::string::npos ||
+                line.find_first_of(std::string("\r\n\0", 3)) != std::string::npos || line.find_first_of(" \t") < colon)
                 return false;
-            added.push_back(line);
         }
         headerLines_.insert(headerLines_.end(), added.begin(), added.end());
         return true;
@@ -266,7 +265,8 @@ public:
         curl_slist_free_all(sentHeaders_);
         sentHeaders_ = nullptr;
         std::vector<std::string> lines = headerLines_;
-        appendLines(extraHeaders, lines);
+        for (std::string &line : splitLines(extraHeaders))
+            lines.push_back(std::move(line));
         for (const std::string &line : lines)
             sentHeaders_ = curl_slist_append(sentHeaders_, line.c_str());
         curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, sentHeaders_);
@@ -352,17 +352,15 @@ private:
         location_.clear();
     }
 
-    static void appendLines(const std::string &text, std::vector<std::string> &lines)
+    // Sets both options, or clears them for an empty user name; whether credentials are set.
+    bool setUserAndPassword(CURLoption userOption, CURLoption passwordOption, const std::string &user,
+                            const std::string &password)
     {
-        size_t start = 0;
-        while (start < text.size()) {
-            size_t end = text.find("\r\n", start);
-            if (end == std::string::npos)
-                end = text.size();
-            if (end > start)
-                lines.push_back(text.substr(start, end - start));
-            start = end + 2;
-        }
+        if (flags_ & httpNoAuth)
+            return false;
+        curl_easy_setopt(easy_, userOption, user.empty() ? nullptr : user.c_str());
+        curl_easy_setopt(easy_, passwordOption, user.empty() ? nullptr : password.c_str());
+        return !user.empty();
     }
 
     // Runs the transfer until ready() holds, it ends, it is cancelled, or the

@@ -209,7 +209,7 @@ TEST_F(AuHttpTest, RequestCarriesTheComponentSettings)
         {"defaults", [](TauHTTP &) {},
          [](const HttpRequestRecord &r) {
              EXPECT_EQ(r.method, "GET");
-             EXPECT_EQ(r.header("User-Agent"), TauHTTP::DefaultAgent);
+             EXPECT_EQ(r.header("User-Agent"), "Mozilla/5.0 (compatible; auHTTP/2.0; Lotfinch)");
              EXPECT_EQ(r.header("Accept"), "text/html, */*");
              EXPECT_FALSE(r.header("Range"));
          }},

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstdlib>
 #include <mutex>
 #include <netinet/in.h>
 #include <poll.h>
@@ -148,19 +149,26 @@ struct LoopbackServer::Impl
         return true;
     }
 
+    // Appends what the client sent next; false when it left or the server stops.
+    bool receiveMore(int fd, std::string &buffer) const
+    {
+        if (!waitReadable(fd, -1))
+            return false;
+        char chunk[8192];
+        ssize_t n = recv(fd, chunk, sizeof chunk, 0);
+        if (n <= 0)
+            return false;
+        buffer.append(chunk, static_cast<size_t>(n));
+        return true;
+    }
+
     // Reads one request; false when the connection ended first.
     bool readRequest(int fd, std::string &buffer, HttpRequestRecord &request) const
     {
         size_t end;
-        while ((end = buffer.find("\r\n\r\n")) == std::string::npos) {
-            if (buffer.size() > 1 << 20 || !waitReadable(fd, -1))
+        while ((end = buffer.find("\r\n\r\n")) == std::string::npos)
+            if (buffer.size() > 1 << 20 || !receiveMore(fd, buffer))
                 return false;
-            char chunk[8192];
-            ssize_t n = recv(fd, chunk, sizeof chunk, 0);
-            if (n <= 0)
-                return false;
-            buffer.append(chunk, static_cast<size_t>(n));
-        }
         std::string head = buffer.substr(0, end);
         buffer.erase(0, end + 4);
         size_t lineEnd = head.find("\r\n");
@@ -179,16 +187,10 @@ struct LoopbackServer::Impl
             if (colon != std::string::npos)
                 request.headers.emplace_back(trim(field.substr(0, colon)), trim(field.substr(colon + 1)));
         }
-        size_t length = std::stoul(request.header("Content-Length").value_or("0"));
-        while (buffer.size() < length) {
-            if (!waitReadable(fd, -1))
+        size_t length = std::strtoul(request.header("Content-Length").value_or("0").c_str(), nullptr, 10);
+        while (buffer.size() < length)
+            if (!receiveMore(fd, buffer))
                 return false;
-            char chunk[8192];
-            ssize_t n = recv(fd, chunk, sizeof chunk, 0);
-            if (n <= 0)
-                return false;
-            buffer.append(chunk, static_cast<size_t>(n));
-        }
         request.body = buffer.substr(0, length);
         buffer.erase(0, length);
         return true;
