@@ -140,7 +140,7 @@ class CurlRequest final : public HttpRequest
 public:
     CurlRequest(const HttpSessionOptions &session, const std::string &url, const std::string &verb,
                 const std::string &referer, const std::string &acceptTypes, unsigned flags)
-        : cancel_(session.cancel), offline_(session.offline), flags_(flags), url_(url), verb_(verb)
+        : cancel_(session.cancel), offline_(session.offline), flags_(flags), verb_(verb)
     {
         easy_ = curl_easy_init();
         multi_ = curl_multi_init();
@@ -493,7 +493,7 @@ private:
     std::shared_ptr<HttpCancel> cancel_;
     bool offline_;
     unsigned flags_;
-    std::string url_, verb_;
+    std::string verb_;
     CURL *easy_ = nullptr;
     CURLM *multi_ = nullptr;
     bool added_ = false;
