@@ -40,7 +40,8 @@ std::optional<UrlParts> CrackUrl(const std::string &text)
     std::unique_ptr<CURLU, UrlHandleDeleter> url(curl_url());
     if (!url)
         return std::nullopt;
-    if (curl_url_set(url.get(), CURLUPART_URL, text.c_str(), CURLU_NON_SUPPORT_SCHEME | CURLU_PATH_AS_IS) != CURLUE_OK)
+    if (curl_url_set(url.get(), CURLUPART_URL, text.c_str(),
+                     CURLU_NON_SUPPORT_SCHEME | CURLU_PATH_AS_IS | CURLU_ALLOW_SPACE) != CURLUE_OK)
         return std::nullopt;
 
     auto scheme = part(url.get(), CURLUPART_SCHEME, 0);

@@ -1,0 +1,258 @@
+#pragma once
+
+#include <QObject>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "http/auStream.h"
+#include "http/auThread.h"
+#include "http/auUtils.h"
+#include "platform/StringList.h"
+
+namespace lotfinch::platform {
+class HttpRequest;
+}
+
+// The HTTP component: fetches one URL at a time on a worker thread and hands
+// the result to the GUI thread as events.
+namespace lotfinch::http {
+
+enum TauCacheOption : unsigned {
+    coAlwaysReload = 1u << 0,
+    coReloadIfNoExpireInformation = 1u << 1,
+    coReloadUpdatedObjects = 1u << 2,
+    coPragmaNoCache = 1u << 3,
+    coNoCacheWrite = 1u << 4,
+    coCreateTempFilesIfCantCache = 1u << 5,
+    coUseCacheIfNetFail = 1u << 6,
+};
+using TauCacheOptions = unsigned; // a set of TauCacheOption bits
+
+enum TauInternetOption : unsigned {
+    ioIgnoreCertificateInvalid = 1u << 0,
+    ioIgnoreCertificateDateInvalid = 1u << 1,
+    ioIgnoreUnknownCertificateAuthority = 1u << 2,
+    ioIgnoreRedirectToHTTP = 1u << 3,
+    ioIgnoreRedirectToHTTPS = 1u << 4,
+    ioKeepConnection = 1u << 5,
+    ioNoAuthentication = 1u << 6,
+    ioNoAutoRedirect = 1u << 7,
+    ioNoCookies = 1u << 8,
+};
+using TauInternetOptions = unsigned; // a set of TauInternetOption bits
+
+enum TauHTTPRequestMethod { rmAutoDetect, rmGET, rmPOST };
+enum TauHTTPAccessType { atPreconfig, atDirect, atUseProxy };
+
+// Property objects: Assign(nullptr) restores the defaults, Assign(&other) copies.
+template <class T> struct TauPersistent
+{
+    void Assign(const T *source) { static_cast<T &>(*this) = source ? *source : T{}; }
+    bool operator==(const TauPersistent &) const = default;
+};
+
+struct TauHTTPProxy : TauPersistent<TauHTTPProxy>
+{
+    TauHTTPAccessType AccessType = atPreconfig;
+    int ProxyPort = 8080;
+    std::string ProxyServer;
+    std::string ProxyBypass = "127.0.0.1;";
+    std::string ProxyUsername, ProxyPassword;
+    // Server and bypass list are kept with the settings only for a named proxy.
+    bool ProxyServerStored() const { return AccessType == atUseProxy; }
+    bool operator==(const TauHTTPProxy &) const = default;
+};
+
+struct TauHTTPRange : TauPersistent<TauHTTPRange>
+{
+    uint32_t StartRange = 0, EndRange = 0;
+    bool operator==(const TauHTTPRange &) const = default;
+};
+
+struct TauHTTPTimeouts : TauPersistent<TauHTTPTimeouts>
+{
+    // Milliseconds; 0 = the HTTP layer's default (60 s to connect, 60 s without a byte).
+    uint32_t ConnectTimeout = 0, ReceiveTimeout = 0, SendTimeout = 0;
+    bool operator==(const TauHTTPTimeouts &) const = default;
+};
+
+struct TauOutputFileAttributes : TauPersistent<TauOutputFileAttributes>
+{
+    TauFileAttributes Complete = atrArchive;
+    TauFileAttributes Incomplete = atrArchive | atrTemporary;
+    bool operator==(const TauOutputFileAttributes &) const = default;
+};
+
+using TauHTTPBeforeSendRequest = std::function<void(QObject *sender, platform::HttpRequest *hRequest)>;
+using TauHTTPHeaderInfoEvent = std::function<void(QObject *sender, int ErrorCode, const std::string &RawHeadersCRLF,
+                                                  const std::string &ContentType, const std::string &ContentLanguage,
+                                                  const std::string &ContentEncoding, int64_t ContentLength,
+                                                  const std::string &Location, TDateTime Date, TDateTime LastModified,
+                                                  TDateTime Expires, const std::string &ETag, bool &ContinueDownload)>;
+using TauHTTPDoneEvent =
+    std::function<void(QObject *sender, const std::string &ContentType, int64_t FileSize, TStream *Stream)>;
+using TauHTTPProgressEvent = std::function<void(QObject *sender, const std::string &ContentType, int64_t DataSize,
+                                                int64_t BytesRead, int ElapsedTime, int EstimatedTimeLeft,
+                                                uint8_t PercentsDone, float TransferRate, TStream *Stream)>;
+using TauHTTPRedirected = std::function<void(QObject *sender, const std::string &NewURL)>;
+using TauHTTPConnLostEvent = std::function<void(QObject *sender, const std::string &ContentType, int64_t FileSize,
+                                                int64_t BytesRead, TStream *Stream)>;
+using TauHTTPErrorEvent = std::function<void(QObject *sender, int ErrorCode, TStream *Stream)>;
+using TauHTTPPasswordRequestEvent = std::function<void(QObject *sender, const std::string &Realm, bool &TryAgain)>;
+using TauHTTPProxyAuthenticationEvent =
+    std::function<void(QObject *sender, std::string &ProxyUsername, std::string &ProxyPassword, bool &TryAgain)>;
+
+// The component's request settings; every request works on its own copy.
+struct TauHTTPSettings
+{
+    platform::StringList addHeaders;
+    std::string acceptTypes = "text/html, */*";
+    std::string agent = "Mozilla/5.0 (compatible; auHTTP/2.0; Lotfinch)";
+    std::string outputFileName;
+    TauOutputFileAttributes outputFileAttributes;
+    std::string url, postData, referer;
+    TauCacheOptions cacheOptions =
+        coReloadIfNoExpireInformation | coReloadUpdatedObjects | coCreateTempFilesIfCantCache;
+    TauInternetOptions internetOptions = ioKeepConnection;
+    TauHTTPRange range;
+    TauHTTPTimeouts timeouts;
+    int32_t transferBufferSize = 4096;
+    TauHTTPRequestMethod requestMethod = rmAutoDetect;
+    TauHTTPProxy proxy;
+    bool showGoOnlineMessage = false, workOffline = false;
+    int64_t maxMemoryBody = int64_t{256} << 20;
+};
+
+// Holds the credentials and their obscured settings record "LInfo".
+class TauLoginComponent : public QObject
+{
+public:
+    explicit TauLoginComponent(QObject *owner) : QObject(owner) {}
+
+    const std::string &Username() const { return username_; }
+    void setUsername(const std::string &value) { username_ = value; }
+    const std::string &Password() const { return password_; }
+    void setPassword(const std::string &value) { password_ = value; }
+
+    // The record is kept only when it holds something and fits: user name and
+    // password of more than 254 characters together are not kept at all.
+    bool LInfoStored() const;
+    std::string LInfo() const;
+    // Restores the credentials from a record; a damaged record changes nothing.
+    bool setLInfo(const std::string &record);
+
+protected:
+    std::string username_, password_;
+};
+
+class TauTransfer;
+
+class TauHTTP : public TauLoginComponent
+{
+public:
+    explicit TauHTTP(QObject *owner = nullptr);
+    ~TauHTTP() override;
+
+    // Starts a request for URL. False while one is in progress; otherwise
+    // true, or false when a wait time-out stopped the worker.
+    bool Read(bool ForceWait = false);
+    bool Busy() const { return busy_; }
+
+    const std::string &AcceptTypes() const { return settings_.acceptTypes; }
+    void setAcceptTypes(const std::string &value) { settings_.acceptTypes = value; }
+    bool AcceptTypesStored() const { return settings_.acceptTypes != TauHTTPSettings().acceptTypes; }
+    const platform::StringList &AddHeaders() const { return settings_.addHeaders; }
+    platform::StringList &AddHeaders() { return settings_.addHeaders; }
+    void setAddHeaders(const platform::StringList &value) { settings_.addHeaders = value; }
+    const std::string &Agent() const { return settings_.agent; }
+    void setAgent(const std::string &value) { settings_.agent = value; }
+    TauHTTPProxy &Proxy() { return settings_.proxy; }
+    void setProxy(const TauHTTPProxy &value) { settings_.proxy.Assign(&value); }
+    const std::string &URL() const { return settings_.url; }
+    void setURL(const std::string &value) { settings_.url = value; }
+    TauCacheOptions CacheOptions() const { return settings_.cacheOptions; }
+    void setCacheOptions(TauCacheOptions value) { settings_.cacheOptions = value; }
+    TauInternetOptions InternetOptions() const { return settings_.internetOptions; }
+    void setInternetOptions(TauInternetOptions value) { settings_.internetOptions = value; }
+    const std::string &OutputFileName() const { return settings_.outputFileName; }
+    void setOutputFileName(const std::string &value) { settings_.outputFileName = value; }
+    TauOutputFileAttributes &OutputFileAttributes() { return settings_.outputFileAttributes; }
+    void setOutputFileAttributes(const TauOutputFileAttributes &value)
+    {
+        settings_.outputFileAttributes.Assign(&value);
+    }
+    const std::string &POSTData() const { return settings_.postData; }
+    void setPOSTData(const std::string &value) { settings_.postData = value; }
+    TauHTTPRange &Range() { return settings_.range; }
+    void setRange(const TauHTTPRange &value) { settings_.range.Assign(&value); }
+    const std::string &Referer() const { return settings_.referer; }
+    void setReferer(const std::string &value) { settings_.referer = value; }
+    TauHTTPRequestMethod RequestMethod() const { return settings_.requestMethod; }
+    void setRequestMethod(TauHTTPRequestMethod value) { settings_.requestMethod = value; }
+    // No system-wide offline state exists here, so there is never a prompt to show.
+    bool ShowGoOnlineMessage() const { return settings_.showGoOnlineMessage; }
+    void setShowGoOnlineMessage(bool value) { settings_.showGoOnlineMessage = value; }
+    TauHTTPTimeouts &Timeouts() { return settings_.timeouts; }
+    void setTimeouts(const TauHTTPTimeouts &value) { settings_.timeouts.Assign(&value); }
+    TThreadPriority ThreadPriority() const { return thread_->Priority(); }
+    void setThreadPriority(TThreadPriority value) { thread_->SetPriority(value); }
+    int32_t TransferBufferSize() const { return settings_.transferBufferSize; }
+    void setTransferBufferSize(int32_t value); // clamped to 255..2147483647
+    bool WaitThread() const { return thread_->WaitThread; }
+    void setWaitThread(bool value) { thread_->WaitThread = value; }
+    int WaitTimeout() const { return thread_->WaitTimeout; }
+    void setWaitTimeout(int value) { thread_->WaitTimeout = value; }
+    bool WorkOffline() const { return settings_.workOffline; }
+    void setWorkOffline(bool value) { settings_.workOffline = value; }
+
+    // A body kept in memory may not grow beyond this; a larger one ends as an error.
+    int64_t MaxMemoryBody() const { return settings_.maxMemoryBody; }
+    void setMaxMemoryBody(int64_t value) { settings_.maxMemoryBody = value; }
+
+    // Outcome of the last request, as the result events reported it.
+    int StatusCode() const { return statusCode_; }
+    const std::string &ContentType() const { return contentType_; }
+    int64_t ContentLength() const { return contentLength_; }
+    int64_t BytesRead() const { return bytesRead_; }
+
+    TauHTTPBeforeSendRequest OnBeforeSendRequest; // worker thread
+    TauHTTPHeaderInfoEvent OnHeaderInfo;
+    TauHTTPDoneEvent OnDone;
+    TNotifyEvent OnDoneInterrupted;
+    TNotifyEvent OnOutputFileError;
+    TauHTTPProgressEvent OnProgress;
+    TauHTTPRedirected OnRedirected; // worker thread
+    TNotifyEvent OnAnyError;
+    TauHTTPConnLostEvent OnConnLost;
+    TauHTTPErrorEvent OnHTTPError;
+    TNotifyEvent OnHostUnreachable;
+    TauHTTPPasswordRequestEvent OnPasswordRequest;
+    TauHTTPProxyAuthenticationEvent OnProxyAuthenticationRequest;
+    TauThreadWaitTimeoutExpired OnWaitTimeoutExpired;
+
+private:
+    friend class TauTransfer;
+
+    void FinishProcessing();
+    void WaitTimeoutExpired(bool &terminateThread);
+    // Frees the stream, closing an output file and marking it incomplete.
+    void ReleaseStream();
+    // The stream, then the component's hold on the request; clears Busy.
+    void ReleaseTransferResources();
+    // Runs a handler of the finish processing; an exception in it becomes OnAnyError.
+    void Guarded(const std::function<void()> &raise);
+
+    TauHTTPSettings settings_;
+
+    bool busy_ = false;
+    TauCustomThread *thread_;
+    std::shared_ptr<TauTransfer> transfer_;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    int statusCode_ = -1;
+    std::string contentType_;
+    int64_t contentLength_ = 0, bytesRead_ = 0;
+};
+
+} // namespace lotfinch::http

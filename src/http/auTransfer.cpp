@@ -1,0 +1,409 @@
+#include "http/auTransfer.h"
+
+#include <cmath>
+#include <fcntl.h>
+#include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace lotfinch::http {
+
+namespace {
+
+// Longest header value a query returns; a longer one counts as absent.
+constexpr size_t QueryLimit = 4095;
+
+bool isHttpOk(int status)
+{
+    return status == 200 || status == 206;
+}
+
+// A decoded path as it may stand in a request line.
+std::string escapePath(const std::string &path)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (char ch : path) {
+        auto c = static_cast<unsigned char>(ch);
+        if (c <= ' ' || c >= 127 || std::string_view("\"#%<>?\\^`{|}").find(ch) != std::string_view::npos) {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
+// A Content-Length value as a count; nothing when it is not a plain
+// non-negative decimal number that fits.
+std::optional<int64_t> parseLength(const std::string &text)
+{
+    if (text.empty())
+        return std::nullopt;
+    int64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9' || value > (std::numeric_limits<int64_t>::max() - (c - '0')) / 10)
+            return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+// The realm named in a WWW-Authenticate value: the quoted text after `="`,
+// or the whole value when nothing is quoted.
+std::string realmOf(const std::string &value)
+{
+    size_t open = value.find("=\"");
+    if (open == std::string::npos)
+        return value;
+    size_t close = value.find('"', open + 2);
+    return value.substr(open + 2, close == std::string::npos ? std::string::npos : close - open - 2);
+}
+
+int clampToInt(double value)
+{
+    if (!(value > std::numeric_limits<int>::min()))
+        return value != value ? 0 : std::numeric_limits<int>::min();
+    return value >= std::numeric_limits<int>::max() ? std::numeric_limits<int>::max() : static_cast<int>(value);
+}
+
+} // namespace
+
+TauTransfer::TauTransfer(TauHTTP *owner, std::shared_ptr<bool> ownerAlive, TransferSettings settings)
+    : owner_(owner), ownerAlive_(std::move(ownerAlive)), settings_(std::move(settings))
+{}
+
+TauTransfer::~TauTransfer()
+{
+    CloseHandles();
+}
+
+void TauTransfer::CloseHandles()
+{
+    if (localFile_ >= 0)
+        ::close(localFile_);
+    localFile_ = -1;
+    request_.reset();
+    connection_.reset();
+    session_.reset();
+}
+
+bool TauTransfer::Sync(const std::function<void(TauHTTP &)> &call)
+{
+    return TauEventThread::Synchronize([&] {
+        if (*ownerAlive_)
+            call(*owner_);
+    });
+}
+
+std::optional<std::string> TauTransfer::Query(const std::string &name) const
+{
+    auto value = request_->header(name);
+    if (value && value->size() > QueryLimit)
+        return std::nullopt;
+    return value;
+}
+
+unsigned TauTransfer::RequestFlags(const std::string &scheme) const
+{
+    using namespace platform;
+    unsigned flags = 0;
+    TauCacheOptions cache = settings_.cacheOptions;
+    TauInternetOptions options = settings_.internetOptions;
+    if (scheme == "https")
+        flags |= httpSecure;
+    if (cache & coAlwaysReload)
+        flags |= httpReload;
+    if (cache & coPragmaNoCache)
+        flags |= httpPragmaNoCache;
+    if (options & ioIgnoreCertificateInvalid)
+        flags |= httpIgnoreCertName;
+    if (options & ioIgnoreCertificateDateInvalid)
+        flags |= httpIgnoreCertDate;
+    if (options & ioIgnoreUnknownCertificateAuthority)
+        flags |= httpIgnoreUnknownCa;
+    if (options & ioIgnoreRedirectToHTTP)
+        flags |= httpAllowHttpsToHttp;
+    if (options & ioKeepConnection)
+        flags |= httpKeepConnection;
+    if (options & ioNoAuthentication)
+        flags |= httpNoAuth;
+    if (options & ioNoAutoRedirect)
+        flags |= httpNoAutoRedirect;
+    if (options & ioNoCookies)
+        flags |= httpNoCookies;
+    return flags;
+}
+
+void TauTransfer::Run()
+{
+    TauEventThread::SetAbandonHandler([cancel = cancel_] { cancel->cancel(); });
+    StatusCode = -1;
+    ContentType.clear();
+    start_ = std::chrono::steady_clock::now();
+    ContinueDownload = true;
+
+    std::string scheme, host, path, user, password, extraInfo;
+    uint16_t port = 0;
+    SplitUrl(settings_.url, scheme, host, path, user, password, extraInfo, port);
+    if (user.empty())
+        user = settings_.username;
+    if (password.empty())
+        password = settings_.password;
+
+    if (scheme == "file") {
+        localFile_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        struct stat info
+        {};
+        if (localFile_ >= 0 && (fstat(localFile_, &info) != 0 || !S_ISREG(info.st_mode))) {
+            ::close(localFile_);
+            localFile_ = -1;
+        }
+        StatusCode = localFile_ >= 0 ? 200 : 404;
+        ContentLength = localFile_ >= 0 ? info.st_size : 0;
+        CreateStream(false);
+        if (!Stream)
+            return;
+        ReadBody([this](char *buffer, int64_t size) -> int64_t {
+            if (localFile_ < 0)
+                return 0;
+            ssize_t n;
+            do
+                n = ::read(localFile_, buffer, static_cast<size_t>(size));
+            while (n < 0 && errno == EINTR);
+            return n;
+        });
+        return;
+    }
+
+    if (!OpenAndSend(scheme, host, port, ObjectName(path, extraInfo), user, password))
+        return;
+    ReadHeaders();
+    if (!ContinueDownload)
+        return;
+    CreateStream(Success);
+    if (!Stream)
+        return;
+    ReadBody([this](char *buffer, int64_t size) { return request_->read(buffer, size); });
+}
+
+std::string TauTransfer::ObjectName(const std::string &path, const std::string &extraInfo) const
+{
+    return escapePath(path) + UrlEncode(extraInfo);
+}
+
+bool TauTransfer::OpenAndSend(const std::string &scheme, const std::string &host, uint16_t port,
+                              const std::string &objectName, const std::string &user, const std::string &password)
+{
+    const TauHTTPProxy &proxy = settings_.proxy;
+    platform::HttpSessionOptions options;
+    options.agent = settings_.agent;
+    options.access = proxy.AccessType == atDirect     ? platform::HttpProxyAccess::Direct
+                     : proxy.AccessType == atUseProxy ? platform::HttpProxyAccess::Named
+                                                      : platform::HttpProxyAccess::Preconfigured;
+    if (proxy.AccessType == atUseProxy) {
+        options.proxy = proxy.ProxyServer + ":" + std::to_string(proxy.ProxyPort);
+        options.proxyBypass = proxy.ProxyBypass;
+    }
+    options.offline = settings_.workOffline;
+    options.cancel = cancel_;
+    session_ = platform::openHttpSession(options);
+    Success = session_ != nullptr;
+    if (!Success)
+        return false;
+    connection_ = session_->connect(scheme, host, port, user, password);
+    Success = connection_ != nullptr;
+    if (!Success)
+        return false;
+
+    bool post =
+        settings_.requestMethod == rmPOST || (settings_.requestMethod == rmAutoDetect && !settings_.postData.empty());
+    request_ = connection_->openRequest(post ? "POST" : "GET", objectName, settings_.referer, settings_.acceptTypes,
+                                        RequestFlags(scheme));
+    Success = request_ != nullptr;
+    if (!Success)
+        return false;
+    if (proxy.AccessType != atDirect && !proxy.ProxyUsername.empty() && !proxy.ProxyPassword.empty())
+        request_->setProxyCredentials(proxy.ProxyUsername, proxy.ProxyPassword);
+    const TauHTTPTimeouts &timeouts = settings_.timeouts;
+    request_->setTimeouts({timeouts.ConnectTimeout, timeouts.ReceiveTimeout, timeouts.SendTimeout});
+    if (settings_.redirected)
+        request_->setRedirectHandler(
+            [handler = settings_.redirected, owner = owner_](const std::string &url) { handler(owner, url); });
+    if (settings_.beforeSendRequest)
+        settings_.beforeSendRequest(owner_, request_.get());
+
+    std::string headers = settings_.addHeaders.text();
+    const TauHTTPRange &range = settings_.range;
+    if (range.StartRange != 0 || range.EndRange != 0)
+        headers += "RANGE: bytes=" + std::to_string(range.StartRange) + "-" +
+                   (range.EndRange != 0 ? std::to_string(range.EndRange) : "") + "\r\n";
+    // A header line the layer refuses means the request never goes out.
+    if (!headers.empty() && !request_->addHeaders(headers)) {
+        Success = false;
+        return false;
+    }
+
+    std::string username = user, userPassword = password;
+    do {
+        tryAgain_ = false;
+        Success = post ? request_->send("Content-Type: application/x-www-form-urlencoded", settings_.postData)
+                       : request_->send("", "");
+        if (!Success)
+            return false;
+        auto status = request_->status();
+        Success = status.has_value();
+        if (Success)
+            StatusCode = *status;
+        if (StatusCode == 401 && settings_.wantPasswordRequest) {
+            auto challenge = Query("WWW-Authenticate");
+            Success = challenge.has_value();
+            std::string realm = challenge ? realmOf(*challenge) : std::string();
+            Sync([&](TauHTTP &owner) {
+                bool tryAgain = false;
+                if (owner.OnPasswordRequest)
+                    owner.OnPasswordRequest(&owner, realm, tryAgain);
+                if (!*ownerAlive_)
+                    return;
+                tryAgain_ = tryAgain;
+                username = owner.Username();
+                userPassword = owner.Password();
+            });
+            request_->setCredentials(username, userPassword);
+        } else if (StatusCode == 407 && settings_.wantProxyAuthentication) {
+            std::string proxyUser, proxyPassword;
+            Sync([&](TauHTTP &owner) {
+                bool tryAgain = false;
+                TauHTTPProxy &proxy = owner.Proxy();
+                if (owner.OnProxyAuthenticationRequest)
+                    owner.OnProxyAuthenticationRequest(&owner, proxy.ProxyUsername, proxy.ProxyPassword, tryAgain);
+                if (!*ownerAlive_)
+                    return;
+                tryAgain_ = tryAgain;
+                proxyUser = owner.Proxy().ProxyUsername;
+                proxyPassword = owner.Proxy().ProxyPassword;
+            });
+            request_->setProxyCredentials(proxyUser, proxyPassword);
+        }
+    } while (tryAgain_ && !TauEventThread::Abandoned());
+    return true;
+}
+
+void TauTransfer::ReadHeaders()
+{
+    if (auto type = Query("Content-Type"))
+        ContentType = *type;
+    auto length = Query("Content-Length");
+    Success = length.has_value();
+    ContentLength = length ? parseLength(*length).value_or(0) : 0;
+    if (!settings_.wantHeaderInfo)
+        return;
+
+    std::string raw = request_->rawHeaders();
+    if (raw.size() > QueryLimit)
+        raw.clear();
+    std::string language = Query("Content-Language").value_or("");
+    std::string encoding = Query("Content-Encoding").value_or("");
+    std::string location = Query("Location").value_or("");
+    std::string etag = Query("ETag").value_or("");
+    auto date = [this](const char *name) {
+        auto value = Query(name);
+        return value ? ParseHttpDate(*value) : 0.0;
+    };
+    TDateTime when = date("Date"), lastModified = date("Last-Modified"), expires = date("Expires");
+    Sync([&](TauHTTP &owner) {
+        bool continueDownload = true;
+        if (owner.OnHeaderInfo)
+            owner.OnHeaderInfo(&owner, StatusCode, raw, ContentType, language, encoding, ContentLength, location, when,
+                               lastModified, expires, etag, continueDownload);
+        ContinueDownload = continueDownload;
+    });
+}
+
+void TauTransfer::CreateStream(bool announced)
+{
+    if (isHttpOk(StatusCode) && !settings_.outputFileName.empty()) {
+        try {
+            Stream = std::make_unique<TauFileStream>(settings_.outputFileName);
+        } catch (const EFCreateError &) {
+            // Reported by the finish processing as an output file error, whether
+            // or not the length was announced; the body is not read.
+            Success = true;
+            return;
+        }
+        const TauOutputFileAttributes &attributes = settings_.outputFileAttributes;
+        if (attributes.Incomplete != atrArchive)
+            SetFileAttributesFromSet(settings_.outputFileName, attributes.Incomplete);
+        OutputToFile = true;
+        return;
+    }
+    auto memory = std::make_unique<TMemoryStream>();
+    if (announced && ContentLength > 0)
+        memory->Reserve(std::min({ContentLength, AnnouncedReserveCap, settings_.maxMemoryBody}));
+    Stream = std::move(memory);
+}
+
+void TauTransfer::ReadBody(const std::function<int64_t(char *, int64_t)> &read)
+{
+    BytesRead = 0;
+    auto *memory = OutputToFile ? nullptr : static_cast<TMemoryStream *>(Stream.get());
+    bool failed = false;
+    {
+        std::vector<char> buffer(static_cast<size_t>(settings_.transferBufferSize));
+        for (;;) {
+            int64_t n = read(buffer.data(), settings_.transferBufferSize);
+            if (n <= 0) {
+                failed = n < 0;
+                break;
+            }
+            if (memory) {
+                int64_t needed = BytesRead + n;
+                if (needed > settings_.maxMemoryBody) {
+                    failed = true;
+                    break;
+                }
+                // Past what the announcement reserved, the data that arrived vouches for the rest.
+                if (needed > memory->Capacity() && ContentLength > memory->Capacity())
+                    memory->Reserve(std::min(ContentLength, settings_.maxMemoryBody));
+            }
+            try {
+                Stream->Write(buffer.data(), n);
+            } catch (const EStreamError &) {
+                failed = true;
+                break;
+            }
+            BytesRead += n;
+            if (settings_.wantProgress)
+                Sync([this](TauHTTP &owner) { ReportProgress(owner); });
+            if (TauEventThread::Abandoned())
+                return;
+        }
+    }
+    Success = isHttpOk(StatusCode) && !failed;
+    if (Success && ContentLength != 0 && Stream)
+        Success = ContentLength == BytesRead;
+}
+
+void TauTransfer::ReportProgress(TauHTTP &owner)
+{
+    if (!owner.OnProgress)
+        return;
+    using namespace std::chrono;
+    int elapsed =
+        clampToInt(static_cast<double>(duration_cast<milliseconds>(steady_clock::now() - start_).count() / 1000));
+    double percent = ContentLength > 0
+                         ? std::nearbyint(static_cast<double>(BytesRead) * 100.0 / static_cast<double>(ContentLength))
+                         : 0;
+    auto percentsDone = static_cast<uint8_t>(std::clamp(percent, 0.0, 255.0));
+    int left = clampToInt(
+        std::nearbyint(static_cast<double>(ContentLength) / static_cast<double>(BytesRead) * elapsed) - elapsed);
+    float rate = static_cast<float>(BytesRead) / 1024.0f;
+    if (elapsed != 0)
+        rate /= static_cast<float>(elapsed);
+    owner.OnProgress(&owner, ContentType, ContentLength, BytesRead, elapsed, left, percentsDone, rate, Stream.get());
+}
+
+} // namespace lotfinch::http

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "http/auHTTP.h"
+#include "platform/HttpLibrary.h"
+
+namespace lotfinch::http {
+
+// What one request needs of the component, copied when it starts, so the
+// worker never reads the component itself.
+struct TransferSettings : TauHTTPSettings
+{
+    std::string username, password;
+    // Which GUI-thread events are wanted, and the worker-thread events themselves.
+    bool wantHeaderInfo = false, wantProgress = false, wantPasswordRequest = false, wantProxyAuthentication = false;
+    TauHTTPBeforeSendRequest beforeSendRequest;
+    TauHTTPRedirected redirected;
+};
+
+// One request: run on the worker, shared with the component. The component
+// reads the outcome only while the worker waits for it or has ended; if the
+// component lets go early, the worker finishes alone and frees it all.
+class TauTransfer
+{
+public:
+    // What an announced Content-Length alone may reserve in memory.
+    static constexpr int64_t AnnouncedReserveCap = int64_t{64} << 20;
+
+    TauTransfer(TauHTTP *owner, std::shared_ptr<bool> ownerAlive, TransferSettings settings);
+    ~TauTransfer();
+
+    void Run(); // worker thread
+    // Stops a transfer waiting on the network; any thread.
+    void Cancel() { cancel_->cancel(); }
+    void CloseHandles();
+    const TransferSettings &Settings() const { return settings_; }
+
+    int StatusCode = -1;
+    bool Success = false;
+    bool ContinueDownload = true;
+    bool OutputToFile = false;
+    std::string ContentType;
+    int64_t ContentLength = 0, BytesRead = 0;
+    std::unique_ptr<TStream> Stream;
+
+private:
+    bool Sync(const std::function<void(TauHTTP &)> &call);
+    std::string ObjectName(const std::string &path, const std::string &extraInfo) const;
+    unsigned RequestFlags(const std::string &scheme) const;
+    std::optional<std::string> Query(const std::string &name) const;
+    bool OpenAndSend(const std::string &scheme, const std::string &host, uint16_t port, const std::string &objectName,
+                     const std::string &user, const std::string &password);
+    void ReadHeaders();
+    void CreateStream(bool announced);
+    void ReadBody(const std::function<int64_t(char *, int64_t)> &read);
+    void ReportProgress(TauHTTP &owner);
+
+    TauHTTP *owner_; // GUI thread only, while *ownerAlive_
+    std::shared_ptr<bool> ownerAlive_;
+    TransferSettings settings_;
+    std::shared_ptr<platform::HttpCancel> cancel_ = std::make_shared<platform::HttpCancel>();
+    std::chrono::steady_clock::time_point start_;
+    bool tryAgain_ = false;
+
+    std::unique_ptr<platform::HttpSession> session_;
+    std::unique_ptr<platform::HttpConnection> connection_;
+    std::unique_ptr<platform::HttpRequest> request_;
+    int localFile_ = -1;
+};
+
+} // namespace lotfinch::http

@@ -1,0 +1,766 @@
+#include <QThread>
+#include <QTimer>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <sys/socket.h>
+#include <sys/stat.h>
+
+#include "http/auHTTP.h"
+#include "support/LoopbackServer.h"
+#include "support/TestUtil.h"
+
+using namespace lotfinch::http;
+using lotfinch::test::HttpReply;
+using lotfinch::test::HttpRequestRecord;
+using lotfinch::test::LoopbackServer;
+using lotfinch::test::waitUntil;
+
+namespace {
+
+// Logs every GUI-thread result event of a component as one line.
+struct Recorder
+{
+    std::vector<std::string> events;
+    std::string body;
+    int64_t streamPosition = -1;
+
+    explicit Recorder(TauHTTP &http)
+    {
+        http.OnDone = [this](QObject *, const std::string &, int64_t size, TStream *stream) {
+            events.push_back("Done " + std::to_string(size));
+            if (stream) {
+                streamPosition = stream->Position();
+                body = stream->ReadAll();
+            }
+        };
+        http.OnHTTPError = [this](QObject *, int status, TStream *stream) {
+            events.push_back("HTTPError " + std::to_string(status));
+            body = stream ? stream->ReadAll() : "";
+        };
+        http.OnConnLost = [this](QObject *, const std::string &, int64_t size, int64_t read, TStream *) {
+            events.push_back("ConnLost " + std::to_string(size) + " " + std::to_string(read));
+        };
+        http.OnHostUnreachable = [this](QObject *) { events.push_back("HostUnreachable"); };
+        http.OnAnyError = [this](QObject *) { events.push_back("AnyError"); };
+        http.OnDoneInterrupted = [this](QObject *) { events.push_back("DoneInterrupted"); };
+        http.OnOutputFileError = [this](QObject *) { events.push_back("OutputFileError"); };
+    }
+};
+
+using Events = std::vector<std::string>;
+
+uint16_t closedPort()
+{
+    // A port that was just free: nothing listens there.
+    LoopbackServer probe([](const HttpRequestRecord &) { return HttpReply(); });
+    return probe.port();
+}
+
+std::string tempPath(const std::string &name)
+{
+    return (std::filesystem::temp_directory_path() / ("lotfinch-http-" + std::to_string(getpid()) + "-" + name))
+        .string();
+}
+
+class AuHttpTest : public ::testing::Test
+{
+protected:
+    void TearDown() override
+    {
+        // No worker may outlive a test: it would touch the next one's state.
+        EXPECT_TRUE(waitUntil([] { return TauEventThread::LiveWorkers() == 0; }));
+    }
+};
+
+struct OutcomeCase
+{
+    const char *name;
+    std::function<HttpReply(const HttpRequestRecord &)> reply;
+    std::function<void(TauHTTP &, LoopbackServer &)> setup;
+    Events expected;
+    std::string body;
+};
+
+TEST_F(AuHttpTest, ResultEventsFollowTheResponse)
+{
+    const OutcomeCase cases[] = {
+        {"success", [](auto &) { return HttpReply::text(200, "hello world"); }, nullptr, {"Done 11"}, "hello world"},
+        {"not found",
+         [](auto &) { return HttpReply::text(404, "<h1>gone</h1>"); },
+         nullptr,
+         {"HTTPError 404", "AnyError"},
+         "<h1>gone</h1>"},
+        {"cut short",
+         [](auto &) {
+             HttpReply r = HttpReply::text(200, std::string(1000, 'x'));
+             r.cutAfter = 600;
+             return r;
+         },
+         nullptr,
+         {"ConnLost 1000 600", "AnyError"},
+         ""},
+        {"length beyond 32 bits",
+         [](auto &) {
+             HttpReply r = HttpReply::text(200, std::string(1000, 'x'));
+             r.contentLength = "1000000000000";
+             r.cutAfter = 1000;
+             return r;
+         },
+         nullptr,
+         {"ConnLost 1000000000000 1000", "AnyError"},
+         ""},
+        {"no length",
+         [](auto &) {
+             HttpReply r = HttpReply::text(200, std::string(70000, 'y'));
+             r.omitContentLength = true;
+             return r;
+         },
+         nullptr,
+         {"Done 70000"},
+         std::string(70000, 'y')},
+        {"header info stops",
+         [](auto &) { return HttpReply::text(200, "unread"); },
+         [](TauHTTP &http, LoopbackServer &) {
+             http.OnHeaderInfo = [](QObject *, int status, const std::string &raw, const std::string &type,
+                                    const std::string &, const std::string &, int64_t length, const std::string &,
+                                    TDateTime, TDateTime, TDateTime, const std::string &, bool &go) {
+                 EXPECT_EQ(status, 200);
+                 EXPECT_EQ(type, "text/html");
+                 EXPECT_EQ(length, 6);
+                 EXPECT_EQ(raw.rfind("HTTP/1.1 200", 0), 0u);
+                 EXPECT_TRUE(go);
+                 go = false;
+             };
+         },
+         {"DoneInterrupted"},
+         ""},
+        {"redirect chain",
+         [](const HttpRequestRecord &request) {
+             if (request.target == "/a")
+                 return HttpReply::redirect(302, "/b");
+             if (request.target == "/b")
+                 return HttpReply::redirect(301, "/c");
+             return HttpReply::text(200, "target");
+         },
+         [](TauHTTP &http, LoopbackServer &server) { http.setURL(server.url("/a")); },
+         {"Done 6"},
+         "target"},
+        {"redirect not followed",
+         [](auto &) { return HttpReply::redirect(302, "/elsewhere"); },
+         [](TauHTTP &http, LoopbackServer &) { http.setInternetOptions(ioKeepConnection | ioNoAutoRedirect); },
+         {"HTTPError 302", "AnyError"},
+         "moved"},
+        {"unreachable",
+         [](auto &) { return HttpReply(); },
+         [](TauHTTP &http, LoopbackServer &) { http.setURL("http://127.0.0.1:" + std::to_string(closedPort()) + "/"); },
+         {"HostUnreachable", "AnyError"},
+         ""},
+        {"silent server",
+         [](auto &) {
+             HttpReply r = HttpReply::text(200, "late");
+             r.stallMs = -1;
+             return r;
+         },
+         [](TauHTTP &http, LoopbackServer &) { http.Timeouts().ReceiveTimeout = 300; },
+         {"HostUnreachable", "AnyError"},
+         ""},
+        {"body stalls",
+         [](auto &) {
+             HttpReply r = HttpReply::text(200, std::string(200, 'z'));
+             r.pieceSize = 100;
+             r.pieceDelayMs = 60000;
+             return r;
+         },
+         [](TauHTTP &http, LoopbackServer &) { http.Timeouts().ReceiveTimeout = 300; },
+         {"ConnLost 200 0", "AnyError"},
+         ""},
+    };
+    for (const OutcomeCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        LoopbackServer server(c.reply);
+        TauHTTP http;
+        Recorder recorder(http);
+        http.setURL(server.url("/page"));
+        if (c.setup)
+            c.setup(http, server);
+        EXPECT_TRUE(http.Read(true));
+        EXPECT_EQ(recorder.events, c.expected);
+        if (!c.body.empty()) {
+            EXPECT_EQ(recorder.body, c.body);
+        }
+        if (recorder.streamPosition >= 0) {
+            EXPECT_EQ(recorder.streamPosition, 0);
+        }
+        EXPECT_FALSE(http.Busy());
+    }
+}
+
+TEST_F(AuHttpTest, RequestCarriesTheComponentSettings)
+{
+    struct Case
+    {
+        const char *name;
+        std::function<void(TauHTTP &)> setup;
+        std::function<void(const HttpRequestRecord &)> check;
+    } cases[] = {
+        {"defaults", [](TauHTTP &) {},
+         [](const HttpRequestRecord &r) {
+             EXPECT_EQ(r.method, "GET");
+             EXPECT_EQ(r.header("User-Agent"), "Mozilla/5.0 (compatible; auHTTP/2.0; Lotfinch)");
+             EXPECT_EQ(r.header("Accept"), "text/html, */*");
+             EXPECT_FALSE(r.header("Range"));
+         }},
+        {"range from start on", [](TauHTTP &http) { http.Range().StartRange = 100; },
+         [](const HttpRequestRecord &r) { EXPECT_EQ(r.header("Range"), "bytes=100-"); }},
+        {"range with end",
+         [](TauHTTP &http) {
+             http.setRange({{}, 5, 9});
+         },
+         [](const HttpRequestRecord &r) { EXPECT_EQ(r.header("Range"), "bytes=5-9"); }},
+        {"extra headers and referrer",
+         [](TauHTTP &http) {
+             http.AddHeaders().add("X-One: 1");
+             http.AddHeaders().add("X-Two: two words");
+             http.setReferer("http://from.example/");
+         },
+         [](const HttpRequestRecord &r) {
+             EXPECT_EQ(r.header("X-One"), "1");
+             EXPECT_EQ(r.header("X-Two"), "two words");
+             EXPECT_EQ(r.header("Referer"), "http://from.example/");
+         }},
+        {"form data chooses POST", [](TauHTTP &http) { http.setPOSTData("a=1&b=two"); },
+         [](const HttpRequestRecord &r) {
+             EXPECT_EQ(r.method, "POST");
+             EXPECT_EQ(r.body, "a=1&b=two");
+             EXPECT_EQ(r.header("Content-Type"), "application/x-www-form-urlencoded");
+         }},
+        {"GET forced despite form data",
+         [](TauHTTP &http) {
+             http.setPOSTData("a=1");
+             http.setRequestMethod(rmGET);
+         },
+         [](const HttpRequestRecord &r) {
+             EXPECT_EQ(r.method, "GET");
+             EXPECT_EQ(r.body, "");
+         }},
+        {"query re-encoded once", [](TauHTTP &http) { http.setURL(http.URL() + "?q=red shoes&p=100%25&s=%20x"); },
+         [](const HttpRequestRecord &r) { EXPECT_EQ(r.target, "/page?q=red%20shoes&p=100%25&s=%20x"); }},
+        {"reload asks caches to revalidate", [](TauHTTP &http) { http.setCacheOptions(coAlwaysReload); },
+         [](const HttpRequestRecord &r) { EXPECT_EQ(r.header("Pragma"), "no-cache"); }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        LoopbackServer server([](auto &) { return HttpReply::text(200, "ok"); });
+        TauHTTP http;
+        Recorder recorder(http);
+        http.setURL(server.url("/page"));
+        c.setup(http);
+        ASSERT_TRUE(http.Read(true));
+        EXPECT_EQ(recorder.events, Events{"Done 2"});
+        ASSERT_EQ(server.requests().size(), 1u);
+        c.check(server.requests()[0]);
+    }
+}
+
+TEST_F(AuHttpTest, MemoryBodyOverTheLimitEndsAsError)
+{
+    for (bool announced : {true, false}) {
+        SCOPED_TRACE(announced ? "announced" : "not announced");
+        LoopbackServer server([&](auto &) {
+            HttpReply r = HttpReply::text(200, "");
+            r.generatedLength = 20000;
+            r.omitContentLength = !announced;
+            return r;
+        });
+        TauHTTP http;
+        Recorder recorder(http);
+        int64_t lost = -1;
+        http.OnConnLost = [&](QObject *, const std::string &, int64_t, int64_t read, TStream *stream) {
+            recorder.events.push_back("ConnLost");
+            lost = read;
+            EXPECT_EQ(stream->Size(), read);
+        };
+        http.setURL(server.url("/"));
+        http.setMaxMemoryBody(1000);
+        http.setTransferBufferSize(300);
+        ASSERT_TRUE(http.Read(true));
+        EXPECT_EQ(recorder.events, (Events{"ConnLost", "AnyError"}));
+        EXPECT_GT(lost, 0);
+        EXPECT_LE(lost, 1000);
+    }
+}
+
+TEST_F(AuHttpTest, RejectedHeaderLineSendsNothing)
+{
+    LoopbackServer server([](auto &) { return HttpReply::text(200, "ok"); });
+    TauHTTP http;
+    Recorder recorder(http);
+    http.setURL(server.url("/"));
+    http.AddHeaders().add("no colon here");
+    EXPECT_TRUE(http.Read(true));
+    EXPECT_EQ(recorder.events, (Events{"HostUnreachable", "AnyError"}));
+    EXPECT_TRUE(server.requests().empty());
+}
+
+TEST_F(AuHttpTest, CredentialRequestsResendWithNewCredentials)
+{
+    struct Case
+    {
+        const char *name;
+        bool proxy;
+        bool tryAgain;
+        Events expected;
+    } cases[] = {
+        {"server, retried", false, true, {"Done 6"}},
+        {"server, given up", false, false, {"HTTPError 401", "AnyError"}},
+        {"proxy, retried", true, true, {"Done 6"}},
+        {"proxy, given up", true, false, {"HTTPError 407", "AnyError"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string expected = lotfinch::test::basicCredentials("ann", "s3cret");
+        LoopbackServer server([&](const HttpRequestRecord &r) {
+            if (c.proxy && r.header("Proxy-Authorization") != expected)
+                return HttpReply::proxyChallenge("Gate");
+            if (!c.proxy && r.header("Authorization") != expected)
+                return HttpReply::challenge("Lotfinch Test");
+            return HttpReply::text(200, "inside");
+        });
+        TauHTTP http;
+        Recorder recorder(http);
+        std::vector<std::string> asked;
+        if (c.proxy) {
+            http.Proxy().AccessType = atUseProxy;
+            http.Proxy().ProxyServer = "127.0.0.1";
+            http.Proxy().ProxyPort = server.port();
+            http.Proxy().ProxyBypass = "";
+            http.setURL("http://members.example/area");
+            http.OnProxyAuthenticationRequest = [&](QObject *, std::string &user, std::string &password, bool &again) {
+                asked.push_back("proxy");
+                user = "ann";
+                password = "s3cret";
+                again = c.tryAgain;
+            };
+        } else {
+            http.setURL(server.url("/area"));
+            http.OnPasswordRequest = [&](QObject *, const std::string &realm, bool &again) {
+                asked.push_back(realm);
+                http.setUsername("ann");
+                http.setPassword("s3cret");
+                again = c.tryAgain;
+            };
+        }
+        ASSERT_TRUE(http.Read(true));
+        EXPECT_EQ(recorder.events, c.expected);
+        EXPECT_EQ(asked, std::vector<std::string>{c.proxy ? "proxy" : "Lotfinch Test"});
+        if (c.tryAgain) {
+            auto header = server.requests().back().header(c.proxy ? "Proxy-Authorization" : "Authorization");
+            EXPECT_EQ(header, expected);
+        }
+    }
+}
+
+TEST_F(AuHttpTest, ProxyChoiceDecidesWhoGetsTheRequest)
+{
+    struct Case
+    {
+        const char *name;
+        TauHTTPAccessType access;
+        std::string bypass;
+        bool viaProxy;
+    } cases[] = {
+        {"environment proxy", atPreconfig, "", true},
+        {"direct ignores the environment", atDirect, "", false},
+        {"named proxy", atUseProxy, "", true},
+        {"named proxy bypassed", atUseProxy, "127.0.0.1;", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        LoopbackServer proxy([](auto &) { return HttpReply::text(200, "from proxy"); });
+        LoopbackServer origin([](auto &) { return HttpReply::text(200, "from origin"); });
+        setenv("http_proxy", proxy.url("").c_str(), 1);
+        unsetenv("no_proxy");
+        unsetenv("NO_PROXY");
+        TauHTTP http;
+        Recorder recorder(http);
+        http.setURL(origin.url("/search?q=1"));
+        http.Proxy().AccessType = c.access;
+        http.Proxy().ProxyServer = "127.0.0.1";
+        http.Proxy().ProxyPort = proxy.port();
+        http.Proxy().ProxyBypass = c.bypass;
+        ASSERT_TRUE(http.Read(true));
+        unsetenv("http_proxy");
+        EXPECT_EQ(recorder.body, c.viaProxy ? "from proxy" : "from origin");
+        if (c.viaProxy) {
+            EXPECT_EQ(proxy.requestLines(), std::vector<std::string>{"GET " + origin.url("/search?q=1") + " HTTP/1.1"});
+        }
+    }
+}
+
+TEST_F(AuHttpTest, CookiesAreSharedBetweenComponentsUnlessRefused)
+{
+    LoopbackServer server([](const HttpRequestRecord &r) {
+        HttpReply reply = HttpReply::text(200, r.header("Cookie").value_or("none"));
+        if (r.target == "/set")
+            reply.headers.emplace_back("Set-Cookie", "bidder=42; Path=/");
+        return reply;
+    });
+    for (bool refuse : {true, false}) {
+        SCOPED_TRACE(refuse ? "refused" : "kept");
+        TauHTTP first, second;
+        Recorder recorder(second);
+        TauInternetOptions options = ioKeepConnection | (refuse ? ioNoCookies : 0u);
+        first.setInternetOptions(options);
+        second.setInternetOptions(options);
+        first.setURL(server.url("/set"));
+        second.setURL(server.url("/get"));
+        ASSERT_TRUE(first.Read(true));
+        ASSERT_TRUE(second.Read(true));
+        EXPECT_EQ(recorder.body, refuse ? "none" : "bidder=42");
+    }
+}
+
+TEST_F(AuHttpTest, ComponentDeletedByItsOwnHandler)
+{
+    LoopbackServer server([](auto &) { return HttpReply::text(200, "bye"); });
+    auto *http = new TauHTTP;
+    int done = 0;
+    http->OnDone = [&](QObject *sender, const std::string &, int64_t, TStream *stream) {
+        ++done;
+        EXPECT_EQ(stream->ReadAll(), "bye");
+        delete sender;
+    };
+    http->setURL(server.url("/"));
+    EXPECT_TRUE(http->Read(true));
+    EXPECT_EQ(done, 1);
+}
+
+TEST_F(AuHttpTest, WorkerThreadEvents)
+{
+    LoopbackServer server([](const HttpRequestRecord &r) {
+        return r.target == "/old" ? HttpReply::redirect(301, "/new?x=1") : HttpReply::text(200, "new");
+    });
+    TauHTTP http;
+    std::mutex mutex;
+    std::vector<std::string> events;
+    auto onWorker = [] { return QThread::currentThread() != QCoreApplication::instance()->thread(); };
+    http.OnBeforeSendRequest = [&](QObject *, lotfinch::platform::HttpRequest *request) {
+        std::lock_guard lock(mutex);
+        events.push_back(std::string("before send") + (request && onWorker() ? " on worker" : ""));
+    };
+    http.OnRedirected = [&](QObject *, const std::string &url) {
+        std::lock_guard lock(mutex);
+        events.push_back(url + (onWorker() ? " on worker" : ""));
+    };
+    // Without a scheme the address is taken as http.
+    http.setURL(server.url("/old").substr(7));
+    ASSERT_TRUE(http.Read(true));
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(events, (std::vector<std::string>{"before send on worker", server.url("/new?x=1") + " on worker"}));
+}
+
+TEST_F(AuHttpTest, LocalFiles)
+{
+    std::string path = tempPath("local.html");
+    std::ofstream(path) << "<p>local page</p>";
+    struct Case
+    {
+        std::string url;
+        Events expected;
+        std::string body;
+    } cases[] = {
+        {"file://" + path, {"Done 17"}, "<p>local page</p>"},
+        {"file://" + path + ".missing", {"HTTPError 404", "AnyError"}, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.url);
+        TauHTTP http;
+        Recorder recorder(http);
+        http.setURL(c.url);
+        ASSERT_TRUE(http.Read(true));
+        EXPECT_EQ(recorder.events, c.expected);
+        EXPECT_EQ(recorder.body, c.body);
+    }
+    std::filesystem::remove(path);
+}
+
+TEST_F(AuHttpTest, OutputFile)
+{
+    LoopbackServer server([](const HttpRequestRecord &r) {
+        return r.target == "/missing" ? HttpReply::text(404, "no") : HttpReply::text(200, "file body");
+    });
+    std::string path = tempPath("out.html");
+    struct Case
+    {
+        const char *name;
+        std::string target, file;
+        TauFileAttributes complete;
+        Events expected;
+        bool writable;
+    } cases[] = {
+        {"written", "/ok", path, atrArchive, {"Done 9"}, true},
+        {"marked read-only when complete", "/ok", path, atrArchive | atrReadOnly, {"Done 9"}, false},
+        {"replaces a read-only file", "/ok", path, atrArchive, {"Done 9"}, true},
+        {"error page not written", "/missing", path + ".none", atrArchive, {"HTTPError 404", "AnyError"}, true},
+        {"cannot be created", "/ok", "/nonexistent-dir/out.html", atrArchive, {"AnyError", "OutputFileError"}, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TauHTTP http;
+        Recorder recorder(http);
+        bool streamWasNull = false;
+        http.OnDone = [&](QObject *, const std::string &, int64_t size, TStream *stream) {
+            recorder.events.push_back("Done " + std::to_string(size));
+            streamWasNull = stream == nullptr;
+        };
+        http.setURL(server.url(c.target));
+        http.setOutputFileName(c.file);
+        http.OutputFileAttributes().Complete = c.complete;
+        ASSERT_TRUE(http.Read(true));
+        EXPECT_EQ(recorder.events, c.expected);
+        if (c.expected[0] == "Done 9") {
+            EXPECT_TRUE(streamWasNull);
+            std::ifstream in(c.file);
+            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "file body");
+            struct stat info
+            {};
+            ASSERT_EQ(stat(c.file.c_str(), &info), 0);
+            EXPECT_EQ((info.st_mode & S_IWUSR) != 0, c.writable);
+        } else {
+            EXPECT_FALSE(std::filesystem::exists(c.file));
+        }
+    }
+    std::filesystem::remove(path);
+}
+
+TEST_F(AuHttpTest, ProgressReportsEachPiece)
+{
+    for (bool announced : {true, false}) {
+        SCOPED_TRACE(announced ? "with length" : "without length");
+        LoopbackServer server([&](auto &) {
+            HttpReply r = HttpReply::text(200, std::string(10000, 'p'));
+            r.omitContentLength = !announced;
+            return r;
+        });
+        TauHTTP http;
+        http.setURL(server.url("/"));
+        http.setTransferBufferSize(1000);
+        std::vector<int> percents;
+        int64_t lastRead = 0;
+        http.OnProgress = [&](QObject *, const std::string &, int64_t size, int64_t read, int, int, uint8_t percent,
+                              float rate, TStream *stream) {
+            EXPECT_EQ(size, announced ? 10000 : 0);
+            EXPECT_GT(read, lastRead);
+            EXPECT_EQ(stream->Position(), read);
+            EXPECT_GE(rate, 0.0f);
+            lastRead = read;
+            percents.push_back(percent);
+        };
+        ASSERT_TRUE(http.Read(true));
+        ASSERT_FALSE(percents.empty());
+        EXPECT_EQ(lastRead, 10000);
+        EXPECT_EQ(percents.back(), announced ? 100 : 0);
+    }
+}
+
+TEST_F(AuHttpTest, ReadWhileBusyIsRefused)
+{
+    LoopbackServer server([](auto &) {
+        HttpReply r = HttpReply::text(200, "slow");
+        r.stallMs = 300;
+        return r;
+    });
+    TauHTTP http;
+    Recorder recorder(http);
+    http.setURL(server.url("/"));
+    bool nested = true;
+    http.OnDone = [&](QObject *, const std::string &, int64_t, TStream *) {
+        recorder.events.push_back("Done");
+        nested = http.Read(false);
+    };
+    ASSERT_TRUE(http.Read(false));
+    EXPECT_TRUE(http.Busy());
+    EXPECT_FALSE(http.Read(false));
+    EXPECT_FALSE(http.Read(true));
+    ASSERT_TRUE(waitUntil([&] { return !http.Busy(); }));
+    EXPECT_EQ(recorder.events, Events{"Done"});
+    EXPECT_FALSE(nested);
+    EXPECT_EQ(server.requests().size(), 1u);
+}
+
+TEST_F(AuHttpTest, ForcedWaitKeepsTheEventLoopRunning)
+{
+    LoopbackServer server([](auto &) {
+        HttpReply r = HttpReply::text(200, std::string(400, 's'));
+        r.pieceSize = 100;
+        r.pieceDelayMs = 100;
+        return r;
+    });
+    TauHTTP http;
+    http.setURL(server.url("/"));
+    bool done = false;
+    http.OnDone = [&](QObject *, const std::string &, int64_t, TStream *) { done = true; };
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(10);
+    ASSERT_TRUE(http.Read(true));
+    EXPECT_TRUE(done);
+    EXPECT_GT(ticks, 0);
+    EXPECT_FALSE(http.WaitThread());
+}
+
+TEST_F(AuHttpTest, ExceptionInFinishingHandlerStillReleases)
+{
+    LoopbackServer server([](auto &) { return HttpReply::text(200, "ok"); });
+    TauHTTP http;
+    Recorder recorder(http);
+    http.setURL(server.url("/"));
+    http.OnDone = [&](QObject *, const std::string &, int64_t, TStream *) {
+        recorder.events.push_back("Done");
+        throw std::runtime_error("handler failed");
+    };
+    ASSERT_TRUE(http.Read(true));
+    EXPECT_EQ(recorder.events, (Events{"Done", "AnyError"}));
+    EXPECT_FALSE(http.Busy());
+    EXPECT_TRUE(http.Read(true));
+}
+
+TEST_F(AuHttpTest, AbandonedRequestRaisesNothingMore)
+{
+    struct Case
+    {
+        const char *name;
+        bool destroy; // else: wait time-out that stops the worker
+    } cases[] = {{"component destroyed", true}, {"wait time-out", false}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        LoopbackServer server([](auto &) {
+            HttpReply r = HttpReply::text(200, std::string(1000, 'w'));
+            r.pieceSize = 10;
+            r.pieceDelayMs = 200;
+            return r;
+        });
+        Events events;
+        auto *http = new TauHTTP;
+        Recorder recorder(*http);
+        http->OnProgress = [&](QObject *, const std::string &, int64_t, int64_t, int, int, uint8_t, float, TStream *) {
+            events.push_back("Progress");
+        };
+        int timeouts = 0;
+        http->OnWaitTimeoutExpired = [&](QObject *, bool &terminate) {
+            ++timeouts;
+            EXPECT_TRUE(terminate);
+        };
+        http->setURL(server.url("/"));
+        if (c.destroy) {
+            ASSERT_TRUE(http->Read(false));
+            ASSERT_TRUE(waitUntil([&] { return !events.empty(); }));
+            delete http;
+            http = nullptr;
+        } else {
+            http->setWaitTimeout(50);
+            EXPECT_FALSE(http->Read(true));
+            EXPECT_EQ(timeouts, 1);
+            EXPECT_FALSE(http->Busy());
+        }
+        size_t seen = events.size();
+        recorder.events.clear();
+        ASSERT_TRUE(waitUntil([] { return TauEventThread::LiveWorkers() == 0; }));
+        lotfinch::test::runEventsFor(100);
+        EXPECT_EQ(events.size(), seen);
+        EXPECT_TRUE(recorder.events.empty());
+        delete http;
+    }
+}
+
+TEST_F(AuHttpTest, WaitTimeoutHandlerMayLetTheRequestRunOn)
+{
+    LoopbackServer server([](auto &) {
+        HttpReply r = HttpReply::text(200, "eventually");
+        r.stallMs = 300;
+        return r;
+    });
+    TauHTTP http;
+    Recorder recorder(http);
+    http.setURL(server.url("/"));
+    http.setWaitTimeout(50);
+    http.OnWaitTimeoutExpired = [](QObject *, bool &terminate) { terminate = false; };
+    EXPECT_TRUE(http.Read(true));
+    EXPECT_TRUE(http.Busy());
+    ASSERT_TRUE(waitUntil([&] { return !http.Busy(); }));
+    EXPECT_EQ(recorder.events, Events{"Done 10"});
+}
+
+TEST(AuHttpSettings, DefaultsAndStoredProperties)
+{
+    TauHTTP http;
+    EXPECT_EQ(http.AcceptTypes(), "text/html, */*");
+    EXPECT_FALSE(http.AcceptTypesStored());
+    http.setAcceptTypes("text/plain");
+    EXPECT_TRUE(http.AcceptTypesStored());
+    EXPECT_EQ(http.CacheOptions(),
+              coReloadIfNoExpireInformation | coReloadUpdatedObjects | coCreateTempFilesIfCantCache);
+    EXPECT_EQ(http.InternetOptions(), ioKeepConnection);
+    EXPECT_EQ(http.TransferBufferSize(), 4096);
+    http.setTransferBufferSize(10);
+    EXPECT_EQ(http.TransferBufferSize(), 255);
+    EXPECT_EQ(http.ThreadPriority(), tpNormal);
+    EXPECT_EQ(http.Proxy(), TauHTTPProxy{});
+    EXPECT_EQ(http.Proxy().ProxyPort, 8080);
+    EXPECT_EQ(http.Proxy().ProxyBypass, "127.0.0.1;");
+    EXPECT_FALSE(http.Proxy().ProxyServerStored());
+    http.Proxy().AccessType = atUseProxy;
+    EXPECT_TRUE(http.Proxy().ProxyServerStored());
+    http.Proxy().Assign(nullptr);
+    EXPECT_EQ(http.Proxy(), TauHTTPProxy{});
+    EXPECT_EQ(http.OutputFileAttributes().Incomplete, atrArchive | atrTemporary);
+}
+
+TEST(AuHttpSettings, CredentialRecord)
+{
+    struct Case
+    {
+        std::string user, password;
+        bool stored;
+    } cases[] = {
+        {"", "", false},
+        {"ann", "", true},
+        {"", "pw", true},
+        {"ann", "s3cret\xE9", true},
+        {std::string(200, 'u'), std::string(54, 'p'), true},
+        {std::string(200, 'u'), std::string(55, 'p'), false}, // over 254 characters: not kept
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.user.size() + c.password.size());
+        TauHTTP writer;
+        writer.setUsername(c.user);
+        writer.setPassword(c.password);
+        EXPECT_EQ(writer.LInfoStored(), c.stored);
+        std::string record = writer.LInfo();
+        EXPECT_EQ(record.empty(), !c.stored);
+        if (!c.stored)
+            continue;
+        EXPECT_EQ(record.size(), c.user.size() + c.password.size() + 2);
+        if (!c.user.empty()) {
+            EXPECT_EQ(record.find(c.user), std::string::npos);
+        }
+        TauHTTP reader;
+        ASSERT_TRUE(reader.setLInfo(record));
+        EXPECT_EQ(reader.Username(), c.user);
+        EXPECT_EQ(reader.Password(), c.password);
+    }
+    TauHTTP reader;
+    reader.setUsername("kept");
+    for (const std::string &damaged : {std::string(),
+                                       std::string("\x05"
+                                                   "ab"),
+                                       std::string("\x02\xFF\x00", 3)})
+        EXPECT_FALSE(reader.setLInfo(damaged));
+    EXPECT_EQ(reader.Username(), "kept");
+}
+
+} // namespace

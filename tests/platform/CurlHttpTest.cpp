@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+#include <thread>
+
+#include "platform/HttpLibrary.h"
+#include "support/LoopbackServer.h"
+
+using namespace lotfinch::platform;
+using lotfinch::test::HttpReply;
+using lotfinch::test::HttpRequestRecord;
+using lotfinch::test::LoopbackServer;
+
+namespace {
+
+std::unique_ptr<HttpRequest> openRequest(const LoopbackServer &server, const std::string &target,
+                                         std::shared_ptr<HttpCancel> cancel = nullptr, bool offline = false)
+{
+    HttpSessionOptions options;
+    options.agent = "test agent";
+    options.access = HttpProxyAccess::Direct;
+    options.cancel = std::move(cancel);
+    options.offline = offline;
+    auto connection = openHttpSession(options)->connect("http", "127.0.0.1", server.port(), "", "");
+    return connection->openRequest("GET", target, "", "*/*", httpKeepConnection);
+}
+
+TEST(CurlHttp, BodyIsReadPieceByPiece)
+{
+    LoopbackServer server([](auto &) {
+        HttpReply r = HttpReply::text(200, "abcdefghijklmnopqrstuvwxyz", "text/plain");
+        r.headers.emplace_back("X-Multi", "first");
+        r.headers.emplace_back("X-Multi", "second");
+        return r;
+    });
+    auto request = openRequest(server, "/letters");
+    ASSERT_TRUE(request->send("", ""));
+    EXPECT_EQ(request->status(), 200);
+    EXPECT_EQ(request->header("content-type"), "text/plain");
+    EXPECT_EQ(request->header("X-MULTI"), "first");
+    EXPECT_FALSE(request->header("X-Absent"));
+    EXPECT_EQ(request->rawHeaders().rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
+    EXPECT_EQ(request->rawHeaders().substr(request->rawHeaders().size() - 4), "\r\n\r\n");
+    std::string body;
+    char buffer[7];
+    for (int64_t n; (n = request->read(buffer, sizeof buffer)) > 0;) {
+        EXPECT_LE(n, 7);
+        body.append(buffer, static_cast<size_t>(n));
+    }
+    EXPECT_EQ(body, "abcdefghijklmnopqrstuvwxyz");
+    EXPECT_EQ(request->read(buffer, sizeof buffer), 0);
+    EXPECT_EQ(server.requests()[0].header("User-Agent"), "test agent");
+}
+
+TEST(CurlHttp, SendReturnsWithTheHeadersAndCancelStopsTheRead)
+{
+    // The body never comes: send must not wait for it, and a cancel from
+    // another thread must end the wait for it.
+    LoopbackServer server([](auto &) {
+        HttpReply r = HttpReply::text(200, "never sent");
+        r.pieceDelayMs = -1;
+        return r;
+    });
+    auto cancel = std::make_shared<HttpCancel>();
+    auto request = openRequest(server, "/", cancel);
+    ASSERT_TRUE(request->send("", ""));
+    EXPECT_EQ(request->status(), 200);
+    EXPECT_EQ(request->header("Content-Length"), "10");
+    std::thread canceller([cancel] { cancel->cancel(); });
+    char buffer[16];
+    EXPECT_EQ(request->read(buffer, sizeof buffer), -1);
+    canceller.join();
+    EXPECT_FALSE(request->send("", ""));
+}
+
+TEST(CurlHttp, RequestsThatNeverGoOut)
+{
+    LoopbackServer server([](auto &) { return HttpReply::text(200, "ok"); });
+    struct Case
+    {
+        const char *name;
+        std::string headers;
+        bool offline;
+    } cases[] = {
+        {"offline session", "", true},
+        {"line without a name", "no colon\r\n", false},
+        {"name with a blank", "Bad Name: x\r\n", false},
+        {"empty name", ": x\r\n", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        auto request = openRequest(server, "/", nullptr, c.offline);
+        bool added = request->addHeaders(c.headers);
+        EXPECT_EQ(added, c.headers.empty());
+        if (added) {
+            EXPECT_FALSE(request->send("", ""));
+            EXPECT_FALSE(request->status());
+        }
+    }
+    EXPECT_TRUE(server.requests().empty());
+}
+
+} // namespace

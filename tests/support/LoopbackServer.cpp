@@ -1,0 +1,333 @@
+#include "support/LoopbackServer.h"
+
+#include <QByteArray>
+#include <algorithm>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstdlib>
+#include <mutex>
+#include <netinet/in.h>
+#include <poll.h>
+#include <stdexcept>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace lotfinch::test {
+
+namespace {
+
+std::string lower(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+std::string trim(const std::string &s)
+{
+    size_t first = s.find_first_not_of(" \t");
+    if (first == std::string::npos)
+        return {};
+    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
+}
+
+const char *reasonPhrase(int status)
+{
+    switch (status) {
+    case 200: return "OK";
+    case 206: return "Partial Content";
+    case 301: return "Moved Permanently";
+    case 302: return "Found";
+    case 303: return "See Other";
+    case 307: return "Temporary Redirect";
+    case 401: return "Unauthorized";
+    case 404: return "Not Found";
+    case 407: return "Proxy Authentication Required";
+    case 500: return "Internal Server Error";
+    default: return "Status";
+    }
+}
+
+} // namespace
+
+std::optional<std::string> HttpRequestRecord::header(const std::string &name) const
+{
+    for (const auto &[key, value] : headers)
+        if (lower(key) == lower(name))
+            return value;
+    return std::nullopt;
+}
+
+HttpReply HttpReply::text(int status, std::string body, std::string contentType)
+{
+    HttpReply reply;
+    reply.status = status;
+    reply.body = std::move(body);
+    reply.headers.emplace_back("Content-Type", std::move(contentType));
+    return reply;
+}
+
+HttpReply HttpReply::redirect(int status, std::string location)
+{
+    HttpReply reply = text(status, "moved");
+    reply.headers.emplace_back("Location", std::move(location));
+    return reply;
+}
+
+HttpReply HttpReply::challenge(const std::string &realm)
+{
+    HttpReply reply = text(401, "<html>credentials needed</html>");
+    reply.headers.emplace_back("WWW-Authenticate", "Basic realm=\"" + realm + "\"");
+    return reply;
+}
+
+HttpReply HttpReply::proxyChallenge(const std::string &realm)
+{
+    HttpReply reply = text(407, "<html>proxy credentials needed</html>");
+    reply.headers.emplace_back("Proxy-Authenticate", "Basic realm=\"" + realm + "\"");
+    return reply;
+}
+
+std::string basicCredentials(const std::string &user, const std::string &password)
+{
+    return "Basic " + QByteArray::fromStdString(user + ":" + password).toBase64().toStdString();
+}
+
+struct LoopbackServer::Impl
+{
+    Handler handler;
+    int listener = -1;
+    int stopEvent = -1; // readable once the server stops
+    uint16_t port = 0;
+    std::thread acceptor;
+    mutable std::mutex mutex;
+    std::vector<std::thread> connections;
+    std::vector<int> sockets;
+    std::vector<HttpRequestRecord> log;
+
+    bool stopping() const
+    {
+        pollfd p{stopEvent, POLLIN, 0};
+        return poll(&p, 1, 0) > 0;
+    }
+
+    // Waits up to ms (-1: without limit) for the socket to become readable;
+    // false when the server stops first or the time passes.
+    bool waitReadable(int fd, int ms) const
+    {
+        pollfd p[2] = {{fd, POLLIN, 0}, {stopEvent, POLLIN, 0}};
+        int r;
+        do
+            r = poll(p, 2, ms);
+        while (r < 0 && errno == EINTR);
+        return r > 0 && !(p[1].revents & POLLIN);
+    }
+
+    // Pauses for ms (-1: without limit); false when the client leaves or the server stops first.
+    bool pause(int fd, int ms) const
+    {
+        pollfd p[2] = {{fd, POLLRDHUP, 0}, {stopEvent, POLLIN, 0}};
+        int r;
+        do
+            r = poll(p, 2, ms);
+        while (r < 0 && errno == EINTR);
+        return r == 0;
+    }
+
+    static bool sendAll(int fd, const char *data, size_t size)
+    {
+        while (size > 0) {
+            ssize_t n = send(fd, data, size, MSG_NOSIGNAL);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            data += n;
+            size -= static_cast<size_t>(n);
+        }
+        return true;
+    }
+
+    // Appends what the client sent next; false when it left or the server stops.
+    bool receiveMore(int fd, std::string &buffer) const
+    {
+        if (!waitReadable(fd, -1))
+            return false;
+        char chunk[8192];
+        ssize_t n = recv(fd, chunk, sizeof chunk, 0);
+        if (n <= 0)
+            return false;
+        buffer.append(chunk, static_cast<size_t>(n));
+        return true;
+    }
+
+    // Reads one request; false when the connection ended first.
+    bool readRequest(int fd, std::string &buffer, HttpRequestRecord &request) const
+    {
+        size_t end;
+        while ((end = buffer.find("\r\n\r\n")) == std::string::npos)
+            if (buffer.size() > 1 << 20 || !receiveMore(fd, buffer))
+                return false;
+        std::string head = buffer.substr(0, end);
+        buffer.erase(0, end + 4);
+        size_t lineEnd = head.find("\r\n");
+        std::string line = head.substr(0, lineEnd);
+        size_t a = line.find(' '), b = line.rfind(' ');
+        if (a == std::string::npos || b == a)
+            return false;
+        request.method = line.substr(0, a);
+        request.target = line.substr(a + 1, b - a - 1);
+        request.version = line.substr(b + 1);
+        while (lineEnd != std::string::npos) {
+            size_t start = lineEnd + 2;
+            lineEnd = head.find("\r\n", start);
+            std::string field = head.substr(start, lineEnd == std::string::npos ? std::string::npos : lineEnd - start);
+            size_t colon = field.find(':');
+            if (colon != std::string::npos)
+                request.headers.emplace_back(trim(field.substr(0, colon)), trim(field.substr(colon + 1)));
+        }
+        size_t length = std::strtoul(request.header("Content-Length").value_or("0").c_str(), nullptr, 10);
+        while (buffer.size() < length)
+            if (!receiveMore(fd, buffer))
+                return false;
+        request.body = buffer.substr(0, length);
+        buffer.erase(0, length);
+        return true;
+    }
+
+    // Sends one reply; false when the connection must close afterwards.
+    bool sendReply(int fd, const HttpRequestRecord &request, const HttpReply &reply) const
+    {
+        if (reply.stallMs != 0 && !pause(fd, reply.stallMs))
+            return false;
+        uint64_t length = reply.generatedLength > 0 ? reply.generatedLength : reply.body.size();
+        bool close = reply.omitContentLength || reply.cutAfter >= 0 ||
+                     lower(request.header("Connection").value_or("")) == "close";
+        std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " + reasonPhrase(reply.status) + "\r\n";
+        for (const auto &[name, value] : reply.headers)
+            head += name + ": " + value + "\r\n";
+        if (!reply.omitContentLength)
+            head += "Content-Length: " + reply.contentLength.value_or(std::to_string(length)) + "\r\n";
+        if (close)
+            head += "Connection: close\r\n";
+        head += "\r\n";
+        if (!sendAll(fd, head.data(), head.size()))
+            return false;
+        if (request.method == "HEAD")
+            return !close;
+
+        uint64_t limit =
+            reply.cutAfter >= 0 ? std::min<uint64_t>(length, static_cast<uint64_t>(reply.cutAfter)) : length;
+        size_t piece = reply.pieceSize > 0 ? reply.pieceSize : 64 * 1024;
+        std::string block;
+        for (uint64_t sent = 0; sent < limit;) {
+            size_t n = static_cast<size_t>(std::min<uint64_t>(piece, limit - sent));
+            if (reply.pieceDelayMs != 0 && !pause(fd, reply.pieceDelayMs))
+                return false;
+            if (reply.generatedLength > 0) {
+                block.resize(n);
+                for (size_t i = 0; i < n; ++i)
+                    block[i] = HttpReply::generatedByte(sent + i);
+            } else {
+                block.assign(reply.body, static_cast<size_t>(sent), n);
+            }
+            if (!sendAll(fd, block.data(), n))
+                return false;
+            sent += n;
+        }
+        return !close;
+    }
+
+    void serve(int fd)
+    {
+        std::string buffer;
+        for (;;) {
+            HttpRequestRecord request;
+            if (!readRequest(fd, buffer, request))
+                break;
+            {
+                std::lock_guard lock(mutex);
+                log.push_back(request);
+            }
+            if (!sendReply(fd, request, handler(request)))
+                break;
+        }
+        shutdown(fd, SHUT_RDWR);
+    }
+
+    void acceptLoop()
+    {
+        for (;;) {
+            if (!waitReadable(listener, -1))
+                return;
+            int fd = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+            if (fd < 0)
+                continue;
+            std::lock_guard lock(mutex);
+            sockets.push_back(fd);
+            connections.emplace_back([this, fd] { serve(fd); });
+        }
+    }
+};
+
+LoopbackServer::LoopbackServer(Handler handler) : impl_(std::make_unique<Impl>())
+{
+    impl_->handler = std::move(handler);
+    impl_->stopEvent = eventfd(0, EFD_CLOEXEC);
+    impl_->listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    if (impl_->listener < 0 || bind(impl_->listener, reinterpret_cast<sockaddr *>(&address), size) != 0 ||
+        listen(impl_->listener, 64) != 0 ||
+        getsockname(impl_->listener, reinterpret_cast<sockaddr *>(&address), &size) != 0)
+        throw std::runtime_error("loopback server: cannot listen");
+    impl_->port = ntohs(address.sin_port);
+    impl_->acceptor = std::thread([this] { impl_->acceptLoop(); });
+}
+
+LoopbackServer::~LoopbackServer()
+{
+    uint64_t one = 1;
+    (void)!write(impl_->stopEvent, &one, sizeof one);
+    impl_->acceptor.join();
+    {
+        std::lock_guard lock(impl_->mutex);
+        for (int fd : impl_->sockets)
+            shutdown(fd, SHUT_RDWR);
+    }
+    for (std::thread &connection : impl_->connections)
+        connection.join();
+    for (int fd : impl_->sockets)
+        close(fd);
+    close(impl_->listener);
+    close(impl_->stopEvent);
+}
+
+uint16_t LoopbackServer::port() const
+{
+    return impl_->port;
+}
+
+std::string LoopbackServer::url(const std::string &pathAndQuery) const
+{
+    return "http://127.0.0.1:" + std::to_string(impl_->port) + pathAndQuery;
+}
+
+std::vector<HttpRequestRecord> LoopbackServer::requests() const
+{
+    std::lock_guard lock(impl_->mutex);
+    return impl_->log;
+}
+
+std::vector<std::string> LoopbackServer::requestLines() const
+{
+    std::vector<std::string> lines;
+    for (const HttpRequestRecord &request : requests())
+        lines.push_back(request.requestLine());
+    return lines;
+}
+
+} // namespace lotfinch::test
