@@ -111,18 +111,36 @@ constexpr std::array<Entity, 9> entities{{
 }};
 
 constexpr std::array<std::string_view, 16> basicColorNames{
-    "clblack", "clmaroon", "clgreen", "clolive", "clnavy",   "clpurple", "clteal", "clgray",
-    "clsilver", "clred",   "cllime",  "clyellow", "clblue", "clfuchsia", "claqua", "clwhite"};
+    "clblack",  "clmaroon", "clgreen", "clolive",  "clnavy", "clpurple",  "clteal", "clgray",
+    "clsilver", "clred",    "cllime",  "clyellow", "clblue", "clfuchsia", "claqua", "clwhite"};
 constexpr std::array<uint32_t, 16> basicColorValues{0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080,
                                                     0x008080, 0x808080, 0xC0C0C0, 0xFF0000, 0x00FF00, 0xFFFF00,
                                                     0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF};
 // Index i is the system colour i + 1.
-constexpr std::array<std::string_view, 24> systemColorNames{
-    "clbackground",  "clactivecaption",  "clinactivecaption", "clmenu",         "clwindow",
-    "clwindowframe", "clmenutext",       "clwindowtext",      "clcaptiontext",  "clactiveborder",
-    "clinactiveborder", "clappworkspace", "clhighlight",      "clhighlighttext", "clbtnface",
-    "clbtnshadow",   "clgraytext",       "clbtntext",         "clinactivecaptiontext", "clbtnhighlight",
-    "cl3ddkshadow",  "cl3dlight",        "clinfotext",        "clinfobk"};
+constexpr std::array<std::string_view, 24> systemColorNames{"clbackground",
+                                                            "clactivecaption",
+                                                            "clinactivecaption",
+                                                            "clmenu",
+                                                            "clwindow",
+                                                            "clwindowframe",
+                                                            "clmenutext",
+                                                            "clwindowtext",
+                                                            "clcaptiontext",
+                                                            "clactiveborder",
+                                                            "clinactiveborder",
+                                                            "clappworkspace",
+                                                            "clhighlight",
+                                                            "clhighlighttext",
+                                                            "clbtnface",
+                                                            "clbtnshadow",
+                                                            "clgraytext",
+                                                            "clbtntext",
+                                                            "clinactivecaptiontext",
+                                                            "clbtnhighlight",
+                                                            "cl3ddkshadow",
+                                                            "cl3dlight",
+                                                            "clinfotext",
+                                                            "clinfobk"};
 
 constexpr std::string_view ellipsisText = "...";
 constexpr char bullet = '\x95';
@@ -338,7 +356,8 @@ void Layouter::placeText(std::string display, std::vector<int> mnemonics, const 
     item.kind = HintItemKind::Text;
     item.x = x_;
     item.y = offset;
-    item.width = width;
+    // A trailing space may hang past the edge; it draws nothing there.
+    item.width = std::min(width, boxWidth_ - x_);
     item.height = metrics_.textHeight(font);
     item.text = std::move(display);
     item.mnemonics = std::move(mnemonics);
@@ -555,10 +574,14 @@ void Layouter::finish()
     for (size_t n = 0; n < lines_.size(); ++n) {
         const Line &line = lines_[n];
         size_t end = n + 1 < lines_.size() ? lines_[n + 1].firstItem : out_.items.size();
-        int shift = line.align == Align::Right ? width - line.width : line.align == Align::Center ? (width - line.width) / 2 : 0;
+        int shift = line.align == Align::Right    ? width - line.width
+                    : line.align == Align::Center ? (width - line.width) / 2
+                                                  : 0;
         for (size_t i = line.firstItem; i < end; ++i) {
             HintItem &item = out_.items[i];
             item.x += shift;
+            // Shifting moves a trailing space past the edge; it draws nothing.
+            item.width = std::min(item.width, boxWidth_ - item.x);
             if (item.kind == HintItemKind::Rule) {
                 item.x = std::min(item.x, width);
                 item.width = width - item.x;

@@ -94,8 +94,8 @@ struct HintLayoutOptions
 
 struct HintLayout
 {
-    int width = 0;  // of the widest line
-    int height = 0; // of all lines
+    int width = 0;        // of the widest line
+    int height = 0;       // of all lines
     HintColor background; // set by a BODY tag
     std::vector<HintItem> items;
 };

@@ -182,8 +182,7 @@ bool THTMLHint::eventFilter(QObject *watched, QEvent *event)
 }
 
 THTMLHintWindow::THTMLHintWindow(THTMLHint *hint)
-    : QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                           Qt::WindowDoesNotAcceptFocus),
+    : QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus),
       hint_(hint)
 {
     setObjectName("HTMLHintWindow");

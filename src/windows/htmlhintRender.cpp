@@ -59,8 +59,7 @@ void drawSquiggle(QPainter &painter, int left, int right, int y)
     painter.drawPolyline(zigzag);
 }
 
-void paintText(QPainter &painter, const HintItem &item, QPoint at, const HintPaintStyle &style,
-               const QPalette &palette)
+void paintText(QPainter &painter, const HintItem &item, QPoint at, const HintPaintStyle &style, const QPalette &palette)
 {
     QFont font = ToQFont(item.font);
     QFontMetrics metrics(font);

@@ -128,8 +128,7 @@ TLinkURLsForm::TLinkURLsForm(QWidget *owner, const platform::StringList &foundDe
     connect(PopupMenu1, &QMenu::aboutToShow, this, [this] { PopupMenu1Popup(); });
     connect(OpeninDefaultBrowser1, &QAction::triggered, this, guarded([this] { bbtnGetInfoClick(); }));
     connect(CopyURLtoClipboard1, &QAction::triggered, this, [this] { CopyURLtoClipboard1Click(); });
-    connect(CopyAuctionNumbertoClipboard1, &QAction::triggered, this,
-            [this] { CopyAuctionNumbertoClipboard1Click(); });
+    connect(CopyAuctionNumbertoClipboard1, &QAction::triggered, this, [this] { CopyAuctionNumbertoClipboard1Click(); });
     connect(ListBox1, &QWidget::customContextMenuRequested, this,
             [this](QPoint pos) { PopupMenu1->popup(ListBox1->viewport()->mapToGlobal(pos)); });
 }

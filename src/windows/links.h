@@ -34,8 +34,7 @@ class TLinkURLsForm : public QDialog
 public:
     // foundDescriptions is read live for the list's hint; appImages gives
     // the application icon shown while the window is open.
-    TLinkURLsForm(QWidget *owner, const platform::StringList &foundDescriptions,
-                  const platform::ImageList *appImages);
+    TLinkURLsForm(QWidget *owner, const platform::StringList &foundDescriptions, const platform::ImageList *appImages);
 
     QListWidget *ListBox1;
     QPushButton *bbtnGetInfo;
