@@ -3,6 +3,7 @@
 #include <QMouseEvent>
 #include <stdexcept>
 
+#include "platform/ErrorBox.h"
 #include "platform/MessageBox.h"
 #include "platform/Shell.h"
 
@@ -100,8 +101,15 @@ void TRUrllabel::Click()
 void TRUrllabel::mouseReleaseEvent(QMouseEvent *event)
 {
     QLabel::mouseReleaseEvent(event);
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+    if (event->button() != Qt::LeftButton || !rect().contains(event->position().toPoint()))
+        return;
+    // The failure goes to the standard error box here rather than
+    // unwinding through Qt's event delivery.
+    try {
         Click();
+    } catch (const std::exception &error) {
+        platform::showErrorBox(error);
+    }
 }
 
 void TRUrllabel::enterEvent(QEnterEvent *event)
