@@ -15,19 +15,6 @@ bool isBlank(char c)
 
 } // namespace
 
-std::string TextBetween(std::string_view s, std::string_view start, std::string_view stop)
-{
-    size_t found = s.find(start);
-    size_t begin = found != std::string_view::npos ? found + start.size() : (start.empty() ? 0 : start.size() - 1);
-    if (begin > s.size())
-        return {};
-    std::string_view rest = s.substr(begin);
-    size_t end = rest.find(stop);
-    if (end == std::string_view::npos)
-        return {};
-    return std::string(rest.substr(0, end));
-}
-
 std::string TakeTextBetween(std::string &s, std::string_view start, std::string_view stop)
 {
     std::string result = TextBetween(s, start, stop);

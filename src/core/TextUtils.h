@@ -4,14 +4,13 @@
 #include <string>
 #include <string_view>
 
+#include "platform/TextBetween.h"
+
 // Text helpers of the crawler core. Positions follow the program's rule:
 // counted from 1, 0 meaning not found; matching is case-sensitive.
 namespace lotfinch::core {
 
-// The text after the first Start in S up to (not including) the first Stop
-// after it; empty when no Stop follows. Without a Start in S, the text
-// considered begins at position length(Start) of S.
-std::string TextBetween(std::string_view s, std::string_view start, std::string_view stop);
+using platform::TextBetween;
 
 // TextBetween, and S loses everything up to and including the first Start,
 // then as many further characters as Stop has.

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 
@@ -16,6 +17,7 @@
 #include "core/Sites.h"
 #include "platform/AnsiText.h"
 #include "platform/MessageBox.h"
+#include "windows/links.h"
 
 namespace lotfinch::core {
 
@@ -109,6 +111,7 @@ void TApplicationForm::createControls()
     BitBtn3 = button("BitBtn3", "&Auctions...", 117, Glyph::Auctions);
     BitBtn3->setEnabled(false);
     BitBtn3->setProperty("HelpKeyword", "View all matches found");
+    connect(BitBtn3, &QPushButton::clicked, this, [this] { ShowFoundLinks1Click(); });
     BitBtn2 = button("BitBtn2", "E&xit", 220, Glyph::Exit);
     BitBtn2->setDefault(true);
     BitBtn2->setToolTip("Stop all searching and close the Lotfinch software");
@@ -137,6 +140,7 @@ void TApplicationForm::createTrayMenu()
     ShowHTMLSource1->setVisible(false);
     ShowFoundLinks1 = PopupMenu1->addAction(ImageList1->icon(9), "Links to Found &Items...");
     ShowFoundLinks1->setEnabled(false);
+    connect(ShowFoundLinks1, &QAction::triggered, this, [this] { ShowFoundLinks1Click(); });
     PopupMenu1->addSeparator();
     Exit1 = PopupMenu1->addAction(ImageList1->icon(3), "E&xit");
     connect(Exit1, &QAction::triggered, this, [this] { BitBtn2Click(); });
@@ -186,6 +190,23 @@ void TApplicationForm::BitBtn2Click()
 void TApplicationForm::ComboAuctionSiteChange()
 {
     LinksCaption = SiteChangeCaption(ComboAuctionSite->currentIndex(), !FoundItems.empty());
+}
+
+void TApplicationForm::ShowFoundLinks1Click()
+{
+    if (FoundItems.empty())
+        return;
+    QPointer<windows::TLinkURLsForm> form = new windows::TLinkURLsForm(this, FoundDescriptions, ImageList2);
+    form->SetItems(FoundItems);
+    form->StatusPanel0->setText(fromAnsi(LatestFoundText));
+    form->StatusPanel1->setText(QString("%1 Items Found").arg(FoundItems.count()));
+    // An empty phrase counts as not contained, so it adds "" too.
+    std::string phrase = SearchText();
+    if (phrase.empty() || LinksCaption.find(phrase) == std::string::npos)
+        LinksCaption += "\"" + phrase + "\" ";
+    form->setWindowTitle(fromAnsi(LinksCaption));
+    form->exec();
+    delete form;
 }
 
 std::string TApplicationForm::SearchText() const

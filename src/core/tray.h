@@ -65,6 +65,7 @@ public:
     void SearchTextChange();
     void BitBtn2Click();
     void ComboAuctionSiteChange();
+    void ShowFoundLinks1Click();
 
     // The phrase box's text as 8-bit program text.
     std::string SearchText() const;

@@ -1,0 +1,18 @@
+#include "platform/TextBetween.h"
+
+namespace lotfinch::platform {
+
+std::string TextBetween(std::string_view s, std::string_view start, std::string_view stop)
+{
+    size_t found = s.find(start);
+    size_t begin = found != std::string_view::npos ? found + start.size() : (start.empty() ? 0 : start.size() - 1);
+    if (begin > s.size())
+        return {};
+    std::string_view rest = s.substr(begin);
+    size_t end = rest.find(stop);
+    if (end == std::string_view::npos)
+        return {};
+    return std::string(rest.substr(0, end));
+}
+
+} // namespace lotfinch::platform

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace lotfinch::platform {
+
+// The text after the first Start in S up to (not including) the first Stop
+// after it; empty when no Stop follows. Without a Start in S, the text
+// considered begins at position length(Start) of S (counted from 1).
+// Lives here, below every user, because both the crawler core and the
+// found-items window cut links with it.
+std::string TextBetween(std::string_view s, std::string_view start, std::string_view stop);
+
+} // namespace lotfinch::platform

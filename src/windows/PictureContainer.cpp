@@ -1,0 +1,26 @@
+#include "windows/PictureContainer.h"
+
+#include "platform/AnsiText.h"
+
+namespace lotfinch::windows {
+
+void TPictureContainer::Add(const std::string &name, const QImage &picture)
+{
+    for (auto &[itemName, itemPicture] : items_) {
+        if (platform::sameTextAnsi(itemName, name)) {
+            itemPicture = picture;
+            return;
+        }
+    }
+    items_.emplace_back(name, picture);
+}
+
+const QImage *TPictureContainer::FindPicture(std::string_view name) const
+{
+    for (const auto &[itemName, picture] : items_)
+        if (platform::sameTextAnsi(itemName, name))
+            return &picture;
+    return nullptr;
+}
+
+} // namespace lotfinch::windows

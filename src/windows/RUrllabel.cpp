@@ -1,0 +1,133 @@
+#include "windows/RUrllabel.h"
+
+#include <QMouseEvent>
+#include <stdexcept>
+
+#include "platform/ErrorBox.h"
+#include "platform/MessageBox.h"
+#include "platform/Shell.h"
+
+namespace lotfinch::windows {
+
+TRUrllabel::TRUrllabel(QWidget *owner) : QLabel(owner)
+{
+    SetFontColor(Qt::blue);
+    QFont underlined = font();
+    underlined.setUnderline(true);
+    setFont(underlined);
+    setCursor(Qt::PointingHandCursor);
+}
+
+void TRUrllabel::SetURL(const std::string &value)
+{
+    if (value != url_)
+        url_ = value;
+}
+
+bool TRUrllabel::mailSettable(const char *refusal) const
+{
+    if (urlType_ == TUrlType::Auto || urlType_ == TUrlType::Mail)
+        return true;
+    platform::MessageBoxService::ask(window(), refusal, std::string(), platform::MsgIcon::None,
+                                     platform::MsgButtons::OK);
+    return false;
+}
+
+void TRUrllabel::SetMailSubject(const std::string &value)
+{
+    if (mailSettable("Can only set Mail Subject\n\rin Auto or Mail Type."))
+        mailSubject_ = value;
+}
+
+void TRUrllabel::SetMailBody(platform::StringList &lines)
+{
+    if (!mailSettable("Can only set Mail Body\n\rin Auto or Mail Type."))
+        return;
+    for (int i = 0; i < lines.count(); ++i)
+        lines[i] += "\n\r";
+    mailBody_ = lines;
+}
+
+void TRUrllabel::SetAttachment(const std::string &value)
+{
+    if (mailSettable("Can only set Attachment\n\rin Auto or Mail Type."))
+        attachment_ = value;
+}
+
+QColor TRUrllabel::FontColor() const
+{
+    return palette().color(QPalette::WindowText);
+}
+
+void TRUrllabel::SetFontColor(QColor color)
+{
+    QPalette colours = palette();
+    colours.setColor(QPalette::WindowText, color);
+    setPalette(colours);
+}
+
+TUrlType TRUrllabel::DetectUrlType() const
+{
+    if (url_.find("http://") != std::string::npos)
+        return TUrlType::Custom;
+    if (url_.find('@') != std::string::npos)
+        return TUrlType::Mail;
+    return TUrlType::Http;
+}
+
+std::string TRUrllabel::Target() const
+{
+    TUrlType type = urlType_ == TUrlType::Auto ? DetectUrlType() : urlType_;
+    switch (type) {
+    case TUrlType::Http: return "http://" + url_;
+    case TUrlType::Mail:
+        return "mailto:" + url_ + "?Subject=" + mailSubject_ + "&Body=" + mailBody_.text() + "&Attach=\"" +
+               attachment_ + "\"";
+    case TUrlType::Ftp: return "ftp://" + url_;
+    case TUrlType::Custom:
+    case TUrlType::Auto: break;
+    }
+    return customUrlType_ + url_;
+}
+
+void TRUrllabel::Click()
+{
+    // The type detected for Auto holds for this click only, so Target()
+    // works it out without touching UrlType.
+    if (!platform::Shell::current().open(Target()))
+        throw std::runtime_error("Searching for alternate browser.");
+}
+
+void TRUrllabel::mouseReleaseEvent(QMouseEvent *event)
+{
+    QLabel::mouseReleaseEvent(event);
+    if (event->button() != Qt::LeftButton || !rect().contains(event->position().toPoint()))
+        return;
+    // The failure goes to the standard error box here rather than
+    // unwinding through Qt's event delivery.
+    try {
+        Click();
+    } catch (const std::exception &error) {
+        platform::showErrorBox(error);
+    }
+}
+
+void TRUrllabel::enterEvent(QEnterEvent *event)
+{
+    if (detectMouse_)
+        SetFontColor(activeColor_);
+    QLabel::enterEvent(event);
+    if (OnMouseEnter)
+        OnMouseEnter(this);
+}
+
+void TRUrllabel::leaveEvent(QEvent *event)
+{
+    if (detectMouse_)
+        SetFontColor(Qt::blue);
+    QLabel::leaveEvent(event);
+    if (OnMouseLeave)
+        OnMouseLeave(this);
+}
+
+} // namespace lotfinch::windows

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QColor>
+#include <QLabel>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/StringList.h"
+
+namespace lotfinch::windows {
+
+enum class TUrlType : uint8_t { Auto, Http, Mail, Ftp, Custom };
+
+// A label that acts as a hyperlink: blue and underlined, coloured while the
+// pointer is over it, and a click opens the address its properties make.
+class TRUrllabel : public QLabel
+{
+    Q_OBJECT
+public:
+    explicit TRUrllabel(QWidget *owner = nullptr);
+
+    std::function<void(TRUrllabel *sender)> OnMouseEnter;
+    std::function<void(TRUrllabel *sender)> OnMouseLeave;
+
+    bool DetectMouse() const { return detectMouse_; }
+    void SetDetectMouse(bool value) { detectMouse_ = value; }
+    TUrlType UrlType() const { return urlType_; }
+    void SetUrlType(TUrlType value) { urlType_ = value; }
+    const std::string &URL() const { return url_; }
+    void SetURL(const std::string &value);
+    const std::string &CustomUrlType() const { return customUrlType_; }
+    void SetCustomUrlType(const std::string &value) { customUrlType_ = value; }
+    QColor ActiveColor() const { return activeColor_; }
+    void SetActiveColor(QColor value) { activeColor_ = value; }
+    const std::string &MailSubject() const { return mailSubject_; }
+    void SetMailSubject(const std::string &value);
+    const platform::StringList &MailBody() const { return mailBody_; }
+    // Ends every line of lines with LF CR, in lines itself, and keeps a copy.
+    void SetMailBody(platform::StringList &lines);
+    const std::string &Attachment() const { return attachment_; }
+    void SetAttachment(const std::string &value);
+
+    // The font colour the label draws with.
+    QColor FontColor() const;
+    void SetFontColor(QColor color);
+
+    // What URL means for the Auto type.
+    TUrlType DetectUrlType() const;
+    // The address a click opens with the current type.
+    std::string Target() const;
+    // Opens the target through the desktop's shell; throws std::runtime_error
+    // "Searching for alternate browser." when that fails.
+    void Click();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void enterEvent(QEnterEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+
+private:
+    bool mailSettable(const char *refusal) const;
+
+    bool detectMouse_ = true;
+    TUrlType urlType_ = TUrlType::Auto;
+    std::string url_;
+    std::string customUrlType_;
+    QColor activeColor_ = Qt::red;
+    std::string mailSubject_;
+    platform::StringList mailBody_;
+    std::string attachment_;
+};
+
+} // namespace lotfinch::windows

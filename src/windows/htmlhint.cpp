@@ -1,0 +1,261 @@
+#include "windows/htmlhint.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScreen>
+#include <QToolTip>
+
+#include "platform/AnsiText.h"
+#include "windows/htmlhintRender.h"
+
+namespace lotfinch::windows {
+
+namespace {
+
+// Where the hint window goes relative to the pointer (as Qt's own tool tips).
+const QPoint pointerOffset(2, 16);
+constexpr int hideAfterMs = 10000;
+constexpr int cornerDiameter = 16;
+constexpr int maxMargin = 64;
+
+QScreen *screenFor(QPoint pos)
+{
+    QScreen *screen = QGuiApplication::screenAt(pos);
+    return screen ? screen : QGuiApplication::primaryScreen();
+}
+
+int distance(QPoint pos, const QRect &rect)
+{
+    int dx = std::max({rect.left() - pos.x(), 0, pos.x() - rect.right()});
+    int dy = std::max({rect.top() - pos.y(), 0, pos.y() - rect.bottom()});
+    return dx + dy;
+}
+
+} // namespace
+
+QRect PlaceHintWindow(QPoint pos, QSize size, const QList<QRect> &screens)
+{
+    QRect placed(pos, size);
+    if (screens.isEmpty())
+        return placed;
+    QRect screen = *std::min_element(screens.begin(), screens.end(), [&](const QRect &a, const QRect &b) {
+        return distance(pos, a) < distance(pos, b);
+    });
+    if (placed.right() > screen.right())
+        placed.moveRight(screen.right() - 2);
+    if (placed.bottom() > screen.bottom())
+        placed.moveBottom(screen.bottom() - 2);
+    // A hint wider or taller than the screen keeps its start visible.
+    placed.moveLeft(std::max(placed.left(), screen.left()));
+    placed.moveTop(std::max(placed.top(), screen.top()));
+    return placed;
+}
+
+THTMLHint::THTMLHint(QObject *owner) : QObject(owner)
+{
+    auto *form = qobject_cast<QWidget *>(owner);
+    if (!form || !form->isWindow())
+        throw EHTMLHintError("Control parent must be a form!");
+    for (QObject *child : owner->children())
+        if (child != this && qobject_cast<THTMLHint *>(child))
+            throw EHTMLHintError("Only one instance of THTMLHint allowed on form");
+    // Workaround: Tahoma exists only on Windows; a sans of similar width
+    // keeps hints the size they were designed at.
+    QFont::insertSubstitutions("Tahoma", {"Liberation Sans", "Arial", "DejaVu Sans"});
+
+    hideTimer_.setSingleShot(true);
+    hideTimer_.setInterval(hideAfterMs);
+    connect(&hideTimer_, &QTimer::timeout, this, &THTMLHint::HideHint);
+    if (QCoreApplication *app = QCoreApplication::instance())
+        app->installEventFilter(this);
+}
+
+THTMLHint::~THTMLHint()
+{
+    if (QCoreApplication *app = QCoreApplication::instance())
+        app->removeEventFilter(this);
+    delete window_;
+}
+
+void THTMLHint::showHintNotification(std::string &hintStr, bool &canShow, THintInfo &info)
+{
+    info.HintColor = hintColor_;
+    if (maxWidth_ != 0)
+        info.HintMaxWidth = maxWidth_;
+    if (OnShowHint)
+        OnShowHint(this, hintStr, canShow, info);
+    lastInfo_ = info;
+}
+
+bool THTMLHint::ShowHintFor(QWidget *widget, QPoint globalPos)
+{
+    QWidget *control = widget;
+    while (control && control->toolTip().isEmpty())
+        control = control->isWindow() ? nullptr : control->parentWidget();
+    if (!control) {
+        HideHint();
+        return false;
+    }
+    THintInfo info;
+    info.HintControl = control;
+    info.HintPos = globalPos + pointerOffset;
+    QScreen *screen = screenFor(globalPos);
+    info.HintMaxWidth = screen ? screen->geometry().width() : 0;
+    info.CursorRect = QRect(control->mapToGlobal(QPoint(0, 0)), control->size());
+
+    QString text = control->toolTip();
+    std::string hintStr = platform::toAnsi(text);
+    bool canShow = true;
+    showHintNotification(hintStr, canShow, info);
+    if (!canShow) {
+        HideHint();
+        return true;
+    }
+    shownText_ = text;
+    if (!window_)
+        window_ = new THTMLHintWindow(this);
+    window_->ActivateHint(hintStr);
+    hideTimer_.start();
+    return true;
+}
+
+void THTMLHint::HideHint()
+{
+    hideTimer_.stop();
+    if (window_)
+        window_->hide();
+}
+
+// The hint text of the control may change while its hint shows (the
+// found-items list rebuilds it on every pointer move): show the new one.
+void THTMLHint::recheckHint()
+{
+    recheckPending_ = false;
+    if (!window_ || !window_->isVisible())
+        return;
+    QWidget *control = lastInfo_.HintControl;
+    if (!control || !control->isVisible() || control->toolTip().isEmpty()) {
+        HideHint();
+        return;
+    }
+    if (control->toolTip() != shownText_)
+        ShowHintFor(control, lastInfo_.HintPos - pointerOffset);
+}
+
+bool THTMLHint::eventFilter(QObject *watched, QEvent *event)
+{
+    bool showing = window_ && window_->isVisible();
+    switch (event->type()) {
+    case QEvent::ToolTip:
+        if (auto *widget = qobject_cast<QWidget *>(watched))
+            return ShowHintFor(widget, static_cast<QHelpEvent *>(event)->globalPos());
+        break;
+    case QEvent::MouseMove:
+        if (showing) {
+            QPoint pos = static_cast<QMouseEvent *>(event)->globalPosition().toPoint();
+            if (!lastInfo_.CursorRect.contains(pos)) {
+                HideHint();
+            } else if (!recheckPending_) {
+                recheckPending_ = true;
+                QMetaObject::invokeMethod(this, &THTMLHint::recheckHint, Qt::QueuedConnection);
+            }
+        }
+        break;
+    case QEvent::Leave:
+        if (showing && watched == lastInfo_.HintControl)
+            HideHint();
+        break;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::Wheel:
+        if (showing)
+            HideHint();
+        break;
+    default: break;
+    }
+    return false;
+}
+
+THTMLHintWindow::THTMLHintWindow(THTMLHint *hint)
+    : QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus),
+      hint_(hint)
+{
+    setObjectName("HTMLHintWindow");
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setPalette(QToolTip::palette());
+}
+
+void THTMLHintWindow::ActivateHint(const std::string &text)
+{
+    caption_ = text;
+    if (!hint_)
+        return;
+    const THTMLHint &hint = *hint_;
+    const THintInfo &info = hint.lastInfo_;
+    int xMargin = std::clamp(hint.xMargin_, 0, maxMargin);
+    int yMargin = std::clamp(hint.yMargin_, 0, maxMargin);
+    QScreen *screen = screenFor(info.HintPos);
+    QList<QRect> screens;
+    for (QScreen *each : QGuiApplication::screens())
+        screens << each->geometry();
+
+    HintLayoutOptions options;
+    options.font = hint.hintFont_;
+    options.urlColor = hint.urlColor_;
+    options.ellipsis = hint.ellipsis_;
+    options.boxWidth = std::max(0, info.HintMaxWidth - 16);
+    options.boxHeight = std::max(0, (screen ? screen->geometry().height() : 0) - 2 * yMargin - 4);
+    QtHintMetrics metrics(HintPictures{hint.images_, hint.pictures_});
+    layout_ = LayoutHint(text, options, metrics);
+
+    HintSize size = HintWindowSize({layout_.width, layout_.height}, xMargin, yMargin);
+    QRect placed = PlaceHintWindow(info.HintPos, QSize(size.width, size.height), screens);
+    HintColor background = layout_.background.kind != HintColor::Kind::None ? layout_.background : info.HintColor;
+    background_ = ResolveHintColor(background, palette());
+    setGeometry(placed);
+    if (hint.hintStyle_ == THintStyle::hsRounded) {
+        QPainterPath outline;
+        outline.addRoundedRect(QRectF(QPointF(0, 0), QSizeF(placed.size())), cornerDiameter / 2.0,
+                               cornerDiameter / 2.0);
+        setMask(QRegion(outline.toFillPolygon().toPolygon()));
+    } else {
+        clearMask();
+    }
+    show();
+    raise();
+    update();
+}
+
+void THTMLHintWindow::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), background_);
+    if (!hint_)
+        return;
+    const THTMLHint &hint = *hint_;
+    if (hint.hintStyle_ == THintStyle::hsRounded) {
+        painter.setPen(QColor(128, 128, 128));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(rect().adjusted(0, 0, -1, -1), cornerDiameter / 2.0, cornerDiameter / 2.0);
+    } else {
+        QRect frame = rect().adjusted(0, 0, -1, -1);
+        painter.setPen(ResolveHintColor(HintColor::system(sys::Light3D), palette()));
+        painter.drawLine(frame.topLeft(), frame.topRight());
+        painter.drawLine(frame.topLeft(), frame.bottomLeft());
+        painter.setPen(ResolveHintColor(HintColor::system(sys::DarkShadow3D), palette()));
+        painter.drawLine(frame.bottomLeft(), frame.bottomRight());
+        painter.drawLine(frame.topRight(), frame.bottomRight());
+    }
+    HintPaintStyle style{HintPictures{hint.images_, hint.pictures_}, hint.shadowColor_,
+                         std::clamp(hint.shadowOffset_, -8, 8)};
+    QPoint origin(std::clamp(hint.xMargin_, 0, maxMargin) + 4, std::clamp(hint.yMargin_, 0, maxMargin) + 2);
+    PaintHintLayout(painter, layout_, origin, style, palette());
+}
+
+} // namespace lotfinch::windows

@@ -1,0 +1,147 @@
+#pragma once
+
+#include <QColor>
+#include <QList>
+#include <QPointer>
+#include <QRect>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <stdexcept>
+#include <string>
+
+#include "platform/ImageList.h"
+#include "windows/HintLayout.h"
+#include "windows/PictureContainer.h"
+
+namespace lotfinch::windows {
+
+class EHTMLHintError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class THintStyle : uint8_t { hsRectangle, hsRounded };
+
+// The parameters of one hint, as the show-hint notification passes them on.
+struct THintInfo
+{
+    QPointer<QWidget> HintControl;
+    QPoint HintPos;               // the hint window's top-left corner, in global coordinates
+    int HintMaxWidth = 0;         // the widest the hint window may be
+    windows::HintColor HintColor; // its background
+    QRect CursorRect;             // the hint hides when the pointer leaves it (global)
+};
+
+class THTMLHintWindow;
+
+// Placed once on the main window, it makes every hint (tool tip) of the
+// application render its markup in a THTMLHintWindow.
+class THTMLHint : public QObject
+{
+    Q_OBJECT
+public:
+    // Throws EHTMLHintError when owner is not a window or already has one.
+    explicit THTMLHint(QObject *owner);
+    ~THTMLHint() override;
+
+    bool Ellipsis() const { return ellipsis_; }
+    void SetEllipsis(bool value) { ellipsis_ = value; }
+    windows::HintColor HintColor() const { return hintColor_; }
+    void SetHintColor(windows::HintColor value) { hintColor_ = value; }
+    const windows::HintFont &HintFont() const { return hintFont_; }
+    void SetHintFont(const windows::HintFont &value) { hintFont_ = value; }
+    THintStyle HintStyle() const { return hintStyle_; }
+    void SetHintStyle(THintStyle value) { hintStyle_ = value; }
+    platform::ImageList *Images() const { return images_; }
+    void SetImages(platform::ImageList *value) { images_ = value; }
+    int MaxWidth() const { return maxWidth_; }
+    void SetMaxWidth(int value) { maxWidth_ = value; }
+    TPictureContainer *PictureContainer() const { return pictures_; }
+    void SetPictureContainer(TPictureContainer *value) { pictures_ = value; }
+    QColor ShadowColor() const { return shadowColor_; }
+    void SetShadowColor(QColor value) { shadowColor_ = value; }
+    int ShadowOffset() const { return shadowOffset_; }
+    void SetShadowOffset(int value) { shadowOffset_ = value; }
+    windows::HintColor URLColor() const { return urlColor_; }
+    void SetURLColor(windows::HintColor value) { urlColor_ = value; }
+    int XMargin() const { return xMargin_; }
+    void SetXMargin(int value) { xMargin_ = value; }
+    int YMargin() const { return yMargin_; }
+    void SetYMargin(int value) { yMargin_ = value; }
+
+    // Called for every hint before it shows; may change its text, its
+    // parameters, or stop it (canShow).
+    std::function<void(THTMLHint *sender, std::string &hintStr, bool &canShow, THintInfo &info)> OnShowHint;
+
+    // The parameters of the last hint shown.
+    const THintInfo &LastHintInfo() const { return lastInfo_; }
+    THTMLHintWindow *HintWindow() const { return window_; }
+
+    // Shows the hint that applies to widget (its own tool tip, or else the
+    // nearest parent's in the same window) for the pointer at globalPos.
+    // Returns whether there was one.
+    bool ShowHintFor(QWidget *widget, QPoint globalPos);
+    void HideHint();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void showHintNotification(std::string &hintStr, bool &canShow, THintInfo &info);
+    void recheckHint();
+
+    bool ellipsis_ = false;
+    windows::HintColor hintColor_ = windows::HintColor::system(sys::InfoBk);
+    windows::HintFont hintFont_;
+    THintStyle hintStyle_ = THintStyle::hsRectangle;
+    QPointer<platform::ImageList> images_;
+    int maxWidth_ = 0;
+    QPointer<TPictureContainer> pictures_;
+    QColor shadowColor_{128, 128, 128};
+    int shadowOffset_ = 1;
+    windows::HintColor urlColor_ = windows::HintColor::rgb(0, 0, 255);
+    int xMargin_ = 0;
+    int yMargin_ = 0;
+
+    THintInfo lastInfo_;
+    QString shownText_;
+    QPointer<THTMLHintWindow> window_;
+    QTimer hideTimer_;
+    bool recheckPending_ = false;
+
+    friend class THTMLHintWindow;
+};
+
+// The window that draws one hint: frameless, on top, never activated.
+class THTMLHintWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit THTMLHintWindow(THTMLHint *hint);
+
+    // Lays out and shows text with the parameters of the hint component's
+    // last show-hint notification.
+    void ActivateHint(const std::string &text);
+
+    const std::string &Caption() const { return caption_; }
+    const HintLayout &Layout() const { return layout_; }
+    int TextWidth() const { return layout_.width; }
+    int TextHeight() const { return layout_.height; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QPointer<THTMLHint> hint_;
+    std::string caption_;
+    HintLayout layout_;
+    QColor background_;
+};
+
+// The hint window's place: at pos, moved left or up where needed so that it
+// ends 2 pixels inside the screen nearest to pos.
+QRect PlaceHintWindow(QPoint pos, QSize size, const QList<QRect> &screens);
+
+} // namespace lotfinch::windows

@@ -1,0 +1,200 @@
+#include "windows/htmlhintRender.h"
+
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPalette>
+#include <QPolygon>
+#include <array>
+
+#include "platform/AnsiText.h"
+#include "platform/ImageList.h"
+#include "windows/PictureContainer.h"
+
+namespace lotfinch::windows {
+
+namespace {
+
+struct SystemColor
+{
+    QPalette::ColorGroup group;
+    QPalette::ColorRole role;
+};
+
+// The system colours 1..24 by the palette roles that play their part here.
+constexpr std::array<SystemColor, 24> systemColors{{
+    {QPalette::Active, QPalette::Dark},            // background (the desktop)
+    {QPalette::Active, QPalette::Highlight},       // active caption
+    {QPalette::Inactive, QPalette::Mid},           // inactive caption
+    {QPalette::Active, QPalette::Window},          // menu
+    {QPalette::Active, QPalette::Base},            // window
+    {QPalette::Active, QPalette::Shadow},          // window frame
+    {QPalette::Active, QPalette::WindowText},      // menu text
+    {QPalette::Active, QPalette::Text},            // window text
+    {QPalette::Active, QPalette::HighlightedText}, // caption text
+    {QPalette::Active, QPalette::Window},          // active border
+    {QPalette::Inactive, QPalette::Window},        // inactive border
+    {QPalette::Active, QPalette::Mid},             // application workspace
+    {QPalette::Active, QPalette::Highlight},       // highlight
+    {QPalette::Active, QPalette::HighlightedText}, // highlight text
+    {QPalette::Active, QPalette::Button},          // button face
+    {QPalette::Active, QPalette::Dark},            // button shadow
+    {QPalette::Disabled, QPalette::Text},          // grey text
+    {QPalette::Active, QPalette::ButtonText},      // button text
+    {QPalette::Disabled, QPalette::WindowText},    // inactive caption text
+    {QPalette::Active, QPalette::Light},           // button highlight
+    {QPalette::Active, QPalette::Shadow},          // 3-D dark shadow
+    {QPalette::Active, QPalette::Midlight},        // 3-D light
+    {QPalette::Active, QPalette::ToolTipText},     // info text
+    {QPalette::Active, QPalette::ToolTipBase},     // info background
+}};
+
+constexpr std::string_view pictureIndexPrefix = "IDX:";
+
+void drawSquiggle(QPainter &painter, int left, int right, int y)
+{
+    QPolygon zigzag;
+    for (int x = left, n = 0; x <= right; x += 2, ++n)
+        zigzag << QPoint(x, y + (n % 2 ? 2 : 0));
+    painter.setPen(QPen(Qt::red, 1));
+    painter.drawPolyline(zigzag);
+}
+
+void paintText(QPainter &painter, const HintItem &item, QPoint at, const HintPaintStyle &style, const QPalette &palette)
+{
+    QFont font = ToQFont(item.font);
+    QFontMetrics metrics(font);
+    QRect box(at, QSize(item.width, item.height));
+    if (item.background.kind != HintColor::Kind::None)
+        painter.fillRect(box, ResolveHintColor(item.background, palette));
+    QString text = platform::fromAnsi(item.text);
+    painter.setFont(font);
+    QPoint baseline(at.x(), at.y() + metrics.ascent());
+    if (item.shadow) {
+        painter.setPen(style.shadowColor);
+        painter.drawText(baseline + QPoint(style.shadowOffset, style.shadowOffset), text);
+    }
+    QColor color = ResolveHintColor(item.color, palette);
+    painter.setPen(color);
+    painter.drawText(baseline, text);
+    for (int index : item.mnemonics) {
+        if (index < 0 || index >= text.size())
+            continue;
+        int left = at.x() + metrics.horizontalAdvance(text.left(index));
+        int width = metrics.horizontalAdvance(text.mid(index, 1));
+        int y = baseline.y() + metrics.underlinePos();
+        painter.setPen(QPen(color, std::max(1, metrics.lineWidth())));
+        painter.drawLine(left, y, left + width - 1, y);
+    }
+    if (item.squiggle)
+        drawSquiggle(painter, box.left(), box.right(), baseline.y() + 1);
+}
+
+} // namespace
+
+QPixmap HintPictures::find(std::string_view source) const
+{
+    if (source.size() > pictureIndexPrefix.size() &&
+        platform::sameTextAnsi(source.substr(0, pictureIndexPrefix.size()), pictureIndexPrefix)) {
+        if (!images)
+            return {};
+        bool ok = false;
+        int index = QString::fromLatin1(source.substr(pictureIndexPrefix.size())).toInt(&ok);
+        QIcon icon = ok ? images->icon(index) : QIcon();
+        if (icon.isNull())
+            return {};
+        QList<QSize> sizes = icon.availableSizes();
+        return icon.pixmap(sizes.isEmpty() ? QSize(16, 16) : sizes.first());
+    }
+    if (pictures)
+        if (const QImage *picture = pictures->FindPicture(source))
+            return QPixmap::fromImage(*picture);
+    return {};
+}
+
+QFont ToQFont(const HintFont &font)
+{
+    QFont qt(platform::fromAnsi(font.face));
+    qt.setPointSize(font.points);
+    qt.setBold(font.bold);
+    qt.setItalic(font.italic);
+    qt.setUnderline(font.underline);
+    qt.setStrikeOut(font.strikeOut);
+    return qt;
+}
+
+QColor ResolveHintColor(HintColor color, const QPalette &palette)
+{
+    switch (color.kind) {
+    case HintColor::Kind::Rgb: return QColor::fromRgb(color.value);
+    case HintColor::Kind::System:
+        if (color.value >= 1 && color.value <= systemColors.size()) {
+            const SystemColor &system = systemColors[color.value - 1];
+            return palette.color(system.group, system.role);
+        }
+        break;
+    case HintColor::Kind::None: break;
+    }
+    return Qt::black;
+}
+
+const QFontMetrics &QtHintMetrics::metricsFor(const HintFont &font)
+{
+    int flags = font.bold | font.italic << 1 | font.underline << 2 | font.strikeOut << 3;
+    auto key = std::make_tuple(font.face, font.points, flags);
+    auto found = cache_.find(key);
+    if (found == cache_.end())
+        found = cache_.emplace(key, QFontMetrics(ToQFont(font))).first;
+    return found->second;
+}
+
+int QtHintMetrics::textWidth(const HintFont &font, std::string_view text)
+{
+    return metricsFor(font).horizontalAdvance(platform::fromAnsi(text));
+}
+
+int QtHintMetrics::textHeight(const HintFont &font)
+{
+    return metricsFor(font).height();
+}
+
+std::optional<HintSize> QtHintMetrics::pictureSize(std::string_view source)
+{
+    QPixmap picture = pictures_.find(source);
+    if (picture.isNull())
+        return std::nullopt;
+    return HintSize{picture.width(), picture.height()};
+}
+
+void PaintHintLayout(QPainter &painter, const HintLayout &layout, QPoint origin, const HintPaintStyle &style,
+                     const QPalette &palette)
+{
+    painter.save();
+    for (const HintItem &item : layout.items) {
+        QPoint at = origin + QPoint(item.x, item.y);
+        QRect box(at, QSize(item.width, item.height));
+        switch (item.kind) {
+        case HintItemKind::Text: paintText(painter, item, at, style, palette); break;
+        case HintItemKind::Picture:
+            if (QPixmap picture = style.pictures.find(item.text); !picture.isNull())
+                painter.drawPixmap(box, picture);
+            break;
+        case HintItemKind::Rule:
+            painter.setPen(ResolveHintColor(item.color, palette));
+            painter.drawLine(box.left(), box.center().y(), box.right(), box.center().y());
+            break;
+        case HintItemKind::Fill:
+            if (item.background == item.color) {
+                painter.fillRect(box, ResolveHintColor(item.color, palette));
+            } else {
+                QLinearGradient gradient(box.topLeft(), box.topRight());
+                gradient.setColorAt(0, ResolveHintColor(item.color, palette));
+                gradient.setColorAt(1, ResolveHintColor(item.background, palette));
+                painter.fillRect(box, gradient);
+            }
+            break;
+        }
+    }
+    painter.restore();
+}
+
+} // namespace lotfinch::windows

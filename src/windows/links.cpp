@@ -1,0 +1,233 @@
+#include "windows/links.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QStyle>
+#include <stdexcept>
+
+#include "platform/AnsiText.h"
+#include "platform/ErrorBox.h"
+#include "platform/TextBetween.h"
+#include "windows/RUrllabel.h"
+
+namespace lotfinch::windows {
+
+namespace {
+
+constexpr const char *openFailure = "Searching for alternate browser.";
+
+bool startsWithNoCase(std::string_view text, std::string_view prefix)
+{
+    return text.size() >= prefix.size() && platform::sameTextAnsi(text.substr(0, prefix.size()), prefix);
+}
+
+// Runs a command of the window; a failure goes to the standard error box
+// here rather than unwinding through Qt's signal delivery.
+template <typename Handler> auto guarded(Handler handler)
+{
+    return [handler] {
+        try {
+            handler();
+        } catch (const std::exception &error) {
+            platform::showErrorBox(error);
+        }
+    };
+}
+
+} // namespace
+
+std::string AuctionNumberOf(std::string_view entry)
+{
+    size_t marker = entry.find("/itm/");
+    // Without the marker the rest starts at the fifth character.
+    size_t from = marker == std::string_view::npos ? 4 : marker + 5;
+    std::string_view rest = from <= entry.size() ? entry.substr(from) : std::string_view();
+    return platform::TextBetween(rest, "/", "?");
+}
+
+bool IsWebAddress(std::string_view entry)
+{
+    for (std::string_view scheme : {"http://", "https://"})
+        if (startsWithNoCase(entry, scheme) && entry.size() > scheme.size())
+            return true;
+    return false;
+}
+
+TLinkURLsForm::TLinkURLsForm(QWidget *owner, const platform::StringList &foundDescriptions,
+                             const platform::ImageList *appImages)
+    : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                         Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      foundDescriptions_(foundDescriptions), appImages_(appImages)
+{
+    setObjectName("LinkURLsForm");
+    setWindowTitle("Links to Found Item(s)");
+    setFixedSize(465, 523);
+    setFont(QFont("MS Sans Serif", 8));
+
+    ListBox1 = new QListWidget(this);
+    ListBox1->setObjectName("ListBox1");
+    ListBox1->setGeometry(7, 8, 451, 457);
+    ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListBox1->setUniformItemSizes(true);
+    ListBox1->setContextMenuPolicy(Qt::CustomContextMenu);
+    ListBox1->viewport()->setMouseTracking(true);
+    ListBox1->viewport()->installEventFilter(this);
+    connect(ListBox1, &QListWidget::itemSelectionChanged, this, [this] { ListBox1Click(); });
+
+    auto button = [this](const char *name, const char *caption, QStyle::StandardPixmap glyph, int left,
+                         const char *hint) {
+        auto *b = new QPushButton(style()->standardIcon(glyph), caption, this);
+        b->setObjectName(name);
+        b->setGeometry(left, 470, 110, 31);
+        b->setToolTip(hint);
+        return b;
+    };
+    bbtnGetInfo = button("bbtnGetInfo", "&View Auction", QStyle::SP_DirLinkIcon, 99,
+                         "Open the selected auction in the default browser");
+    bbtnGetInfo->setEnabled(false);
+    connect(bbtnGetInfo, &QPushButton::clicked, this, guarded([this] { bbtnGetInfoClick(); }));
+    bbtnClose = button("bbtnClose", "&Close", QStyle::SP_DialogCloseButton, 257, "Close the auctions links");
+    connect(bbtnClose, &QPushButton::clicked, this, [this] { bbtnCloseClick(); });
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName("StatusBar1");
+    StatusBar1->setSizeGripEnabled(false);
+    StatusBar1->setGeometry(0, height() - 19, width(), 19);
+    StatusPanel0 = new QLabel(StatusBar1);
+    StatusPanel0->setFixedWidth(300);
+    StatusBar1->addWidget(StatusPanel0);
+    // The last panel reaches to the window's right edge.
+    StatusPanel1 = new QLabel(StatusBar1);
+    StatusPanel1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    StatusBar1->addWidget(StatusPanel1, 1);
+
+    RUrllabel1 = new TRUrllabel(this);
+    RUrllabel1->setObjectName("RUrllabel1");
+    RUrllabel1->move(382, 484);
+    // Only http(s) entries reach the label, and they are opened unchanged:
+    // the Auto type would turn an https:// link into "http://https://..."
+    // and one with an "@" into a mail form.
+    RUrllabel1->SetUrlType(TUrlType::Custom);
+    RUrllabel1->hide();
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName("PopupMenu1");
+    OpeninDefaultBrowser1 = PopupMenu1->addAction("Open in Default &Browser");
+    PopupMenu1->setDefaultAction(OpeninDefaultBrowser1);
+    Separator1 = PopupMenu1->addSeparator();
+    CopytoClipboard1 = PopupMenu1->addMenu("&Copy to Clipboard");
+    CopyURLtoClipboard1 = CopytoClipboard1->addAction("Auction &URL");
+    CopyAuctionNumbertoClipboard1 = CopytoClipboard1->addAction("Auction &Number");
+    connect(PopupMenu1, &QMenu::aboutToShow, this, [this] { PopupMenu1Popup(); });
+    connect(OpeninDefaultBrowser1, &QAction::triggered, this, guarded([this] { bbtnGetInfoClick(); }));
+    connect(CopyURLtoClipboard1, &QAction::triggered, this, [this] { CopyURLtoClipboard1Click(); });
+    connect(CopyAuctionNumbertoClipboard1, &QAction::triggered, this, [this] { CopyAuctionNumbertoClipboard1Click(); });
+    connect(ListBox1, &QWidget::customContextMenuRequested, this,
+            [this](QPoint pos) { PopupMenu1->popup(ListBox1->viewport()->mapToGlobal(pos)); });
+}
+
+void TLinkURLsForm::SetItems(const platform::StringList &items)
+{
+    ListBox1->clear();
+    for (const std::string &item : items.lines())
+        ListBox1->addItem(platform::fromAnsi(item));
+}
+
+std::string TLinkURLsForm::SelectedEntry() const
+{
+    QList<QListWidgetItem *> selected = ListBox1->selectedItems();
+    return selected.isEmpty() ? std::string() : platform::toAnsi(selected.first()->text());
+}
+
+void TLinkURLsForm::FormShow()
+{
+    if (appImages_)
+        QApplication::setWindowIcon(appImages_->icon(Tag));
+}
+
+void TLinkURLsForm::ListBox1Click()
+{
+    bbtnGetInfo->setEnabled(!ListBox1->selectedItems().isEmpty());
+}
+
+void TLinkURLsForm::bbtnGetInfoClick()
+{
+    if (ListBox1->selectedItems().isEmpty())
+        return;
+    std::string entry = SelectedEntry();
+    if (!IsWebAddress(entry))
+        throw std::runtime_error(openFailure);
+    RUrllabel1->SetURL(entry);
+    RUrllabel1->Click();
+}
+
+void TLinkURLsForm::CopyURLtoClipboard1Click()
+{
+    if (!ListBox1->selectedItems().isEmpty())
+        QApplication::clipboard()->setText(platform::fromAnsi(SelectedEntry()));
+}
+
+void TLinkURLsForm::CopyAuctionNumbertoClipboard1Click()
+{
+    if (!ListBox1->selectedItems().isEmpty())
+        QApplication::clipboard()->setText(platform::fromAnsi(AuctionNumberOf(SelectedEntry())));
+}
+
+void TLinkURLsForm::PopupMenu1Popup()
+{
+    bool selected = !ListBox1->selectedItems().isEmpty();
+    OpeninDefaultBrowser1->setEnabled(selected);
+    Separator1->setEnabled(selected);
+    CopytoClipboard1->menuAction()->setEnabled(selected);
+}
+
+void TLinkURLsForm::SetShowHint(bool on)
+{
+    showHint_ = on;
+    setToolTip(on ? platform::fromAnsi(hint_) : QString());
+}
+
+void TLinkURLsForm::ListBox1MouseMove()
+{
+    QList<QListWidgetItem *> selected = ListBox1->selectedItems();
+    int index = selected.isEmpty() ? -1 : ListBox1->row(selected.first());
+    if (index < 0 || index >= foundDescriptions_.count() || index >= ListBox1->count()) {
+        SetShowHint(false);
+        return;
+    }
+    hint_ = "<b><font color=\"#A00000\">" + foundDescriptions_[index] + "</font></b><br/><br/>" +
+            platform::toAnsi(ListBox1->item(index)->text());
+    SetShowHint(true);
+}
+
+void TLinkURLsForm::bbtnCloseClick()
+{
+    close();
+}
+
+void TLinkURLsForm::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+bool TLinkURLsForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == ListBox1->viewport()) {
+        if (event->type() == QEvent::MouseMove)
+            ListBox1MouseMove();
+        else if (event->type() == QEvent::MouseButtonDblClick)
+            guarded([this] { bbtnGetInfoClick(); })();
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+} // namespace lotfinch::windows

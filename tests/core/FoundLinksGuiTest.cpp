@@ -1,0 +1,137 @@
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "core/tray.h"
+#include "windows/links.h"
+
+using namespace lotfinch;
+using windows::TLinkURLsForm;
+
+namespace {
+
+struct Seen
+{
+    QString title;
+    QStringList items;
+    QString panel0, panel1;
+    QPointer<TLinkURLsForm> form;
+};
+
+class FoundLinks : public testing::Test
+{
+protected:
+    FoundLinks() { main->comboSearchString->setEditText("camera"); }
+    ~FoundLinks() override { delete main; }
+
+    void found(const std::string &link, const std::string &description)
+    {
+        main->FoundItems.insert(0, link);
+        main->FoundDescriptions.insert(0, description);
+    }
+
+    // Runs command, which should open the found-items window modally; looks
+    // at the window and closes it. Nothing is seen when no window opened.
+    std::optional<Seen> open(const std::function<void()> &command)
+    {
+        std::optional<Seen> seen;
+        QTimer::singleShot(0, [&] {
+            if (auto *form = qobject_cast<TLinkURLsForm *>(QApplication::activeModalWidget())) {
+                QStringList items;
+                for (int i = 0; i < form->ListBox1->count(); ++i)
+                    items << form->ListBox1->item(i)->text();
+                seen = Seen{form->windowTitle(), items, form->StatusPanel0->text(), form->StatusPanel1->text(), form};
+                form->bbtnCloseClick();
+            }
+        });
+        command();
+        QApplication::processEvents();
+        return seen;
+    }
+
+    core::TApplicationForm *main = new core::TApplicationForm;
+};
+
+TEST_F(FoundLinks, NothingOpensWithoutFoundItems)
+{
+    EXPECT_FALSE(open([&] { main->ShowFoundLinks1Click(); }));
+}
+
+TEST_F(FoundLinks, ListsACopyNewestFirstWithTheStatusPanels)
+{
+    found("http://www.ebay.com/itm/Old/1?x", "12/07/2026 08:00:00  Old");
+    found("http://www.ebay.com/itm/New/2?x", "12/07/2026 09:00:00  New");
+    main->LatestFoundText = "Latest: 12/07/2026 09:00:00";
+    auto seen = open([&] { main->ShowFoundLinks1Click(); });
+    ASSERT_TRUE(seen);
+    EXPECT_EQ(seen->items, (QStringList{"http://www.ebay.com/itm/New/2?x", "http://www.ebay.com/itm/Old/1?x"}));
+    EXPECT_EQ(seen->panel0, "Latest: 12/07/2026 09:00:00");
+    EXPECT_EQ(seen->panel1, "2 Items Found");
+    EXPECT_TRUE(seen->form.isNull()) << "the window is destroyed when it closes";
+    EXPECT_EQ(main->FoundItems.count(), 2);
+}
+
+TEST_F(FoundLinks, CaptionGrowsWithEachNewPhraseAndRestartsAfterASiteChange)
+{
+    found("http://www.ebay.com/itm/A/1?x", "d");
+    const std::string start = main->LinksCaption;
+    struct Step
+    {
+        const char *phrase;
+        int site; // -1 keeps the site
+        std::string title;
+    };
+    const Step steps[] = {
+        {"camera", -1, start + "\"camera\" "},         {"camera", -1, start + "\"camera\" "},
+        {"lens", -1, start + "\"camera\" \"lens\" "},  {"cam", -1, start + "\"camera\" \"lens\" "}, // already contained
+        {"", -1, start + "\"camera\" \"lens\" \"\" "},
+    };
+    for (const Step &step : steps) {
+        main->comboSearchString->setEditText(step.phrase);
+        auto seen = open([&] { main->ShowFoundLinks1Click(); });
+        ASSERT_TRUE(seen);
+        EXPECT_EQ(seen->title.toStdString(), step.title) << step.phrase;
+        EXPECT_EQ(main->LinksCaption, step.title);
+    }
+    main->ComboAuctionSite->setCurrentIndex(2);
+    std::string restarted = main->LinksCaption;
+    main->comboSearchString->setEditText("camera");
+    auto seen = open([&] { main->ShowFoundLinks1Click(); });
+    ASSERT_TRUE(seen);
+    EXPECT_EQ(seen->title.toStdString(), restarted + "\"camera\" ");
+}
+
+TEST_F(FoundLinks, OpenedByTheAuctionsButtonAndTheTrayEntry)
+{
+    found("http://www.ebay.com/itm/A/1?x", "d");
+    main->BitBtn3->setEnabled(true);
+    EXPECT_TRUE(open([&] { main->BitBtn3->click(); }));
+    main->ShowFoundLinks1->setEnabled(true);
+    EXPECT_TRUE(open([&] { main->ShowFoundLinks1->trigger(); }));
+}
+
+TEST_F(FoundLinks, TheListsHintReadsTheMainWindowsDescriptions)
+{
+    found("http://www.ebay.com/itm/A/1?x", "12/07/2026 08:00:00  A title");
+    std::string hint;
+    QTimer::singleShot(0, [&] {
+        auto *form = qobject_cast<TLinkURLsForm *>(QApplication::activeModalWidget());
+        if (!form)
+            return;
+        form->ListBox1->setCurrentRow(0);
+        main->FoundDescriptions[0] = "changed while open";
+        form->ListBox1MouseMove();
+        hint = form->Hint();
+        form->bbtnCloseClick();
+    });
+    main->ShowFoundLinks1Click();
+    EXPECT_EQ(hint, "<b><font color=\"#A00000\">changed while open</font></b><br/><br/>http://www.ebay.com/itm/A/1?x");
+}
+
+} // namespace

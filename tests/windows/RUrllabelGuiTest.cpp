@@ -1,0 +1,166 @@
+#include <QApplication>
+#include <QEnterEvent>
+#include <QMouseEvent>
+#include <gtest/gtest.h>
+
+#include "platform/MessageBox.h"
+#include "platform/Shell.h"
+#include "windows/RUrllabel.h"
+
+using namespace lotfinch;
+using windows::TRUrllabel;
+using windows::TUrlType;
+
+namespace {
+
+class RUrllabel : public testing::Test
+{
+protected:
+    void SetUp() override { platform::MessageBoxService::reset(); }
+    void TearDown() override { platform::MessageBoxService::reset(); }
+    TRUrllabel label;
+};
+
+TEST_F(RUrllabel, StartsAsABlueUnderlinedLinkWithAHandCursor)
+{
+    EXPECT_EQ(label.FontColor(), QColor(Qt::blue));
+    EXPECT_TRUE(label.font().underline());
+    EXPECT_EQ(label.cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_TRUE(label.DetectMouse());
+    EXPECT_EQ(label.ActiveColor(), QColor(Qt::red));
+    EXPECT_EQ(label.UrlType(), TUrlType::Auto);
+    EXPECT_TRUE(label.MailBody().empty());
+}
+
+TEST_F(RUrllabel, TargetsPerType)
+{
+    struct Case
+    {
+        TUrlType type;
+        const char *url;
+        const char *custom;
+        const char *target;
+    };
+    const Case cases[] = {
+        {TUrlType::Auto, "http://www.ebay.com/itm/a@b/1", "", "http://www.ebay.com/itm/a@b/1"},
+        {TUrlType::Auto, "www.ebay.com", "", "http://www.ebay.com"},
+        {TUrlType::Auto, "me@example.com", "", "mailto:me@example.com?Subject=&Body=&Attach=\"\""},
+        {TUrlType::Auto, "http://x", "view-source:", "view-source:http://x"},
+        {TUrlType::Http, "http://x", "", "http://http://x"},
+        {TUrlType::Ftp, "ftp.example.com/pub", "", "ftp://ftp.example.com/pub"},
+        {TUrlType::Custom, "comp.lang", "news:", "news:comp.lang"},
+    };
+    for (const Case &c : cases) {
+        label.SetUrlType(c.type);
+        label.SetURL(c.url);
+        label.SetCustomUrlType(c.custom);
+        EXPECT_EQ(label.Target(), c.target) << c.url;
+    }
+}
+
+TEST_F(RUrllabel, MailTargetCarriesSubjectBodyAndAttachmentUnencoded)
+{
+    label.SetURL("me@example.com");
+    label.SetMailSubject("Hi there");
+    platform::StringList body{"one", "two"};
+    label.SetMailBody(body);
+    label.SetAttachment("C:\\a b.txt");
+    EXPECT_EQ(body, (platform::StringList{"one\n\r", "two\n\r"}));
+    EXPECT_EQ(label.Target(),
+              "mailto:me@example.com?Subject=Hi there&Body=one\n\r\r\ntwo\n\r\r\n&Attach=\"C:\\a b.txt\"");
+}
+
+TEST_F(RUrllabel, MailSettersRefuseOutsideAutoAndMail)
+{
+    label.SetUrlType(TUrlType::Http);
+    platform::MessageBoxService::preAnswer(platform::MsgAnswer::OK);
+    platform::MessageBoxService::preAnswer(platform::MsgAnswer::OK);
+    platform::MessageBoxService::preAnswer(platform::MsgAnswer::OK);
+    label.SetMailSubject("s");
+    label.SetAttachment("a");
+    platform::StringList body{"b"};
+    label.SetMailBody(body);
+
+    auto &asked = platform::MessageBoxService::answeredQuestions();
+    ASSERT_EQ(asked.size(), 3u);
+    EXPECT_EQ(asked[0].text, "Can only set Mail Subject\n\rin Auto or Mail Type.");
+    EXPECT_EQ(asked[1].text, "Can only set Attachment\n\rin Auto or Mail Type.");
+    EXPECT_EQ(asked[2].text, "Can only set Mail Body\n\rin Auto or Mail Type.");
+    EXPECT_EQ(label.MailSubject(), "");
+    EXPECT_EQ(label.Attachment(), "");
+    EXPECT_TRUE(label.MailBody().empty());
+    EXPECT_EQ(body, platform::StringList{"b"});
+
+    label.SetUrlType(TUrlType::Mail);
+    label.SetMailSubject("s");
+    EXPECT_EQ(label.MailSubject(), "s");
+    EXPECT_EQ(asked.size(), 3u);
+}
+
+TEST_F(RUrllabel, ClickOpensTheTargetAndKeepsAutoAlsoWhenTheOpenFails)
+{
+    platform::FakeShell shell;
+    label.SetURL("www.ebay.com");
+    label.Click();
+    EXPECT_EQ(shell.opened, std::vector<std::string>{"http://www.ebay.com"});
+    EXPECT_EQ(label.UrlType(), TUrlType::Auto);
+
+    shell.succeed = false;
+    try {
+        label.Click();
+        ADD_FAILURE() << "no error raised";
+    } catch (const std::runtime_error &error) {
+        EXPECT_STREQ(error.what(), "Searching for alternate browser.");
+    }
+    EXPECT_EQ(label.UrlType(), TUrlType::Auto);
+}
+
+TEST_F(RUrllabel, AMouseClickOpensAndReachesTheErrorBoxOnFailure)
+{
+    platform::FakeShell shell;
+    label.resize(100, 20);
+    label.SetURL("www.ebay.com");
+    auto click = [&] {
+        QPointF at(5, 5);
+        QMouseEvent press(QEvent::MouseButtonPress, at, label.mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+        QMouseEvent release(QEvent::MouseButtonRelease, at, label.mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
+                            Qt::NoModifier);
+        QApplication::sendEvent(&label, &press);
+        QApplication::sendEvent(&label, &release);
+    };
+    click();
+    EXPECT_EQ(shell.opened.size(), 1u);
+    shell.succeed = false;
+    platform::MessageBoxService::preAnswer(platform::MsgAnswer::OK);
+    click();
+    ASSERT_EQ(platform::MessageBoxService::answeredQuestions().size(), 1u);
+    EXPECT_EQ(platform::MessageBoxService::answeredQuestions()[0].text, "Searching for alternate browser.");
+}
+
+TEST_F(RUrllabel, HoverColoursAndEvents)
+{
+    struct Case
+    {
+        bool detect;
+        QColor duringHover, afterHover;
+    };
+    const Case cases[] = {{true, Qt::red, Qt::blue}, {false, Qt::green, Qt::green}};
+    for (const Case &c : cases) {
+        label.SetDetectMouse(c.detect);
+        label.SetFontColor(Qt::green);
+        int entered = 0, left = 0;
+        label.OnMouseEnter = [&](TRUrllabel *sender) { entered += sender == &label; };
+        label.OnMouseLeave = [&](TRUrllabel *sender) { left += sender == &label; };
+        QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+        QApplication::sendEvent(&label, &enter);
+        EXPECT_EQ(label.FontColor(), c.duringHover);
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(&label, &leave);
+        EXPECT_EQ(label.FontColor(), c.afterHover);
+        EXPECT_EQ(entered, 1);
+        EXPECT_EQ(left, 1);
+    }
+}
+
+} // namespace

@@ -1,0 +1,242 @@
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QStatusBar>
+#include <gtest/gtest.h>
+
+#include "platform/MessageBox.h"
+#include "platform/Shell.h"
+#include "windows/RUrllabel.h"
+#include "windows/links.h"
+
+using namespace lotfinch;
+using windows::TLinkURLsForm;
+
+namespace {
+
+TEST(FoundLinks, AuctionNumberOfAnEntry)
+{
+    struct Case
+    {
+        const char *entry;
+        const char *number;
+    };
+    const Case cases[] = {
+        {"http://www.ebay.com/itm/Some-Item-Title/4711?pt=1", "4711"},
+        {"abc/def/ghi?x", "ghi"},                      // no marker: cut from the fifth character
+        {"http://www.ebay.com/itm/Title/4711", ""},    // no "?" after the number
+        {"http://www.ebay.com/itm/4711?pt=1", "4711"}, // no further "/"
+        {"http://www.ebay.com/itm/T/4711?a/itm/x/9?b", "4711"},
+        {"abc", ""},
+        {"", ""},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(windows::AuctionNumberOf(c.entry), c.number) << c.entry;
+}
+
+TEST(FoundLinks, OnlyWebAddressesAreOpened)
+{
+    struct Case
+    {
+        const char *entry;
+        bool web;
+    };
+    const Case cases[] = {
+        {"http://www.ebay.com/itm/a/1?b", true},
+        {"https://www.ebay.co.uk/itm/a/1?b", true},
+        {"HTTPS://WWW.EBAY.COM/", true},
+        {"file:///etc/passwd", false},
+        {"javascript:alert(1)//http://www.ebay.com/", false},
+        {"lotfinch-test://http://x", false},
+        {" http://leading.blank", false},
+        {"http://", false},
+        {"www.ebay.com/itm/a/1", false},
+        {"", false},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(windows::IsWebAddress(c.entry), c.web) << c.entry;
+}
+
+class LinksForm : public testing::Test
+{
+protected:
+    LinksForm()
+    {
+        images.set(10, QIcon(QPixmap(16, 16)));
+        form.SetItems({"http://www.ebay.com/itm/Newest-Camera/4711?pt=1", "https://www.ebay.com/itm/Older-Lens/815?x",
+                       "file:///etc/passwd"});
+        form.show();
+        platform::MessageBoxService::reset();
+    }
+    ~LinksForm() override { platform::MessageBoxService::reset(); }
+
+    void clickRow(int row, QEvent::Type type = QEvent::MouseButtonPress)
+    {
+        QPointF at = form.ListBox1->visualItemRect(form.ListBox1->item(row)).center();
+        QWidget *viewport = form.ListBox1->viewport();
+        QMouseEvent press(type, at, viewport->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent release(QEvent::MouseButtonRelease, at, viewport->mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
+                            Qt::NoModifier);
+        QApplication::sendEvent(viewport, &press);
+        QApplication::sendEvent(viewport, &release);
+    }
+    void moveOverList(QPointF at = {3, 3})
+    {
+        QWidget *viewport = form.ListBox1->viewport();
+        QMouseEvent move(QEvent::MouseMove, at, viewport->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &move);
+    }
+
+    QWidget owner;
+    platform::StringList descriptions{"12/07/2026 10:00:00  Newest Camera", "12/07/2026 09:00:00  Older Lens",
+                                      "12/07/2026 08:00:00  Local file"};
+    platform::ImageList images;
+    TLinkURLsForm form{&owner, descriptions, &images};
+};
+
+TEST_F(LinksForm, LayoutAsTabled)
+{
+    EXPECT_EQ(form.size(), QSize(465, 523));
+    EXPECT_EQ(form.windowTitle(), "Links to Found Item(s)");
+    EXPECT_EQ(form.ListBox1->geometry(), QRect(7, 8, 451, 457));
+    EXPECT_EQ(form.bbtnGetInfo->geometry(), QRect(99, 470, 110, 31));
+    EXPECT_EQ(form.bbtnClose->geometry(), QRect(257, 470, 110, 31));
+    EXPECT_EQ(form.bbtnGetInfo->text(), "&View Auction");
+    EXPECT_EQ(form.bbtnClose->text(), "&Close");
+    EXPECT_EQ(form.bbtnGetInfo->toolTip(), "Open the selected auction in the default browser");
+    EXPECT_EQ(form.bbtnClose->toolTip(), "Close the auctions links");
+    EXPECT_FALSE(form.bbtnGetInfo->isEnabled());
+    EXPECT_EQ(form.StatusBar1->geometry(), QRect(0, 504, 465, 19));
+    EXPECT_EQ(form.StatusPanel0->width(), 300);
+    EXPECT_TRUE(form.StatusPanel1->alignment() & Qt::AlignRight);
+    EXPECT_FALSE(form.RUrllabel1->isVisible());
+    EXPECT_EQ(form.PopupMenu1->defaultAction(), form.OpeninDefaultBrowser1);
+    EXPECT_EQ(form.CopytoClipboard1->title(), "&Copy to Clipboard");
+    EXPECT_EQ(form.CopyURLtoClipboard1->text(), "Auction &URL");
+    EXPECT_EQ(form.CopyAuctionNumbertoClipboard1->text(), "Auction &Number");
+    EXPECT_EQ(form.ListBox1->count(), 3);
+    EXPECT_EQ(QApplication::windowIcon().cacheKey(), images.icon(10).cacheKey());
+}
+
+TEST_F(LinksForm, ViewAndMenuFollowTheSelectionByMouseOrKeyboard)
+{
+    form.PopupMenu1Popup();
+    EXPECT_FALSE(form.OpeninDefaultBrowser1->isEnabled());
+    EXPECT_FALSE(form.CopytoClipboard1->menuAction()->isEnabled());
+    EXPECT_FALSE(form.Separator1->isEnabled());
+    EXPECT_TRUE(form.CopyURLtoClipboard1->isEnabled()); // the submenu's own entries are not touched
+
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    QApplication::sendEvent(form.ListBox1, &down);
+    EXPECT_EQ(form.SelectedEntry(), "http://www.ebay.com/itm/Newest-Camera/4711?pt=1");
+    EXPECT_TRUE(form.bbtnGetInfo->isEnabled());
+    form.PopupMenu1Popup();
+    EXPECT_TRUE(form.OpeninDefaultBrowser1->isEnabled());
+    EXPECT_TRUE(form.CopytoClipboard1->menuAction()->isEnabled());
+
+    form.ListBox1->clearSelection();
+    EXPECT_FALSE(form.bbtnGetInfo->isEnabled());
+    clickRow(1);
+    EXPECT_EQ(form.SelectedEntry(), "https://www.ebay.com/itm/Older-Lens/815?x");
+    EXPECT_TRUE(form.bbtnGetInfo->isEnabled());
+}
+
+TEST_F(LinksForm, CopiesTheEntryOrItsNumberToTheClipboard)
+{
+    QClipboard *clipboard = QApplication::clipboard();
+    struct Case
+    {
+        int row;
+        QAction *action;
+        QString expected;
+    };
+    const Case cases[] = {
+        {0, form.CopyURLtoClipboard1, "http://www.ebay.com/itm/Newest-Camera/4711?pt=1"},
+        {0, form.CopyAuctionNumbertoClipboard1, "4711"},
+        {1, form.CopyAuctionNumbertoClipboard1, "815"},
+        {2, form.CopyAuctionNumbertoClipboard1, ""}, // empty text replaces the clipboard too
+    };
+    for (const Case &c : cases) {
+        clipboard->setText("before");
+        clickRow(c.row);
+        c.action->trigger();
+        EXPECT_EQ(clipboard->text(), c.expected) << c.row;
+    }
+}
+
+TEST_F(LinksForm, OpensWebEntriesUnchangedAndRefusesTheRest)
+{
+    platform::FakeShell shell;
+    clickRow(0);
+    form.bbtnGetInfo->click();
+    clickRow(1);
+    form.OpeninDefaultBrowser1->trigger();
+    EXPECT_EQ(shell.opened, (std::vector<std::string>{"http://www.ebay.com/itm/Newest-Camera/4711?pt=1",
+                                                      "https://www.ebay.com/itm/Older-Lens/815?x"}));
+
+    platform::MessageBoxService::preAnswer(platform::MsgAnswer::OK);
+    clickRow(2);
+    form.bbtnGetInfo->click();
+    EXPECT_EQ(shell.opened.size(), 2u);
+    ASSERT_EQ(platform::MessageBoxService::answeredQuestions().size(), 1u);
+    EXPECT_EQ(platform::MessageBoxService::answeredQuestions()[0].text, "Searching for alternate browser.");
+    EXPECT_TRUE(form.isVisible());
+
+    // The shell failing gives the same message.
+    shell.succeed = false;
+    platform::MessageBoxService::preAnswer(platform::MsgAnswer::OK);
+    clickRow(0); // a double-click starts as a click
+    clickRow(0, QEvent::MouseButtonDblClick);
+    EXPECT_EQ(shell.opened.size(), 3u);
+    EXPECT_EQ(platform::MessageBoxService::answeredQuestions().size(), 2u);
+}
+
+TEST_F(LinksForm, CommandsWithoutSelectionDoNothing)
+{
+    platform::FakeShell shell;
+    QApplication::clipboard()->setText("kept");
+    form.bbtnGetInfoClick();
+    form.CopyURLtoClipboard1Click();
+    form.CopyAuctionNumbertoClipboard1Click();
+    EXPECT_TRUE(shell.opened.empty());
+    EXPECT_EQ(QApplication::clipboard()->text(), "kept");
+}
+
+TEST_F(LinksForm, HintShowsTheSelectedEntrysDescriptionWhereverThePointerIs)
+{
+    moveOverList();
+    EXPECT_FALSE(form.ShowHint());
+    EXPECT_TRUE(form.toolTip().isEmpty());
+
+    clickRow(1);
+    moveOverList({3, 3}); // over entry 0
+    EXPECT_TRUE(form.ShowHint());
+    EXPECT_EQ(form.Hint(), "<b><font color=\"#A00000\">12/07/2026 09:00:00  Older Lens</font></b><br/><br/>"
+                           "https://www.ebay.com/itm/Older-Lens/815?x");
+    EXPECT_EQ(form.toolTip().toStdString(), form.Hint());
+    EXPECT_EQ(form.ListBox1->toolTip(), "");
+
+    // Descriptions are read live: with fewer lines than entries the hint goes off and stays as it was.
+    std::string before = form.Hint();
+    descriptions.remove(2);
+    descriptions.remove(1);
+    moveOverList();
+    EXPECT_FALSE(form.ShowHint());
+    EXPECT_EQ(form.Hint(), before);
+    EXPECT_TRUE(form.toolTip().isEmpty());
+    EXPECT_EQ(form.bbtnGetInfo->toolTip(), "Open the selected auction in the default browser");
+}
+
+TEST_F(LinksForm, CloseEndsTheWindow)
+{
+    form.bbtnClose->click();
+    EXPECT_FALSE(form.isVisible());
+}
+
+} // namespace
