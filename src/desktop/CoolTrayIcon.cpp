@@ -426,6 +426,11 @@ bool TCoolTrayIcon::eventFilter(QObject *watched, QEvent *event)
             QMetaObject::invokeMethod(this, &TCoolTrayIcon::ownerMinimised, Qt::QueuedConnection);
         }
     } else if (event->type() == QEvent::Show && !event->spontaneous()) {
+        // Workaround: a Qt window hidden while minimised keeps that state and
+        // would come back iconified; clearing it while the window is hidden
+        // would map it behind the widget's back, so it is cleared here.
+        if (ownerForm_->isMinimized())
+            ownerForm_->setWindowState(ownerForm_->windowState() & ~Qt::WindowMinimized);
         // A window coming back from the tray comes to the front.
         ownerForm_->activateWindow();
     }
@@ -455,9 +460,6 @@ void TCoolTrayIcon::HideMainWindow()
     if (!ownerForm_)
         return;
     ownerForm_->hide();
-    // Workaround: a hidden Qt window keeps its minimised state and would come
-    // back iconified when shown.
-    ownerForm_->setWindowState(ownerForm_->windowState() & ~Qt::WindowMinimized);
 }
 
 void TCoolTrayIcon::DoClick()
