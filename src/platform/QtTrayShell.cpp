@@ -34,6 +34,20 @@ QSystemTrayIcon::MessageIcon balloonIcon(quint32 infoFlags)
     }
 }
 
+// Qt reports a press on the icon as a whole; the program hears a button
+// going down and up again.
+struct Press
+{
+    QSystemTrayIcon::ActivationReason reason;
+    quint32 down, up;
+};
+constexpr Press Presses[] = {
+    {QSystemTrayIcon::Trigger, WM_LBUTTONDOWN, WM_LBUTTONUP},
+    {QSystemTrayIcon::DoubleClick, WM_LBUTTONDBLCLK, WM_LBUTTONUP},
+    {QSystemTrayIcon::Context, WM_RBUTTONDOWN, WM_RBUTTONUP},
+    {QSystemTrayIcon::MiddleClick, WM_MBUTTONDOWN, WM_MBUTTONUP},
+};
+
 // The shells we stand in for keep a balloon up for at least this long.
 constexpr int MinimumBalloonMs = 10000;
 
@@ -99,24 +113,11 @@ void QtTrayShell::add(const NotifyIconData &data)
 
     Icon *raw = icon.get();
     connect(icon->tray.get(), &QSystemTrayIcon::activated, this, [raw](QSystemTrayIcon::ActivationReason reason) {
-        switch (reason) {
-        case QSystemTrayIcon::Trigger:
-            raw->post(WM_LBUTTONDOWN);
-            raw->post(WM_LBUTTONUP);
-            break;
-        case QSystemTrayIcon::DoubleClick:
-            raw->post(WM_LBUTTONDBLCLK);
-            raw->post(WM_LBUTTONUP);
-            break;
-        case QSystemTrayIcon::Context:
-            raw->post(WM_RBUTTONDOWN);
-            raw->post(WM_RBUTTONUP);
-            break;
-        case QSystemTrayIcon::MiddleClick:
-            raw->post(WM_MBUTTONDOWN);
-            raw->post(WM_MBUTTONUP);
-            break;
-        case QSystemTrayIcon::Unknown: break;
+        for (const Press &press : Presses) {
+            if (press.reason == reason) {
+                raw->post(press.down);
+                raw->post(press.up);
+            }
         }
     });
     connect(icon->tray.get(), &QSystemTrayIcon::messageClicked, this, [raw] {

@@ -97,6 +97,13 @@ TEST_F(TrayIcon, ShowsItsTooltipAndABalloonThatCanBeClicked)
     ASSERT_TRUE(waitUntil([&] { return events.size() == 2; }));
     EXPECT_EQ(events, (std::vector<std::string>{"show", "click"}));
     EXPECT_TRUE(waitUntil([&] { return !visibleBalloon(); }));
+
+    // A balloon taken back before anyone clicks it is hidden.
+    ASSERT_TRUE(icon->ShowBalloon("FOUND", "Matches for lamp.", BalloonIconKind::bitWarning, 15));
+    ASSERT_TRUE(waitUntil([&] { return visibleBalloon() && events.size() == 3; }));
+    icon->ClearBalloon();
+    EXPECT_TRUE(waitUntil([&] { return !visibleBalloon() && events.size() == 4; }));
+    EXPECT_EQ(events, (std::vector<std::string>{"show", "click", "show", "hide"}));
 }
 
 TEST_F(TrayIcon, RightClickOpensTheMenu)
