@@ -81,7 +81,8 @@ struct NotifyIconData
 template <size_t N> void setField(char (&field)[N], std::string_view text)
 {
     size_t length = std::min(text.size(), N - 1);
-    std::memcpy(field, text.data(), length);
+    if (length > 0)
+        std::memcpy(field, text.data(), length);
     std::memset(field + length, 0, N - length);
 }
 
