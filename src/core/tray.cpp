@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHideEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -43,6 +44,7 @@ TApplicationForm::TApplicationForm(QWidget *parent) : QWidget(parent, Qt::Window
 
     createControls();
     createTrayMenu();
+    createTrayIcon();
     FormCreate();
 }
 
@@ -144,6 +146,22 @@ void TApplicationForm::createTrayMenu()
     PopupMenu1->addSeparator();
     Exit1 = PopupMenu1->addAction(ImageList1->icon(3), "E&xit");
     connect(Exit1, &QAction::triggered, this, [this] { BitBtn2Click(); });
+    connect(Restore1, &QAction::triggered, this, [this] { TrayDoubleClick(); });
+}
+
+void TApplicationForm::createTrayIcon()
+{
+    CoolTrayIcon1 = new desktop::TCoolTrayIcon(this);
+    CoolTrayIcon1->setObjectName("CoolTrayIcon1");
+    CoolTrayIcon1->setIconList(ImageList2);
+    CoolTrayIcon1->setCycleInterval(0);
+    CoolTrayIcon1->setHint("Crawl \"site\" once every \"time\" to locate \"\"search\".\"");
+    CoolTrayIcon1->setIcon(ImageList2->icon(Tag));
+    CoolTrayIcon1->setIconIndex(0);
+    CoolTrayIcon1->setPopupMenu(PopupMenu1);
+    CoolTrayIcon1->setMinimizeToTray(true);
+    CoolTrayIcon1->OnDblClick = [this](QObject *) { TrayDoubleClick(); };
+    CoolTrayIcon1->Loaded();
 }
 
 void TApplicationForm::FormCreate()
@@ -158,6 +176,12 @@ void TApplicationForm::FormShow()
 {
     QApplication::setWindowIcon(ImageList2->icon(Tag));
     BitBtn3->setEnabled(!FoundItems.empty());
+    CoolTrayIcon1->setIconVisible(false);
+}
+
+void TApplicationForm::FormHide()
+{
+    CoolTrayIcon1->setIconVisible(true);
 }
 
 void TApplicationForm::FormClose()
@@ -209,6 +233,17 @@ void TApplicationForm::ShowFoundLinks1Click()
     delete form;
 }
 
+void TApplicationForm::TrayDoubleClick()
+{
+    if (isVisible()) {
+        if (isMinimized())
+            showNormal();
+        activateWindow();
+    } else {
+        show();
+    }
+}
+
 std::string TApplicationForm::SearchText() const
 {
     return platform::toAnsi(comboSearchString->currentText());
@@ -227,10 +262,19 @@ void TApplicationForm::showEvent(QShowEvent *event)
     FormShow();
 }
 
+void TApplicationForm::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    // A closing window goes for good: it does not move into the tray.
+    if (!event->spontaneous() && !closing_)
+        FormHide();
+}
+
 void TApplicationForm::closeEvent(QCloseEvent *event)
 {
     FormClose();
     event->accept();
+    closing_ = true;
 }
 
 void TApplicationForm::keyPressEvent(QKeyEvent *event)

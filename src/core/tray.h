@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <string>
 
+#include "desktop/CoolTrayIcon.h"
 #include "platform/ImageList.h"
 #include "platform/StringList.h"
 
@@ -45,6 +46,7 @@ public:
 
     platform::ImageList *ImageList1; // menu images
     platform::ImageList *ImageList2; // tray images
+    desktop::TCoolTrayIcon *CoolTrayIcon1;
 
     // Shared state of the crawler core
     platform::StringList PageLines;
@@ -60,26 +62,31 @@ public:
     // Handlers
     void FormCreate();
     void FormShow();
+    void FormHide();
     void FormClose();
     void FormDestroy();
     void SearchTextChange();
     void BitBtn2Click();
     void ComboAuctionSiteChange();
     void ShowFoundLinks1Click();
+    void TrayDoubleClick();
 
     // The phrase box's text as 8-bit program text.
     std::string SearchText() const;
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void createControls();
     void createTrayMenu();
+    void createTrayIcon();
 
     bool centred_ = false;
+    bool closing_ = false;
 };
 
 } // namespace lotfinch::core

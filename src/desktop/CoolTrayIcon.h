@@ -1,0 +1,200 @@
+#pragma once
+
+#include <QIcon>
+#include <QObject>
+#include <QPoint>
+#include <QPointer>
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+#include <QMenu>
+
+#include "platform/ImageList.h"
+#include "platform/TrayShell.h"
+
+class QWidget;
+
+namespace lotfinch::desktop {
+
+class TSimpleTimer;
+
+enum class TMouseButton { mbLeft, mbRight, mbMiddle };
+
+// The keys and buttons held during a mouse event.
+enum TShiftFlag : unsigned { ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32 };
+using TShiftState = unsigned;
+
+enum class BalloonIconKind { bitNone, bitInfo, bitWarning, bitError };
+
+using TNotifyEvent = std::function<void(QObject *Sender)>;
+using TMouseEvent = std::function<void(QObject *Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
+using TMouseMoveEvent = std::function<void(QObject *Sender, TShiftState Shift, int X, int Y)>;
+using TCycleEvent = std::function<void(QObject *Sender, int NextIndex)>;
+using TStartupEvent = std::function<void(QObject *Sender, bool &ShowMainForm)>;
+
+// The message the notification area sends back for our icons.
+constexpr quint32 TrayCallbackMessage = 0x0800;
+
+// One icon in the desktop's notification area: it keeps the icon's image and
+// tooltip in step with its properties, turns the area's mouse notifications
+// into events, pops up its menu, shows balloons, and can stand in for the
+// owner window while that is minimised.
+//
+// The owner sets the properties, then calls Loaded() once.
+class TCoolTrayIcon : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TCoolTrayIcon(QObject *owner);
+    ~TCoolTrayIcon() override;
+
+    // Applies the properties as set so far; run once after setting them.
+    virtual void Loaded();
+
+    // Published properties
+    bool DesignPreview() const { return designPreview_; }
+    // There is no form designer here, so this has no effect.
+    void setDesignPreview(bool value) { designPreview_ = value; }
+    platform::ImageList *IconList() const { return iconList_; }
+    void setIconList(platform::ImageList *value);
+    bool CycleIcons() const { return cycleIcons_; }
+    void setCycleIcons(bool value);
+    quint32 CycleInterval() const { return cycleInterval_; }
+    void setCycleInterval(quint32 value);
+    bool Enabled() const { return enabled_; }
+    void setEnabled(bool value) { enabled_ = value; }
+    const std::string &Hint() const { return hint_; }
+    void setHint(const std::string &value);
+    bool ShowHint() const { return showHint_; }
+    void setShowHint(bool value);
+    const QIcon &Icon() const { return icon_; }
+    void setIcon(const QIcon &value);
+    bool IconVisible() const { return iconVisible_; }
+    void setIconVisible(bool value);
+    int IconIndex() const { return iconIndex_; }
+    void setIconIndex(int value);
+    QMenu *PopupMenu() const { return popupMenu_; }
+    void setPopupMenu(QMenu *value);
+    bool LeftPopup() const { return leftPopup_; }
+    void setLeftPopup(bool value) { leftPopup_ = value; }
+    bool WantEnterExitEvents() const { return wantEnterExitEvents_; }
+    void setWantEnterExitEvents(bool value);
+    bool MinimizeToTray() const { return minimizeToTray_; }
+    void setMinimizeToTray(bool value) { minimizeToTray_ = value; }
+
+    // Events, raised only when assigned
+    TNotifyEvent OnClick, OnDblClick;
+    TMouseEvent OnMouseDown, OnMouseUp;
+    TMouseMoveEvent OnMouseMove;
+    TNotifyEvent OnMouseEnter, OnMouseExit;
+    TCycleEvent OnCycle;
+    TNotifyEvent OnBalloonHintShow, OnBalloonHintHide, OnBalloonHintTimeout, OnBalloonHintClick;
+    TNotifyEvent OnMinimizeToTray;
+    TStartupEvent OnStartup;
+
+    // Shows a balloon by the icon; false when the icon is not in the tray.
+    // Text is cut to 255 characters, Title to 63.
+    bool ShowBalloon(const std::string &Title, const std::string &Text, BalloonIconKind Kind,
+                     unsigned char TimeoutSeconds);
+    void ClearBalloon();
+
+    // Each reports whether the notification area accepted the request.
+    virtual bool AddTrayIcon();
+    virtual bool RemoveTrayIcon();
+    virtual bool UpdateTrayIcon();
+
+    // Shows the popup menu at screen position (X, Y); returns when it closes.
+    void PopupAt(int X, int Y);
+    void PopupAtCursor();
+
+    // The icon's identity towards the notification area, unique among live icons.
+    quint32 iconId() const { return data_.uID; }
+    // The record as it was last handed to the notification area.
+    const platform::NotifyIconData &iconData() const { return data_; }
+
+    // The internal timers, for those who need to see their state.
+    const TSimpleTimer &CycleTimer() const { return *cycleTimer_; }
+    const TSimpleTimer &ClickTimer() const { return *clickTimer_; }
+    const TSimpleTimer &ExitTimer() const { return *exitTimer_; }
+
+protected:
+    // Dispatchers: each raises its event if one is assigned.
+    virtual void DoClick();
+    virtual void DoDblClick();
+    virtual void DoCycle(int NextIndex);
+    virtual void DoMouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
+    virtual void DoMouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
+    virtual void DoMouseMove(TShiftState Shift, int X, int Y);
+    virtual void DoMouseEnter();
+    virtual void DoMouseExit();
+    // Hides the owner window and shows the icon in its place.
+    virtual void MinimizeIntoTray();
+
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    friend class TTrayIconHandler;
+
+    void HandleIconMessage(quint32 event);
+    bool FillIconData();
+    bool notify(platform::TrayRequest request);
+    void HideMainWindow();
+    QWidget *ownerForm() const;
+    void cycleTick();
+    void clickTimerTick();
+    void exitTimerTick();
+    void taskbarCreated();
+    void ownerMinimised();
+    void clickDefaultItem();
+
+    bool destroying_ = false;
+    bool designPreview_ = false;
+    QPointer<platform::ImageList> iconList_;
+    bool cycleIcons_ = false;
+    quint32 cycleInterval_ = 0;
+    bool enabled_ = true;
+    std::string hint_;
+    bool showHint_ = true;
+    QIcon icon_;
+    bool iconVisible_ = false;
+    int iconIndex_ = 0;
+    QPointer<QMenu> popupMenu_;
+    bool leftPopup_ = false;
+    bool wantEnterExitEvents_ = false;
+    bool minimizeToTray_ = false;
+
+    platform::NotifyIconData data_;
+    std::unique_ptr<TSimpleTimer> cycleTimer_, clickTimer_, exitTimer_;
+    QPoint LastCursorPos;
+    bool LeftDownOnIcon = false, ClickPending = false, DoubleClicked = false;
+    bool CursorOutside = true;
+    QPointer<QWidget> ownerForm_;
+};
+
+// The hidden window that all live tray icons share: the notification area
+// sends every icon's notifications there, and it hands each to its icon.
+class TTrayIconHandler
+{
+public:
+    TTrayIconHandler();
+    ~TTrayIconHandler();
+    TTrayIconHandler(const TTrayIconHandler &) = delete;
+    TTrayIconHandler &operator=(const TTrayIconHandler &) = delete;
+
+    quint32 UserCount = 0;
+    platform::TrayReceiver *window() const { return window_; }
+
+private:
+    friend class TCoolTrayIcon;
+    void HandleTrayMessage(quint32 message, quint32 iconId, quint32 event);
+
+    platform::TrayReceiver *window_;
+    std::unordered_map<quint32, TCoolTrayIcon *> icons_;
+};
+
+// The shared handler, or nullptr while no tray icon exists.
+TTrayIconHandler *SharedTrayHandler();
+
+} // namespace lotfinch::desktop

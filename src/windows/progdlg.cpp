@@ -1,0 +1,82 @@
+#include "windows/progdlg.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QLabel>
+#include <QScreen>
+#include <QThread>
+#include <QWindow>
+#include <algorithm>
+
+#include "platform/AnsiText.h"
+
+namespace lotfinch::windows {
+
+namespace {
+// How long a newly shown popup may take to reach the screen before the
+// caller's sleep starts anyway.
+constexpr int ExposeBoundMs = 1000;
+} // namespace
+
+TUpdateUsForm::TUpdateUsForm(QWidget *owner) : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint)
+{
+    setObjectName("UpdateUsForm");
+    setWindowTitle("None");
+    setFont(QFont("MS Sans Serif", 8));
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Button);
+    resize(374, 66);
+
+    Panel1 = new QLabel("Retrieving Source...", this);
+    Panel1->setObjectName("Panel1");
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Panel1->setAlignment(Qt::AlignCenter);
+    Panel1->setGeometry(rect());
+}
+
+void TUpdateUsForm::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    Panel1->setGeometry(rect());
+}
+
+void TUpdateUsForm::ShowStatus(quint16 duration, const std::string &text, bool hideAfter)
+{
+    int width = static_cast<int>(std::min<qint64>(static_cast<qint64>(text.size()) * 6, QWIDGETSIZE_MAX));
+    resize(width, height());
+    QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    int screenWidth = screen ? screen->geometry().width() : 0;
+    int left = (screenWidth - width) / 2;
+    Panel1->setText(platform::fromAnsi(text));
+    if (!isVisible()) {
+        // Placed over the owner vertically; the left edge is the screen's centre.
+        int top = y();
+        if (QWidget *owner = parentWidget())
+            top = owner->geometry().center().y() - height() / 2;
+        move(left, top);
+        show();
+        FormShow();
+    } else {
+        move(left, y());
+    }
+    repaint();
+    QThread::msleep(duration);
+    if (hideAfter)
+        hide();
+}
+
+void TUpdateUsForm::FormShow()
+{
+    // A new window is painted only once the display has it; until then a
+    // repaint draws nothing, and the caller's sleep would leave it blank.
+    // Input and timer ticks wait meanwhile, as they do during the sleep.
+    QDeadlineTimer deadline(ExposeBoundMs);
+    while (windowHandle() && !windowHandle()->isExposed() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::X11ExcludeTimers |
+                                            QEventLoop::WaitForMoreEvents,
+                                        static_cast<int>(std::max<qint64>(1, deadline.remainingTime())));
+    Panel1->repaint();
+    repaint();
+}
+
+} // namespace lotfinch::windows

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QWidget>
+#include <string>
+
+class QLabel;
+
+namespace lotfinch::windows {
+
+// The progress popup: a borderless strip that shows one line of status text
+// for a fixed time, blocking the caller meanwhile.
+class TUpdateUsForm : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit TUpdateUsForm(QWidget *owner);
+
+    QLabel *Panel1; // raised panel filling the window, text centred
+
+    // Shows text for duration milliseconds: the window becomes 6 pixels wide
+    // per character, centred across the screen, and is hidden afterwards
+    // only if hideAfter is set. The calling thread sleeps meanwhile.
+    void ShowStatus(quint16 duration, const std::string &text, bool hideAfter);
+
+    // Makes the text visible before the caller goes to sleep.
+    void FormShow();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+};
+
+} // namespace lotfinch::windows

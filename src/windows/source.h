@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QDialog>
+
+#include "platform/StringList.h"
+
+class QPlainTextEdit;
+class QPushButton;
+
+namespace lotfinch::windows {
+
+// The page-source window: the lines of the last fetched page, read-only.
+class TSourceForm : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TSourceForm(QWidget *owner);
+
+    QPlainTextEdit *Memo1;
+    QPushButton *BitBtn1; // OK
+
+    // Replaces the text box's lines with a copy of lines.
+    void SetLines(const platform::StringList &lines);
+};
+
+} // namespace lotfinch::windows

@@ -1,0 +1,80 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QPointer>
+
+#include "core/tray.h"
+#include "support/FakeTrayShell.h"
+#include "support/TestUtil.h"
+
+using namespace lotfinch;
+using lotfinch::test::FakeTrayShell;
+using lotfinch::test::waitUntil;
+
+namespace {
+
+class MinimizeToTray : public testing::Test
+{
+protected:
+    MinimizeToTray() : form(new core::TApplicationForm) {}
+    ~MinimizeToTray() override { delete form; }
+
+    bool inTray() const { return shell.icon(form->CoolTrayIcon1->iconId()) != nullptr; }
+
+    FakeTrayShell shell;
+    QPointer<core::TApplicationForm> form;
+};
+
+} // namespace
+
+TEST_F(MinimizeToTray, TrayIconStartsHiddenWithTheFirstImageAndTheHintTemplate)
+{
+    desktop::TCoolTrayIcon &icon = *form->CoolTrayIcon1;
+    EXPECT_EQ(icon.IconList(), form->ImageList2);
+    EXPECT_EQ(icon.IconIndex(), 0);
+    EXPECT_EQ(icon.Icon().cacheKey(), form->ImageList2->icon(0).cacheKey());
+    EXPECT_EQ(icon.Hint(), "Crawl \"site\" once every \"time\" to locate \"\"search\".\"");
+    EXPECT_EQ(icon.PopupMenu(), form->PopupMenu1);
+    EXPECT_TRUE(icon.MinimizeToTray());
+    EXPECT_FALSE(icon.CycleIcons());
+    EXPECT_FALSE(icon.IconVisible());
+    EXPECT_FALSE(inTray());
+}
+
+TEST_F(MinimizeToTray, MinimisedWindowGoesToTheTrayAndADoubleClickBringsItBack)
+{
+    form->show();
+    ASSERT_TRUE(waitUntil([&] { return form->isVisible(); }));
+    EXPECT_FALSE(inTray());
+
+    form->showMinimized();
+    ASSERT_TRUE(waitUntil([&] { return !form->isVisible(); }));
+    EXPECT_TRUE(inTray());
+    EXPECT_EQ(platform::fieldText(shell.icon(form->CoolTrayIcon1->iconId())->szTip), form->CoolTrayIcon1->Hint());
+
+    // A double-click runs TrayDoubleClick twice: as the icon's handler and
+    // through the menu's default entry.
+    quint32 id = form->CoolTrayIcon1->iconId();
+    for (quint32 event :
+         {platform::WM_LBUTTONDOWN, platform::WM_LBUTTONUP, platform::WM_LBUTTONDBLCLK, platform::WM_LBUTTONUP})
+        shell.send(id, event);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_FALSE(form->isMinimized());
+    EXPECT_FALSE(inTray());
+
+    // The menu's "Open" entry alone does the same.
+    form->hide();
+    EXPECT_TRUE(inTray());
+    form->Restore1->trigger();
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_FALSE(inTray());
+}
+
+TEST_F(MinimizeToTray, ClosingTheWindowLeavesNothingInTheTray)
+{
+    form->show();
+    ASSERT_TRUE(waitUntil([&] { return form->isVisible(); }));
+    form->close();
+    EXPECT_TRUE(shell.callsOf(platform::NIM_ADD).empty());
+    ASSERT_TRUE(waitUntil([&] { return form.isNull(); }));
+}

@@ -1,0 +1,50 @@
+#include <gtest/gtest.h>
+
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "windows/source.h"
+
+using lotfinch::platform::StringList;
+using lotfinch::windows::TSourceForm;
+
+TEST(PageSource, ShowsTheLinesReadOnlyAndUnwrapped)
+{
+    struct Case
+    {
+        StringList lines;
+        QString shown;
+    };
+    const Case cases[] = {
+        {{}, ""},
+        {{"<html>", "", "<a href=\"x\">caf\xE9</a>"}, QString::fromUtf8("<html>\n\n<a href=\"x\">café</a>")},
+        {{std::string(5000, 'z')}, QString(5000, 'z')},
+    };
+    QWidget owner;
+    for (const Case &c : cases) {
+        TSourceForm form(&owner);
+        form.SetLines(c.lines);
+        EXPECT_EQ(form.Memo1->toPlainText(), c.shown);
+        EXPECT_EQ(form.Memo1->document()->blockCount(), std::max(1, c.lines.count()));
+    }
+
+    TSourceForm form(&owner);
+    EXPECT_EQ(form.windowTitle(), "Page Source");
+    EXPECT_EQ(form.size(), QSize(488, 508));
+    EXPECT_TRUE(form.Memo1->isReadOnly());
+    EXPECT_EQ(form.Memo1->lineWrapMode(), QPlainTextEdit::NoWrap);
+    EXPECT_EQ(form.Memo1->geometry(), QRect(0, 0, 488, 467));
+    EXPECT_EQ(form.BitBtn1->text(), "OK");
+    EXPECT_TRUE(form.BitBtn1->isDefault());
+}
+
+TEST(PageSource, OkClosesWithTheOkResult)
+{
+    QWidget owner;
+    TSourceForm form(&owner);
+    form.SetLines({"line"});
+    form.show();
+    form.BitBtn1->click();
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(form.result(), QDialog::Accepted);
+}
