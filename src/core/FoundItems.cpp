@@ -1,7 +1,9 @@
 #include "core/FoundItems.h"
 
 #include <QLocale>
+#include <array>
 #include <cstdio>
+#include <ctime>
 
 #include "core/TextUtils.h"
 #include "platform/AnsiText.h"
@@ -33,6 +35,19 @@ std::string separatorOf(const QString &format, const char *fallback)
             return platform::toAnsi(separator);
     }
     return fallback;
+}
+
+// The code page's lower-case table, read once: the index hashes and compares
+// every link offered, byte by byte.
+const std::array<unsigned char, 256> &lowerCase()
+{
+    static const std::array<unsigned char, 256> table = [] {
+        std::array<unsigned char, 256> t{};
+        for (int i = 0; i < 256; ++i)
+            t[static_cast<size_t>(i)] = platform::lowerAnsi(static_cast<unsigned char>(i));
+        return t;
+    }();
+    return table;
 }
 
 } // namespace
@@ -68,35 +83,117 @@ std::string FormatTimeStamp(const QDateTime &time, const DateTimeSeparators &sep
     return out;
 }
 
-size_t FoundItemList::NoCaseHash::operator()(std::string_view text) const
+uint64_t FoundItemList::Index::hashOf(std::string_view link)
 {
     // FNV-1a over the lower-case bytes.
-    size_t hash = 14695981039346656037ull;
-    for (char c : text) {
-        hash ^= platform::lowerAnsi(static_cast<unsigned char>(c));
+    const auto &lower = lowerCase();
+    uint64_t hash = 14695981039346656037ull;
+    for (char c : link) {
+        hash ^= lower[static_cast<unsigned char>(c)];
         hash *= 1099511628211ull;
     }
     return hash;
 }
 
-bool FoundItemList::NoCaseEqual::operator()(std::string_view a, std::string_view b) const
+size_t FoundItemList::Index::find(std::string_view link, uint64_t hash) const
 {
-    return platform::sameTextAnsi(a, b);
+    const auto &lower = lowerCase();
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = static_cast<size_t>(hash ^ (hash >> 32)) & mask;; i = (i + 1) & mask) {
+        const Slot &slot = slots_[i];
+        if (slot.length == npos)
+            return i;
+        if (slot.hash != hash || slot.length != link.size())
+            continue;
+        const char *listed = blocks_[slot.block].data() + slot.offset;
+        size_t k = 0;
+        while (k < link.size() &&
+               lower[static_cast<unsigned char>(listed[k])] == lower[static_cast<unsigned char>(link[k])])
+            ++k;
+        if (k == link.size())
+            return i;
+    }
+}
+
+bool FoundItemList::Index::contains(std::string_view link) const
+{
+    return !slots_.empty() && slots_[find(link, hashOf(link))].length != npos;
+}
+
+void FoundItemList::Index::insert(std::string_view link)
+{
+    // At most half full, so probe runs stay short and a free slot always exists.
+    if (2 * (used_ + 1) > slots_.size())
+        grow();
+    // Blocks are filled up to their first size and never grow, so a big
+    // list never copies its links around.
+    constexpr size_t blockSize = 64 * 1024;
+    if (blocks_.empty() || blocks_.back().size() + link.size() > blockSize) {
+        blocks_.emplace_back();
+        blocks_.back().reserve(std::max(blockSize, link.size()));
+    }
+    std::string &block = blocks_.back();
+    uint64_t hash = hashOf(link);
+    slots_[find(link, hash)] = {hash, static_cast<uint32_t>(blocks_.size() - 1), static_cast<uint32_t>(block.size()),
+                                link.size()};
+    block.append(link);
+    ++used_;
+}
+
+void FoundItemList::Index::grow()
+{
+    std::vector<Slot> old = std::move(slots_);
+    slots_.assign(std::max<size_t>(64, old.size() * 2), Slot{});
+    const size_t mask = slots_.size() - 1;
+    for (const Slot &slot : old) {
+        if (slot.length == npos)
+            continue;
+        size_t i = static_cast<size_t>(slot.hash ^ (slot.hash >> 32)) & mask;
+        while (slots_[i].length != npos)
+            i = (i + 1) & mask;
+        slots_[i] = slot;
+    }
+}
+
+void FoundItemList::Index::clear()
+{
+    blocks_.clear();
+    blocks_.shrink_to_fit();
+    slots_.clear();
+    slots_.shrink_to_fit();
+    used_ = 0;
 }
 
 FoundItemList::FoundItemList(DateTimeSeparators separators, Clock clock)
     : separators_(std::move(separators)), clock_(std::move(clock))
 {}
 
+void FoundItemList::setSeparators(DateTimeSeparators separators)
+{
+    separators_ = std::move(separators);
+    stampSecond_ = -1;
+}
+
+std::string FoundItemList::timeStamp()
+{
+    if (clock_)
+        return FormatTimeStamp(clock_(), separators_);
+    int64_t now = std::time(nullptr);
+    if (now != stampSecond_) {
+        stamp_ = FormatTimeStamp(QDateTime::fromSecsSinceEpoch(now), separators_);
+        stampSecond_ = now;
+    }
+    return stamp_;
+}
+
 bool FoundItemList::AddFoundItem(std::string_view link, std::string_view title)
 {
     std::string key = TrimText(link);
     bool added = !Contains(key);
     if (added) {
-        QDateTime now = clock_ ? clock_() : QDateTime::currentDateTime();
-        descriptions_.insert(0, FormatText("%s  %s", {FormatTimeStamp(now, separators_), title}));
-        items_.insert(0, key);
-        index_.insert(std::move(key));
+        descriptions_.insert(0, FormatText("%s  %s", {timeStamp(), title}));
+        index_.insert(key);
+        items_.insert(0, std::move(key));
     }
     latestFoundText_ = FormatText("Most recent auction listing found: %s", {descriptions_[0]});
     return added;
@@ -104,7 +201,7 @@ bool FoundItemList::AddFoundItem(std::string_view link, std::string_view title)
 
 bool FoundItemList::Contains(std::string_view link) const
 {
-    return index_.find(link) != index_.end();
+    return index_.contains(link);
 }
 
 void FoundItemList::Clear()

@@ -1,10 +1,11 @@
 #pragma once
 
 #include <QDateTime>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_set>
+#include <vector>
 
 #include "platform/StringList.h"
 
@@ -60,25 +61,48 @@ public:
     void Clear();
 
     const DateTimeSeparators &separators() const { return separators_; }
-    void setSeparators(DateTimeSeparators separators) { separators_ = std::move(separators); }
+    void setSeparators(DateTimeSeparators separators);
 
 private:
-    struct NoCaseHash
+    // The listed links without regard to letter case: an open-addressing
+    // table of hashes and places in blocks holding the links back to back,
+    // so a lookup in a big list touches two places in memory, not four.
+    class Index
     {
-        using is_transparent = void;
-        size_t operator()(std::string_view text) const;
+    public:
+        bool contains(std::string_view link) const;
+        void insert(std::string_view link); // link must not be listed yet
+        void clear();
+
+    private:
+        struct Slot
+        {
+            uint64_t hash = 0;
+            uint32_t block = 0;
+            uint32_t offset = 0;
+            size_t length = npos; // npos: free
+        };
+        static constexpr size_t npos = static_cast<size_t>(-1);
+        static uint64_t hashOf(std::string_view link);
+        size_t find(std::string_view link, uint64_t hash) const; // its slot, or the free slot to use
+        void grow();
+
+        std::vector<std::string> blocks_;
+        std::vector<Slot> slots_;
+        size_t used_ = 0;
     };
-    struct NoCaseEqual
-    {
-        using is_transparent = void;
-        bool operator()(std::string_view a, std::string_view b) const;
-    };
+
+    std::string timeStamp();
 
     DateTimeSeparators separators_;
     Clock clock_;
+    // The local time's conversion costs far more than the rest of an offer,
+    // and a page's new items mostly share one second.
+    int64_t stampSecond_ = -1;
+    std::string stamp_;
     platform::StringList items_;
     platform::StringList descriptions_;
-    std::unordered_set<std::string, NoCaseHash, NoCaseEqual> index_;
+    Index index_;
     std::string latestFoundText_;
 };
 

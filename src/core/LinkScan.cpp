@@ -1,6 +1,9 @@
 #include "core/LinkScan.h"
 
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "core/FoundItems.h"
 #include "core/Sites.h"
@@ -13,25 +16,52 @@ namespace {
 constexpr size_t npos = std::string_view::npos;
 constexpr std::string_view upperMarker = "HREF=\"";
 constexpr std::string_view lowerMarker = "href=\"";
-constexpr std::string_view itemMark = "/itm/";         // eBay item links
-constexpr std::string_view lineBreakRef = "&#xA;";     // uBid values hold encoded line breaks
-constexpr std::string_view lineBreakPrefix = "&#xA";   // what keeps the scan going
+constexpr std::string_view itemMark = "/itm/";       // eBay item links
+constexpr std::string_view lineBreakRef = "&#xA;";   // uBid values hold encoded line breaks
+constexpr std::string_view lineBreakPrefix = "&#xA"; // what keeps the scan going
 constexpr std::string_view titleMarker = "g-b\">";
 constexpr std::string_view titleStop = "</";
 constexpr int ubidSite = 4;
 
+#if defined(__SSE2__) && defined(__GNUC__)
+// Compares 16 positions at a time on the needle's first and last byte, and
+// only the rare positions where both match in full. On markup this runs
+// several times faster than a general substring search.
 size_t findFrom(std::string_view text, size_t from, std::string_view needle)
 {
-    if (from > text.size())
+    const size_t n = needle.size();
+    if (from > text.size() || n > text.size() - from)
         return npos;
-#if defined(__GLIBC__)
-    // glibc's memmem is several times faster than a generic search on markup.
-    const void *hit = memmem(text.data() + from, text.size() - from, needle.data(), needle.size());
-    return hit ? static_cast<size_t>(static_cast<const char *>(hit) - text.data()) : npos;
-#else
-    return text.find(needle, from);
-#endif
+    if (n < 2)
+        return text.find(needle, from);
+    const char *data = text.data();
+    const size_t last = n - 1;
+    const size_t end = text.size() - last; // candidates start before end
+    const __m128i first = _mm_set1_epi8(needle[0]);
+    const __m128i final = _mm_set1_epi8(needle[last]);
+    size_t i = from;
+    for (; i + 16 <= end; i += 16) {
+        __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i));
+        __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i + last));
+        auto mask = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(head, first), _mm_cmpeq_epi8(tail, final))));
+        for (; mask != 0; mask &= mask - 1) {
+            size_t at = i + static_cast<size_t>(__builtin_ctz(mask));
+            if (std::memcmp(data + at + 1, needle.data() + 1, n - 2) == 0)
+                return at;
+        }
+    }
+    for (; i < end; ++i)
+        if (data[i] == needle[0] && std::memcmp(data + i + 1, needle.data() + 1, last) == 0)
+            return i;
+    return npos;
 }
+#else
+size_t findFrom(std::string_view text, size_t from, std::string_view needle)
+{
+    return from > text.size() ? npos : text.find(needle, from);
+}
+#endif
 
 // The first occurrence of a needle at or after a position that only moves
 // forward. The answer is kept until the position passes it, so every byte of
@@ -60,6 +90,21 @@ private:
 bool contains(std::string_view text, std::string_view needle)
 {
     return text.find(needle) != npos;
+}
+
+// Whether text holds a "&#xA;". Links are short and an ampersand is rare in
+// them, so looking for it first beats a general search per link.
+bool holdsLineBreakRef(std::string_view text)
+{
+    const char *at = text.data();
+    const char *end = text.data() + text.size();
+    while (const void *hit = std::memchr(at, '&', static_cast<size_t>(end - at))) {
+        at = static_cast<const char *>(hit);
+        if (std::string_view(at, static_cast<size_t>(end - at)).starts_with(lineBreakRef))
+            return true;
+        ++at;
+    }
+    return false;
 }
 
 // Removes every "&#xA;" until none is left, including those that a removal
@@ -103,7 +148,10 @@ int ScanItemLinks(std::string_view text, const ItemLinkSink &sink)
         // The marker and the value's first character are consumed.
         cursor = std::min(valueStart + 1, text.size());
 
-        if (contains(link, itemMark)) {
+        // The next "/itm/" is known anyway: the link holds it when it ends
+        // before the closing quote.
+        size_t nextItem = item.at(valueStart);
+        if (quote != npos && nextItem != npos && nextItem + itemMark.size() <= quote) {
             // The title is behind the next title marker; none left means no title.
             std::string_view itemTitle;
             if (size_t t = title.at(cursor); t != npos) {
@@ -113,7 +161,7 @@ int ScanItemLinks(std::string_view text, const ItemLinkSink &sink)
             }
             sink(link, itemTitle);
             ++count;
-        } else if (contains(link, lineBreakRef)) {
+        } else if (holdsLineBreakRef(link)) {
             std::string value = TrimText(withoutLineBreakRefs(link));
             if (value.size() >= 2 && !contains(value, "javascript")) {
                 sink(ubidHost + value, {});

@@ -34,9 +34,9 @@ TEST(FoundItems, SeparatorsComeFromTheLocale)
         const char *time;
     };
     const Case cases[] = {
-        {"en_US", "/", ":"}, {"de_DE", ".", ":"}, {"fi_FI", ".", "."}, {"sv_SE", "-", ":"},
-        {"ko_KR", ".", ":"}, // "yy. M. d." and "AP h:mm": blanks are not separators
-        {"C", "/", ":"},     // "d MMM yyyy" has no separator but a blank
+        {"en_US", "/", ":"}, {"de_DE", ".", ":"}, {"fi_FI", ".", "."},
+        {"sv_SE", "-", ":"}, {"ko_KR", ".", ":"}, // "yy. M. d." and "AP h:mm": blanks are not separators
+        {"C", "/", ":"},                          // "d MMM yyyy" has no separator but a blank
     };
     for (const auto &c : cases) {
         DateTimeSeparators separators = core::LocaleDateTimeSeparators(QLocale(c.locale));
@@ -71,25 +71,41 @@ TEST(FoundItems, AddFoundItemKeepsDistinctLinksNewestFirst)
     const std::string cafe = "http://www.ubid.com/Caf\xE9/1.aspx";
     const std::string cafeUpper = "http://www.ubid.com/CAF\xC9/1.aspx";
     const std::vector<Step> steps = {
-        {" \r\nhttp://www.ebay.com/itm/1\t", "First", true,
-         {"http://www.ebay.com/itm/1"}, {"07/12/2026 14:05:00  First"},
+        {" \r\nhttp://www.ebay.com/itm/1\t",
+         "First",
+         true,
+         {"http://www.ebay.com/itm/1"},
+         {"07/12/2026 14:05:00  First"},
          "Most recent auction listing found: 07/12/2026 14:05:00  First"},
-        {"HTTP://WWW.EBAY.COM/ITM/1", "Other title", false,
-         {"http://www.ebay.com/itm/1"}, {"07/12/2026 14:05:00  First"},
+        {"HTTP://WWW.EBAY.COM/ITM/1",
+         "Other title",
+         false,
+         {"http://www.ebay.com/itm/1"},
+         {"07/12/2026 14:05:00  First"},
          "Most recent auction listing found: 07/12/2026 14:05:00  First"},
-        {cafe, "", true,
-         {cafe, "http://www.ebay.com/itm/1"}, {"07/12/2026 14:05:01  ", "07/12/2026 14:05:00  First"},
+        {cafe,
+         "",
+         true,
+         {cafe, "http://www.ebay.com/itm/1"},
+         {"07/12/2026 14:05:01  ", "07/12/2026 14:05:00  First"},
          "Most recent auction listing found: 07/12/2026 14:05:01  "},
         // Letters of the upper half of the code page compare without case too.
-        {cafeUpper, "x", false,
-         {cafe, "http://www.ebay.com/itm/1"}, {"07/12/2026 14:05:01  ", "07/12/2026 14:05:00  First"},
+        {cafeUpper,
+         "x",
+         false,
+         {cafe, "http://www.ebay.com/itm/1"},
+         {"07/12/2026 14:05:01  ", "07/12/2026 14:05:00  First"},
          "Most recent auction listing found: 07/12/2026 14:05:01  "},
-        {"http://www.ebay.com/itm/2", "100% %s", true,
+        {"http://www.ebay.com/itm/2",
+         "100% %s",
+         true,
          {"http://www.ebay.com/itm/2", cafe, "http://www.ebay.com/itm/1"},
          {"07/12/2026 14:05:02  100% %s", "07/12/2026 14:05:01  ", "07/12/2026 14:05:00  First"},
          "Most recent auction listing found: 07/12/2026 14:05:02  100% %s"},
         // Offering an older link again points the latest text at the newest entry.
-        {"http://www.ebay.com/itm/1 ", "", false,
+        {"http://www.ebay.com/itm/1 ",
+         "",
+         false,
          {"http://www.ebay.com/itm/2", cafe, "http://www.ebay.com/itm/1"},
          {"07/12/2026 14:05:02  100% %s", "07/12/2026 14:05:01  ", "07/12/2026 14:05:00  First"},
          "Most recent auction listing found: 07/12/2026 14:05:02  100% %s"},
@@ -135,4 +151,20 @@ TEST(FoundItems, ManyItemsStayParallelAndDistinct)
         EXPECT_EQ(found.FoundItems()[i], "http://www.ebay.com/itm/" + std::to_string(id));
         EXPECT_EQ(found.FoundDescriptions()[i], "01/01/2026 00:00:00  T" + std::to_string(id));
     }
+}
+
+TEST(FoundItems, CopiesKeepTheirOwnIndex)
+{
+    FoundItemList original = steppingList();
+    for (int i = 0; i < 5000; ++i)
+        original.AddFoundItem("http://www.ebay.com/itm/" + std::to_string(i), "");
+    FoundItemList copy = original;
+    EXPECT_TRUE(copy.AddFoundItem("http://www.ebay.com/itm/new", ""));
+    EXPECT_FALSE(copy.AddFoundItem("HTTP://WWW.EBAY.COM/ITM/4999", ""));
+    EXPECT_FALSE(original.Contains("http://www.ebay.com/itm/new"));
+    EXPECT_TRUE(original.AddFoundItem("http://www.ebay.com/itm/NEW", ""));
+    EXPECT_EQ(copy.count(), 5001);
+    EXPECT_EQ(original.count(), 5001);
+    EXPECT_EQ(copy.FoundItems()[0], "http://www.ebay.com/itm/new");
+    EXPECT_EQ(original.FoundItems()[0], "http://www.ebay.com/itm/NEW");
 }

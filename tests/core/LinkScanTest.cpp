@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 #include <random>
 
-#include "support/FixtureSite.h"
 #include "core/FoundItems.h"
 #include "core/LinkScan.h"
 #include "core/LiteralLinkScan.h"
+#include "support/FixtureSite.h"
 
 using namespace lotfinch;
 using core::FoundItemList;
@@ -102,8 +102,7 @@ TEST(LinkScan, HandsOverItemLinksAsThePageHoldsThem)
              item1 + "\">again</a>",
          {3, {{item1, "Nikon"}, {item1, "Nikon"}, {item1, ""}}}},
         {"title from the next title marker, markup and references kept, not trimmed",
-         "<a href=\"" + item1 + "\">x</a><a href=\"" + item2 +
-             "\"><span class=\"g-b\"> A &amp; <b>B</b></span></a>",
+         "<a href=\"" + item1 + "\">x</a><a href=\"" + item2 + "\"><span class=\"g-b\"> A &amp; <b>B</b></span></a>",
          {2, {{item1, " A &amp; <b>B"}, {item2, " A &amp; <b>B"}}}},
         {"no title marker after the link: empty title, not unrelated page text",
          "<span class=\"g-b\">Old</span><a href=\"" + item1 + "\">Item one</a> more text</p>\r\n",
@@ -154,11 +153,10 @@ TEST(LinkScan, ExtractLinksKeepsEachItemOnceAndCountsEveryItemLink)
                               "<a href=\"" + item2 + "\"><span class=\"g-b\">Canon SX130</span></a>"};
     FoundItemList found = fixedList();
     EXPECT_EQ(core::ExtractLinks(page, found), 5);
-    EXPECT_EQ(found.FoundItems(),
-              (platform::StringList{item2, "http://www.ubid.com/Cameras/300120000.aspx", item1}));
-    EXPECT_EQ(found.FoundDescriptions(), (platform::StringList{"07/12/2026 14:05:09  Canon SX130",
-                                                               "07/12/2026 14:05:09  ",
-                                                               "07/12/2026 14:05:09  Nikon L24"}));
+    EXPECT_EQ(found.FoundItems(), (platform::StringList{item2, "http://www.ubid.com/Cameras/300120000.aspx", item1}));
+    EXPECT_EQ(found.FoundDescriptions(),
+              (platform::StringList{"07/12/2026 14:05:09  Canon SX130", "07/12/2026 14:05:09  ",
+                                    "07/12/2026 14:05:09  Nikon L24"}));
     std::string latest = found.LatestFoundText();
     EXPECT_EQ(latest, "Most recent auction listing found: 07/12/2026 14:05:09  Canon SX130");
 
@@ -206,9 +204,35 @@ TEST(LinkScan, BalloonText)
 TEST(LinkScan, AgreesWithThePlainScanOnGeneratedPages)
 {
     const std::vector<std::string> pieces = {
-        "href=\"", "HREF=\"", "Href=\"", "\"", "\"", "/itm/", "/itm/", "&#xA;", "&#xA;", "&#xA", "&#x", "A;",
-        "g-b\">", "g-b\">", "</", "<", "/", " ", "\r\n", "\t", "javascript", "x", "ab", "http://www.ebay.com/itm/9",
-        "Title", ">", std::string(1, '\0'), "\xE9", "href=\"http://www.ebay.com/itm/1\"",
+        "href=\"",
+        "HREF=\"",
+        "Href=\"",
+        "\"",
+        "\"",
+        "/itm/",
+        "/itm/",
+        "&#xA;",
+        "&#xA;",
+        "&#xA",
+        "&#x",
+        "A;",
+        "g-b\">",
+        "g-b\">",
+        "</",
+        "<",
+        "/",
+        " ",
+        "\r\n",
+        "\t",
+        "javascript",
+        "x",
+        "ab",
+        "http://www.ebay.com/itm/9",
+        "Title",
+        ">",
+        std::string(1, '\0'),
+        "\xE9",
+        "href=\"http://www.ebay.com/itm/1\"",
         "<a href=\"&#xA; /c/1.aspx&#xA;\">",
     };
     std::mt19937 random(20260712);

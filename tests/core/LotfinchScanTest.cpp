@@ -50,18 +50,21 @@ TEST(LotfinchScan, PrintsItemsNewestFirstThenOneLinePerPage)
         QList<QByteArray> pages;
         QByteArray expected;
     };
-    const QByteArray first = "<a href=\"http://www.ebay.com/itm/1\"><span class=\"g-b\">Caf\xE9 &amp; <i>tea</span>\r\n";
+    const QByteArray first =
+        "<a href=\"http://www.ebay.com/itm/1\"><span class=\"g-b\">Caf\xE9 &amp; <i>tea</span>\r\n";
     const QByteArray second = "<A HREF=\" http://www.ebay.com/itm/2\r\n\">x</A><a href=\"&#xA; /c/3.aspx&#xA;\">"
                               "<a href=\"http://www.EBAY.com/itm/1\">";
     const Case cases[] = {
         // The second page: the capital marker first, then the rest in order.
-        {"two pages, one list", {first, second},
+        {"two pages, one list",
+         {first, second},
          "http://www.ubid.com/c/3.aspx\t\n"
          "http://www.ebay.com/itm/2\t\n"
          "http://www.ebay.com/itm/1\tCaf\xE9 &amp; <i>tea\n"
          "# page0.html: 1 item links\n"
          "# page1.html: 3 item links\n"},
-        {"the same page twice adds nothing the second time", {first, first},
+        {"the same page twice adds nothing the second time",
+         {first, first},
          "http://www.ebay.com/itm/1\tCaf\xE9 &amp; <i>tea\n"
          "# page0.html: 1 item links\n"
          "# page1.html: 1 item links\n"},
@@ -88,8 +91,9 @@ TEST(LotfinchScan, PrintsItemsNewestFirstThenOneLinePerPage)
 TEST(LotfinchScan, SavedFixturePages)
 {
     const QDir pages(lotfinch::test::FixtureSite::pagesPath());
-    ScanRun run = runScan({pages.filePath("ebay.com/digital-camera.html"), pages.filePath("ubid.com/digital-camera.html"),
-                       pages.filePath("ebay.co.uk/digital-camera.html"), pages.filePath("ebay.com/no-results.html")});
+    ScanRun run =
+        runScan({pages.filePath("ebay.com/digital-camera.html"), pages.filePath("ubid.com/digital-camera.html"),
+                 pages.filePath("ebay.co.uk/digital-camera.html"), pages.filePath("ebay.com/no-results.html")});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     QList<QByteArray> lines = run.out.split('\n');
     ASSERT_EQ(lines.size(), 8 + 5 + 6 + 4 + 1);
@@ -99,10 +103,9 @@ TEST(LotfinchScan, SavedFixturePages)
     EXPECT_EQ(lines[18], "http://www.ebay.com/itm/Canon-PowerShot-SX130-IS-12.1-MP-Digital-Camera---Black-/"
                          "2312345678?pt=Digital_Cameras&amp;hash=item89d3984e\tCanon PowerShot SX130 IS 12.1 MP "
                          "Digital Camera - Black");
-    EXPECT_EQ(lines.mid(19, 4), (QList<QByteArray>{"# digital-camera.html: 16 item links",
-                                                   "# digital-camera.html: 10 item links",
-                                                   "# digital-camera.html: 12 item links",
-                                                   "# no-results.html: 0 item links"}));
+    EXPECT_EQ(lines.mid(19, 4),
+              (QList<QByteArray>{"# digital-camera.html: 16 item links", "# digital-camera.html: 10 item links",
+                                 "# digital-camera.html: 12 item links", "# no-results.html: 0 item links"}));
 }
 
 TEST(LotfinchScan, ReportsUnreadableFilesAndGoesOn)
