@@ -96,14 +96,9 @@ bool contains(std::string_view text, std::string_view needle)
 // them, so looking for it first beats a general search per link.
 bool holdsLineBreakRef(std::string_view text)
 {
-    const char *at = text.data();
-    const char *end = text.data() + text.size();
-    while (const void *hit = std::memchr(at, '&', static_cast<size_t>(end - at))) {
-        at = static_cast<const char *>(hit);
-        if (std::string_view(at, static_cast<size_t>(end - at)).starts_with(lineBreakRef))
+    for (size_t at = text.find('&'); at != npos; at = text.find('&', at + 1))
+        if (text.substr(at).starts_with(lineBreakRef))
             return true;
-        ++at;
-    }
     return false;
 }
 
