@@ -120,6 +120,16 @@ void ScanOnly(benchmark::State &state, const Page *page)
     }
 }
 
+void JoinOnly(benchmark::State &state, const Page *page)
+{
+    for (auto _ : state) {
+        auto start = Clock::now();
+        std::string text = page->lines.text();
+        state.SetIterationTime(seconds(Clock::now() - start));
+        benchmark::DoNotOptimize(text.data());
+    }
+}
+
 void MemmemHref(benchmark::State &state, const Page *page)
 {
     const std::string &text = page->text;
@@ -214,6 +224,9 @@ int main(int argc, char **argv)
             ->UseManualTime()
             ->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark(("ScanOnly/" + page.name).c_str(), ScanOnly, &page)
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("JoinOnly/" + page.name).c_str(), JoinOnly, &page)
             ->UseManualTime()
             ->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark(("MemmemHref/" + page.name).c_str(), MemmemHref, &page)
