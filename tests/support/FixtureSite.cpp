@@ -23,7 +23,8 @@ QString FixtureSite::pagesPath()
 
 FixtureSite::FixtureSite(const QString &pagesFolder) : process_(std::make_unique<QProcess>())
 {
-    QStringList arguments{scriptPath(), "--port", "0", "--log", dir_.filePath("requests.log")};
+    // The site ends by itself after a while, even if a crashed test leaves it behind.
+    QStringList arguments{scriptPath(), "--port", "0", "--log", dir_.filePath("requests.log"), "--exit-after", "900"};
     if (!pagesFolder.isEmpty())
         arguments << "--pages" << pagesFolder;
     process_->setProgram("python3");
