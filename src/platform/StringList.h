@@ -1,13 +1,14 @@
 #pragma once
 
+#include <deque>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace lotfinch::platform {
 
 // An ordered list of 8-bit texts with line-based import and export.
 // Indexes are 0-based. Lookups compare without regard to letter case.
+// A deque, so that inserting at the top of a long list stays cheap.
 class StringList
 {
 public:
@@ -18,7 +19,7 @@ public:
     bool empty() const { return lines_.empty(); }
     const std::string &operator[](int index) const { return lines_.at(static_cast<size_t>(index)); }
     std::string &operator[](int index) { return lines_.at(static_cast<size_t>(index)); }
-    const std::vector<std::string> &lines() const { return lines_; }
+    const std::deque<std::string> &lines() const { return lines_; }
 
     void add(std::string line) { lines_.push_back(std::move(line)); }
     // Inserts before position index (0 puts it first, count() appends).
@@ -38,7 +39,7 @@ public:
     bool operator==(const StringList &) const = default;
 
 private:
-    std::vector<std::string> lines_;
+    std::deque<std::string> lines_;
 };
 
 } // namespace lotfinch::platform

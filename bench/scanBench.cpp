@@ -1,0 +1,258 @@
+// The link scan against one memmem pass counting href=" over the same text,
+// and AddFoundItem into a small and a big found-items list.
+
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <cstring>
+#include <map>
+
+#include "BenchRatio.h"
+#include "core/FoundItems.h"
+#include "core/LinkScan.h"
+
+using namespace lotfinch;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Page
+{
+    std::string name;
+    platform::StringList lines;
+    std::string text; // the lines joined as the scan sees them
+    double mebibytes = 0;
+};
+
+Page makePage(std::string name, const std::string &body)
+{
+    Page page{std::move(name), {}, {}, 0};
+    core::SetPageLines(page.lines, body);
+    page.text = page.lines.text();
+    page.mebibytes = static_cast<double>(page.text.size()) / (1 << 20);
+    return page;
+}
+
+// A result page of the usual shape: per item an image link and a title link
+// to the item, its title, price and seller links, and the page furniture
+// around them, padded to the size asked for.
+std::string ebayPage(size_t bytes, int items)
+{
+    std::string page = "<!DOCTYPE html>\r\n<html><head><title>digital camera | eBay</title>\r\n"
+                       "<link rel=\"stylesheet\" href=\"http://ir.ebaystatic.com/rs/v/srp.css\"></head><body>\r\n"
+                       "<ul id=\"ListViewInner\">\r\n";
+    size_t perItem = bytes / static_cast<size_t>(items);
+    for (int i = 0; i < items; ++i) {
+        std::string id = std::to_string(2312345678LL + i * 7919LL);
+        std::string url = "http://www.ebay.com/itm/Canon-PowerShot-SX130-IS-12-1-MP-Digital-Camera-" + id + "-/" + id +
+                          "?pt=Digital_Cameras&amp;hash=item" + id;
+        std::string item = "<li class=\"sresult lvresult\" listingid=\"" + id +
+                           "\">\r\n  <div class=\"lvpic pic img left\"><a href=\"" + url +
+                           "\" class=\"img imgWr2\"><img src=\"http://thumbs.ebaystatic.com/images/g/" + id +
+                           "/s-l225.jpg\" alt=\"\"></a></div>\r\n  <h3 class=\"lvtitle\"><a href=\"" + url +
+                           "\" class=\"vip\"><span class=\"g-b\">Canon PowerShot SX130 IS 12.1 MP Digital Camera " +
+                           id +
+                           "</span></a></h3>\r\n  <ul class=\"lvprice prc\"><li><span class=\"bold\">$89.99</span>"
+                           "</li></ul>\r\n";
+        while (item.size() < perItem)
+            item += "  <li class=\"lvdetails\"><a href=\"http://www.ebay.com/sch/i.html?_ssn=seller" +
+                    std::to_string(i) +
+                    "&amp;_sop=12\" data-track=\"{&quot;eventFamily&quot;:&quot;LST&quot;}\">"
+                    "See more like this</a> <span style=\"color:#767676\">Free shipping</span></li>\r\n";
+        page += item + "</li>\r\n";
+    }
+    page += "</ul></body></html>\r\n";
+    return page;
+}
+
+// Many links, none to an item; a script at the end mentions /itm/, so the
+// scan has to walk through all of them.
+std::string linkPage(int links)
+{
+    std::string page = "<html><body>\r\n";
+    for (int i = 0; i < links; ++i)
+        page += "<div class=\"cat\"><a href=\"http://www.ebay.com/sch/Cameras-Photo/625/i.html?_catref=" +
+                std::to_string(i) + "&amp;_pgn=1\" class=\"cat-link\">Cameras &amp; Photo</a> (" + std::to_string(i) +
+                ")</div>\r\n";
+    page += "<script>var itemPath = \"/itm/\";</script></body></html>\r\n";
+    return page;
+}
+
+std::vector<Page> &pages()
+{
+    static std::vector<Page> all = [] {
+        std::vector<Page> p;
+        p.push_back(makePage("a-1.5MiB-240-items", ebayPage(3 << 19, 240)));
+        p.push_back(makePage("b-4MiB-50000-links", linkPage(50000)));
+        p.push_back(makePage("c-16MiB", ebayPage(16 << 20, 2560)));
+        return p;
+    }();
+    return all;
+}
+
+double seconds(Clock::duration d)
+{
+    return std::chrono::duration<double>(d).count();
+}
+
+void ExtractLinks(benchmark::State &state, const Page *page)
+{
+    // Warm up once: a running program has its allocator sized for its pages.
+    core::FoundItemList warm({"/", ":"});
+    core::ExtractLinks(page->lines, warm);
+    for (auto _ : state) {
+        core::FoundItemList found({"/", ":"});
+        auto start = Clock::now();
+        int count = core::ExtractLinks(page->lines, found);
+        state.SetIterationTime(seconds(Clock::now() - start));
+        benchmark::DoNotOptimize(count);
+    }
+}
+
+// The scan over the joined text with no list behind it: the scan's own share.
+void ScanOnly(benchmark::State &state, const Page *page)
+{
+    for (auto _ : state) {
+        auto start = Clock::now();
+        int count = core::ScanItemLinks(page->text, [](std::string_view, std::string_view) {});
+        state.SetIterationTime(seconds(Clock::now() - start));
+        benchmark::DoNotOptimize(count);
+    }
+}
+
+void JoinOnly(benchmark::State &state, const Page *page)
+{
+    for (auto _ : state) {
+        auto start = Clock::now();
+        std::string text = page->lines.text();
+        state.SetIterationTime(seconds(Clock::now() - start));
+        benchmark::DoNotOptimize(text.data());
+    }
+}
+
+void MemmemHref(benchmark::State &state, const Page *page)
+{
+    const std::string &text = page->text;
+    for (auto _ : state) {
+        auto start = Clock::now();
+        int count = 0;
+        const char *at = text.data();
+        const char *end = text.data() + text.size();
+        while (const void *hit = memmem(at, static_cast<size_t>(end - at), "href=\"", 6)) {
+            ++count;
+            at = static_cast<const char *>(hit) + 6;
+        }
+        state.SetIterationTime(seconds(Clock::now() - start));
+        benchmark::DoNotOptimize(count);
+    }
+}
+
+std::string link(int i)
+{
+    return "http://www.ebay.com/itm/Nikon-COOLPIX-L24-14-0-MP-Digital-Camera-Red-/" + std::to_string(2312345678LL + i);
+}
+
+core::FoundItemList listOf(int size)
+{
+    core::FoundItemList found({"/", ":"});
+    for (int i = 0; i < size; ++i)
+        found.AddFoundItem(link(i), "Nikon COOLPIX L24 14.0 MP Digital Camera - Red");
+    return found;
+}
+
+constexpr int batch = 1000;
+
+// New links, each going in at the top of both lists.
+void AddNewItem(benchmark::State &state)
+{
+    const int size = static_cast<int>(state.range(0));
+    const core::FoundItemList prepared = listOf(size);
+    std::vector<std::string> fresh;
+    for (int i = 0; i < batch; ++i)
+        fresh.push_back(link(size + i));
+    for (auto _ : state) {
+        core::FoundItemList found = prepared;
+        auto start = Clock::now();
+        for (const auto &l : fresh)
+            found.AddFoundItem(l, "Canon PowerShot SX130 IS 12.1 MP Digital Camera - Black");
+        state.SetIterationTime(seconds(Clock::now() - start));
+    }
+}
+
+// Known links in other letter case: what every later pass over the same page does.
+void AddKnownItem(benchmark::State &state)
+{
+    const int size = static_cast<int>(state.range(0));
+    core::FoundItemList found = listOf(size);
+    std::vector<std::string> known;
+    for (int i = 0; i < batch; ++i) {
+        std::string l = link(i * (size / batch));
+        l.replace(0, 10, "HTTP://WWW");
+        known.push_back(l);
+    }
+    for (auto _ : state) {
+        auto start = Clock::now();
+        for (const auto &l : known)
+            found.AddFoundItem(l, "Nikon");
+        state.SetIterationTime(seconds(Clock::now() - start));
+    }
+}
+
+// Keeps the console table and remembers each benchmark's time per iteration.
+class Collector : public benchmark::ConsoleReporter
+{
+public:
+    // No colours: bench/run picks the ratio lines by their start.
+    Collector() : ConsoleReporter(OO_Tabular) {}
+
+    std::map<std::string, double> seconds;
+
+    void ReportRuns(const std::vector<Run> &runs) override
+    {
+        for (const auto &run : runs)
+            seconds[run.run_name.function_name + (run.run_name.args.empty() ? "" : "/" + run.run_name.args)] =
+                run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+        ConsoleReporter::ReportRuns(runs);
+    }
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    using PageBenchmark = void (*)(benchmark::State &, const Page *);
+    const std::pair<const char *, PageBenchmark> perPage[] = {
+        {"ExtractLinks/", ExtractLinks}, {"ScanOnly/", ScanOnly}, {"JoinOnly/", JoinOnly}, {"MemmemHref/", MemmemHref}};
+    for (const auto &page : pages())
+        for (const auto &[name, function] : perPage)
+            // A fixed minimum time: a few runs of the big page are too few to compare.
+            benchmark::RegisterBenchmark((name + page.name).c_str(), function, &page)
+                ->UseManualTime()
+                ->MinTime(0.4)
+                ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("AddNewItem", AddNewItem)->Arg(1000)->Arg(100000)->UseManualTime();
+    benchmark::RegisterBenchmark("AddKnownItem", AddKnownItem)->Arg(1000)->Arg(100000)->UseManualTime();
+
+    benchmark::Initialize(&argc, argv);
+    Collector collector;
+    benchmark::RunSpecifiedBenchmarks(&collector);
+    auto &s = collector.seconds;
+    auto ms = [](double v) { return v * 1e3; };
+    for (const auto &page : pages()) {
+        double ours = s["ExtractLinks/" + page.name];
+        double base = s["MemmemHref/" + page.name];
+        bench::printRatio("ExtractLinks " + page.name + " vs memmem href", ms(ours), ms(base), "ms");
+    }
+    const auto &all = pages();
+    double perMiBA = s["ExtractLinks/" + all[0].name] / all[0].mebibytes;
+    double perMiBC = s["ExtractLinks/" + all[2].name] / all[2].mebibytes;
+    bench::printRatio("ExtractLinks time per MiB 16MiB vs 1.5MiB", ms(perMiBC), ms(perMiBA), "ms/MiB");
+    // Per offer: each iteration offers a batch of links.
+    auto us = [](double v) { return v * 1e6 / batch; };
+    bench::printRatio("AddFoundItem new link 100000 vs 1000 items", us(s["AddNewItem/100000"]),
+                      us(s["AddNewItem/1000"]), "us");
+    bench::printRatio("AddFoundItem known link 100000 vs 1000 items", us(s["AddKnownItem/100000"]),
+                      us(s["AddKnownItem/1000"]), "us");
+    benchmark::Shutdown();
+    return 0;
+}

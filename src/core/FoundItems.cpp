@@ -1,0 +1,214 @@
+#include "core/FoundItems.h"
+
+#include <QLocale>
+#include <array>
+#include <cstdio>
+#include <ctime>
+
+#include "core/TextUtils.h"
+#include "platform/AnsiText.h"
+
+namespace lotfinch::core {
+
+namespace {
+
+bool isFormatLetter(QChar c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// The first separator between two fields of a Qt date or time format, without
+// blanks or quotes ("dd.MM.yy" and "d. M. yyyy" give ".", "AP h:mm" gives ":").
+std::string separatorOf(const QString &format, const char *fallback)
+{
+    qsizetype i = 0;
+    while (i < format.size() && !isFormatLetter(format[i]))
+        ++i;
+    while (i < format.size()) {
+        while (i < format.size() && isFormatLetter(format[i]))
+            ++i;
+        QString separator;
+        for (; i < format.size() && !isFormatLetter(format[i]); ++i)
+            if (format[i] != '\'' && !format[i].isSpace())
+                separator += format[i];
+        if (!separator.isEmpty() && i < format.size())
+            return platform::toAnsi(separator);
+    }
+    return fallback;
+}
+
+// The code page's lower-case table, read once: the index hashes and compares
+// every link offered, byte by byte.
+const std::array<unsigned char, 256> &lowerCase()
+{
+    static const std::array<unsigned char, 256> table = [] {
+        std::array<unsigned char, 256> t{};
+        for (int i = 0; i < 256; ++i)
+            t[static_cast<size_t>(i)] = platform::lowerAnsi(static_cast<unsigned char>(i));
+        return t;
+    }();
+    return table;
+}
+
+} // namespace
+
+DateTimeSeparators LocaleDateTimeSeparators(const QLocale &locale)
+{
+    return {separatorOf(locale.dateFormat(QLocale::ShortFormat), "/"),
+            separatorOf(locale.timeFormat(QLocale::ShortFormat), ":")};
+}
+
+DateTimeSeparators SystemDateTimeSeparators()
+{
+    return LocaleDateTimeSeparators(QLocale::system());
+}
+
+std::string FormatTimeStamp(const QDateTime &time, const DateTimeSeparators &separators)
+{
+    QDate date = time.date();
+    QTime clock = time.time();
+    char month[4], day[4], year[8], hour[4], minute[4], second[4];
+    std::snprintf(month, sizeof month, "%02d", date.month());
+    std::snprintf(day, sizeof day, "%02d", date.day());
+    std::snprintf(year, sizeof year, "%04d", date.year());
+    std::snprintf(hour, sizeof hour, "%02d", clock.hour());
+    std::snprintf(minute, sizeof minute, "%02d", clock.minute());
+    std::snprintf(second, sizeof second, "%02d", clock.second());
+    const std::string &d = separators.date;
+    const std::string &t = separators.time;
+    std::string out;
+    out.reserve(19 + 2 * (d.size() + t.size()));
+    out.append(month).append(d).append(day).append(d).append(year);
+    out.append(" ").append(hour).append(t).append(minute).append(t).append(second);
+    return out;
+}
+
+uint64_t FoundItemList::Index::hashOf(std::string_view link)
+{
+    // FNV-1a over the lower-case bytes.
+    const auto &lower = lowerCase();
+    uint64_t hash = 14695981039346656037ull;
+    for (char c : link) {
+        hash ^= lower[static_cast<unsigned char>(c)];
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+size_t FoundItemList::Index::find(std::string_view link, uint64_t hash) const
+{
+    const auto &lower = lowerCase();
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = static_cast<size_t>(hash ^ (hash >> 32)) & mask;; i = (i + 1) & mask) {
+        const Slot &slot = slots_[i];
+        if (slot.length == npos)
+            return i;
+        if (slot.hash != hash || slot.length != link.size())
+            continue;
+        const char *listed = blocks_[slot.block].data() + slot.offset;
+        size_t k = 0;
+        while (k < link.size() &&
+               lower[static_cast<unsigned char>(listed[k])] == lower[static_cast<unsigned char>(link[k])])
+            ++k;
+        if (k == link.size())
+            return i;
+    }
+}
+
+bool FoundItemList::Index::contains(std::string_view link) const
+{
+    return !slots_.empty() && slots_[find(link, hashOf(link))].length != npos;
+}
+
+void FoundItemList::Index::insert(std::string_view link)
+{
+    // At most half full, so probe runs stay short and a free slot always exists.
+    if (2 * (used_ + 1) > slots_.size())
+        grow();
+    // Blocks are filled up to their first size and never grow, so a big
+    // list never copies its links around.
+    constexpr size_t blockSize = 64 * 1024;
+    if (blocks_.empty() || blocks_.back().size() + link.size() > blockSize) {
+        blocks_.emplace_back();
+        blocks_.back().reserve(std::max(blockSize, link.size()));
+    }
+    std::string &block = blocks_.back();
+    uint64_t hash = hashOf(link);
+    slots_[find(link, hash)] = {hash, static_cast<uint32_t>(blocks_.size() - 1), static_cast<uint32_t>(block.size()),
+                                link.size()};
+    block.append(link);
+    ++used_;
+}
+
+void FoundItemList::Index::grow()
+{
+    std::vector<Slot> old = std::move(slots_);
+    slots_.assign(std::max<size_t>(64, old.size() * 2), Slot{});
+    const size_t mask = slots_.size() - 1;
+    for (const Slot &slot : old) {
+        if (slot.length == npos)
+            continue;
+        size_t i = static_cast<size_t>(slot.hash ^ (slot.hash >> 32)) & mask;
+        while (slots_[i].length != npos)
+            i = (i + 1) & mask;
+        slots_[i] = slot;
+    }
+}
+
+void FoundItemList::Index::clear()
+{
+    blocks_.clear();
+    blocks_.shrink_to_fit();
+    slots_.clear();
+    slots_.shrink_to_fit();
+    used_ = 0;
+}
+
+FoundItemList::FoundItemList(DateTimeSeparators separators, Clock clock)
+    : separators_(std::move(separators)), clock_(std::move(clock))
+{}
+
+void FoundItemList::setSeparators(DateTimeSeparators separators)
+{
+    separators_ = std::move(separators);
+    stampSecond_ = -1;
+}
+
+std::string FoundItemList::timeStamp()
+{
+    if (clock_)
+        return FormatTimeStamp(clock_(), separators_);
+    int64_t now = std::time(nullptr);
+    if (now != stampSecond_) {
+        stamp_ = FormatTimeStamp(QDateTime::fromSecsSinceEpoch(now), separators_);
+        stampSecond_ = now;
+    }
+    return stamp_;
+}
+
+bool FoundItemList::AddFoundItem(std::string_view link, std::string_view title)
+{
+    std::string key = TrimText(link);
+    bool added = !Contains(key);
+    if (added) {
+        descriptions_.insert(0, FormatText("%s  %s", {timeStamp(), title}));
+        index_.insert(key);
+        items_.insert(0, std::move(key));
+    }
+    latestFoundText_ = FormatText("Most recent auction listing found: %s", {descriptions_[0]});
+    return added;
+}
+
+bool FoundItemList::Contains(std::string_view link) const
+{
+    return index_.contains(link);
+}
+
+void FoundItemList::Clear()
+{
+    descriptions_.clear();
+    items_.clear();
+    index_.clear();
+}
+
+} // namespace lotfinch::core

@@ -1,0 +1,109 @@
+#pragma once
+
+#include <QDateTime>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/StringList.h"
+
+class QLocale;
+
+namespace lotfinch::core {
+
+// The separators a found item's time stamp uses in place of "/" and ":".
+struct DateTimeSeparators
+{
+    std::string date = "/";
+    std::string time = ":";
+};
+
+// The separators of a locale, read from its short date and time formats.
+DateTimeSeparators LocaleDateTimeSeparators(const QLocale &locale);
+// The separators of the system's locale.
+DateTimeSeparators SystemDateTimeSeparators();
+
+// "mm/dd/yyyy hh:nn:ss" (24-hour clock) with the given separators.
+std::string FormatTimeStamp(const QDateTime &time, const DateTimeSeparators &separators);
+
+// The distinct item links found so far, newest first, and one description per
+// link in the same order ("<time stamp>  <title>"). Both lists only change
+// together, so entry i of one always belongs to entry i of the other. Links
+// are told apart without regard to letter case through an index kept beside
+// the lists, so offering a link costs the same for ten or a million items.
+class FoundItemList
+{
+public:
+    using Clock = std::function<QDateTime()>;
+
+    // Without a clock, the local time now.
+    explicit FoundItemList(DateTimeSeparators separators = SystemDateTimeSeparators(), Clock clock = {});
+
+    const platform::StringList &FoundItems() const { return items_; }
+    const platform::StringList &FoundDescriptions() const { return descriptions_; }
+    // "Most recent auction listing found: <newest description>", rewritten
+    // on every offer; kept by Clear.
+    const std::string &LatestFoundText() const { return latestFoundText_; }
+
+    int count() const { return items_.count(); }
+    bool empty() const { return items_.empty(); }
+
+    // Offers one link (trimmed before use) with its title; returns whether it
+    // was new and so went in at the top of both lists.
+    bool AddFoundItem(std::string_view link, std::string_view title);
+
+    // Whether a link equal to this one apart from letter case is listed.
+    bool Contains(std::string_view link) const;
+
+    // Empties both lists.
+    void Clear();
+
+    const DateTimeSeparators &separators() const { return separators_; }
+    void setSeparators(DateTimeSeparators separators);
+
+private:
+    // The listed links without regard to letter case: an open-addressing
+    // table of hashes and places in blocks holding the links back to back,
+    // so a lookup in a big list touches two places in memory, not four.
+    class Index
+    {
+    public:
+        bool contains(std::string_view link) const;
+        void insert(std::string_view link); // link must not be listed yet
+        void clear();
+
+    private:
+        struct Slot
+        {
+            uint64_t hash = 0;
+            uint32_t block = 0;
+            uint32_t offset = 0;
+            size_t length = npos; // npos: free
+        };
+        static constexpr size_t npos = static_cast<size_t>(-1);
+        static uint64_t hashOf(std::string_view link);
+        size_t find(std::string_view link, uint64_t hash) const; // its slot, or the free slot to use
+        void grow();
+
+        std::vector<std::string> blocks_;
+        std::vector<Slot> slots_;
+        size_t used_ = 0;
+    };
+
+    std::string timeStamp();
+
+    DateTimeSeparators separators_;
+    Clock clock_;
+    // The local time's conversion costs far more than the rest of an offer,
+    // and a page's new items mostly share one second.
+    int64_t stampSecond_ = -1;
+    std::string stamp_;
+    platform::StringList items_;
+    platform::StringList descriptions_;
+    Index index_;
+    std::string latestFoundText_;
+};
+
+} // namespace lotfinch::core

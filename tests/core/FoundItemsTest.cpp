@@ -1,0 +1,170 @@
+#include <QLocale>
+#include <gtest/gtest.h>
+
+#include "core/FoundItems.h"
+
+using namespace lotfinch;
+using core::DateTimeSeparators;
+using core::FoundItemList;
+
+TEST(FoundItems, TimeStampUsesTheGivenSeparators)
+{
+    struct Case
+    {
+        QDateTime time;
+        DateTimeSeparators separators;
+        const char *expected;
+    };
+    const Case cases[] = {
+        {QDateTime(QDate(2026, 12, 7), QTime(14, 5, 9)), {"/", ":"}, "12/07/2026 14:05:09"},
+        {QDateTime(QDate(2026, 12, 7), QTime(14, 5, 9)), {".", ":"}, "12.07.2026 14:05:09"},
+        {QDateTime(QDate(2026, 1, 2), QTime(0, 0, 0)), {"-", "."}, "01-02-2026 00.00.00"},
+        {QDateTime(QDate(999, 3, 4), QTime(23, 59, 59)), {"/", ":"}, "03/04/0999 23:59:59"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(core::FormatTimeStamp(c.time, c.separators), c.expected);
+}
+
+TEST(FoundItems, SeparatorsComeFromTheLocale)
+{
+    struct Case
+    {
+        const char *locale;
+        const char *date;
+        const char *time;
+    };
+    const Case cases[] = {
+        {"en_US", "/", ":"}, {"de_DE", ".", ":"}, {"fi_FI", ".", "."},
+        {"sv_SE", "-", ":"}, {"ko_KR", ".", ":"}, // "yy. M. d." and "AP h:mm": blanks are not separators
+        {"C", "/", ":"},                          // "d MMM yyyy" has no separator but a blank
+    };
+    for (const auto &c : cases) {
+        DateTimeSeparators separators = core::LocaleDateTimeSeparators(QLocale(c.locale));
+        EXPECT_EQ(separators.date, c.date) << c.locale;
+        EXPECT_EQ(separators.time, c.time) << c.locale;
+    }
+}
+
+namespace {
+
+// A clock that moves one second per reading.
+FoundItemList steppingList()
+{
+    auto seconds = std::make_shared<int>(0);
+    return FoundItemList({"/", ":"},
+                         [seconds] { return QDateTime(QDate(2026, 7, 12), QTime(14, 5, 0)).addSecs((*seconds)++); });
+}
+
+} // namespace
+
+TEST(FoundItems, AddFoundItemKeepsDistinctLinksNewestFirst)
+{
+    struct Step
+    {
+        std::string link;
+        std::string title;
+        bool added;
+        platform::StringList items;
+        platform::StringList descriptions;
+        const char *latest;
+    };
+    const std::string cafe = "http://www.ubid.com/Caf\xE9/1.aspx";
+    const std::string cafeUpper = "http://www.ubid.com/CAF\xC9/1.aspx";
+    const std::vector<Step> steps = {
+        {" \r\nhttp://www.ebay.com/itm/1\t",
+         "First",
+         true,
+         {"http://www.ebay.com/itm/1"},
+         {"07/12/2026 14:05:00  First"},
+         "Most recent auction listing found: 07/12/2026 14:05:00  First"},
+        {"HTTP://WWW.EBAY.COM/ITM/1",
+         "Other title",
+         false,
+         {"http://www.ebay.com/itm/1"},
+         {"07/12/2026 14:05:00  First"},
+         "Most recent auction listing found: 07/12/2026 14:05:00  First"},
+        {cafe,
+         "",
+         true,
+         {cafe, "http://www.ebay.com/itm/1"},
+         {"07/12/2026 14:05:01  ", "07/12/2026 14:05:00  First"},
+         "Most recent auction listing found: 07/12/2026 14:05:01  "},
+        // Letters of the upper half of the code page compare without case too.
+        {cafeUpper,
+         "x",
+         false,
+         {cafe, "http://www.ebay.com/itm/1"},
+         {"07/12/2026 14:05:01  ", "07/12/2026 14:05:00  First"},
+         "Most recent auction listing found: 07/12/2026 14:05:01  "},
+        {"http://www.ebay.com/itm/2",
+         "100% %s",
+         true,
+         {"http://www.ebay.com/itm/2", cafe, "http://www.ebay.com/itm/1"},
+         {"07/12/2026 14:05:02  100% %s", "07/12/2026 14:05:01  ", "07/12/2026 14:05:00  First"},
+         "Most recent auction listing found: 07/12/2026 14:05:02  100% %s"},
+        // Offering an older link again points the latest text at the newest entry.
+        {"http://www.ebay.com/itm/1 ",
+         "",
+         false,
+         {"http://www.ebay.com/itm/2", cafe, "http://www.ebay.com/itm/1"},
+         {"07/12/2026 14:05:02  100% %s", "07/12/2026 14:05:01  ", "07/12/2026 14:05:00  First"},
+         "Most recent auction listing found: 07/12/2026 14:05:02  100% %s"},
+    };
+    FoundItemList found = steppingList();
+    int n = 0;
+    for (const auto &step : steps) {
+        SCOPED_TRACE("step " + std::to_string(n++));
+        EXPECT_EQ(found.AddFoundItem(step.link, step.title), step.added);
+        EXPECT_EQ(found.FoundItems(), step.items);
+        EXPECT_EQ(found.FoundDescriptions(), step.descriptions);
+        EXPECT_EQ(found.LatestFoundText(), step.latest);
+    }
+}
+
+TEST(FoundItems, ClearEmptiesBothListsAndTheIndex)
+{
+    FoundItemList found = steppingList();
+    found.AddFoundItem("http://www.ebay.com/itm/1", "One");
+    found.AddFoundItem("http://www.ebay.com/itm/2", "Two");
+    std::string latest = found.LatestFoundText();
+    found.Clear();
+    EXPECT_TRUE(found.empty());
+    EXPECT_TRUE(found.FoundDescriptions().empty());
+    EXPECT_FALSE(found.Contains("http://www.ebay.com/itm/1"));
+    EXPECT_EQ(found.LatestFoundText(), latest);
+    EXPECT_TRUE(found.AddFoundItem("http://www.EBAY.com/itm/1", "Again"));
+    EXPECT_EQ(found.FoundItems(), (platform::StringList{"http://www.EBAY.com/itm/1"}));
+}
+
+TEST(FoundItems, ManyItemsStayParallelAndDistinct)
+{
+    FoundItemList found({"/", ":"}, [] { return QDateTime(QDate(2026, 1, 1), QTime(0, 0)); });
+    const int n = 30000;
+    for (int i = 0; i < n; ++i)
+        found.AddFoundItem("http://www.ebay.com/itm/" + std::to_string(i), "T" + std::to_string(i));
+    for (int i = 0; i < n; i += 7)
+        EXPECT_FALSE(found.AddFoundItem("HTTP://WWW.EBAY.COM/itm/" + std::to_string(i), "again"));
+    ASSERT_EQ(found.count(), n);
+    ASSERT_EQ(found.FoundDescriptions().count(), n);
+    for (int i = 0; i < n; i += 997) {
+        int id = n - 1 - i;
+        EXPECT_EQ(found.FoundItems()[i], "http://www.ebay.com/itm/" + std::to_string(id));
+        EXPECT_EQ(found.FoundDescriptions()[i], "01/01/2026 00:00:00  T" + std::to_string(id));
+    }
+}
+
+TEST(FoundItems, CopiesKeepTheirOwnIndex)
+{
+    FoundItemList original = steppingList();
+    for (int i = 0; i < 5000; ++i)
+        original.AddFoundItem("http://www.ebay.com/itm/" + std::to_string(i), "");
+    FoundItemList copy = original;
+    EXPECT_TRUE(copy.AddFoundItem("http://www.ebay.com/itm/new", ""));
+    EXPECT_FALSE(copy.AddFoundItem("HTTP://WWW.EBAY.COM/ITM/4999", ""));
+    EXPECT_FALSE(original.Contains("http://www.ebay.com/itm/new"));
+    EXPECT_TRUE(original.AddFoundItem("http://www.ebay.com/itm/NEW", ""));
+    EXPECT_EQ(copy.count(), 5001);
+    EXPECT_EQ(original.count(), 5001);
+    EXPECT_EQ(copy.FoundItems()[0], "http://www.ebay.com/itm/new");
+    EXPECT_EQ(original.FoundItems()[0], "http://www.ebay.com/itm/NEW");
+}

@@ -1,0 +1,313 @@
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+#include <random>
+
+#include "core/FoundItems.h"
+#include "core/LinkScan.h"
+#include "core/LiteralLinkScan.h"
+#include "support/FixtureSite.h"
+
+using namespace lotfinch;
+using core::FoundItemList;
+
+namespace {
+
+struct Offer
+{
+    std::string link;
+    std::string title;
+    bool operator==(const Offer &) const = default;
+};
+
+void PrintTo(const Offer &offer, std::ostream *os)
+{
+    *os << "{" << testing::PrintToString(offer.link) << ", " << testing::PrintToString(offer.title) << "}";
+}
+
+struct Scan
+{
+    int count = 0;
+    std::vector<Offer> offers;
+    bool operator==(const Scan &) const = default;
+};
+
+void PrintTo(const Scan &scan, std::ostream *os)
+{
+    *os << scan.count << " " << testing::PrintToString(scan.offers);
+}
+
+template <typename Scanner> Scan collect(Scanner scanner, std::string_view page)
+{
+    Scan scan;
+    scan.count = scanner(page, [&](std::string_view link, std::string_view title) {
+        scan.offers.push_back({std::string(link), std::string(title)});
+    });
+    return scan;
+}
+
+Scan scanned(std::string_view page)
+{
+    return collect(core::ScanItemLinks, page);
+}
+
+Scan literal(std::string_view page)
+{
+    return collect(test::LiteralScanItemLinks, page);
+}
+
+FoundItemList fixedList()
+{
+    return FoundItemList({"/", ":"}, [] { return QDateTime(QDate(2026, 7, 12), QTime(14, 5, 9)); });
+}
+
+std::string readFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QByteArray bytes = file.readAll();
+    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+std::vector<std::string> fixturePages()
+{
+    std::vector<std::string> pages;
+    QDir root(test::FixtureSite::pagesPath());
+    for (const QString &site : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        for (const QString &file : QDir(root.filePath(site)).entryList({"*.html"}, QDir::Files))
+            pages.push_back(readFile(root.filePath(site + "/" + file)));
+    return pages;
+}
+
+const std::string item1 = "http://www.ebay.com/itm/Nikon-L24-/2312345678";
+const std::string item2 = "http://www.ebay.com/itm/Canon-SX130-/2312353597";
+
+} // namespace
+
+TEST(LinkScan, HandsOverItemLinksAsThePageHoldsThem)
+{
+    struct Case
+    {
+        const char *name;
+        std::string page;
+        Scan expected;
+    };
+    const Case cases[] = {
+        {"empty page", "", {}},
+        {"no links", "<html><body>Nothing here</body></html>\r\n", {}},
+        {"only other links", "<a href=\"/help\">Help</a><a href=\"http://www.ebay.com/sch/x\">x</a>\r\n", {}},
+        {"the same link three times counts three times",
+         "<a href=\"" + item1 + "\"><img></a><a href=\"" + item1 + "\"><span class=\"g-b\">Nikon</span></a><a href=\"" +
+             item1 + "\">again</a>",
+         {3, {{item1, "Nikon"}, {item1, "Nikon"}, {item1, ""}}}},
+        {"title from the next title marker, markup and references kept, not trimmed",
+         "<a href=\"" + item1 + "\">x</a><a href=\"" + item2 + "\"><span class=\"g-b\"> A &amp; <b>B</b></span></a>",
+         {2, {{item1, " A &amp; <b>B"}, {item2, " A &amp; <b>B"}}}},
+        {"no title marker after the link: empty title, not unrelated page text",
+         "<span class=\"g-b\">Old</span><a href=\"" + item1 + "\">Item one</a> more text</p>\r\n",
+         {1, {{item1, ""}}}},
+        {"title marker without a stop", "<a href=\"" + item1 + "\"><span class=\"g-b\">Cut off", {1, {{item1, ""}}}},
+        {"white space inside the quotes is handed over as it stands",
+         "<a href=\" \r\n" + item1 + "\t\">x</a>",
+         {1, {{" \r\n" + item1 + "\t", ""}}}},
+        {"upper-case marker wins: lower-case links before it are passed over",
+         "<a href=\"" + item1 + "\">1</a><A HREF=\"" + item2 + "\">2</A><a href=\"http://www.ebay.com/itm/3\">3</a>",
+         {2, {{item2, ""}, {"http://www.ebay.com/itm/3", ""}}}},
+        {"items in HREF and other links in href",
+         "<a href=\"/help\">h</a><A HREF=\"" + item1 + "\">1</A><a href=\"/sch/more\">m</a><A HREF=\"" + item2 +
+             "\">2</A><a href=\"/footer\">f</a>",
+         {2, {{item1, ""}, {item2, ""}}}},
+        {"other spellings are not markers", "<a Href=\"" + item1 + "\">x</a><a href = \"" + item2 + "\">y</a>", {}},
+        {"uBid value: line breaks and blanks removed, host put in front",
+         "<a href=\"&#xA;    /Cameras/Nikon/300120000.aspx&#xA;  \">Nikon</a>",
+         {1, {{"http://www.ubid.com/Cameras/Nikon/300120000.aspx", ""}}}},
+        {"uBid line breaks that a removal joins are removed too",
+         "<a href=\"&#x&#xA;A;/x/y&#xA;\">x</a>",
+         {1, {{"http://www.ubid.com/x/y", ""}}}},
+        {"uBid script links and single characters are dropped",
+         "<a href=\"&#xA;javascript:addToWatch(1);&#xA;\">w</a><a href=\"&#xA;/&#xA;\">1</a>"
+         "<a href=\"&#xA;ab\">ab</a>",
+         {1, {{"http://www.ubid.comab", ""}}}},
+        {"a line-break reference makes any other link a uBid link",
+         "<a href=\"http://www.ebay.com/sch/&#xA;x\">x</a>",
+         {1, {{"http://www.ubid.comhttp://www.ebay.com/sch/x", ""}}}},
+        {"empty and unclosed values are ignored", "<a href=\"\">e</a><a href=\"" + item1, {}},
+        {"NUL bytes are plain text to the scan",
+         "<a href=\"" + item1 + "\">" + std::string(1, '\0') + "<a href=\"" + item2 + "\">" + std::string(1, '\0'),
+         {2, {{item1, ""}, {item2, ""}}}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(scanned(c.page), c.expected);
+        EXPECT_EQ(literal(c.page), c.expected);
+    }
+}
+
+TEST(LinkScan, ExtractLinksKeepsEachItemOnceAndCountsEveryItemLink)
+{
+    platform::StringList page{"<a href=\"" + item1 + "\"><span class=\"g-b\">Nikon L24</span></a>",
+                              "<a href=\"  " + item1 + "\r\">again</a>",
+                              "<a href=\"HTTP://WWW.EBAY.COM/itm/NIKON-L24-/2312345678\">case</a>",
+                              "<a href=\"&#xA;  /Cameras/300120000.aspx&#xA;\">uBid</a>",
+                              "<a href=\"" + item2 + "\"><span class=\"g-b\">Canon SX130</span></a>"};
+    FoundItemList found = fixedList();
+    EXPECT_EQ(core::ExtractLinks(page, found), 5);
+    EXPECT_EQ(found.FoundItems(), (platform::StringList{item2, "http://www.ubid.com/Cameras/300120000.aspx", item1}));
+    EXPECT_EQ(found.FoundDescriptions(),
+              (platform::StringList{"07/12/2026 14:05:09  Canon SX130", "07/12/2026 14:05:09  ",
+                                    "07/12/2026 14:05:09  Nikon L24"}));
+    std::string latest = found.LatestFoundText();
+    EXPECT_EQ(latest, "Most recent auction listing found: 07/12/2026 14:05:09  Canon SX130");
+
+    // The same page again adds nothing but still counts its item links.
+    EXPECT_EQ(core::ExtractLinks(page, found), 5);
+    EXPECT_EQ(found.count(), 3);
+    EXPECT_EQ(found.LatestFoundText(), latest);
+
+    // Lines are joined with CR LF, so a link never runs across a line end unnoticed.
+    platform::StringList split{"<a href=\"http://www.ebay.com/it", "m/1\">"};
+    FoundItemList other = fixedList();
+    EXPECT_EQ(core::ExtractLinks(split, other), 0);
+}
+
+TEST(LinkScan, SetPageLinesCutsAtNulAndSplitsLines)
+{
+    struct Case
+    {
+        std::string body;
+        platform::StringList lines;
+    };
+    const Case cases[] = {
+        {"", {}},
+        {"one", {"one"}},
+        {"a\r\nb\nc\rd\r\n", {"a", "b", "c", "d"}},
+        {"a\n\nb", {"a", "", "b"}},
+        {std::string("a\r\nb\0c\r\nd", 9), {"a", "b"}},
+        {std::string("\0a", 2), {}},
+    };
+    for (const auto &c : cases) {
+        platform::StringList lines{"old"};
+        core::SetPageLines(lines, c.body);
+        EXPECT_EQ(lines, c.lines) << testing::PrintToString(c.body);
+    }
+}
+
+TEST(LinkScan, BalloonText)
+{
+    EXPECT_EQ(core::FoundBalloonText("digital camera"), "Matches for digital camera.");
+    EXPECT_EQ(core::FoundBalloonText("100%s"), "Matches for 100%s.");
+}
+
+// The linear scan and the plain one agree on pages made of the pieces the
+// scan reacts to, in random order.
+TEST(LinkScan, AgreesWithThePlainScanOnGeneratedPages)
+{
+    const std::vector<std::string> pieces = {
+        "href=\"",
+        "HREF=\"",
+        "Href=\"",
+        "\"",
+        "\"",
+        "/itm/",
+        "/itm/",
+        "&#xA;",
+        "&#xA;",
+        "&#xA",
+        "&#x",
+        "A;",
+        "g-b\">",
+        "g-b\">",
+        "</",
+        "<",
+        "/",
+        " ",
+        "\r\n",
+        "\t",
+        "javascript",
+        "x",
+        "ab",
+        "http://www.ebay.com/itm/9",
+        "Title",
+        ">",
+        std::string(1, '\0'),
+        "\xE9",
+        "href=\"http://www.ebay.com/itm/1\"",
+        "<a href=\"&#xA; /c/1.aspx&#xA;\">",
+    };
+    std::mt19937 random(20260712);
+    for (int round = 0; round < 3000; ++round) {
+        std::uniform_int_distribution<size_t> pick(0, pieces.size() - 1);
+        std::string page;
+        int length = std::uniform_int_distribution<int>(0, 120)(random);
+        for (int i = 0; i < length; ++i)
+            page += pieces[pick(random)];
+        ASSERT_EQ(scanned(page), literal(page)) << testing::PrintToString(page);
+    }
+}
+
+// ... and on the saved pages of the fixture site, as they are and damaged.
+TEST(LinkScan, AgreesWithThePlainScanOnSavedAndDamagedPages)
+{
+    const auto pages = fixturePages();
+    ASSERT_GE(pages.size(), 10u);
+    const std::string alphabet = "\"<>/=&#;xAhrefHREFitmg-b \r\n\0";
+    std::mt19937 random(7);
+    int withItems = 0;
+    for (const auto &page : pages) {
+        Scan whole = scanned(page);
+        ASSERT_EQ(whole, literal(page));
+        withItems += whole.count > 0;
+        for (int round = 0; round < 150; ++round) {
+            std::string damaged = page;
+            int edits = std::uniform_int_distribution<int>(1, 12)(random);
+            for (int e = 0; e < edits && !damaged.empty(); ++e) {
+                size_t at = std::uniform_int_distribution<size_t>(0, damaged.size() - 1)(random);
+                size_t span = std::uniform_int_distribution<size_t>(1, 40)(random);
+                switch (random() % 4) {
+                case 0: damaged[at] = alphabet[random() % alphabet.size()]; break;
+                case 1: damaged.erase(at, span); break;
+                case 2: damaged.insert(at, damaged.substr(random() % damaged.size(), span)); break;
+                default: damaged.resize(at); break;
+                }
+            }
+            ASSERT_EQ(scanned(damaged), literal(damaged)) << testing::PrintToString(damaged);
+        }
+    }
+    EXPECT_GE(withItems, 5);
+}
+
+// Pages far too big for the plain scan: the results follow from how the page
+// was made.
+TEST(LinkScan, HugePages)
+{
+    struct Case
+    {
+        const char *name;
+        std::string page;
+        int count;
+        int distinct;
+    };
+    std::string manyItems;
+    for (int i = 0; i < 60000; ++i)
+        manyItems += "<li><a href=\"http://www.ebay.com/itm/" + std::to_string(i % 20000) +
+                     "\"><span class=\"g-b\">Item " + std::to_string(i) + "</span></a></li>\r\n";
+    std::string noQuotesAfterMarker = "href=\"" + std::string(24 << 20, 'x') + "/itm/";
+    std::string titleMarkersWithoutStop;
+    for (int i = 0; i < 40000; ++i)
+        titleMarkersWithoutStop += "<a href=\"/itm/" + std::to_string(i) + "\">g-b\">" + std::string(200, 't');
+    const Case cases[] = {
+        {"60 000 item links, 20 000 distinct", manyItems, 60000, 20000},
+        {"24 MiB value without closing quote", noQuotesAfterMarker, 0, 0},
+        {"40 000 title markers and no stop", titleMarkersWithoutStop, 40000, 40000},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        FoundItemList found = fixedList();
+        platform::StringList lines;
+        core::SetPageLines(lines, c.page);
+        EXPECT_EQ(core::ExtractLinks(lines, found), c.count);
+        EXPECT_EQ(found.count(), c.distinct);
+        EXPECT_EQ(found.FoundDescriptions().count(), c.distinct);
+    }
+}

@@ -1,0 +1,217 @@
+#!/usr/bin/env python3
+"""Lotfinch's fixture auction site: a loopback HTTP server that stands in for
+the five auction sites.
+
+Point the program at it as its HTTP proxy (http_proxy=http://127.0.0.1:PORT).
+A search address of a known site is answered with a saved result page chosen
+by site and phrase: PAGES/<site domain>/<phrase>.html, the phrase lower-cased
+with every run of other characters than letters and digits turned into "-"
+("digital camera" -> digital-camera.html); a phrase without a page gets
+PAGES/<site domain>/no-results.html. Nothing is ever fetched from outside.
+
+Each request line is written to the log (one line each, as received). The
+server can be told to misbehave, at start (--mode) or while it runs through a
+control request sent to it directly (not as a proxy):
+
+    GET /control?mode=MODE[&count=N][&site=DOMAIN][&seconds=S]
+
+MODE is one of
+    ok      answer normally
+    fail    answer "500 Internal Server Error"
+    drop    close the connection without answering
+    stall   send nothing for S seconds (default 30), then close
+    cut     send the headers and half the page, then close
+    slow    wait S seconds (default 2), then answer normally
+N limits the mode to the next N search requests (then it falls back to ok);
+DOMAIN limits it to one site. GET /control alone answers with the log size.
+"""
+
+import argparse
+import os
+import re
+import sys
+import threading
+import time
+import urllib.parse
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+SITES = ("ebay.com", "ebay.ca", "ebay.co.uk", "ebay.com.au", "ubid.com")
+MODES = ("ok", "fail", "drop", "stall", "cut", "slow")
+PHRASE_KEY = {"ebay.com": "_nkw", "ebay.ca": "_nkw", "ebay.co.uk": "_nkw", "ebay.com.au": "_nkw", "ubid.com": "qs"}
+STALL_LIMIT = 300  # seconds; a stall never outlives a forgotten test
+
+
+class Behaviour:
+    """The misbehaviour currently asked for; shared by all handler threads."""
+
+    def __init__(self):
+        self.lock = threading.Lock()
+        self.mode, self.count, self.site, self.seconds = "ok", 0, None, None
+
+    def set(self, mode, count=0, site=None, seconds=None):
+        with self.lock:
+            self.mode, self.count, self.site, self.seconds = mode, count, site, seconds
+
+    def take(self, site):
+        """The mode for one search request of a site, used up if counted."""
+        with self.lock:
+            if self.mode == "ok" or (self.site and self.site != site):
+                return "ok", None
+            mode, seconds = self.mode, self.seconds
+            if self.count > 0:
+                self.count -= 1
+                if self.count == 0:
+                    self.mode = "ok"
+            return mode, seconds
+
+
+def phrase_file_name(phrase):
+    slug = re.sub(r"[^a-z0-9]+", "-", phrase.lower()).strip("-")
+    return slug + ".html" if slug else None
+
+
+def site_of(host):
+    host = host.lower().split(":")[0]
+    if host.startswith("www."):
+        host = host[4:]
+    return host if host in SITES else None
+
+
+class Handler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    server_version = "LotfinchFixture/1.0"
+
+    def log_message(self, format, *args):
+        pass  # the request log is written by log_request_line
+
+    def log_request_line(self):
+        server = self.server
+        with server.log_lock:
+            server.log.write(self.requestline + "\n")
+            server.log.flush()
+            server.requests += 1
+
+    def do_HEAD(self):
+        self.do_GET(head=True)
+
+    def do_GET(self, head=False):
+        self.log_request_line()
+        target = urllib.parse.urlsplit(self.path)
+        if not target.netloc and target.path == "/control":
+            return self.control(target.query)
+        host = target.netloc or self.headers.get("Host", "")
+        site = site_of(host)
+        if site is None:
+            return self.answer(403, b"Only the fixture auction sites are served here.\r\n")
+        # Phrases are 8-bit text in the Windows code page.
+        query = urllib.parse.parse_qs(target.query, encoding="cp1252", errors="replace")
+        phrase = query.get(PHRASE_KEY[site], [""])[0]
+        body = self.page(site, phrase)
+        mode, seconds = self.server.behaviour.take(site)
+        print("fixture-site: %s %r -> %s" % (site, phrase, mode), file=sys.stderr, flush=True)
+        if mode == "fail":
+            return self.answer(500, b"<html><body>Internal Server Error</body></html>\r\n")
+        if mode == "drop":
+            self.close_connection = True
+            return
+        if mode == "stall":
+            self.wait(seconds if seconds is not None else 30)
+            self.close_connection = True
+            return
+        if mode == "slow":
+            self.wait(seconds if seconds is not None else 2)
+        if mode == "cut":
+            self.send_response(200)
+            self.send_header("Content-Type", "text/html; charset=windows-1252")
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            self.wfile.write(body[: len(body) // 2])
+            self.wfile.flush()
+            self.close_connection = True
+            return
+        self.answer(200, body, "text/html; charset=windows-1252", head)
+
+    def page(self, site, phrase):
+        folder = os.path.join(self.server.pages, site)
+        for name in (phrase_file_name(phrase), "no-results.html"):
+            if name and os.path.isfile(os.path.join(folder, name)):
+                with open(os.path.join(folder, name), "rb") as f:
+                    return f.read()
+        return b"<html><body>No saved pages for this site.</body></html>\r\n"
+
+    def wait(self, seconds):
+        # Ends early when the server shuts down.
+        self.server.stopping.wait(min(max(float(seconds), 0.0), STALL_LIMIT))
+
+    def control(self, query):
+        values = urllib.parse.parse_qs(query)
+        mode = values.get("mode", [None])[0]
+        if mode is not None:
+            if mode not in MODES:
+                return self.answer(400, ("Unknown mode %r; known: %s\r\n" % (mode, " ".join(MODES))).encode())
+            try:
+                count = int(values.get("count", ["0"])[0])
+                seconds = values.get("seconds", [None])[0]
+                seconds = float(seconds) if seconds is not None else None
+            except ValueError:
+                return self.answer(400, b"count and seconds must be numbers\r\n")
+            site = values.get("site", [None])[0]
+            if site is not None and site not in SITES:
+                return self.answer(400, ("Unknown site %r\r\n" % site).encode())
+            self.server.behaviour.set(mode, count, site, seconds)
+        return self.answer(200, ("requests %d\r\n" % self.server.requests).encode(), "text/plain")
+
+    def answer(self, status, body, content_type="text/html", head=False):
+        self.send_response(status)
+        self.send_header("Content-Type", content_type)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        if not head:
+            self.wfile.write(body)
+
+
+class FixtureServer(ThreadingHTTPServer):
+    daemon_threads = True
+
+    def __init__(self, port, pages, log):
+        super().__init__(("127.0.0.1", port), Handler)
+        self.pages = pages
+        self.log = log
+        self.log_lock = threading.Lock()
+        self.requests = 0
+        self.behaviour = Behaviour()
+        self.stopping = threading.Event()
+
+
+def main():
+    here = os.path.dirname(os.path.abspath(__file__))
+    parser = argparse.ArgumentParser(description="Lotfinch's fixture auction site (loopback only).")
+    parser.add_argument("--port", type=int, default=8080, help="port on 127.0.0.1; 0 picks a free one")
+    parser.add_argument("--pages", default=os.path.join(here, "pages"), help="folder of saved pages")
+    parser.add_argument("--log", default="-", help="request log file (default: standard output)")
+    parser.add_argument("--mode", choices=MODES, default="ok", help="misbehaviour from the start")
+    parser.add_argument("--count", type=int, default=0, help="number of requests the mode applies to")
+    parser.add_argument("--seconds", type=float, default=None, help="stall or slow time")
+    parser.add_argument("--exit-after", type=float, default=0, help="stop after this many seconds (0: never)")
+    args = parser.parse_args()
+
+    log = sys.stdout if args.log == "-" else open(args.log, "a", encoding="latin-1", buffering=1)
+    server = FixtureServer(args.port, os.path.abspath(args.pages), log)
+    server.behaviour.set(args.mode, args.count, None, args.seconds)
+    # The port goes to standard error, so that a log on standard output stays pure.
+    print("listening on 127.0.0.1:%d" % server.server_address[1], file=sys.stderr, flush=True)
+    if args.exit_after > 0:
+        timer = threading.Timer(args.exit_after, server.shutdown)
+        timer.daemon = True
+        timer.start()
+    try:
+        server.serve_forever()
+    except KeyboardInterrupt:
+        pass
+    finally:
+        server.stopping.set()
+        server.server_close()
+
+
+if __name__ == "__main__":
+    main()
