@@ -3,10 +3,21 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
-#include <QThread>
+#include <QTimer>
+#include <algorithm>
 #include <functional>
 
 namespace lotfinch::test {
+
+// Runs the event loop for at most ms milliseconds, sleeping while nothing happens.
+inline void runEventsOnce(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(std::max(1, ms), &loop, &QEventLoop::quit);
+    loop.exec();
+    // A nested loop leaves objects deleted later by the caller's level alone.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
 
 // Runs the event loop until condition holds or the bound passes; returns
 // whether it held. The bound is generous: it only stops a broken test.
@@ -16,7 +27,7 @@ inline bool waitUntil(const std::function<bool()> &condition, int boundMs = 1000
     while (!condition()) {
         if (deadline.hasExpired())
             return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+        runEventsOnce(10);
     }
     return true;
 }
@@ -26,8 +37,7 @@ inline void runEventsFor(int ms)
 {
     QDeadlineTimer deadline(ms);
     while (!deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents,
-                                        static_cast<int>(std::max<qint64>(1, deadline.remainingTime())));
+        runEventsOnce(static_cast<int>(std::min<qint64>(10, deadline.remainingTime())));
 }
 
 } // namespace lotfinch::test
