@@ -204,6 +204,14 @@ bool FoundItemList::Contains(std::string_view link) const
     return index_.contains(link);
 }
 
+bool FoundItemList::AnyItemContains(std::string_view text) const
+{
+    for (const std::string &item : items_.lines())
+        if (item.find(text) != std::string::npos)
+            return true;
+    return false;
+}
+
 void FoundItemList::Clear()
 {
     descriptions_.clear();

@@ -56,6 +56,9 @@ public:
 
     // Whether a link equal to this one apart from letter case is listed.
     bool Contains(std::string_view link) const;
+    // Whether some listed link holds text (exact case), as a search of the
+    // whole list's text would find it.
+    bool AnyItemContains(std::string_view text) const;
 
     // Empties both lists.
     void Clear();

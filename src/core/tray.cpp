@@ -15,10 +15,14 @@
 #include <QScreen>
 
 #include "core/AppImages.h"
+#include "core/LinkScan.h"
 #include "core/Sites.h"
+#include "core/TextUtils.h"
+#include "http/auHTTP.h"
 #include "platform/AnsiText.h"
 #include "platform/MessageBox.h"
 #include "windows/links.h"
+#include "windows/progdlg.h"
 
 namespace lotfinch::core {
 
@@ -45,6 +49,7 @@ TApplicationForm::TApplicationForm(QWidget *parent) : QWidget(parent, Qt::Window
     createControls();
     createTrayMenu();
     createTrayIcon();
+    createSearchObjects();
     FormCreate();
 }
 
@@ -110,6 +115,7 @@ void TApplicationForm::createControls()
     BitBtn1 = button("BitBtn1", "&Start", 14, Glyph::Start);
     BitBtn1->setEnabled(false);
     BitBtn1->setProperty("HelpKeyword", "Start searching");
+    connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
     BitBtn3 = button("BitBtn3", "&Auctions...", 117, Glyph::Auctions);
     BitBtn3->setEnabled(false);
     BitBtn3->setProperty("HelpKeyword", "View all matches found");
@@ -164,34 +170,181 @@ void TApplicationForm::createTrayIcon()
     CoolTrayIcon1->Loaded();
 }
 
+void TApplicationForm::createSearchObjects()
+{
+    auHTTP1 = new http::TauHTTP(this);
+    auHTTP1->setObjectName("auHTTP1");
+    auHTTP1->OnDone = [this](QObject *sender, const std::string &type, int64_t size, http::TStream *stream) {
+        auHTTP1Done(sender, type, size, stream);
+    };
+    ProgressPopup = new windows::TUpdateUsForm(this);
+}
+
 void TApplicationForm::FormCreate()
 {
     PageLines.clear();
-    FoundItems.clear();
-    FoundDescriptions.clear();
+    Found.Clear();
     LinksCaption = LinksCaptionFor(SiteAt(0).listText);
+    SearchTimer = std::make_unique<desktop::TSimpleTimer>();
+    SearchTimer->setInterval(500);
+    SearchTimer->setOnTick([this](desktop::TSimpleTimer *timer) { TimerEvent(timer); });
+    TrayHintTemplate = CoolTrayIcon1->Hint();
 }
 
 void TApplicationForm::FormShow()
 {
     QApplication::setWindowIcon(ImageList2->icon(Tag));
-    BitBtn3->setEnabled(!FoundItems.empty());
+    BitBtn3->setEnabled(!Found.empty());
     CoolTrayIcon1->setIconVisible(false);
 }
 
 void TApplicationForm::FormHide()
 {
-    CoolTrayIcon1->setIconVisible(true);
+    IconTrayUpdate(CoolTrayIcon1);
 }
 
 void TApplicationForm::FormClose()
-{}
+{
+    ProgressPopup->close();
+    SearchTimer->setEnabled(false);
+    // A pass waiting for a page ends with the window: dropping the HTTP
+    // component abandons its transfer and lets the wait return at once.
+    delete auHTTP1;
+    auHTTP1 = nullptr;
+}
 
 void TApplicationForm::FormDestroy()
 {
-    FoundDescriptions.clear();
+    SearchTimer.reset();
     PageLines.clear();
-    FoundItems.clear();
+    Found.Clear();
+}
+
+void TApplicationForm::BitBtn1Click()
+{
+    BitBtn1Tag = 1;
+    if (!Found.empty()) {
+        auto answer = platform::MessageBoxService::ask(this, "Clear existing search results.", "RESULTS IN STORAGE",
+                                                       platform::MsgIcon::Warning, platform::MsgButtons::YesNo);
+        if (answer == platform::MsgAnswer::Yes) {
+            ShowFoundLinks1->setEnabled(false);
+            ComboAuctionSiteChange();
+            Found.Clear();
+        }
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    struct RestoreCursor
+    {
+        ~RestoreCursor() { QApplication::restoreOverrideCursor(); }
+    } restoreCursor;
+    SearchTimer->setInterval(3000);
+    StartedPhrase = SearchText();
+    StartedSite = platform::toAnsi(ComboAuctionSite->currentText());
+    AnnounceSearch();
+}
+
+void TApplicationForm::AnnounceSearch()
+{
+    if (platform::TrayShell::instance().available()) {
+        hide();
+    } else {
+        // Without a notification area the window would be out of reach once
+        // hidden: it goes to the taskbar instead, and the search is armed the same.
+        IconTrayUpdate(CoolTrayIcon1);
+        showMinimized();
+    }
+    ProgressPopup->ShowStatus(
+        3000, FormatText("Crawling %s for \"%s\"", {platform::toAnsi(ComboAuctionSite->currentText()), SearchText()}),
+        true);
+}
+
+void TApplicationForm::IconTrayUpdate(desktop::TCoolTrayIcon *icon)
+{
+    icon->setHint(DefaultTrayHint());
+    icon->setIconVisible(true);
+    if (BitBtn1Tag != 1)
+        return;
+    try {
+        std::string phrase = SearchText();
+        ShowHTMLSource1->setText(fromAnsi(FormatText("Starting Search for %s...", {phrase})));
+        icon->setHint(TrayHintTemplate);
+        icon->setHint(ReplaceAllText(icon->Hint(), "\"site\"", SiteAt(selectedSiteEntry()).shortName));
+        icon->setHint(
+            ReplaceAllText(icon->Hint(), "\"time\"", IntervalAt(ComboSearchFrequency->currentIndex()).hintWord));
+        icon->setHint(ReplaceAllText(icon->Hint(), "\"search\"", phrase));
+        SearchTimer->setEnabled(true);
+    } catch (const std::exception &) {
+        SearchTimer->setEnabled(false);
+    }
+}
+
+std::string TApplicationForm::DefaultTrayHint() const
+{
+    if (Found.empty())
+        return FormatText("Lotfinch (Desktop) %s from Pellory", {VersionText});
+    return FormatText("STILL crawling %s for \"%s\".", {StartedSite, StartedPhrase});
+}
+
+void TApplicationForm::TimerEvent(desktop::TSimpleTimer *)
+{
+    if (ProgressPopup->isVisible())
+        ProgressPopup->hide();
+    if (!SearchTimer->Enabled())
+        return;
+    QPointer<TApplicationForm> self(this);
+    bool found = SearchSites(ComboAuctionSite->currentIndex());
+    if (!self || closing_)
+        return;
+    ShowFoundLinks1->setEnabled(found);
+    SearchTimer->setInterval(static_cast<int>(IntervalMilliseconds(ComboSearchFrequency->currentIndex())));
+}
+
+bool TApplicationForm::SearchSites(int selected)
+{
+    const Site &entry = SiteAt(selectedSiteEntry());
+    bool found = false;
+    // The wait for a page runs the event loop: the user may close the window
+    // meanwhile, which ends the pass.
+    QPointer<TApplicationForm> self(this);
+    for (int site : SitesOfPass(selected, ComboAuctionSite->count())) {
+        if (closing_)
+            break;
+        std::string phrase = SearchText();
+        auHTTP1->setURL(SearchAddress(site, phrase));
+        auHTTP1->Read(true);
+        if (!self || closing_)
+            return false;
+        if (ExtractLinks(PageLines, Found) > 0)
+            CoolTrayIcon1->ShowBalloon(FoundBalloonTitle, FoundBalloonText(StartedPhrase),
+                                       desktop::BalloonIconKind::bitInfo, FoundBalloonSeconds);
+        found = !Found.empty();
+        phrase = SearchText();
+        if (found) {
+            const char *shortName = SiteAt(site).shortName;
+            const char *siteName = Found.AnyItemContains(shortName) ? shortName : entry.shortName;
+            CoolTrayIcon1->setHint(FormatText("FOUND matches for \"%s\" on %s.", {phrase, siteName}));
+            CoolTrayIcon1->setIconIndex(selectedSiteEntry() + 1);
+            ShowFoundLinks1->setText(fromAnsi(FormatText("&Links to \"%s\"...", {phrase})));
+        } else {
+            if (BitBtn1Tag == 1)
+                CoolTrayIcon1->setHint(FormatText("STILL crawling %s for \"%s\".", {entry.shortName, phrase}));
+            CoolTrayIcon1->setIconIndex(0);
+        }
+    }
+    return found;
+}
+
+void TApplicationForm::auHTTP1Done(QObject *, const std::string &, int64_t, http::TStream *stream)
+{
+    if (!stream)
+        return;
+    SetPageLines(PageLines, stream->ReadAll());
+}
+
+int TApplicationForm::selectedSiteEntry() const
+{
+    int selected = ComboAuctionSite->currentIndex();
+    return selected >= 0 && selected < ComboAuctionSite->count() - 1 ? selected : AllSitesIndex;
 }
 
 void TApplicationForm::SearchTextChange()
@@ -201,7 +354,7 @@ void TApplicationForm::SearchTextChange()
 
 void TApplicationForm::BitBtn2Click()
 {
-    if (isVisible() && !FoundItems.empty()) {
+    if (isVisible() && !Found.empty()) {
         auto answer =
             platform::MessageBoxService::ask(this, "All search crawling will stop when closed.", "CLOSE APPLICATION",
                                              platform::MsgIcon::Warning, platform::MsgButtons::OKCancel);
@@ -213,17 +366,17 @@ void TApplicationForm::BitBtn2Click()
 
 void TApplicationForm::ComboAuctionSiteChange()
 {
-    LinksCaption = SiteChangeCaption(ComboAuctionSite->currentIndex(), !FoundItems.empty());
+    LinksCaption = SiteChangeCaption(ComboAuctionSite->currentIndex(), !Found.empty());
 }
 
 void TApplicationForm::ShowFoundLinks1Click()
 {
-    if (FoundItems.empty())
+    if (Found.empty())
         return;
-    QPointer<windows::TLinkURLsForm> form = new windows::TLinkURLsForm(this, FoundDescriptions, ImageList2);
-    form->SetItems(FoundItems);
-    form->StatusPanel0->setText(fromAnsi(LatestFoundText));
-    form->StatusPanel1->setText(QString("%1 Items Found").arg(FoundItems.count()));
+    QPointer<windows::TLinkURLsForm> form = new windows::TLinkURLsForm(this, Found.FoundDescriptions(), ImageList2);
+    form->SetItems(Found.FoundItems());
+    form->StatusPanel0->setText(fromAnsi(Found.LatestFoundText()));
+    form->StatusPanel1->setText(QString("%1 Items Found").arg(Found.count()));
     // An empty phrase counts as not contained, so it adds "" too.
     std::string phrase = SearchText();
     if (phrase.empty() || LinksCaption.find(phrase) == std::string::npos)

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QWidget>
+#include <memory>
 #include <string>
 
+#include "core/FoundItems.h"
 #include "desktop/CoolTrayIcon.h"
+#include "desktop/SimpleTimer.h"
 #include "platform/ImageList.h"
 #include "platform/StringList.h"
 
@@ -13,6 +16,15 @@ class QGroupBox;
 class QLabel;
 class QMenu;
 class QPushButton;
+
+namespace lotfinch::http {
+class TauHTTP;
+class TStream;
+} // namespace lotfinch::http
+
+namespace lotfinch::windows {
+class TUpdateUsForm;
+}
 
 namespace lotfinch::core {
 
@@ -47,13 +59,17 @@ public:
     platform::ImageList *ImageList1; // menu images
     platform::ImageList *ImageList2; // tray images
     desktop::TCoolTrayIcon *CoolTrayIcon1;
+    http::TauHTTP *auHTTP1;
+    std::unique_ptr<desktop::TSimpleTimer> SearchTimer;
+    windows::TUpdateUsForm *ProgressPopup;
+    std::string TrayHintTemplate;
+    std::string VersionText; // the product version named in the tray hint
 
     // Shared state of the crawler core
     platform::StringList PageLines;
-    platform::StringList FoundItems;
-    platform::StringList FoundDescriptions;
+    // The found-items list: FoundItems, FoundDescriptions and LatestFoundText.
+    FoundItemList Found;
     std::string LinksCaption;
-    std::string LatestFoundText;
     std::string StartedSite;
     std::string StartedPhrase;
     int BitBtn1Tag = 0; // 1 once Start was pressed: the search is armed
@@ -71,6 +87,15 @@ public:
     void ShowFoundLinks1Click();
     void TrayDoubleClick();
 
+    // The search cycle
+    void BitBtn1Click();
+    void AnnounceSearch();
+    void IconTrayUpdate(desktop::TCoolTrayIcon *icon);
+    std::string DefaultTrayHint() const;
+    void TimerEvent(desktop::TSimpleTimer *timer);
+    bool SearchSites(int selected);
+    void auHTTP1Done(QObject *sender, const std::string &contentType, int64_t fileSize, http::TStream *stream);
+
     // The phrase box's text as 8-bit program text.
     std::string SearchText() const;
 
@@ -84,6 +109,10 @@ private:
     void createControls();
     void createTrayMenu();
     void createTrayIcon();
+
+    void createSearchObjects();
+    // The selected site entry; no selection counts as the all-sites entry.
+    int selectedSiteEntry() const;
 
     bool centred_ = false;
     bool closing_ = false;

@@ -30,11 +30,8 @@ protected:
     FoundLinks() { main->comboSearchString->setEditText("camera"); }
     ~FoundLinks() override { delete main; }
 
-    void found(const std::string &link, const std::string &description)
-    {
-        main->FoundItems.insert(0, link);
-        main->FoundDescriptions.insert(0, description);
-    }
+    // Adds a found item; its description is the time stamp, two blanks and the title.
+    void found(const std::string &link, const std::string &title) { main->Found.AddFoundItem(link, title); }
 
     // Runs command, which should open the found-items window modally; looks
     // at the window and closes it. Nothing is seen when no window opened.
@@ -65,16 +62,17 @@ TEST_F(FoundLinks, NothingOpensWithoutFoundItems)
 
 TEST_F(FoundLinks, ListsACopyNewestFirstWithTheStatusPanels)
 {
-    found("http://www.ebay.com/itm/Old/1?x", "12/07/2026 08:00:00  Old");
-    found("http://www.ebay.com/itm/New/2?x", "12/07/2026 09:00:00  New");
-    main->LatestFoundText = "Latest: 12/07/2026 09:00:00";
+    found("http://www.ebay.com/itm/Old/1?x", "Old");
+    found("http://www.ebay.com/itm/New/2?x", "New");
     auto seen = open([&] { main->ShowFoundLinks1Click(); });
     ASSERT_TRUE(seen);
     EXPECT_EQ(seen->items, (QStringList{"http://www.ebay.com/itm/New/2?x", "http://www.ebay.com/itm/Old/1?x"}));
-    EXPECT_EQ(seen->panel0, "Latest: 12/07/2026 09:00:00");
+    EXPECT_EQ(seen->panel0.toStdString(), main->Found.LatestFoundText());
+    EXPECT_TRUE(seen->panel0.startsWith("Most recent auction listing found: ")) << seen->panel0.toStdString();
+    EXPECT_TRUE(seen->panel0.endsWith("  New")) << seen->panel0.toStdString();
     EXPECT_EQ(seen->panel1, "2 Items Found");
     EXPECT_TRUE(seen->form.isNull()) << "the window is destroyed when it closes";
-    EXPECT_EQ(main->FoundItems.count(), 2);
+    EXPECT_EQ(main->Found.count(), 2);
 }
 
 TEST_F(FoundLinks, CaptionGrowsWithEachNewPhraseAndRestartsAfterASiteChange)
@@ -118,20 +116,24 @@ TEST_F(FoundLinks, OpenedByTheAuctionsButtonAndTheTrayEntry)
 
 TEST_F(FoundLinks, TheListsHintReadsTheMainWindowsDescriptions)
 {
-    found("http://www.ebay.com/itm/A/1?x", "12/07/2026 08:00:00  A title");
+    found("http://www.ebay.com/itm/A/1?x", "A title");
     std::string hint;
     QTimer::singleShot(0, [&] {
         auto *form = qobject_cast<TLinkURLsForm *>(QApplication::activeModalWidget());
         if (!form)
             return;
         form->ListBox1->setCurrentRow(0);
-        main->FoundDescriptions[0] = "changed while open";
+        // A pass that adds an item while the window is open shifts the
+        // descriptions: the hint reads them live, by position.
+        main->Found.AddFoundItem("http://www.ebay.com/itm/B/2?x", "changed while open");
         form->ListBox1MouseMove();
         hint = form->Hint();
         form->bbtnCloseClick();
     });
     main->ShowFoundLinks1Click();
-    EXPECT_EQ(hint, "<b><font color=\"#A00000\">changed while open</font></b><br/><br/>http://www.ebay.com/itm/A/1?x");
+    EXPECT_EQ(hint, "<b><font color=\"#A00000\">" + main->Found.FoundDescriptions()[0] +
+                        "</font></b><br/><br/>http://www.ebay.com/itm/A/1?x");
+    EXPECT_NE(hint.find("  changed while open</font>"), std::string::npos);
 }
 
 } // namespace

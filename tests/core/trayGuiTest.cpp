@@ -106,7 +106,7 @@ TEST_F(MainWindow, ExitWithoutFoundItemsClosesAtOnce)
 
 TEST_F(MainWindow, ExitWithFoundItemsAsksFirst)
 {
-    form->FoundItems.add("http://www.ebay.com/itm/1");
+    form->Found.AddFoundItem("http://www.ebay.com/itm/1", "");
     MessageBoxService::preAnswer(MsgAnswer::Cancel);
     form->BitBtn2->click();
     test::runEventsFor(50);
@@ -118,7 +118,7 @@ TEST_F(MainWindow, ExitWithFoundItemsAsksFirst)
     EXPECT_EQ(q.icon, platform::MsgIcon::Warning);
     EXPECT_EQ(q.buttons, platform::MsgButtons::OKCancel);
     EXPECT_EQ(q.owner, form.data());
-    EXPECT_EQ(form->FoundItems.count(), 1);
+    EXPECT_EQ(form->Found.count(), 1);
 
     MessageBoxService::preAnswer(MsgAnswer::OK);
     form->BitBtn2->click();
@@ -127,7 +127,7 @@ TEST_F(MainWindow, ExitWithFoundItemsAsksFirst)
 
 TEST_F(MainWindow, ExitFromTheTrayMenuWhileHiddenDoesNotAsk)
 {
-    form->FoundItems.add("http://www.ebay.com/itm/1");
+    form->Found.AddFoundItem("http://www.ebay.com/itm/1", "");
     form->hide();
     form->Exit1->trigger();
     EXPECT_TRUE(closed());
@@ -136,7 +136,7 @@ TEST_F(MainWindow, ExitFromTheTrayMenuWhileHiddenDoesNotAsk)
 
 TEST_F(MainWindow, EnterActivatesTheDefaultButtonUnlessAButtonHasTheFocus)
 {
-    form->FoundItems.add("http://www.ebay.com/itm/1");
+    form->Found.AddFoundItem("http://www.ebay.com/itm/1", "");
     MessageBoxService::preAnswer(MsgAnswer::Cancel);
     form->comboSearchString->setFocus();
     QTest::keyClick(form->comboSearchString->lineEdit(), Qt::Key_Return);
@@ -157,9 +157,9 @@ TEST_F(MainWindow, SiteChangeRewritesTheLinksCaption)
         {0, false, "ebay.com (US) Links Matching: "},
     };
     for (const auto &c : cases) {
-        form->FoundItems.clear();
+        form->Found.Clear();
         if (c.haveItems)
-            form->FoundItems.add("http://www.ebay.ca/itm/2");
+            form->Found.AddFoundItem("http://www.ebay.ca/itm/2", "");
         form->ComboAuctionSite->setCurrentIndex(c.site);
         EXPECT_EQ(form->LinksCaption, c.caption) << c.site;
     }
@@ -167,7 +167,7 @@ TEST_F(MainWindow, SiteChangeRewritesTheLinksCaption)
 
 TEST_F(MainWindow, AuctionsButtonFollowsTheFoundItemsWhenShown)
 {
-    form->FoundItems.add("http://www.ebay.com/itm/1");
+    form->Found.AddFoundItem("http://www.ebay.com/itm/1", "");
     EXPECT_FALSE(form->BitBtn3->isEnabled()); // not until the window is shown again
     form->hide();
     form->show();

@@ -1,0 +1,248 @@
+#include <QAction>
+#include <QComboBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <cstdlib>
+#include <gtest/gtest.h>
+
+#include "core/Sites.h"
+#include "core/tray.h"
+#include "platform/MessageBox.h"
+#include "support/FakeTrayShell.h"
+#include "support/FixtureSite.h"
+#include "support/TestUtil.h"
+
+using namespace lotfinch;
+using core::TApplicationForm;
+using platform::MessageBoxService;
+using platform::MsgAnswer;
+
+namespace {
+
+// The main window with the real HTTP component, talking to the fixture
+// auction site through the proxy setting, and a recorded notification area.
+class SearchCycle : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(site.started()) << site.diagnostics().toStdString();
+        setenv("http_proxy", site.proxyUrl().toUtf8().constData(), 1);
+        unsetenv("no_proxy");
+        MessageBoxService::reset();
+        form = new TApplicationForm;
+        form->show();
+    }
+    void TearDown() override
+    {
+        delete form.data();
+        unsetenv("http_proxy");
+        MessageBoxService::reset();
+    }
+
+    // Arms the search for a phrase and site as Start does, without the popup's wait.
+    void arm(const char *phrase, int siteIndex)
+    {
+        form->comboSearchString->setEditText(phrase);
+        form->ComboAuctionSite->setCurrentIndex(siteIndex);
+        form->BitBtn1Tag = 1;
+        form->StartedPhrase = phrase;
+        form->StartedSite = core::SiteAt(siteIndex).listText;
+        form->hide();
+    }
+    void pass() { form->TimerEvent(form->SearchTimer.get()); }
+
+    int balloons() const
+    {
+        int count = 0;
+        for (const auto &call : tray.callsOf(platform::NIM_MODIFY))
+            if ((call.data.uFlags & platform::NIF_INFO) && platform::fieldText(call.data.szInfo) != "" &&
+                platform::fieldText(call.data.szInfoTitle) == "FOUND")
+                ++count;
+        return count;
+    }
+    QStringList searchRequests() const
+    {
+        QStringList lines;
+        for (const QString &line : site.requestLines())
+            if (!line.contains("/control"))
+                lines << line;
+        return lines;
+    }
+
+    test::FixtureSite site;
+    test::FakeTrayShell tray;
+    QPointer<TApplicationForm> form;
+};
+
+} // namespace
+
+TEST_F(SearchCycle, StartWithAllSitesFetchesTheFiveSitesInOrderAndShowsTheFoundState)
+{
+    form->comboSearchString->setEditText("digital camera");
+    form->ComboAuctionSite->setCurrentIndex(core::AllSitesIndex);
+    form->BitBtn1->click(); // returns after the three-second start popup
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(form->StartedPhrase, "digital camera");
+    EXPECT_EQ(form->StartedSite, "all ebay and ubid sites");
+    EXPECT_TRUE(form->CoolTrayIcon1->IconVisible());
+    EXPECT_EQ(form->CoolTrayIcon1->Hint(), "Crawl ebay and/or ubid once every 24 hours to locate \"digital camera.\"");
+    EXPECT_EQ(form->ShowHTMLSource1->text(), "Starting Search for digital camera...");
+
+    // The first pass runs three seconds after the hide and ends with the long interval.
+    ASSERT_TRUE(test::waitUntil([&] { return form->SearchTimer->Interval() == 86'400'000; }, 30000));
+    QStringList requests = searchRequests();
+    ASSERT_EQ(requests.size(), 5) << requests.join("\n").toStdString();
+    const char *hosts[] = {"www.ebay.com/", "www.ebay.ca/", "www.ebay.co.uk/", "www.ebay.com.au/", "www.ubid.com/"};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_TRUE(requests[i].startsWith(QString("GET http://") + hosts[i])) << requests[i].toStdString();
+        EXPECT_TRUE(requests[i].contains("digital%20camera")) << requests[i].toStdString();
+    }
+
+    ASSERT_FALSE(form->Found.empty());
+    const auto &items = form->Found.FoundItems();
+    const auto &descriptions = form->Found.FoundDescriptions();
+    ASSERT_EQ(items.count(), descriptions.count());
+    EXPECT_NE(items[0].find("ubid.com"), std::string::npos) << "newest first: the uBid page came last";
+    for (int i = 0; i < items.count(); ++i)
+        EXPECT_EQ(items.indexOf(items[i]), i) << "no link twice: " << items[i];
+    EXPECT_EQ(balloons(), 5);
+    EXPECT_EQ(form->CoolTrayIcon1->Hint(), "FOUND matches for \"digital camera\" on ubid.com.");
+    EXPECT_EQ(form->CoolTrayIcon1->IconIndex(), 6);
+    EXPECT_TRUE(form->ShowFoundLinks1->isEnabled());
+    EXPECT_EQ(form->ShowFoundLinks1->text(), "&Links to \"digital camera\"...");
+}
+
+TEST_F(SearchCycle, APageWithoutItemsLeavesTheStillCrawlingState)
+{
+    arm("no such thing", 1);
+    pass();
+    EXPECT_EQ(searchRequests().size(), 1);
+    EXPECT_TRUE(form->Found.empty());
+    EXPECT_EQ(balloons(), 0);
+    EXPECT_EQ(form->CoolTrayIcon1->Hint(), "STILL crawling ebay.ca for \"no such thing\".");
+    EXPECT_EQ(form->CoolTrayIcon1->IconIndex(), 0);
+    EXPECT_FALSE(form->ShowFoundLinks1->isEnabled());
+    EXPECT_EQ(form->SearchTimer->Interval(), 86'400'000);
+}
+
+TEST_F(SearchCycle, OneSitesItemsNameThatSiteAndItsImage)
+{
+    arm("digital camera", 2);
+    form->ComboSearchFrequency->setCurrentIndex(4);
+    pass();
+    ASSERT_FALSE(form->Found.empty());
+    EXPECT_EQ(form->CoolTrayIcon1->Hint(), "FOUND matches for \"digital camera\" on ebay.co.uk.");
+    EXPECT_EQ(form->CoolTrayIcon1->IconIndex(), 3);
+    EXPECT_EQ(form->SearchTimer->Interval(), 3'600'000);
+    EXPECT_EQ(form->DefaultTrayHint(), "STILL crawling ebay.co.uk (UK) for \"digital camera\".");
+}
+
+TEST_F(SearchCycle, AFailedFetchRescansTheLastPageWithoutAddingTwice)
+{
+    arm("digital camera", 0);
+    pass();
+    int count = form->Found.count();
+    ASSERT_GT(count, 0);
+    std::string latest = form->Found.LatestFoundText();
+
+    ASSERT_TRUE(site.control("mode=fail&count=1"));
+    pass();
+    EXPECT_EQ(searchRequests().size(), 2) << searchRequests().join("\n").toStdString();
+    EXPECT_EQ(form->Found.count(), count);
+    EXPECT_EQ(form->Found.LatestFoundText(), latest);
+    EXPECT_EQ(balloons(), 2) << "the old page still holds item links";
+    EXPECT_EQ(form->CoolTrayIcon1->Hint(), "FOUND matches for \"digital camera\" on ebay.com.");
+}
+
+TEST_F(SearchCycle, ATickDuringASlowPassRunsANestedPassThatAddsNothingTwice)
+{
+    arm("digital camera", core::AllSitesIndex);
+    ASSERT_TRUE(site.control("mode=slow&seconds=1"));
+    form->SearchTimer->setEnabled(true);
+    bool nestedRan = false;
+    QTimer::singleShot(500, [&] {
+        nestedRan = true;
+        pass(); // a tick while the outer pass waits for its first page
+    });
+    pass();
+    EXPECT_TRUE(nestedRan);
+    EXPECT_EQ(searchRequests().size(), 5) << "the nested pass's fetches are refused while one runs";
+    const auto &items = form->Found.FoundItems();
+    ASSERT_GT(items.count(), 0);
+    ASSERT_EQ(items.count(), form->Found.FoundDescriptions().count());
+    for (int i = 0; i < items.count(); ++i)
+        EXPECT_EQ(items.indexOf(items[i]), i) << items[i];
+    EXPECT_EQ(form->CoolTrayIcon1->IconIndex(), 6);
+    EXPECT_EQ(form->SearchTimer->Interval(), 86'400'000);
+}
+
+TEST_F(SearchCycle, StartWithFoundItemsAsksWhetherToClearThem)
+{
+    struct Case
+    {
+        MsgAnswer answer;
+        bool kept;
+    } cases[] = {{MsgAnswer::No, true}, {MsgAnswer::Yes, false}};
+    for (const auto &c : cases) {
+        form->show();
+        form->Found.Clear();
+        form->Found.AddFoundItem("http://www.ebay.com/itm/Old-Lens/110000000001", "Old lens");
+        form->ShowFoundLinks1->setEnabled(true);
+        form->ComboAuctionSite->setCurrentIndex(1);
+        form->comboSearchString->setEditText("no such thing");
+        MessageBoxService::reset();
+        MessageBoxService::preAnswer(c.answer);
+        form->BitBtn1Click();
+        ASSERT_EQ(MessageBoxService::answeredQuestions().size(), 1u);
+        EXPECT_EQ(MessageBoxService::answeredQuestions()[0].text, "Clear existing search results.");
+        EXPECT_EQ(MessageBoxService::answeredQuestions()[0].title, "RESULTS IN STORAGE");
+        EXPECT_EQ(MessageBoxService::answeredQuestions()[0].buttons, platform::MsgButtons::YesNo);
+        EXPECT_EQ(form->Found.empty(), !c.kept);
+        EXPECT_EQ(form->ShowFoundLinks1->isEnabled(), c.kept);
+        if (!c.kept) {
+            EXPECT_EQ(form->LinksCaption, "Auction Links Matching: ");
+        }
+        EXPECT_EQ(form->SearchTimer->Interval(), 3000);
+        EXPECT_TRUE(form->SearchTimer->Enabled());
+        // With the old items kept, even a pass that finds nothing ends in the found state.
+        pass();
+        EXPECT_EQ(form->CoolTrayIcon1->IconIndex(), c.kept ? 2 : 0);
+    }
+}
+
+TEST_F(SearchCycle, HidingTheWindowReArmsTheTimerWithItsCurrentInterval)
+{
+    arm("no such thing", 0);
+    pass();
+    ASSERT_EQ(form->SearchTimer->Interval(), 86'400'000);
+    form->TrayDoubleClick();
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_FALSE(form->CoolTrayIcon1->IconVisible());
+    form->SearchTimer->setEnabled(false);
+    form->ComboSearchFrequency->setCurrentIndex(4); // read after the next pass, not on hide
+    form->hide();
+    EXPECT_TRUE(form->SearchTimer->Enabled());
+    EXPECT_EQ(form->SearchTimer->Interval(), 86'400'000);
+    EXPECT_TRUE(form->CoolTrayIcon1->IconVisible());
+    EXPECT_EQ(form->CoolTrayIcon1->Hint(), "Crawl ebay.com once every hour to locate \"no such thing.\"");
+}
+
+TEST_F(SearchCycle, AHintPlaceholderInThePhraseIsInsertedUnchanged)
+{
+    arm("say \"search\" & \"site\"", 0);
+    EXPECT_EQ(form->CoolTrayIcon1->Hint(),
+              "Crawl ebay.com once every 24 hours to locate \"say \"search\" & \"site\".\"");
+    EXPECT_TRUE(form->SearchTimer->Enabled());
+}
+
+TEST_F(SearchCycle, ExitDuringAStalledFetchEndsTheWaitAndTheProgram)
+{
+    arm("digital camera", 0);
+    ASSERT_TRUE(site.control("mode=stall&seconds=60"));
+    QTimer::singleShot(300, [&] { form->Exit1->trigger(); });
+    pass();
+    EXPECT_TRUE(test::waitUntil([&] { return form.isNull(); }, 5000)) << "the window did not close during the wait";
+    EXPECT_EQ(searchRequests().size(), 1);
+}
