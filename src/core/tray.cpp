@@ -21,6 +21,7 @@
 #include "http/auHTTP.h"
 #include "platform/AnsiText.h"
 #include "platform/MessageBox.h"
+#include "windows/htmlhint.h"
 #include "windows/links.h"
 #include "windows/progdlg.h"
 
@@ -178,6 +179,15 @@ void TApplicationForm::createSearchObjects()
         auHTTP1Done(sender, type, size, stream);
     };
     ProgressPopup = new windows::TUpdateUsForm(this);
+
+    HTMLHint1 = new windows::THTMLHint(this);
+    HTMLHint1->setObjectName("HTMLHint1");
+    HTMLHint1->SetHintStyle(windows::THintStyle::hsRounded);
+    HTMLHint1->SetEllipsis(false);
+    HTMLHint1->SetMaxWidth(0);
+    HTMLHint1->SetURLColor(windows::HintColor::rgb(0, 0, 0));
+    HTMLHint1->SetXMargin(0);
+    HTMLHint1->SetYMargin(0);
 }
 
 void TApplicationForm::FormCreate()

@@ -23,8 +23,9 @@ class TStream;
 } // namespace lotfinch::http
 
 namespace lotfinch::windows {
+class THTMLHint;
 class TUpdateUsForm;
-}
+} // namespace lotfinch::windows
 
 namespace lotfinch::core {
 
@@ -62,6 +63,7 @@ public:
     http::TauHTTP *auHTTP1;
     std::unique_ptr<desktop::TSimpleTimer> SearchTimer;
     windows::TUpdateUsForm *ProgressPopup;
+    windows::THTMLHint *HTMLHint1; // draws every hint of the application
     std::string TrayHintTemplate;
     std::string VersionText; // the product version named in the tray hint
 

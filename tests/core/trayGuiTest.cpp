@@ -1,6 +1,8 @@
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -12,6 +14,7 @@
 #include "core/tray.h"
 #include "platform/MessageBox.h"
 #include "support/TestUtil.h"
+#include "windows/htmlhint.h"
 
 using namespace lotfinch;
 using core::TApplicationForm;
@@ -172,4 +175,13 @@ TEST_F(MainWindow, AuctionsButtonFollowsTheFoundItemsWhenShown)
     form->hide();
     form->show();
     EXPECT_TRUE(form->BitBtn3->isEnabled());
+}
+
+TEST_F(MainWindow, HintsAreDrawnByTheProgramsHintWindow)
+{
+    QHelpEvent event(QEvent::ToolTip, QPoint(5, 5), form->BitBtn2->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(form->BitBtn2, &event);
+    ASSERT_TRUE(test::waitUntil(
+        [&] { return form->HTMLHint1->HintWindow() && form->HTMLHint1->HintWindow()->isVisible(); }, 3000));
+    EXPECT_EQ(form->HTMLHint1->HintStyle(), windows::THintStyle::hsRounded);
 }
