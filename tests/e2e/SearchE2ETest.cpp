@@ -40,9 +40,10 @@ TEST(Search, AsksTheSiteAfterTheStartPopupAndReportsMatchesInTheTray)
     QString popupShot = screenshot("start-popup");
     EXPECT_TRUE(requestsWhilePopup.isEmpty()) << requestsWhilePopup.join('\n').toStdString();
     EXPECT_TRUE(visibleWindows(pid, LotfinchProgram::MainTitle).empty()) << "the main window went to the tray";
-    EXPECT_EQ(plainText(readText(popup, popupShot)), "Crawling ebay.com (US) for \"digital camera\"");
+    QString popupText = plainText(readText(popup, popupShot));
+    EXPECT_TRUE(popupText.contains("Crawling ebay.com (US) for \"digital camera\"")) << popupText.toStdString();
 
-    // Right after the popup the site is asked once, for the phrase.
+    // Once the popup is gone the site is asked once, for the phrase.
     ASSERT_TRUE(waitUntil([&] { return !site.requestLines().isEmpty(); }, 30000)) << site.diagnostics().toStdString();
     QStringList requests = site.requestLines();
     ASSERT_EQ(requests.size(), 1) << requests.join('\n').toStdString();
@@ -66,6 +67,7 @@ TEST(Search, AsksTheSiteAfterTheStartPopupAndReportsMatchesInTheTray)
     std::vector<WindowId> tooltip;
     ASSERT_TRUE(waitUntil([&] { return !(tooltip = otherWindows(pid, before)).empty(); }, 20000));
     QString tooltipShot = screenshot("found-tooltip");
-    EXPECT_EQ(plainText(readText(geometry(tooltip.front()), tooltipShot)),
-              "FOUND matches for \"digital camera\" on ebay.com.");
+    // Only the text counts: the hint window's border and shape are its own.
+    QString tooltipText = plainText(readText(geometry(tooltip.front()), tooltipShot));
+    EXPECT_TRUE(tooltipText.contains("FOUND matches for \"digital camera\" on ebay.com.")) << tooltipText.toStdString();
 }
