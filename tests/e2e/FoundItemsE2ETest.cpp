@@ -4,8 +4,7 @@
 #include <QRegularExpression>
 
 #include "support/Desktop.h"
-#include "support/FixtureSite.h"
-#include "support/LotfinchProgram.h"
+#include "support/ProgramWithFixtureSite.h"
 #include "support/TestUtil.h"
 
 using namespace lotfinch::e2e;
@@ -44,23 +43,20 @@ QRect waitForText(qint64 pid, const QString &words, const std::vector<WindowId> 
     return found;
 }
 
+class FoundItems : public ProgramWithFixtureSite
+{};
+
 } // namespace
 
 // After a search, a person opens the found items from the tray menu, picks the
 // newest one and copies its address and its item number through the list's
 // context menu.
-TEST(FoundItems, OpenFromTheTrayMenuAndCopyTheNewestItemNumber)
+TEST_F(FoundItems, OpenFromTheTrayMenuAndCopyTheNewestItemNumber)
 {
     const QString link = newestItemLink();
     QRegularExpressionMatch number = QRegularExpression("/itm/[^/]*/(\\d+)\\?").match(link);
     ASSERT_TRUE(number.hasMatch()) << "the fixture page holds an item link: " << link.toStdString();
 
-    FixtureSite site;
-    ASSERT_TRUE(site.started()) << site.diagnostics().toStdString();
-    LotfinchProgram program(site.proxyUrl());
-    ASSERT_TRUE(program.started()) << "LOTFINCH_PROGRAM names the program under test";
-    const qint64 pid = program.pid();
-    ASSERT_NE(program.waitForMainWindow(), 0u) << program.output().toStdString();
     program.startSearch("digital camera");
     ASSERT_TRUE(waitUntil([&] { return windowShowing(pid, "FOUND") != 0; }, 60000)) << program.output().toStdString();
 

@@ -1,25 +1,19 @@
 #include <gtest/gtest.h>
 
 #include "support/Desktop.h"
-#include "support/FixtureSite.h"
-#include "support/LotfinchProgram.h"
+#include "support/ProgramWithFixtureSite.h"
 #include "support/TestUtil.h"
 
 using namespace lotfinch::e2e;
-using lotfinch::test::FixtureSite;
 using lotfinch::test::waitUntil;
 
 // A person types a phrase, presses Start and watches the tray: the program
 // asks the (fixture) auction site through the proxy and reports the matches.
-TEST(Search, AsksTheSiteAfterTheStartPopupAndReportsMatchesInTheTray)
-{
-    FixtureSite site;
-    ASSERT_TRUE(site.started()) << site.diagnostics().toStdString();
-    LotfinchProgram program(site.proxyUrl());
-    ASSERT_TRUE(program.started()) << "LOTFINCH_PROGRAM names the program under test";
-    const qint64 pid = program.pid();
-    ASSERT_NE(program.waitForMainWindow(), 0u) << program.output().toStdString();
+class Search : public ProgramWithFixtureSite
+{};
 
+TEST_F(Search, AsksTheSiteAfterTheStartPopupAndReportsMatchesInTheTray)
+{
     program.startSearch("digital camera");
 
     // The popup names the site and the phrase, and nothing is fetched while
