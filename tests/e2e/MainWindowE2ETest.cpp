@@ -1,47 +1,19 @@
 #include <gtest/gtest.h>
 
-#include <QProcess>
-
 #include "support/Desktop.h"
+#include "support/LotfinchProgram.h"
 #include "support/TestUtil.h"
 
 using namespace lotfinch::e2e;
 using lotfinch::test::waitUntil;
 
-namespace {
-
-const QString MainTitle = "^Lotfinch Lite 2.0$";
-
-// The real program, started for one test and ended with it.
-class Program : public testing::Test
+TEST(Program, MinimisedWindowLivesInTheTrayAndComesBackOnDoubleClick)
 {
-protected:
-    void SetUp() override
-    {
-        ASSERT_FALSE(programPath().isEmpty()) << "LOTFINCH_PROGRAM names the program under test";
-        process.start(programPath(), {});
-        ASSERT_TRUE(process.waitForStarted());
-        pid = process.processId();
-    }
-    void TearDown() override
-    {
-        process.terminate();
-        if (!process.waitForFinished(10000)) {
-            process.kill();
-            process.waitForFinished();
-        }
-    }
-
-    QProcess process;
-    qint64 pid = 0;
-};
-
-} // namespace
-
-TEST_F(Program, MinimisedWindowLivesInTheTrayAndComesBackOnDoubleClick)
-{
-    ASSERT_TRUE(waitUntil([&] { return visibleWindows(pid, MainTitle).size() == 1; }, 30000));
-    WindowId mainWindow = visibleWindows(pid, MainTitle).front();
+    LotfinchProgram program;
+    ASSERT_TRUE(program.started()) << "LOTFINCH_PROGRAM names the program under test";
+    const qint64 pid = program.pid();
+    WindowId mainWindow = program.waitForMainWindow();
+    ASSERT_NE(mainWindow, 0u);
     EXPECT_TRUE(trayIcons(pid).empty());
     screenshot("shown");
 
@@ -72,6 +44,7 @@ TEST_F(Program, MinimisedWindowLivesInTheTrayAndComesBackOnDoubleClick)
 
     // A double-click brings the window back and takes the icon away.
     click(icon, 1, 2);
-    ASSERT_TRUE(waitUntil([&] { return visibleWindows(pid, MainTitle).size() == 1 && trayIcons(pid).empty(); }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return visibleWindows(pid, LotfinchProgram::MainTitle).size() == 1 && trayIcons(pid).empty(); }));
     screenshot("restored");
 }

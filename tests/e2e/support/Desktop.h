@@ -19,7 +19,8 @@ QString runTool(const QString &program, const QStringList &arguments);
 std::vector<WindowId> visibleWindows(qint64 pid);
 // Of those, the ones whose title matches the regular expression title.
 std::vector<WindowId> visibleWindows(qint64 pid, const QString &title);
-// The window's place on the screen, or an empty rectangle.
+// The window's place on the screen (its client area, without the window
+// manager's frame), or an empty rectangle.
 QRect geometry(WindowId window);
 // The tray host's panel, or an empty rectangle if there is none.
 QRect trayPanel();
@@ -32,6 +33,25 @@ std::vector<WindowId> otherWindows(qint64 pid, const std::vector<WindowId> &exce
 void click(QPoint at, int button, int count = 1);
 void movePointer(QPoint to);
 void pressKey(const QString &key);
+// Types text into the window that has the keyboard focus.
+void typeText(const QString &text);
+
+// What the X clipboard holds as text (xclip); empty if nobody owns it.
+QString clipboardText();
+
+// The text that OCR reads in an area of the screen, or of a saved screenshot
+// when image names one; one line per line of text.
+QString readText(QRect area, const QString &image = QString());
+// Where OCR finds the words, one after the other on one line, in the area;
+// an empty rectangle if they are not there. Letter case and punctuation
+// around a word do not matter.
+QRect findText(QRect area, const QString &words, const QString &image = QString());
+// Text with typographic quotes made plain and runs of white space made one
+// blank, so that what OCR reads compares with what the program wrote.
+QString plainText(const QString &text);
+// The first of the windows of pid, other than its tray icons and except, in
+// which OCR reads text (compared as plainText); 0 if there is none.
+WindowId windowShowing(qint64 pid, const QString &text, const std::vector<WindowId> &except = {});
 
 // Lets this process paint, then saves the whole screen as <build>/e2e-screenshots/<test>-<step>.png and
 // returns the file name.

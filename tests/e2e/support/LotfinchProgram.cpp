@@ -1,0 +1,72 @@
+#include "support/LotfinchProgram.h"
+
+#include "support/TestUtil.h"
+
+namespace lotfinch::e2e {
+
+namespace {
+
+// Places in the main window's fixed layout (client coordinates): the middle
+// of the phrase box (inside its group box) and of the Start button.
+const QPoint PhraseBox(19 + 72 + 100, 20 + 52 + 10);
+const QPoint StartButton(14 + 45, 142 + 17);
+
+} // namespace
+
+const QString LotfinchProgram::MainTitle = "^Lotfinch Lite 2.0$";
+const QString LotfinchProgram::PopupTitle = "^None$";
+
+LotfinchProgram::LotfinchProgram(const QString &proxy)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (!proxy.isEmpty()) {
+        environment.insert("http_proxy", proxy);
+        for (const char *name : {"HTTP_PROXY", "no_proxy", "NO_PROXY", "all_proxy", "ALL_PROXY"})
+            environment.remove(name);
+    }
+    process_.setProcessEnvironment(environment);
+    process_.setProcessChannelMode(QProcess::MergedChannels);
+    process_.start(programPath(), {});
+    if (process_.waitForStarted())
+        pid_ = process_.processId();
+}
+
+LotfinchProgram::~LotfinchProgram()
+{
+    if (process_.state() == QProcess::NotRunning)
+        return;
+    process_.terminate();
+    if (!process_.waitForFinished(10000)) {
+        process_.kill();
+        process_.waitForFinished();
+    }
+}
+
+QString LotfinchProgram::output()
+{
+    output_ += QString::fromLocal8Bit(process_.readAll());
+    return output_;
+}
+
+WindowId LotfinchProgram::waitForMainWindow()
+{
+    WindowId window = 0;
+    test::waitUntil(
+        [&] {
+            std::vector<WindowId> shown = visibleWindows(pid_, MainTitle);
+            window = shown.empty() ? 0 : shown.front();
+            return window != 0;
+        },
+        30000);
+    return window;
+}
+
+void LotfinchProgram::startSearch(const QString &phrase)
+{
+    QPoint client = geometry(waitForMainWindow()).topLeft();
+    click(client + PhraseBox, 1);
+    typeText(phrase);
+    click(client + StartButton, 1);
+}
+
+} // namespace lotfinch::e2e

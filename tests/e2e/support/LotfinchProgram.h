@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+
+#include "support/Desktop.h"
+
+namespace lotfinch::e2e {
+
+// The real program, started for one test and ended with it.
+class LotfinchProgram
+{
+public:
+    // proxy, when given, becomes the program's http_proxy: the fixture site
+    // then answers every search instead of the real auction sites.
+    explicit LotfinchProgram(const QString &proxy = QString());
+    ~LotfinchProgram();
+    LotfinchProgram(const LotfinchProgram &) = delete;
+    LotfinchProgram &operator=(const LotfinchProgram &) = delete;
+
+    bool started() const { return pid_ != 0; }
+    qint64 pid() const { return pid_; }
+    // What the program printed so far, for failure messages.
+    QString output();
+
+    // The main window once it is on the screen; 0 if it does not come.
+    WindowId waitForMainWindow();
+    // Clicks into the phrase box, types phrase and clicks Start, as a person would.
+    void startSearch(const QString &phrase);
+
+    // The main window's title.
+    static const QString MainTitle;
+    // The start popup's title (it has no frame, so nobody sees it).
+    static const QString PopupTitle;
+
+private:
+    QProcess process_;
+    qint64 pid_ = 0;
+    QString output_;
+};
+
+} // namespace lotfinch::e2e
