@@ -278,7 +278,8 @@ void TApplicationForm::IconTrayUpdate(desktop::TCoolTrayIcon *icon)
         std::string phrase = SearchText();
         ShowHTMLSource1->setText(fromAnsi(FormatText("Starting Search for %s...", {phrase})));
         icon->setHint(TrayHintTemplate);
-        icon->setHint(ReplaceAllText(icon->Hint(), "\"site\"", SiteAt(selectedSiteEntry()).shortName));
+        icon->setHint(
+            ReplaceAllText(icon->Hint(), "\"site\"", SiteAt(siteEntryOf(ComboAuctionSite->currentIndex())).shortName));
         icon->setHint(
             ReplaceAllText(icon->Hint(), "\"time\"", IntervalAt(ComboSearchFrequency->currentIndex()).hintWord));
         icon->setHint(ReplaceAllText(icon->Hint(), "\"search\"", phrase));
@@ -311,7 +312,8 @@ void TApplicationForm::TimerEvent(desktop::TSimpleTimer *)
 
 bool TApplicationForm::SearchSites(int selected)
 {
-    const Site &entry = SiteAt(selectedSiteEntry());
+    const int entryIndex = siteEntryOf(selected);
+    const Site &entry = SiteAt(entryIndex);
     bool found = false;
     // The wait for a page runs the event loop: the user may close the window
     // meanwhile, which ends the pass.
@@ -333,7 +335,7 @@ bool TApplicationForm::SearchSites(int selected)
             const char *shortName = SiteAt(site).shortName;
             const char *siteName = Found.AnyItemContains(shortName) ? shortName : entry.shortName;
             CoolTrayIcon1->setHint(FormatText("FOUND matches for \"%s\" on %s.", {phrase, siteName}));
-            CoolTrayIcon1->setIconIndex(selectedSiteEntry() + 1);
+            CoolTrayIcon1->setIconIndex(entryIndex + 1);
             ShowFoundLinks1->setText(fromAnsi(FormatText("&Links to \"%s\"...", {phrase})));
         } else {
             if (BitBtn1Tag == 1)
@@ -351,9 +353,8 @@ void TApplicationForm::auHTTP1Done(QObject *, const std::string &, int64_t, http
     SetPageLines(PageLines, stream->ReadAll());
 }
 
-int TApplicationForm::selectedSiteEntry() const
+int TApplicationForm::siteEntryOf(int selected) const
 {
-    int selected = ComboAuctionSite->currentIndex();
     return selected >= 0 && selected < ComboAuctionSite->count() - 1 ? selected : AllSitesIndex;
 }
 

@@ -113,8 +113,9 @@ private:
     void createTrayIcon();
 
     void createSearchObjects();
-    // The selected site entry; no selection counts as the all-sites entry.
-    int selectedSiteEntry() const;
+    // The site entry a selected index stands for: no selection, or one past
+    // the real sites, counts as the all-sites entry.
+    int siteEntryOf(int selected) const;
 
     bool centred_ = false;
     bool closing_ = false;
