@@ -1,5 +1,6 @@
 #include "core/tray.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -57,8 +58,9 @@ protected:
     void focusOutEvent(QFocusEvent *event) override
     {
         QComboBox::focusOutEvent(event);
-        // The box's own list opening, or another window taking the focus, does not leave the box.
-        if (OnExit && event->reason() != Qt::PopupFocusReason && event->reason() != Qt::ActiveWindowFocusReason)
+        // The box's own list taking the focus, or another window, does not leave the box.
+        const bool listOpen = view()->isVisible() || event->reason() == Qt::PopupFocusReason;
+        if (OnExit && !listOpen && event->reason() != Qt::ActiveWindowFocusReason)
             OnExit();
     }
 };
