@@ -57,12 +57,12 @@ void InstanceReceiver::accept()
 
 void InstanceReceiver::read(QLocalSocket *socket)
 {
-    if (socket->bytesAvailable() < HeaderBytes)
+    char header[HeaderBytes];
+    if (socket->peek(header, HeaderBytes) < HeaderBytes)
         return;
-    const QByteArray header = socket->peek(HeaderBytes);
-    const auto check = qFromLittleEndian<uint32_t>(header.constData());
-    const auto key = qFromLittleEndian<uint32_t>(header.constData() + 4);
-    const auto size = qFromLittleEndian<uint32_t>(header.constData() + 8);
+    const auto check = qFromLittleEndian<uint32_t>(header);
+    const auto key = qFromLittleEndian<uint32_t>(header + 4);
+    const auto size = qFromLittleEndian<uint32_t>(header + 8);
     if (check != NewInstanceMessage || size > MaxMessageBytes) {
         socket->abort();
         socket->deleteLater();

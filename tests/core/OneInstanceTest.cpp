@@ -42,11 +42,12 @@ public:
 
     void signal(int number) { ::kill(static_cast<pid_t>(process_.processId()), number); }
     bool ended() const { return process_.state() == QProcess::NotRunning; }
-    bool waitForEnd()
+    // True when it ended by itself with exit code 0.
+    bool endsWell()
     {
-        return waitUntil([&] { return ended(); }, 30000);
+        return waitUntil([&] { return ended(); }, 30000) && process_.exitStatus() == QProcess::NormalExit &&
+               process_.exitCode() == 0;
     }
-    int exitCode() const { return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1; }
     // The lines it printed so far.
     QStringList lines()
     {
@@ -92,8 +93,7 @@ TEST_F(OneInstance, UnderLimitZeroAFurtherCopyEndsAtOnceAndTheFirstHearsNothing)
 {
     auto running = first(0);
     auto copy = further({"ignored"});
-    ASSERT_TRUE(copy->waitForEnd());
-    EXPECT_EQ(copy->exitCode(), 0);
+    ASSERT_TRUE(copy->endsWell());
     EXPECT_TRUE(copy->lines().isEmpty());
     test::runEventsFor(500);
     EXPECT_EQ(running->lines(), QStringList{"first"});
@@ -115,9 +115,7 @@ TEST_F(OneInstance, WithoutLimitEveryCopyHandsItsArgumentsOverUnchanged)
     int expected = 1;
     for (const auto &c : cases) {
         SCOPED_TRACE(c.message.toStdString());
-        auto copy = further(c.arguments);
-        ASSERT_TRUE(copy->waitForEnd());
-        EXPECT_EQ(copy->exitCode(), 0);
+        ASSERT_TRUE(further(c.arguments)->endsWell());
         ASSERT_TRUE(running->waitForLines(++expected));
         EXPECT_EQ(running->lines().back(), c.message);
     }
@@ -138,10 +136,8 @@ TEST_F(OneInstance, UnderLimitTwoAtMostTwoCopiesHandOverAtOnce)
     EXPECT_EQ(endedCount(), 3) << "two copies hand over";
 
     running->signal(SIGCONT);
-    for (auto &copy : copies) {
-        ASSERT_TRUE(copy->waitForEnd());
-        EXPECT_EQ(copy->exitCode(), 0);
-    }
+    for (auto &copy : copies)
+        EXPECT_TRUE(copy->endsWell());
     ASSERT_TRUE(running->waitForLines(3));
     test::runEventsFor(500);
     EXPECT_EQ(running->lines().size(), 3) << running->lines().join('\n').toStdString();
@@ -155,13 +151,13 @@ TEST_F(OneInstance, ACopyKilledWhileHandingOverLeavesNoPlaceTaken)
     auto killed = further({"killed"});
     ASSERT_TRUE(waitUntil([&] { return record().loadingCount() == 1; }));
     killed->signal(SIGKILL);
-    ASSERT_TRUE(killed->waitForEnd());
+    ASSERT_TRUE(waitUntil([&] { return killed->ended(); }));
     EXPECT_EQ(record().loadingCount(), 0);
 
     auto next = further({"next"});
     ASSERT_TRUE(waitUntil([&] { return record().loadingCount() == 1; }));
     running->signal(SIGCONT);
-    ASSERT_TRUE(next->waitForEnd());
+    ASSERT_TRUE(next->endsWell());
     ASSERT_TRUE(waitUntil([&] { return running->lines().join('\n').contains(R"(\r\n\r\nnext)"); }, 30000))
         << running->lines().join('\n').toStdString();
 }
@@ -170,7 +166,7 @@ TEST_F(OneInstance, AfterTheFirstCopyIsKilledTheNextStartRunsFirst)
 {
     auto running = first(0);
     running->signal(SIGKILL);
-    ASSERT_TRUE(running->waitForEnd());
+    ASSERT_TRUE(waitUntil([&] { return running->ended(); }));
     auto next = first(0);
     EXPECT_FALSE(next->ended());
 }
@@ -180,8 +176,7 @@ TEST_F(OneInstance, CopiesOfDifferentUsersDoNotSeeEachOther)
     QTemporaryDir otherUser;
     auto mine = first(-1);
     auto theirs = first(-1, otherUser.path());
-    auto copy = further({"mine"});
-    ASSERT_TRUE(copy->waitForEnd());
+    ASSERT_TRUE(further({"mine"})->endsWell());
     ASSERT_TRUE(mine->waitForLines(2));
     test::runEventsFor(500);
     EXPECT_EQ(theirs->lines(), QStringList{"first"});

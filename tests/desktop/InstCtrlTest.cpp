@@ -117,17 +117,6 @@ TEST(OneInstance, NeedsAWindowAsOwnerAndIsOnePerProgram)
     EXPECT_EQ(constructionError(&other), "");
 }
 
-TEST(OneInstance, TheNameHoldsTheProgramFilesSize)
-{
-    QTemporaryDir folder;
-    QFile file(folder.filePath("program"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray(1234, 'x'));
-    file.close();
-    EXPECT_EQ(InstanceName(file.fileName()), "TOneInstance::1234");
-    EXPECT_EQ(InstanceName(folder.filePath("missing")), "TOneInstance::0");
-}
-
 TEST(UserRuntimeFolder, IsTheUsersOwnAndWritableByNobodyElse)
 {
     const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
