@@ -17,6 +17,8 @@ QString UserRuntimeFolder();
 // progress. A file whose byte ranges are locked (POSIX record locks): the
 // kernel drops every lock of a process when it ends, however it ends, so a
 // copy that crashed or was killed never leaves a claim or a place behind.
+// Such locks belong to the process and go when it closes any descriptor of the
+// file: a process keeps one record per file open at a time.
 class InstanceRecord
 {
 public:
