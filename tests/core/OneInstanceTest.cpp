@@ -45,7 +45,7 @@ public:
     // True when it ended by itself with exit code 0.
     bool endsWell()
     {
-        return waitUntil([&] { return ended(); }, 30000) && process_.exitStatus() == QProcess::NormalExit &&
+        return waitUntil([&] { return ended(); }, 60000) && process_.exitStatus() == QProcess::NormalExit &&
                process_.exitCode() == 0;
     }
     // The lines it printed so far.
@@ -56,7 +56,7 @@ public:
     }
     bool waitForLines(int count)
     {
-        return waitUntil([&] { return lines().size() >= count; }, 30000);
+        return waitUntil([&] { return lines().size() >= count; }, 60000);
     }
 
 private:
