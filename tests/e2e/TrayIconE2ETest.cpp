@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QPainter>
 #include <QPixmap>
@@ -101,6 +102,8 @@ TEST_F(TrayIcon, ShowsItsTooltipAndABalloonThatCanBeClicked)
     ASSERT_TRUE(icon->ShowBalloon("FOUND", "Matches for lamp.", BalloonIconKind::bitInfo, 15));
     ASSERT_TRUE(waitUntil([&] { return visibleBalloon() && events.size() == 1; }));
     QWidget *balloon = visibleBalloon();
+    for (QLabel *label : balloon->findChildren<QLabel *>()) // a page's words are never markup there
+        EXPECT_TRUE(label->text().isEmpty() || label->textFormat() == Qt::PlainText) << label->text().toStdString();
     // It is on the screen for a person to see, not only a widget.
     ASSERT_TRUE(waitUntil([&] { return !otherWindows(pid).empty(); }));
     screenshot("balloon");
