@@ -240,12 +240,18 @@ void TLinkURLsForm::showEvent(QShowEvent *event)
 
 void TLinkURLsForm::keyPressEvent(QKeyEvent *event)
 {
-    // The window has no cancel button: Esc does not close it.
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        event->accept();
-        return;
+    // The window has neither a default nor a cancel button: Enter presses
+    // only a button that has the focus, and Esc does not close the window.
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (auto *focused = qobject_cast<QPushButton *>(focusWidget()); focused && focused->isEnabled())
+            focused->click();
+        break;
+    case Qt::Key_Escape: break;
+    default: QDialog::keyPressEvent(event); return;
     }
-    QDialog::keyPressEvent(event);
+    event->accept();
 }
 
 bool TLinkURLsForm::eventFilter(QObject *watched, QEvent *event)

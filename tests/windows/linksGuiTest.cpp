@@ -252,6 +252,10 @@ TEST_F(LinksForm, KeysStartAtTheNewestEntryAndEnterAndEscDoNothingElse)
     EXPECT_TRUE(form.isVisible());
     EXPECT_FALSE(form.bbtnGetInfo->isDefault());
     EXPECT_FALSE(form.bbtnClose->isDefault());
+
+    form.bbtnClose->setFocus(Qt::TabFocusReason); // a focused button takes Enter
+    QTest::keyClick(form.bbtnClose, Qt::Key_Return);
+    EXPECT_FALSE(form.isVisible());
 }
 
 TEST_F(LinksForm, TheHintIsRebuiltOnlyWhenTheSelectionOrItsDescriptionChanges)
