@@ -17,7 +17,6 @@
 #include "platform/ImageList.h"
 #include "support/Desktop.h"
 #include "support/TestUtil.h"
-#include "windows/htmlhint.h"
 
 using namespace lotfinch::desktop;
 using namespace lotfinch::e2e;
@@ -65,14 +64,6 @@ protected:
     std::unique_ptr<TCoolTrayIcon> icon;
 };
 
-QWidget *visibleToolTip()
-{
-    for (QWidget *widget : QApplication::topLevelWidgets())
-        if (widget->isVisible() && widget->inherits("QTipLabel"))
-            return widget;
-    return nullptr;
-}
-
 QWidget *visibleBalloon()
 {
     for (QWidget *widget : QApplication::topLevelWidgets())
@@ -119,23 +110,6 @@ TEST_F(TrayIcon, ShowsItsTooltipAndABalloonThatCanBeClicked)
     icon->ClearBalloon();
     EXPECT_TRUE(waitUntil([&] { return !visibleBalloon() && events.size() == 4; }));
     EXPECT_EQ(events, (std::vector<std::string>{"show", "click", "show", "hide"}));
-}
-
-TEST_F(TrayIcon, ItsTooltipIsThePhraseAsTypedBesideTheProgramsMarkupHints)
-{
-    QWidget form;
-    lotfinch::windows::THTMLHint hints(&form);
-    const std::string phrase = "STILL crawling ebay.com for \"B&W <film>\".";
-    icon->setHint(phrase);
-    movePointer(iconCentre() + QPoint(1, 1));
-    movePointer(iconCentre());
-    ASSERT_TRUE(waitUntil([&] { return visibleToolTip() != nullptr; }));
-    EXPECT_EQ(QTextDocumentFragment::fromHtml(QToolTip::text()).toPlainText().toStdString(), phrase);
-    EXPECT_FALSE(hints.HintWindow() && hints.HintWindow()->isVisible()) << "not laid out as hint markup";
-    QString shot = screenshot("plain-tooltip");
-    QString read = plainText(readText(visibleToolTip()->geometry().adjusted(-2, -2, 2, 2), shot));
-    EXPECT_TRUE(read.contains("B&W <film>")) << read.toStdString();
-    movePointer({500, 500});
 }
 
 TEST_F(TrayIcon, RightClickOpensTheMenu)
