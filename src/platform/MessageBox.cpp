@@ -53,6 +53,8 @@ MsgAnswer MessageBoxService::ask(const MsgQuestion &question)
     };
     QMessageBox box(qtIcon(question.icon), decode(question.title), decode(question.text), qtButtons(question.buttons),
                     question.owner);
+    // Messages may quote a phrase or a server's words: shown as written.
+    box.setTextFormat(Qt::PlainText);
     if (question.title.empty())
         box.setWindowTitle(QApplication::applicationName());
     switch (box.exec()) {
