@@ -11,14 +11,20 @@ using lotfinch::test::waitUntil;
 class Program : public ProgramWithFixtureSite
 {};
 
-// The phrase is stored next to the program once the focus moves on to Start.
-TEST_F(Program, KeepsAPhraseInTheHistoryFileNextToItself)
+// The phrase is stored once the focus moves on to Start: next to the program,
+// or, for the installed build (the install check names the data folder it
+// expects), in the user's data folder and not next to the program.
+TEST_F(Program, KeepsAPhraseInTheHistoryFile)
 {
+    const QString dataHome = qEnvironmentVariable("LOTFINCH_EXPECT_DATA_HOME");
+    const QString besideProgram = program.folder() + "/searches.txt";
     program.startSearch("history phrase");
-    QFile file(program.folder() + "/searches.txt");
+    QFile file(dataHome.isEmpty() ? besideProgram : dataHome + "/Lotfinch Desktop 2.0/searches.txt");
     ASSERT_TRUE(waitUntil([&] { return file.exists(); }, 30000)) << program.output().toStdString();
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), "history phrase\r\n");
+    if (!dataHome.isEmpty())
+        EXPECT_FALSE(QFile::exists(besideProgram));
 }
 
 // A second start ends by itself and leaves the running copy's windows alone.
