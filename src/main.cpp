@@ -1,8 +1,15 @@
+#include <cstdio>
+
+#include "core/ProgramInfo.h"
 #include "core/tray.h"
 #include "platform/ErrorBox.h"
 
 int main(int argc, char **argv)
 {
+    // --version and --help answer at once, with no window and no splash.
+    if (int code = lotfinch::core::AnswerInformationRequest(argc, argv, stdout, stderr); code >= 0)
+        return code;
+
     lotfinch::platform::LotfinchApplication app(argc, argv);
     app.setApplicationName("Lotfinch Desktop 2.0");
     // The window hides into the tray; only closing it ends the program.

@@ -81,6 +81,21 @@ std::string FormatText(std::string_view format, std::initializer_list<std::strin
     return out;
 }
 
+std::string HintMarkupText(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '&': out += "&&"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
 QString ProgramFolderFile(const QString &name)
 {
     return QDir(QCoreApplication::applicationDirPath()).filePath(QFileInfo(name).fileName());

@@ -27,6 +27,10 @@ std::string ReplaceAllText(std::string_view text, std::string_view token, std::s
 // Formats with one "%s" replaced by each argument in turn ("%%" is a percent sign).
 std::string FormatText(std::string_view format, std::initializer_list<std::string_view> args);
 
+// Text for the hint markup that draws as it stands: "<", ">" and "&" are
+// written so that the markup takes them for characters, not tags or mnemonics.
+std::string HintMarkupText(std::string_view text);
+
 // The folder of the program's own file followed by the file-name part of name.
 QString ProgramFolderFile(const QString &name);
 

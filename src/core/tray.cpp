@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDeadlineTimer>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHideEvent>
 #include <QKeyEvent>
@@ -13,17 +15,24 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QWindow>
+#include <thread>
 
 #include "core/AppImages.h"
 #include "core/LinkScan.h"
 #include "core/Sites.h"
 #include "core/TextUtils.h"
+#include "desktop/FmxUtils.h"
 #include "http/auHTTP.h"
 #include "platform/AnsiText.h"
 #include "platform/MessageBox.h"
+#include "windows/StVInfo.h"
+#include "windows/about.h"
 #include "windows/htmlhint.h"
 #include "windows/links.h"
 #include "windows/progdlg.h"
+#include "windows/source.h"
+#include "windows/splash.h"
 
 namespace lotfinch::core {
 
@@ -117,10 +126,14 @@ void TApplicationForm::createControls()
     BitBtn1->setEnabled(false);
     BitBtn1->setProperty("HelpKeyword", "Start searching");
     connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
+    BitBtn1->setMouseTracking(true);
+    BitBtn1->installEventFilter(this);
     BitBtn3 = button("BitBtn3", "&Auctions...", 117, Glyph::Auctions);
     BitBtn3->setEnabled(false);
     BitBtn3->setProperty("HelpKeyword", "View all matches found");
     connect(BitBtn3, &QPushButton::clicked, this, [this] { ShowFoundLinks1Click(); });
+    BitBtn3->setMouseTracking(true);
+    BitBtn3->installEventFilter(this);
     BitBtn2 = button("BitBtn2", "E&xit", 220, Glyph::Exit);
     BitBtn2->setDefault(true);
     BitBtn2->setToolTip("Stop all searching and close the Lotfinch software");
@@ -154,6 +167,9 @@ void TApplicationForm::createTrayMenu()
     Exit1 = PopupMenu1->addAction(ImageList1->icon(3), "E&xit");
     connect(Exit1, &QAction::triggered, this, [this] { BitBtn2Click(); });
     connect(Restore1, &QAction::triggered, this, [this] { TrayDoubleClick(); });
+    connect(AboutLotfinch1, &QAction::triggered, this, [this] { AboutLotfinch1Click(); });
+    connect(ProductManual1, &QAction::triggered, this, [this] { ProductManual1Click(); });
+    connect(ShowHTMLSource1, &QAction::triggered, this, [this] { ShowHTMLSource1Click(); });
 }
 
 void TApplicationForm::createTrayIcon()
@@ -178,7 +194,6 @@ void TApplicationForm::createSearchObjects()
     auHTTP1->OnDone = [this](QObject *sender, const std::string &type, int64_t size, http::TStream *stream) {
         auHTTP1Done(sender, type, size, stream);
     };
-    ProgressPopup = new windows::TUpdateUsForm(this);
 
     HTMLHint1 = new windows::THTMLHint(this);
     HTMLHint1->setObjectName("HTMLHint1");
@@ -192,13 +207,85 @@ void TApplicationForm::createSearchObjects()
 
 void TApplicationForm::FormCreate()
 {
-    PageLines.clear();
-    Found.Clear();
-    LinksCaption = LinksCaptionFor(SiteAt(0).listText);
+    std::unique_ptr<windows::TSplashForm> splash = std::make_unique<windows::TSplashForm>(this);
     SearchTimer = std::make_unique<desktop::TSimpleTimer>();
     SearchTimer->setInterval(500);
     SearchTimer->setOnTick([this](desktop::TSimpleTimer *timer) { TimerEvent(timer); });
+    RunSplash(splash.get());
+    PageLines.clear();
+    Found.Clear();
+    ProgressPopup = new windows::TUpdateUsForm(this);
+    LinksCaption = LinksCaptionFor(SiteAt(0).listText);
     TrayHintTemplate = CoolTrayIcon1->Hint();
+}
+
+void TApplicationForm::RunSplash(windows::TSplashForm *splash)
+{
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    splash->show();
+    // Workaround: the window system maps a new window in its own time, and
+    // what is painted before that never reaches the screen; so the splash is
+    // let onto the screen before the waits hold everything up.
+    if (QWindow *window = splash->windowHandle()) {
+        QDeadlineTimer deadline(2000);
+        while (!window->isExposed() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents, 50);
+    }
+    splash->repaint();
+    for (int dot = 0; dot < 5; ++dot) {
+        splash->LabelInit->setText(splash->LabelInit->text() + ".");
+        splash->LabelInit->adjustSize();
+        std::this_thread::sleep_for(SplashDotWait);
+        splash->repaint();
+    }
+    splash->hide();
+    // A program file without readable version information still starts; its
+    // tray hint just names no version.
+    try {
+        VersionText = splash->StVersionInfo1->ProductVersion();
+    } catch (const windows::EStVersionInfoError &) {
+        VersionText.clear();
+    }
+    QApplication::restoreOverrideCursor();
+}
+
+void TApplicationForm::BitBtnMouseMove(QPushButton *button)
+{
+    const std::string phrase = button == BitBtn3 ? StartedPhrase : SearchText();
+    const std::string keyword = platform::toAnsi(button->property("HelpKeyword").toString());
+    const std::string hint = FormatText("%s for \"<b>%s</b>\"...", {keyword, HintMarkupText(phrase)});
+    button->setToolTip(button->isEnabled() ? fromAnsi(hint) : QString());
+}
+
+void TApplicationForm::AboutLotfinch1Click()
+{
+    QPointer<windows::TAboutBox> box = new windows::TAboutBox(this, ImageList2);
+    box->exec();
+    delete box;
+}
+
+void TApplicationForm::ProductManual1Click()
+{
+    // Next to the program when it runs from its build folder; in the
+    // documentation folder of its installation otherwise.
+    const QString besideProgram = ProgramFolderFile("manual.pdf");
+    const QString installed = QCoreApplication::applicationDirPath() + "/../share/doc/lotfinch/manual.pdf";
+    for (const QString &candidate : {besideProgram, installed}) {
+        QFileInfo manual(candidate);
+        if (manual.isFile()) {
+            desktop::LaunchFile(platform::toAnsi(manual.fileName()), std::string(),
+                                platform::toAnsi(manual.absolutePath()), desktop::SW_SHOWNORMAL);
+            return;
+        }
+    }
+}
+
+void TApplicationForm::ShowHTMLSource1Click()
+{
+    QPointer<windows::TSourceForm> form = new windows::TSourceForm(this);
+    form->SetLines(PageLines);
+    form->exec();
+    delete form;
 }
 
 void TApplicationForm::FormShow()
@@ -439,6 +526,13 @@ void TApplicationForm::closeEvent(QCloseEvent *event)
     FormClose();
     event->accept();
     closing_ = true;
+}
+
+bool TApplicationForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseMove && (watched == BitBtn1 || watched == BitBtn3))
+        BitBtnMouseMove(static_cast<QPushButton *>(watched));
+    return QWidget::eventFilter(watched, event);
 }
 
 void TApplicationForm::keyPressEvent(QKeyEvent *event)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -24,6 +25,7 @@ class TStream;
 
 namespace lotfinch::windows {
 class THTMLHint;
+class TSplashForm;
 class TUpdateUsForm;
 } // namespace lotfinch::windows
 
@@ -98,6 +100,15 @@ public:
     bool SearchSites(int selected);
     void auHTTP1Done(QObject *sender, const std::string &contentType, int64_t fileSize, http::TStream *stream);
 
+    // Start-up, hints and the menu commands
+    // The splash shows this long after each of its five dots; tests shorten it.
+    static inline std::chrono::milliseconds SplashDotWait{1850};
+    void RunSplash(windows::TSplashForm *splash);
+    void BitBtnMouseMove(QPushButton *button);
+    void AboutLotfinch1Click();
+    void ProductManual1Click();
+    void ShowHTMLSource1Click();
+
     // The phrase box's text as 8-bit program text.
     std::string SearchText() const;
 
@@ -106,6 +117,7 @@ protected:
     void hideEvent(QHideEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void createControls();
