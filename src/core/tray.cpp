@@ -15,6 +15,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <QWindow>
 #include <thread>
 
@@ -228,8 +229,10 @@ void TApplicationForm::RunSplash(windows::TSplashForm *splash)
     // let onto the screen before the waits hold everything up.
     if (QWindow *window = splash->windowHandle()) {
         QDeadlineTimer deadline(2000);
+        QTimer wake; // so that each wait for events ends in time to look again
+        wake.start(20);
         while (!window->isExposed() && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents, 50);
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
     }
     splash->repaint();
     for (int dot = 0; dot < 5; ++dot) {
