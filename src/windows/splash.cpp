@@ -11,8 +11,7 @@
 
 namespace lotfinch::windows {
 
-TSplashForm::TSplashForm(QWidget *owner)
-    : QWidget(owner, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+TSplashForm::TSplashForm(QWidget *owner) : QWidget(owner, Qt::SplashScreen | Qt::FramelessWindowHint)
 {
     setObjectName("SplashForm");
     setFixedSize(399, 231);
