@@ -94,6 +94,7 @@ TEST(Startup, SplashThenMainWindowHintsAndTheAboutWindow)
     std::printf("The main window came %lld ms after the splash showed.\n",
                 static_cast<long long>(sinceSplash.elapsed()));
     EXPECT_TRUE(otherWindows(pid, {mainWindow}).empty()) << "the splash is gone";
+    EXPECT_EQ(program.startAgain({"--version"}), 0) << "answers while a copy runs";
     const QRect client = geometry(mainWindow);
 
     // The Start button's hint, drawn by the program's own hint window.
