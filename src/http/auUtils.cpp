@@ -94,20 +94,9 @@ constexpr long UnixEpochDay = 25569; // 1970-01-01 as a date-time value
 
 std::string UrlEncode(const std::string &text)
 {
-    static const char hex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(text.size());
-    for (char ch : text) {
-        unsigned char c = static_cast<unsigned char>(ch);
-        if (c < 32 || c >= 128 || c == ' ' || c == '#' || c == '%' || c == '*' || c == '+' || c == '<' || c == '>') {
-            out.push_back('%');
-            out.push_back(hex[c >> 4]);
-            out.push_back(hex[c & 15]);
-        } else {
-            out.push_back(ch);
-        }
-    }
-    return out;
+    return platform::PercentEncode(text, [](unsigned char c) {
+        return c < 32 || c >= 128 || c == ' ' || c == '#' || c == '%' || c == '*' || c == '+' || c == '<' || c == '>';
+    });
 }
 
 bool SplitUrl(const std::string &url, std::string &scheme, std::string &host, std::string &path, std::string &userName,

@@ -3,8 +3,12 @@
 #include <QByteArray>
 #include <algorithm>
 #include <arpa/inet.h>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <list>
 #include <mutex>
 #include <netinet/in.h>
 #include <poll.h>
@@ -35,6 +39,9 @@ std::string trim(const std::string &s)
 const char *reasonPhrase(int status)
 {
     switch (status) {
+    case 100: return "Continue";
+    case 102: return "Processing";
+    case 103: return "Early Hints";
     case 200: return "OK";
     case 206: return "Partial Content";
     case 301: return "Moved Permanently";
@@ -96,15 +103,24 @@ std::string basicCredentials(const std::string &user, const std::string &passwor
 
 struct LoopbackServer::Impl
 {
+    struct Connection
+    {
+        int fd = -1;
+        std::thread thread;
+        std::atomic<bool> ended{false};
+    };
+
     Handler handler;
     int listener = -1;
     int stopEvent = -1; // readable once the server stops
+    sockaddr_in address{};
     uint16_t port = 0;
     std::thread acceptor;
     mutable std::mutex mutex;
-    std::vector<std::thread> connections;
-    std::vector<int> sockets;
+    std::list<Connection> connections; // ended ones are closed at the next accept
     std::vector<HttpRequestRecord> log;
+    int filler = -1;                                // a connection of our own that keeps the listen queue full ...
+    std::chrono::steady_clock::time_point reopenAt; // ... until then
 
     bool stopping() const
     {
@@ -196,23 +212,46 @@ struct LoopbackServer::Impl
         return true;
     }
 
+    // Sends text, with a pause before each line when asked; false when the client left.
+    bool sendLines(int fd, const std::string &text, int delayMs) const
+    {
+        if (delayMs <= 0)
+            return sendAll(fd, text.data(), text.size());
+        for (size_t start = 0; start < text.size();) {
+            size_t end = std::min(text.find("\r\n", start), text.size() - 2) + 2;
+            if (start > 0 && !pause(fd, delayMs))
+                return false;
+            if (!sendAll(fd, text.data() + start, end - start))
+                return false;
+            start = end;
+        }
+        return true;
+    }
+
     // Sends one reply; false when the connection must close afterwards.
     bool sendReply(int fd, const HttpRequestRecord &request, const HttpReply &reply) const
     {
         if (reply.stallMs != 0 && !pause(fd, reply.stallMs))
             return false;
+        for (int status : reply.interim) {
+            std::string line = "HTTP/1.1 " + std::to_string(status) + " " + reasonPhrase(status) + "\r\n\r\n";
+            if (!sendAll(fd, line.data(), line.size()))
+                return false;
+        }
         uint64_t length = reply.generatedLength > 0 ? reply.generatedLength : reply.body.size();
         bool close = reply.omitContentLength || reply.cutAfter >= 0 ||
                      lower(request.header("Connection").value_or("")) == "close";
         std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " + reasonPhrase(reply.status) + "\r\n";
         for (const auto &[name, value] : reply.headers)
             head += name + ": " + value + "\r\n";
-        if (!reply.omitContentLength)
+        if (reply.chunked)
+            head += "Transfer-Encoding: chunked\r\n";
+        else if (!reply.omitContentLength)
             head += "Content-Length: " + reply.contentLength.value_or(std::to_string(length)) + "\r\n";
         if (close)
             head += "Connection: close\r\n";
         head += "\r\n";
-        if (!sendAll(fd, head.data(), head.size()))
+        if (!sendLines(fd, head, reply.headerDelayMs))
             return false;
         if (request.method == "HEAD")
             return !close;
@@ -232,9 +271,22 @@ struct LoopbackServer::Impl
             } else {
                 block.assign(reply.body, static_cast<size_t>(sent), n);
             }
-            if (!sendAll(fd, block.data(), n))
+            if (reply.chunked) {
+                char size[32];
+                std::snprintf(size, sizeof size, "%zx\r\n", n);
+                block = size + block + "\r\n";
+            }
+            if (!sendAll(fd, block.data(), block.size()))
                 return false;
             sent += n;
+        }
+        if (reply.chunked && reply.cutAfter < 0) {
+            std::string end = "0\r\n";
+            for (const auto &[name, value] : reply.trailers)
+                end += name + ": " + value + "\r\n";
+            end += "\r\n";
+            if (!sendAll(fd, end.data(), end.size()))
+                return false;
         }
         return !close;
     }
@@ -256,18 +308,73 @@ struct LoopbackServer::Impl
         shutdown(fd, SHUT_RDWR);
     }
 
+    // Closes the connections that have ended; with the mutex held.
+    void reapEnded()
+    {
+        for (auto it = connections.begin(); it != connections.end();) {
+            if (it->ended) {
+                it->thread.join();
+                close(it->fd);
+                it = connections.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+
     void acceptLoop()
     {
         for (;;) {
+            int holdMs = -1;
+            {
+                std::lock_guard lock(mutex);
+                if (filler >= 0) {
+                    auto left =
+                        std::chrono::ceil<std::chrono::milliseconds>(reopenAt - std::chrono::steady_clock::now());
+                    if (left.count() > 0) {
+                        holdMs = static_cast<int>(left.count());
+                    } else {
+                        listen(listener, 64);
+                        close(filler); // its end in the queue is accepted and ends at once
+                        filler = -1;
+                    }
+                }
+            }
+            if (holdMs >= 0) {
+                pollfd p{stopEvent, POLLIN, 0};
+                if (poll(&p, 1, holdMs) > 0)
+                    return;
+                continue;
+            }
             if (!waitReadable(listener, -1))
                 return;
+            std::lock_guard lock(mutex);
+            if (filler >= 0)
+                continue; // held back: the queue stays full
             int fd = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
             if (fd < 0)
                 continue;
-            std::lock_guard lock(mutex);
-            sockets.push_back(fd);
-            connections.emplace_back([this, fd] { serve(fd); });
+            reapEnded();
+            Connection &connection = connections.emplace_back();
+            connection.fd = fd;
+            connection.thread = std::thread([this, &connection] {
+                serve(connection.fd);
+                connection.ended = true;
+            });
         }
+    }
+
+    void delayConnects(int ms)
+    {
+        std::lock_guard lock(mutex);
+        if (filler < 0) {
+            // A queue of length 0 holds one connection: ours fills it.
+            listen(listener, 0);
+            // Its arrival also wakes the acceptor, which then sees the queue is held.
+            filler = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+            connect(filler, reinterpret_cast<const sockaddr *>(&address), sizeof address);
+        }
+        reopenAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     }
 };
 
@@ -276,7 +383,7 @@ LoopbackServer::LoopbackServer(Handler handler) : impl_(std::make_unique<Impl>()
     impl_->handler = std::move(handler);
     impl_->stopEvent = eventfd(0, EFD_CLOEXEC);
     impl_->listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
+    sockaddr_in &address = impl_->address;
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t size = sizeof address;
@@ -293,15 +400,13 @@ LoopbackServer::~LoopbackServer()
     uint64_t one = 1;
     (void)!write(impl_->stopEvent, &one, sizeof one);
     impl_->acceptor.join();
-    {
-        std::lock_guard lock(impl_->mutex);
-        for (int fd : impl_->sockets)
-            shutdown(fd, SHUT_RDWR);
+    for (Impl::Connection &connection : impl_->connections) {
+        shutdown(connection.fd, SHUT_RDWR);
+        connection.thread.join();
+        close(connection.fd);
     }
-    for (std::thread &connection : impl_->connections)
-        connection.join();
-    for (int fd : impl_->sockets)
-        close(fd);
+    if (impl_->filler >= 0)
+        close(impl_->filler);
     close(impl_->listener);
     close(impl_->stopEvent);
 }
@@ -316,6 +421,11 @@ std::string LoopbackServer::url(const std::string &pathAndQuery) const
     return "http://127.0.0.1:" + std::to_string(impl_->port) + pathAndQuery;
 }
 
+void LoopbackServer::delayConnects(int ms)
+{
+    impl_->delayConnects(ms);
+}
+
 std::vector<HttpRequestRecord> LoopbackServer::requests() const
 {
     std::lock_guard lock(impl_->mutex);
@@ -328,6 +438,28 @@ std::vector<std::string> LoopbackServer::requestLines() const
     for (const HttpRequestRecord &request : requests())
         lines.push_back(request.requestLine());
     return lines;
+}
+
+} // namespace lotfinch::test
+
+namespace lotfinch::test {
+
+ReservedPort::ReservedPort()
+{
+    fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr *>(&address), size) != 0 ||
+        getsockname(fd_, reinterpret_cast<sockaddr *>(&address), &size) != 0)
+        throw std::runtime_error("reserved port: cannot bind");
+    port_ = ntohs(address.sin_port);
+}
+
+ReservedPort::~ReservedPort()
+{
+    close(fd_);
 }
 
 } // namespace lotfinch::test
