@@ -1071,6 +1071,59 @@ TEST_F(AuHttpTest, OnlyRedirectsThatWereFollowedAreReported)
     }
 }
 
+TEST_F(AuHttpTest, CertificateOptionsRelaxOnlyWhatTheyName)
+{
+    using Certificate = LoopbackServer::Certificate;
+    struct Case
+    {
+        const char *name;
+        Certificate certificate;
+        TauInternetOptions options;
+        bool accepted;
+    } cases[] = {
+        {"unknown authority", Certificate::SelfSigned, 0, false},
+        {"unknown authority allowed", Certificate::SelfSigned, ioIgnoreUnknownCertificateAuthority, true},
+        {"expired, unknown authority allowed", Certificate::Expired, ioIgnoreUnknownCertificateAuthority, false},
+        {"expired, both allowed", Certificate::Expired,
+         ioIgnoreUnknownCertificateAuthority | ioIgnoreCertificateDateInvalid, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        LoopbackServer server([](auto &) { return HttpReply::text(200, "ok"); }, c.certificate);
+        TauHTTP http;
+        Recorder recorder(http);
+        http.setURL(server.url("/"));
+        http.setInternetOptions(ioKeepConnection | c.options);
+        EXPECT_TRUE(http.Read(true));
+        EXPECT_EQ(recorder.events, c.accepted ? Events{"Done 2"} : (Events{"HostUnreachable", "AnyError"}));
+    }
+}
+
+TEST_F(AuHttpTest, RedirectFromHttpsToHttpOnlyWhenAllowed)
+{
+    LoopbackServer plain([](auto &) { return HttpReply::text(200, "plain"); });
+    LoopbackServer secure([&](auto &) { return HttpReply::redirect(302, plain.url("/landing")); },
+                          LoopbackServer::Certificate::SelfSigned);
+    for (bool allowed : {false, true}) {
+        SCOPED_TRACE(allowed ? "allowed" : "refused");
+        TauHTTP http;
+        Recorder recorder(http);
+        std::mutex mutex;
+        std::vector<std::string> reported;
+        http.OnRedirected = [&](QObject *, const std::string &url) {
+            std::lock_guard lock(mutex);
+            reported.push_back(url);
+        };
+        http.setURL(secure.url("/"));
+        http.setInternetOptions(ioKeepConnection | ioIgnoreUnknownCertificateAuthority |
+                                (allowed ? ioIgnoreRedirectToHTTP : 0u));
+        EXPECT_TRUE(http.Read(true));
+        EXPECT_EQ(recorder.events, allowed ? Events{"Done 5"} : (Events{"HTTPError 302", "AnyError"}));
+        std::lock_guard lock(mutex);
+        EXPECT_EQ(reported, allowed ? std::vector<std::string>{plain.url("/landing")} : std::vector<std::string>{});
+    }
+}
+
 TEST(AuHttpSettings, DefaultsAndStoredProperties)
 {
     TauHTTP http;

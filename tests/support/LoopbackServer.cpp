@@ -6,11 +6,14 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <list>
 #include <mutex>
 #include <netinet/in.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
 #include <poll.h>
 #include <stdexcept>
 #include <sys/eventfd.h>
@@ -101,6 +104,47 @@ std::string basicCredentials(const std::string &user, const std::string &passwor
     return "Basic " + QByteArray::fromStdString(user + ":" + password).toBase64().toStdString();
 }
 
+namespace {
+
+// A self-signed certificate for 127.0.0.1 and its key, made up on the spot.
+SSL_CTX *serverContext(LoopbackServer::Certificate certificate)
+{
+    EVP_PKEY *key = EVP_EC_gen("P-256");
+    X509 *cert = X509_new();
+    X509_set_version(cert, 2);
+    ASN1_INTEGER_set(X509_get_serialNumber(cert), 1);
+    const long day = 24 * 3600;
+    bool expired = certificate == LoopbackServer::Certificate::Expired;
+    X509_gmtime_adj(X509_getm_notBefore(cert), expired ? -30 * day : -day);
+    X509_gmtime_adj(X509_getm_notAfter(cert), expired ? -day : 30 * day);
+    X509_set_pubkey(cert, key);
+    X509_NAME *name = X509_get_subject_name(cert);
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char *>("127.0.0.1"), -1, -1,
+                               0);
+    X509_set_issuer_name(cert, name);
+    X509V3_CTX context;
+    X509V3_set_ctx_nodb(&context);
+    X509V3_set_ctx(&context, cert, cert, nullptr, nullptr, 0);
+    X509_EXTENSION *names = X509V3_EXT_conf_nid(nullptr, &context, NID_subject_alt_name, "IP:127.0.0.1");
+    X509_add_ext(cert, names, -1);
+    X509_EXTENSION_free(names);
+    X509_sign(cert, key, EVP_sha256());
+    SSL_CTX *tls = SSL_CTX_new(TLS_server_method());
+    SSL_CTX_use_certificate(tls, cert);
+    SSL_CTX_use_PrivateKey(tls, key);
+    X509_free(cert);
+    EVP_PKEY_free(key);
+    return tls;
+}
+
+struct Peer
+{
+    int fd;
+    SSL *ssl; // nothing: plain HTTP
+};
+
+} // namespace
+
 struct LoopbackServer::Impl
 {
     struct Connection
@@ -111,6 +155,7 @@ struct LoopbackServer::Impl
     };
 
     Handler handler;
+    SSL_CTX *tls = nullptr;
     int listener = -1;
     int stopEvent = -1; // readable once the server stops
     sockaddr_in address{};
@@ -151,10 +196,11 @@ struct LoopbackServer::Impl
         return r == 0;
     }
 
-    static bool sendAll(int fd, const char *data, size_t size)
+    static bool sendAll(const Peer &peer, const char *data, size_t size)
     {
         while (size > 0) {
-            ssize_t n = send(fd, data, size, MSG_NOSIGNAL);
+            ssize_t n = peer.ssl ? SSL_write(peer.ssl, data, static_cast<int>(std::min<size_t>(size, 1 << 20)))
+                                 : send(peer.fd, data, size, MSG_NOSIGNAL);
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0)
@@ -166,12 +212,12 @@ struct LoopbackServer::Impl
     }
 
     // Appends what the client sent next; false when it left or the server stops.
-    bool receiveMore(int fd, std::string &buffer) const
+    bool receiveMore(const Peer &peer, std::string &buffer) const
     {
-        if (!waitReadable(fd, -1))
+        if (!(peer.ssl && SSL_pending(peer.ssl) > 0) && !waitReadable(peer.fd, -1))
             return false;
         char chunk[8192];
-        ssize_t n = recv(fd, chunk, sizeof chunk, 0);
+        ssize_t n = peer.ssl ? SSL_read(peer.ssl, chunk, sizeof chunk) : recv(peer.fd, chunk, sizeof chunk, 0);
         if (n <= 0)
             return false;
         buffer.append(chunk, static_cast<size_t>(n));
@@ -179,11 +225,11 @@ struct LoopbackServer::Impl
     }
 
     // Reads one request; false when the connection ended first.
-    bool readRequest(int fd, std::string &buffer, HttpRequestRecord &request) const
+    bool readRequest(const Peer &peer, std::string &buffer, HttpRequestRecord &request) const
     {
         size_t end;
         while ((end = buffer.find("\r\n\r\n")) == std::string::npos)
-            if (buffer.size() > 1 << 20 || !receiveMore(fd, buffer))
+            if (buffer.size() > 1 << 20 || !receiveMore(peer, buffer))
                 return false;
         std::string head = buffer.substr(0, end);
         buffer.erase(0, end + 4);
@@ -205,7 +251,7 @@ struct LoopbackServer::Impl
         }
         size_t length = std::strtoul(request.header("Content-Length").value_or("0").c_str(), nullptr, 10);
         while (buffer.size() < length)
-            if (!receiveMore(fd, buffer))
+            if (!receiveMore(peer, buffer))
                 return false;
         request.body = buffer.substr(0, length);
         buffer.erase(0, length);
@@ -213,15 +259,15 @@ struct LoopbackServer::Impl
     }
 
     // Sends text, with a pause before each line when asked; false when the client left.
-    bool sendLines(int fd, const std::string &text, int delayMs) const
+    bool sendLines(const Peer &peer, const std::string &text, int delayMs) const
     {
         if (delayMs <= 0)
-            return sendAll(fd, text.data(), text.size());
+            return sendAll(peer, text.data(), text.size());
         for (size_t start = 0; start < text.size();) {
             size_t end = std::min(text.find("\r\n", start), text.size() - 2) + 2;
-            if (start > 0 && !pause(fd, delayMs))
+            if (start > 0 && !pause(peer.fd, delayMs))
                 return false;
-            if (!sendAll(fd, text.data() + start, end - start))
+            if (!sendAll(peer, text.data() + start, end - start))
                 return false;
             start = end;
         }
@@ -229,13 +275,13 @@ struct LoopbackServer::Impl
     }
 
     // Sends one reply; false when the connection must close afterwards.
-    bool sendReply(int fd, const HttpRequestRecord &request, const HttpReply &reply) const
+    bool sendReply(const Peer &peer, const HttpRequestRecord &request, const HttpReply &reply) const
     {
-        if (reply.stallMs != 0 && !pause(fd, reply.stallMs))
+        if (reply.stallMs != 0 && !pause(peer.fd, reply.stallMs))
             return false;
         for (int status : reply.interim) {
             std::string line = "HTTP/1.1 " + std::to_string(status) + " " + reasonPhrase(status) + "\r\n\r\n";
-            if (!sendAll(fd, line.data(), line.size()))
+            if (!sendAll(peer, line.data(), line.size()))
                 return false;
         }
         uint64_t length = reply.generatedLength > 0 ? reply.generatedLength : reply.body.size();
@@ -251,7 +297,7 @@ struct LoopbackServer::Impl
         if (close)
             head += "Connection: close\r\n";
         head += "\r\n";
-        if (!sendLines(fd, head, reply.headerDelayMs))
+        if (!sendLines(peer, head, reply.headerDelayMs))
             return false;
         if (request.method == "HEAD")
             return !close;
@@ -262,7 +308,7 @@ struct LoopbackServer::Impl
         std::string block;
         for (uint64_t sent = 0; sent < limit;) {
             size_t n = static_cast<size_t>(std::min<uint64_t>(piece, limit - sent));
-            if (reply.pieceDelayMs != 0 && !pause(fd, reply.pieceDelayMs))
+            if (reply.pieceDelayMs != 0 && !pause(peer.fd, reply.pieceDelayMs))
                 return false;
             if (reply.generatedLength > 0) {
                 block.resize(n);
@@ -276,7 +322,7 @@ struct LoopbackServer::Impl
                 std::snprintf(size, sizeof size, "%zx\r\n", n);
                 block = size + block + "\r\n";
             }
-            if (!sendAll(fd, block.data(), block.size()))
+            if (!sendAll(peer, block.data(), block.size()))
                 return false;
             sent += n;
         }
@@ -285,7 +331,7 @@ struct LoopbackServer::Impl
             for (const auto &[name, value] : reply.trailers)
                 end += name + ": " + value + "\r\n";
             end += "\r\n";
-            if (!sendAll(fd, end.data(), end.size()))
+            if (!sendAll(peer, end.data(), end.size()))
                 return false;
         }
         return !close;
@@ -293,18 +339,22 @@ struct LoopbackServer::Impl
 
     void serve(int fd)
     {
-        std::string buffer;
-        for (;;) {
-            HttpRequestRecord request;
-            if (!readRequest(fd, buffer, request))
-                break;
-            {
-                std::lock_guard lock(mutex);
-                log.push_back(request);
+        Peer peer{fd, tls ? SSL_new(tls) : nullptr};
+        if (!peer.ssl || (SSL_set_fd(peer.ssl, fd) == 1 && SSL_accept(peer.ssl) == 1)) {
+            std::string buffer;
+            for (;;) {
+                HttpRequestRecord request;
+                if (!readRequest(peer, buffer, request))
+                    break;
+                {
+                    std::lock_guard lock(mutex);
+                    log.push_back(request);
+                }
+                if (!sendReply(peer, request, handler(request)))
+                    break;
             }
-            if (!sendReply(fd, request, handler(request)))
-                break;
         }
+        SSL_free(peer.ssl);
         shutdown(fd, SHUT_RDWR);
     }
 
@@ -378,9 +428,14 @@ struct LoopbackServer::Impl
     }
 };
 
-LoopbackServer::LoopbackServer(Handler handler) : impl_(std::make_unique<Impl>())
+LoopbackServer::LoopbackServer(Handler handler, Certificate certificate) : impl_(std::make_unique<Impl>())
 {
     impl_->handler = std::move(handler);
+    if (certificate != Certificate::None) {
+        // A client that leaves mid-reply must not end the process.
+        std::signal(SIGPIPE, SIG_IGN);
+        impl_->tls = serverContext(certificate);
+    }
     impl_->stopEvent = eventfd(0, EFD_CLOEXEC);
     impl_->listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in &address = impl_->address;
@@ -409,6 +464,7 @@ LoopbackServer::~LoopbackServer()
         close(impl_->filler);
     close(impl_->listener);
     close(impl_->stopEvent);
+    SSL_CTX_free(impl_->tls);
 }
 
 uint16_t LoopbackServer::port() const
@@ -418,7 +474,7 @@ uint16_t LoopbackServer::port() const
 
 std::string LoopbackServer::url(const std::string &pathAndQuery) const
 {
-    return "http://127.0.0.1:" + std::to_string(impl_->port) + pathAndQuery;
+    return (impl_->tls ? "https" : "http") + std::string("://127.0.0.1:") + std::to_string(impl_->port) + pathAndQuery;
 }
 
 void LoopbackServer::delayConnects(int ms)

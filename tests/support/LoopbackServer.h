@@ -60,16 +60,18 @@ class LoopbackServer
 {
 public:
     using Handler = std::function<HttpReply(const HttpRequestRecord &)>;
+    // HTTPS with a self-signed certificate for 127.0.0.1, valid now or expired.
+    enum class Certificate { None, SelfSigned, Expired };
 
     // Listens on a free port at once; the handler runs on the server's threads.
-    explicit LoopbackServer(Handler handler);
+    explicit LoopbackServer(Handler handler, Certificate certificate = Certificate::None);
     // Ends every connection, stalled ones included, and waits for its threads.
     ~LoopbackServer();
     LoopbackServer(const LoopbackServer &) = delete;
     LoopbackServer &operator=(const LoopbackServer &) = delete;
 
     uint16_t port() const;
-    // "http://127.0.0.1:<port>" followed by pathAndQuery.
+    // "http://127.0.0.1:<port>" (https with a certificate) followed by pathAndQuery.
     std::string url(const std::string &pathAndQuery = "/") const;
     // Holds back connections that arrive in the next ms: the listen queue is
     // kept full, so the kernel drops their opening packets and each client
