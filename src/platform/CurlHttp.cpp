@@ -402,6 +402,7 @@ private:
         followed_.clear();
         windowBytes_ = 0;
         windowElapsed_ = Clock::duration::zero();
+        lastDownloaded_ = lastUploaded_ = 0;
     }
 
     // Sets both options, or clears them for an empty user name; whether credentials are set.
