@@ -30,7 +30,6 @@ DesktopNotification::DesktopNotification(const QDBusConnection &bus, QObject *pa
     if (!bus_.isConnected())
         return;
     bus_.connect(Service, Path, Interface, "NotificationClosed", this, SLOT(notificationClosed(quint32, quint32)));
-    bus_.connect(Service, Path, Interface, "ActionInvoked", this, SLOT(actionInvoked(quint32, QString)));
 }
 
 DesktopNotification::~DesktopNotification()
@@ -96,9 +95,10 @@ void DesktopNotification::send(const Request &request)
     QDBusMessage message = call("Notify");
     QVariantMap hints;
     hints.insert("urgency", QVariant::fromValue<uchar>(1));
-    // "default" is the action of a click on the notification itself.
+    // No actions: a balloon has no buttons, and some services show even the
+    // default action (a click on the notification) as one.
     message << QCoreApplication::applicationName() << id_ << request.iconName << request.title
-            << (bodyMarkup_ ? request.text.toHtmlEscaped() : request.text) << QStringList{"default", "Open"} << hints
+            << (bodyMarkup_ ? request.text.toHtmlEscaped() : request.text) << QStringList() << hints
             << qint32(request.timeoutMs);
     auto *watcher = new QDBusPendingCallWatcher(bus_.asyncCall(message), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *watcher) {
@@ -131,14 +131,6 @@ void DesktopNotification::notificationClosed(quint32 id, quint32 reason)
         emit expired();
     else
         emit closedElsewhere();
-}
-
-void DesktopNotification::actionInvoked(quint32 id, const QString &action)
-{
-    if (id == 0 || id != id_ || action != "default")
-        return;
-    close();
-    emit clicked();
 }
 
 } // namespace lotfinch::platform

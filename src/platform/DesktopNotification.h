@@ -30,8 +30,6 @@ public:
 signals:
     // The service put the notification up.
     void shown();
-    // The user clicked it (it is then taken back).
-    void clicked();
     // It timed out, or the user dismissed it.
     void expired();
     // Someone else took it back.
@@ -39,7 +37,6 @@ signals:
 
 private slots:
     void notificationClosed(quint32 id, quint32 reason);
-    void actionInvoked(quint32 id, const QString &action);
 
 private:
     struct Request

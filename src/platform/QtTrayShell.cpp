@@ -177,8 +177,6 @@ QtTrayShell::Icon &QtTrayShell::keep(const NotifyIconData &data)
         icon->balloonShowing = true;
         icon->post(NIN_BALLOONSHOW);
     });
-    connect(notification, &DesktopNotification::clicked, this,
-            [this, icon] { balloonGone(*icon, NIN_BALLOONUSERCLICK); });
     connect(notification, &DesktopNotification::expired, this,
             [this, icon] { balloonGone(*icon, NIN_BALLOONTIMEOUT); });
     connect(notification, &DesktopNotification::closedElsewhere, this,
@@ -219,6 +217,10 @@ void QtTrayShell::apply(Icon &icon, const NotifyIconData &data)
     }
     if (data.uFlags & NIF_TIP)
         icon.tray->setToolTip(fromAnsi(fieldText(data.szTip)));
+    // A StatusNotifier host shows the menu itself and never asks for it
+    // otherwise; an X11 tray leaves it to the owner.
+    if (statusNotifier_ && icon.tray->contextMenu() != data.menu)
+        icon.tray->setContextMenu(data.menu);
     if (data.uFlags & NIF_INFO)
         applyBalloon(icon, data);
 }
