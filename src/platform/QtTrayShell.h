@@ -14,9 +14,10 @@ class QSystemTrayIcon;
 namespace lotfinch::platform {
 
 // The notification area through QSystemTrayIcon: one Qt tray icon per added
-// record, on an X11 tray or a StatusNotifier host, whichever Qt found. Qt's
-// activation reasons and balloon clicks come back as the mouse and balloon
-// events of the record's callback message.
+// record, on an X11 tray or a StatusNotifier host, whichever Qt found at
+// start. Qt's activation reasons and balloon clicks come back as the mouse and
+// balloon events of the record's callback message. A StatusNotifier host
+// shows the record's menu itself, and its activation comes as a double-click.
 //
 // Where a balloon cannot be shown by the icon (no notification area, or a
 // StatusNotifier host, which has no balloons of its own) it goes to the
