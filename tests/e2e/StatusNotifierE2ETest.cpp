@@ -18,7 +18,7 @@ TEST_F(StatusNotifierTray, HostsTheIconWithItsTooltipMenuAndActivationAndTheDaem
 {
     NotificationMonitor notifications;
     ASSERT_TRUE(notifications.started()) << notifications.output().toStdString();
-    const QRect panel = xfcePanel();
+    const QRect panel = statusTrayArea();
     ASSERT_FALSE(panel.isEmpty()) << "run-e2e starts xfce4-panel";
     program.startSearch("digital camera");
 
@@ -35,11 +35,16 @@ TEST_F(StatusNotifierTray, HostsTheIconWithItsTooltipMenuAndActivationAndTheDaem
     QString calls = notifications.output();
     EXPECT_TRUE(calls.contains("string \"FOUND\"")) << calls.toStdString();
     EXPECT_TRUE(calls.contains("string \"dialog-information\"")) << calls.toStdString();
-    QString shot;
-    EXPECT_TRUE(waitUntil([&] {
-        shot = screenshot("found-notification");
-        return !findText(QRect(0, 0, 1024, 768), "Matches for digital camera", shot).isEmpty();
-    }));
+    // It grows to its size after it comes up.
+    QString popupText;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            QRect popup = notificationPopup();
+            popupText = popup.isEmpty() ? QString() : plainText(readText(popup, screenshot("found-notification")));
+            return popupText.contains("FOUND") && popupText.contains("Matches for digital camera.");
+        },
+        30000))
+        << popupText.toStdString();
 
     // The tooltip, as the host reads it, tells what was found.
     EXPECT_TRUE(waitUntil([&] {

@@ -65,14 +65,34 @@ QString statusNotifierToolTip(const QString &item)
     return title;
 }
 
-QRect xfcePanel()
+namespace {
+
+// The first visible window of the class that is more than a few pixels wide
+// (it may still be growing to its size).
+QRect windowOfClass(const QString &windowClass)
 {
-    for (const QString &id : runTool("xdotool", {"search", "--onlyvisible", "--class", "^xfce4-panel$"}).split('\n')) {
+    QStringList ids =
+        runTool("xdotool", {"search", "--onlyvisible", "--class", windowClass}).split('\n', Qt::SkipEmptyParts);
+    for (const QString &id : ids) {
         QRect rect = geometry(id.toULongLong());
         if (rect.width() > 100)
             return rect;
     }
     return QRect();
+}
+
+} // namespace
+
+QRect statusTrayArea()
+{
+    QRect panel = windowOfClass("^xfce4-panel$");
+    panel.setWidth(panel.width() / 2);
+    return panel;
+}
+
+QRect notificationPopup()
+{
+    return windowOfClass("^xfce4-notifyd$");
 }
 
 QRect drawnIn(QRect area, const QString &image)

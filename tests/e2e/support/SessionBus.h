@@ -16,8 +16,14 @@ QString statusNotifierItemOf(qint64 pid);
 // The title of the item's tooltip.
 QString statusNotifierToolTip(const QString &item);
 
-// The xfce4-panel's window, or an empty rectangle.
-QRect xfcePanel();
+// The left half of the xfce4-panel, where its status tray (the panel holds
+// nothing else) draws its items, away from notification popups at the right
+// end of the screen; an empty rectangle without the panel.
+QRect statusTrayArea();
+// The notification daemon's (xfce4-notifyd's) popup on the screen, or an
+// empty rectangle.
+QRect notificationPopup();
+
 // Where something other than the panel's background is drawn in the area of
 // a saved screenshot: the panel's items. Empty if nothing is.
 QRect drawnIn(QRect area, const QString &image);
