@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QWindowStateChangeEvent>
 
 #include "core/AppImages.h"
 #include "core/LinkScan.h"
@@ -302,6 +303,9 @@ void TApplicationForm::TimerEvent(desktop::TSimpleTimer *)
         ProgressPopup->hide();
     if (!SearchTimer->Enabled())
         return;
+    // Passes never overlap: Qt holds back the search timer's ticks while this
+    // handler waits for pages, so a slow pass runs to its end and the next
+    // one follows the interval set below.
     QPointer<TApplicationForm> self(this);
     bool found = SearchSites(ComboAuctionSite->currentIndex());
     if (!self || closing_)
@@ -424,6 +428,17 @@ void TApplicationForm::showEvent(QShowEvent *event)
             move(screen->availableGeometry().center() - rect().center());
     }
     FormShow();
+}
+
+void TApplicationForm::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    // Without a notification area Start minimises the window; restoring it
+    // from the taskbar shows it without a show of the program's own, so it
+    // is made ready here as a show would make it.
+    if (event->type() == QEvent::WindowStateChange && isVisible() && !isMinimized() &&
+        (static_cast<QWindowStateChangeEvent *>(event)->oldState() & Qt::WindowMinimized))
+        FormShow();
 }
 
 void TApplicationForm::hideEvent(QHideEvent *event)

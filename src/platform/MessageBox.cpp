@@ -50,6 +50,8 @@ MsgAnswer MessageBoxService::ask(const MsgQuestion &question)
     }
     QMessageBox box(qtIcon(question.icon), fromAnsi(question.title), fromAnsi(question.text),
                     qtButtons(question.buttons), question.owner);
+    // Messages may quote a phrase or a server's words: shown as written.
+    box.setTextFormat(Qt::PlainText);
     if (question.title.empty())
         box.setWindowTitle(QApplication::applicationName());
     switch (box.exec()) {

@@ -37,6 +37,9 @@ public:
     int doubleClickTime() const override;
     void popupMenu(QMenu *menu, QPoint pos) override;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private slots:
     void trayHostChanged();
     // Icons waiting for a notification area are added again once there is one.
