@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/FoundItems.h"
+#include "core/SearchHistory.h"
 #include "desktop/CoolTrayIcon.h"
 #include "desktop/SimpleTimer.h"
 #include "platform/ImageList.h"
@@ -16,6 +17,10 @@ class QGroupBox;
 class QLabel;
 class QMenu;
 class QPushButton;
+
+namespace lotfinch::desktop {
+class TOneInstance;
+} // namespace lotfinch::desktop
 
 namespace lotfinch::http {
 class TauHTTP;
@@ -57,8 +62,9 @@ public:
     QAction *ShowFoundLinks1;
     QAction *Exit1;
 
-    platform::ImageList *ImageList1; // menu images
-    platform::ImageList *ImageList2; // tray images
+    desktop::TOneInstance *OneInstance1; // no second copy of the program runs
+    platform::ImageList *ImageList1;     // menu images
+    platform::ImageList *ImageList2;     // tray images
     desktop::TCoolTrayIcon *CoolTrayIcon1;
     http::TauHTTP *auHTTP1;
     std::unique_ptr<desktop::TSimpleTimer> SearchTimer;
@@ -69,6 +75,8 @@ public:
 
     // Shared state of the crawler core
     platform::StringList PageLines;
+    // The phrase box's list, kept in the history file.
+    TSearchHistory History;
     // The found-items list: FoundItems, FoundDescriptions and LatestFoundText.
     FoundItemList Found;
     std::string LinksCaption;
@@ -88,6 +96,9 @@ public:
     void ComboAuctionSiteChange();
     void ShowFoundLinks1Click();
     void TrayDoubleClick();
+    void comboSearchStringDropDown();
+    void comboSearchStringExit();
+    void OneInstance1NewInstanceLoad(uint32_t NewAppHandle, const QString &NewCommandLineW);
 
     // The search cycle
     void BitBtn1Click();
@@ -114,6 +125,8 @@ private:
     void createTrayIcon();
 
     void createSearchObjects();
+    // Shows the history's phrases in the phrase box's list, keeping the typed text.
+    void showHistory();
     // The site entry a selected index stands for: no selection, or one past
     // the real sites, counts as the all-sites entry.
     int siteEntryOf(int selected) const;
