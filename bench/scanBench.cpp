@@ -114,7 +114,8 @@ void ScanOnly(benchmark::State &state, const Page *page)
 {
     for (auto _ : state) {
         auto start = Clock::now();
-        int count = core::ScanItemLinks(page->text, [](std::string_view, std::string_view) {});
+        int count = core::ScanItemLinks(
+            page->text, [](std::string_view, std::string_view) {}, core::LinkRules::Current);
         state.SetIterationTime(seconds(Clock::now() - start));
         benchmark::DoNotOptimize(count);
     }

@@ -50,7 +50,66 @@ const std::array<unsigned char, 256> &lowerCase()
     return table;
 }
 
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// The host of an absolute ("http://host/...") or scheme-relative ("//host/...")
+// link, without user, port and a leading "www.", in lower case; empty for
+// any other link.
+std::string hostOf(std::string_view link)
+{
+    size_t from = std::string_view::npos;
+    if (size_t scheme = link.find("://"); scheme != std::string_view::npos && scheme > 0 &&
+                                          link.substr(0, scheme).find_first_of("/?#") == std::string_view::npos)
+        from = scheme + 3;
+    else if (link.starts_with("//"))
+        from = 2;
+    if (from == std::string_view::npos)
+        return {};
+    std::string_view host = link.substr(from);
+    host = host.substr(0, host.find_first_of("/?#"));
+    if (size_t at = host.rfind('@'); at != std::string_view::npos)
+        host = host.substr(at + 1);
+    host = host.substr(0, host.find(':'));
+    std::string lower = platform::lowerAnsi(host);
+    if (std::string_view(lower).starts_with("www."))
+        lower.erase(0, 4);
+    return lower;
+}
+
+// Item keys live in the same index as links; a trimmed link never starts
+// with a control character, so the two cannot meet.
+constexpr char itemKeyMark = '\x01';
+
 } // namespace
+
+std::string ItemNumberOf(std::string_view link)
+{
+    size_t itm = link.find("/itm/");
+    if (itm == std::string_view::npos)
+        return {};
+    std::string_view path = link.substr(itm + 5);
+    path = path.substr(0, path.find_first_of("?#"));
+    for (size_t end = path.size(); end > 0;) {
+        while (end > 0 && !isDigit(path[end - 1]))
+            --end;
+        size_t start = end;
+        while (start > 0 && isDigit(path[start - 1]))
+            --start;
+        if (end - start >= 9 && end - start <= 13)
+            return std::string(path.substr(start, end - start));
+        end = start;
+    }
+    return {};
+}
+
+std::string ItemKeyOf(std::string_view link)
+{
+    std::string number = ItemNumberOf(link);
+    return number.empty() ? number : hostOf(link) + "/" + number;
+}
 
 DateTimeSeparators LocaleDateTimeSeparators(const QLocale &locale)
 {
@@ -164,8 +223,8 @@ void FoundItemList::Index::clear()
     used_ = 0;
 }
 
-FoundItemList::FoundItemList(DateTimeSeparators separators, Clock clock)
-    : separators_(std::move(separators)), clock_(std::move(clock))
+FoundItemList::FoundItemList(DateTimeSeparators separators, Clock clock, LinkRules rules)
+    : separators_(std::move(separators)), clock_(std::move(clock)), rules_(rules)
 {}
 
 void FoundItemList::setSeparators(DateTimeSeparators separators)
@@ -186,13 +245,31 @@ std::string FoundItemList::timeStamp()
     return stamp_;
 }
 
+std::string FoundItemList::indexedItemKey(std::string_view key)
+{
+    std::string itemKey = ItemKeyOf(key);
+    if (!itemKey.empty())
+        itemKey.insert(itemKey.begin(), itemKeyMark);
+    return itemKey;
+}
+
+bool FoundItemList::listed(std::string_view key, const std::string &itemKey) const
+{
+    return index_.contains(key) || (rules_ == LinkRules::Current && !itemKey.empty() && index_.contains(itemKey));
+}
+
 bool FoundItemList::AddFoundItem(std::string_view link, std::string_view title)
 {
     std::string key = TrimText(link);
-    bool added = !Contains(key);
+    std::string itemKey = indexedItemKey(key);
+    bool added = !listed(key, itemKey);
     if (added) {
         descriptions_.insert(0, FormatText("%s  %s", {timeStamp(), title}));
         index_.insert(key);
+        // The first link of an item holds its key; a later link of the same
+        // item that the described rules listed finds the key taken.
+        if (!itemKey.empty() && !index_.contains(itemKey))
+            index_.insert(itemKey);
         items_.insert(0, std::move(key));
     }
     latestFoundText_ = FormatText("Most recent auction listing found: %s", {descriptions_[0]});
@@ -201,7 +278,8 @@ bool FoundItemList::AddFoundItem(std::string_view link, std::string_view title)
 
 bool FoundItemList::Contains(std::string_view link) const
 {
-    return index_.contains(link);
+    std::string key = TrimText(link);
+    return listed(key, indexedItemKey(key));
 }
 
 bool FoundItemList::AnyItemContains(std::string_view text) const

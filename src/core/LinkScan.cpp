@@ -6,6 +6,7 @@
 #endif
 
 #include "core/FoundItems.h"
+#include "core/LinkTitle.h"
 #include "core/Sites.h"
 #include "core/TextUtils.h"
 
@@ -118,15 +119,132 @@ std::string withoutLineBreakRefs(std::string_view value)
     return out;
 }
 
-} // namespace
+bool isSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
+}
 
-int ScanItemLinks(std::string_view text, const ItemLinkSink &sink)
+bool isA(char c)
+{
+    return c == 'a' || c == 'A';
+}
+
+// The text of the link element an href belongs to, for links that no title
+// marker follows. Asked for links in page order, it searches every part of
+// the page at most once.
+class LinkText
+{
+public:
+    explicit LinkText(std::string_view text) : text_(text), tagEnd_(text, ">") {}
+
+    // attribute: where the href attribute starts; after: just past its value.
+    const std::string &of(size_t attribute, size_t after)
+    {
+        size_t tagEnd = inAnchorTag(attribute) ? tagEnd_.at(after) : npos;
+        if (tagEnd == npos) {
+            title_.clear();
+            content_ = npos;
+        } else if (tagEnd + 1 != content_) {
+            // Two hrefs in one tag share the element and its title.
+            content_ = tagEnd + 1;
+            size_t end = std::min(boundaryAt(content_), text_.size());
+            title_ = LinkElementTitle(text_.substr(content_, end - content_));
+        }
+        return title_;
+    }
+
+private:
+    // Whether the attribute stands in an <a> start tag: a "<a" and blank
+    // before it, no ">" between. Tags are short, so the look back is too.
+    bool inAnchorTag(size_t attribute) const
+    {
+        constexpr size_t lookBack = 2048;
+        for (size_t i = attribute; i > 0 && attribute - i < lookBack; --i) {
+            char c = text_[i - 1];
+            if (c == '>')
+                return false;
+            if (c == '<')
+                return i + 1 < attribute && isA(text_[i]) && isSpace(text_[i + 1]);
+        }
+        return false;
+    }
+
+    // The next "<a" or "</a" tag at or after from: the element's content
+    // ends there, with or without its end tag.
+    size_t boundaryAt(size_t from)
+    {
+        if (boundarySearched_ && (boundary_ == npos || boundary_ >= from))
+            return boundary_;
+        boundarySearched_ = true;
+        for (size_t at = text_.find('<', from); at != npos; at = text_.find('<', at + 1)) {
+            size_t name = at + 1 + (at + 1 < text_.size() && text_[at + 1] == '/');
+            if (name + 1 < text_.size() && isA(text_[name]) && (isSpace(text_[name + 1]) || text_[name + 1] == '>'))
+                return boundary_ = at;
+        }
+        return boundary_ = npos;
+    }
+
+    std::string_view text_;
+    NextOccurrence tagEnd_;
+    size_t boundary_ = npos;
+    bool boundarySearched_ = false;
+    size_t content_ = npos;
+    std::string title_;
+};
+
+// Hands one link to the sink as the rules say: an eBay item link with its
+// title, or a uBid value made absolute. Returns whether it was an item link.
+class LinkTaker
+{
+public:
+    LinkTaker(std::string_view text, const ItemLinkSink &sink, LinkText *linkText)
+        : text_(text), sink_(sink), linkText_(linkText), title_(text, titleMarker), titleEnd_(text, titleStop),
+          ubidHost_(std::string("http://www.") + SiteAt(ubidSite).domain)
+    {}
+
+    // The eBay item link link, found at attribute, its value ending just
+    // before after; the title is searched from titleFrom on.
+    void item(std::string_view link, size_t titleFrom, size_t attribute, size_t after)
+    {
+        // The title is behind the next title marker.
+        if (size_t t = title_.at(titleFrom); t != npos) {
+            std::string_view itemTitle;
+            size_t titleStart = t + titleMarker.size();
+            if (size_t end = titleEnd_.at(titleStart); end != npos)
+                itemTitle = text_.substr(titleStart, end - titleStart);
+            sink_(link, itemTitle);
+        } else {
+            // None left: no title, or the link's own text.
+            sink_(link, linkText_ ? std::string_view(linkText_->of(attribute, after)) : std::string_view());
+        }
+    }
+
+    // A uBid value; false when it is dropped.
+    bool ubid(std::string_view link, size_t attribute, size_t after)
+    {
+        std::string value = TrimText(withoutLineBreakRefs(link));
+        if (value.size() < 2 || contains(value, "javascript"))
+            return false;
+        sink_(ubidHost_ + value, linkText_ ? std::string_view(linkText_->of(attribute, after)) : std::string_view());
+        return true;
+    }
+
+private:
+    std::string_view text_;
+    const ItemLinkSink &sink_;
+    LinkText *linkText_;
+    NextOccurrence title_, titleEnd_;
+    const std::string ubidHost_;
+};
+
+// The scan of href values in double quotes, the way result pages were written.
+int scanQuotedLinks(std::string_view text, const ItemLinkSink &sink, LinkText *linkText)
 {
     // The text still to scan is always text[cursor..]: each step drops a
     // prefix, so positions stand in for the copies the scan would make.
     NextOccurrence upper(text, upperMarker), lower(text, lowerMarker), item(text, itemMark),
-        lineBreak(text, lineBreakPrefix), title(text, titleMarker), titleEnd(text, titleStop);
-    const std::string ubidHost = std::string("http://www.") + SiteAt(ubidSite).domain;
+        lineBreak(text, lineBreakPrefix);
+    LinkTaker taker(text, sink, linkText);
     size_t cursor = 0;
     int count = 0;
     for (;;) {
@@ -147,21 +265,10 @@ int ScanItemLinks(std::string_view text, const ItemLinkSink &sink)
         // before the closing quote.
         size_t nextItem = item.at(valueStart);
         if (quote != npos && nextItem != npos && nextItem + itemMark.size() <= quote) {
-            // The title is behind the next title marker; none left means no title.
-            std::string_view itemTitle;
-            if (size_t t = title.at(cursor); t != npos) {
-                size_t titleStart = t + titleMarker.size();
-                if (size_t end = titleEnd.at(titleStart); end != npos)
-                    itemTitle = text.substr(titleStart, end - titleStart);
-            }
-            sink(link, itemTitle);
+            taker.item(link, cursor, marker, quote + 1);
             ++count;
-        } else if (holdsLineBreakRef(link)) {
-            std::string value = TrimText(withoutLineBreakRefs(link));
-            if (value.size() >= 2 && !contains(value, "javascript")) {
-                sink(ubidHost + value, {});
-                ++count;
-            }
+        } else if (holdsLineBreakRef(link) && taker.ubid(link, marker, quote + 1)) {
+            ++count;
         }
 
         // Only a remaining "/itm/" or "&#xA" can lead to another item link.
@@ -171,10 +278,83 @@ int ScanItemLinks(std::string_view text, const ItemLinkSink &sink)
     return count;
 }
 
+bool isHrefBefore(std::string_view text, size_t equals, size_t &attribute)
+{
+    size_t nameEnd = equals;
+    while (nameEnd > 0 && isSpace(text[nameEnd - 1]))
+        --nameEnd;
+    if (nameEnd < 4 || (nameEnd > 4 && !isSpace(text[nameEnd - 5])))
+        return false;
+    attribute = nameEnd - 4;
+    for (size_t i = 0; i < 4; ++i)
+        if ((text[attribute + i] | 0x20) != "href"[i])
+            return false;
+    return true;
+}
+
+// The scan of href values without quotes or in single quotes, as pages are
+// written today: every such value in page order, with the same rules for
+// item and uBid links as the quoted scan.
+int scanUnquotedLinks(std::string_view text, const ItemLinkSink &sink, LinkText *linkText)
+{
+    NextOccurrence singleQuote(text, "'");
+    LinkTaker taker(text, sink, linkText);
+    int count = 0;
+    for (size_t equals = text.find('='); equals != npos; equals = text.find('=', equals + 1)) {
+        size_t attribute = 0;
+        if (!isHrefBefore(text, equals, attribute))
+            continue;
+        size_t valueStart = equals + 1;
+        while (valueStart < text.size() && isSpace(text[valueStart]))
+            ++valueStart;
+        if (valueStart == text.size() || text[valueStart] == '"')
+            continue;
+        size_t valueEnd, after;
+        if (text[valueStart] == '\'') {
+            ++valueStart;
+            valueEnd = singleQuote.at(valueStart);
+            if (valueEnd == npos)
+                continue; // unclosed: ignored, as in the quoted scan
+            after = valueEnd + 1;
+        } else {
+            valueEnd = valueStart;
+            while (valueEnd < text.size() && !isSpace(text[valueEnd]) && text[valueEnd] != '>')
+                ++valueEnd;
+            after = valueEnd;
+        }
+        std::string_view link = text.substr(valueStart, valueEnd - valueStart);
+        if (contains(link, itemMark)) {
+            taker.item(link, std::min(valueStart + 1, text.size()), attribute, after);
+            ++count;
+        } else if (holdsLineBreakRef(link) && taker.ubid(link, attribute, after)) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+} // namespace
+
+int ScanItemLinks(std::string_view text, const ItemLinkSink &sink, LinkRules rules)
+{
+    if (rules == LinkRules::Described)
+        return scanQuotedLinks(text, sink, nullptr);
+    LinkText quotedText(text);
+    int count = scanQuotedLinks(text, sink, &quotedText);
+    // Only a page that the quoted scan takes nothing from and that still
+    // holds an item mark is read again, so every page the quoted scan reads
+    // gives exactly its links.
+    if (count > 0 || findFrom(text, 0, itemMark) == npos)
+        return count;
+    LinkText unquotedText(text);
+    return scanUnquotedLinks(text, sink, &unquotedText);
+}
+
 int ExtractLinks(const platform::StringList &pageLines, FoundItemList &found)
 {
-    return ScanItemLinks(pageLines.text(),
-                         [&found](std::string_view link, std::string_view title) { found.AddFoundItem(link, title); });
+    return ScanItemLinks(
+        pageLines.text(), [&found](std::string_view link, std::string_view title) { found.AddFoundItem(link, title); },
+        found.Rules());
 }
 
 void SetPageLines(platform::StringList &lines, std::string_view body)

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/FoundItems.h"
+#include "core/SiteChecks.h"
 #include "desktop/CoolTrayIcon.h"
 #include "desktop/SimpleTimer.h"
 #include "platform/ImageList.h"
@@ -71,6 +72,8 @@ public:
     platform::StringList PageLines;
     // The found-items list: FoundItems, FoundDescriptions and LatestFoundText.
     FoundItemList Found;
+    // The sites whose last check failed, told in the tray hint.
+    SiteChecks Checks;
     std::string LinksCaption;
     std::string StartedSite;
     std::string StartedPhrase;
@@ -116,7 +119,12 @@ private:
     // The site entry a selected index stands for: no selection, or one past
     // the real sites, counts as the all-sites entry.
     int siteEntryOf(int selected) const;
+    // Sets the tray hint, followed by the line of a failed check if one stands.
+    void setTrayHint(const std::string &hint);
+    // Notes how the fetch of one site's page ended; a failure is told once.
+    void noteFailedCheck(int site, int elapsedMs);
 
+    int pagesDelivered_ = 0; // counts auHTTP1Done's pages: a fetch ended well when it grew
     bool centred_ = false;
     bool closing_ = false;
 };

@@ -46,9 +46,11 @@ template <typename Scanner> Scan collect(Scanner scanner, std::string_view page)
     return scan;
 }
 
-Scan scanned(std::string_view page)
+Scan scanned(std::string_view page, core::LinkRules rules = core::LinkRules::Described)
 {
-    return collect(core::ScanItemLinks, page);
+    return collect([rules](std::string_view text,
+                           const core::ItemLinkSink &sink) { return core::ScanItemLinks(text, sink, rules); },
+                   page);
 }
 
 Scan literal(std::string_view page)
@@ -56,9 +58,10 @@ Scan literal(std::string_view page)
     return collect(test::LiteralScanItemLinks, page);
 }
 
-FoundItemList fixedList()
+FoundItemList fixedList(core::LinkRules rules = core::LinkRules::Described)
 {
-    return FoundItemList({"/", ":"}, [] { return QDateTime(QDate(2026, 7, 12), QTime(14, 5, 9)); });
+    return FoundItemList(
+        {"/", ":"}, [] { return QDateTime(QDate(2026, 7, 12), QTime(14, 5, 9)); }, rules);
 }
 
 std::string readFile(const QString &path)
