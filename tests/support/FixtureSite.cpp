@@ -13,7 +13,8 @@ namespace lotfinch::test {
 QString FixtureSite::scriptPath()
 {
     // The tests are built from the source tree, so the site lies beside them.
-    return QFileInfo(QStringLiteral(__FILE__)).dir().absoluteFilePath("../../tools/fixture-site/fixture_site.py");
+    // The build names the tree: __FILE__ is relative when ccache rewrites paths.
+    return QDir(QStringLiteral(LOTFINCH_SOURCE_DIR)).absoluteFilePath("tools/fixture-site/fixture_site.py");
 }
 
 QString FixtureSite::pagesPath()
