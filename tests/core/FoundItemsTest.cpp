@@ -214,9 +214,8 @@ TEST(FoundItems, UnderTheCurrentRulesAnItemIsKeptOnceWhateverItsLinkCarries)
     for (core::LinkRules rules : {core::LinkRules::Current, core::LinkRules::Described}) {
         FoundItemList found({"/", ":"}, {}, rules);
         for (const auto &offer : offers)
-            EXPECT_EQ(found.AddFoundItem(offer.link, "t"), rules == core::LinkRules::Current
-                                                                ? offer.newUnderCurrentRules
-                                                                : offer.newUnderDescribedRules)
+            EXPECT_EQ(found.AddFoundItem(offer.link, "t"),
+                      rules == core::LinkRules::Current ? offer.newUnderCurrentRules : offer.newUnderDescribedRules)
                 << offer.link;
         EXPECT_EQ(found.FoundItems()[found.count() - 1], first) << "the first link of an item is the one kept";
         // Switching rules later keeps every listed item's key.

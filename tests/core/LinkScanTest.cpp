@@ -330,16 +330,21 @@ TEST(LinkScan, CurrentRulesReadUnquotedValuesOnlyWhereTheQuotedScanFindsNothing)
          "<a href=" + u1 + " tabindex=-1><img src=x alt=\"Nikon F3 &amp; lens\"></a>\r\n<A class=t HREF = '" + u2 +
              "'><h3><span>Canon\r\n AE-1</span></h3></a>",
          {2, {{u1, "Nikon F3 & lens"}, {u2, "Canon AE-1"}}}},
-        {"a value ends at a blank or at the end of the tag", "<a href=" + u1 + ">one</a><a href=" + u2 + "\tclass=x>two",
+        {"a value ends at a blank or at the end of the tag",
+         "<a href=" + u1 + ">one</a><a href=" + u2 + "\tclass=x>two",
          {2, {{u1, "one"}, {u2, "two"}}}},
         {"a title marker after the link keeps the described title",
-         "<a href=" + u1 + ">link text</a><span class=\"g-b\">Marked</span>", {1, {{u1, "Marked"}}}},
-        {"uBid values the same way", "<a href='&#xA;/c/3.aspx&#xA;'>Lens</a><script>'/itm/'</script>",
+         "<a href=" + u1 + ">link text</a><span class=\"g-b\">Marked</span>",
+         {1, {{u1, "Marked"}}}},
+        {"uBid values the same way",
+         "<a href='&#xA;/c/3.aspx&#xA;'>Lens</a><script>'/itm/'</script>",
          {1, {{"http://www.ubid.com/c/3.aspx", "Lens"}}}},
         {"not an href attribute, or not closed",
-         "<a data-href=" + u1 + ">x</a><p>href=" + u1 + "</p><a href='" + u2, {}},
+         "<a data-href=" + u1 + ">x</a><p>href=" + u1 + "</p><a href='" + u2,
+         {}},
         {"one quoted item link: the described links alone",
-         "<a href=" + u1 + ">x</a><a href=\"" + u2 + "\">Quoted</a>", {1, {{u2, "Quoted"}}}},
+         "<a href=" + u1 + ">x</a><a href=\"" + u2 + "\">Quoted</a>",
+         {1, {{u2, "Quoted"}}}},
         {"a quoted link outside an <a> tag has no element text", "<link href=\"" + u2 + "\">text", {1, {{u2, ""}}}},
         {"no /itm/ left: no second scan", "<a href='&#xA;/c/3.aspx&#xA;'>Lens</a>", {}},
     };
@@ -355,7 +360,8 @@ namespace {
 // replaced the way the site does it.
 std::string fetchOf(const std::string &site, const std::string &token)
 {
-    std::string page = readFile(test::FixtureSite::pagesPath() + "/" + QString::fromStdString(site) + "/film-camera.html");
+    std::string page =
+        readFile(test::FixtureSite::pagesPath() + "/" + QString::fromStdString(site) + "/film-camera.html");
     for (size_t at = page.find("{fetch}"); at != std::string::npos; at = page.find("{fetch}", at))
         page.replace(at, 7, token);
     return page;

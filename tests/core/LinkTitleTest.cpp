@@ -21,7 +21,10 @@ TEST(LinkTitle, TheTextAReaderSeesAsTheLink)
          "5 \x80"},
         {"unknown and unfinished references stay as written", "&bogus; &amp &#xZZ; &#", "&bogus; &amp &#xZZ; &#"},
         {"characters the code page lacks", "&#x4E2D; &#0; &#x110000;", "? ? ?"},
-        {"no-break spaces are blanks", "a&nbsp;&nbsp;b\xA0" "c", "a b c"},
+        {"no-break spaces are blanks",
+         "a&nbsp;&nbsp;b\xA0"
+         "c",
+         "a b c"},
         {"line breaks and blocks keep words apart, inline tags do not", "X-700<br>MPS<div>Body</div>Cam<b>e</b>ra",
          "X-700 MPS Body Camera"},
         {"only an image: its alt text", "<div><img src=x.jpg alt=\"Olympus &quot;OM-1&quot;  Black\"></div>",

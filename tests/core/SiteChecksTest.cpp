@@ -20,7 +20,8 @@ TEST(SiteChecks, FailuresInPlainWords)
     };
     for (const auto &c : cases)
         EXPECT_EQ(FailureReason(c.outcome, "ebay.com"), c.reason);
-    EXPECT_EQ(FailureLine(QTime(14, 0, 59), ":", "ebay.com timed out"), "Last check failed at 14:00: ebay.com timed out");
+    EXPECT_EQ(FailureLine(QTime(14, 0, 59), ":", "ebay.com timed out"),
+              "Last check failed at 14:00: ebay.com timed out");
     EXPECT_EQ(FailureLine(QTime(9, 5), ".", "x"), "Last check failed at 09.05: x");
 
     lotfinch::http::TauHTTPTimeouts timeouts;
