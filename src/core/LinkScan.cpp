@@ -57,10 +57,98 @@ size_t findFrom(std::string_view text, size_t from, std::string_view needle)
             return i;
     return npos;
 }
+
+// Whether the text holds either marker: one pass where two would find none.
+bool holdsMarker(std::string_view text)
+{
+    const size_t n = upperMarker.size();
+    if (text.size() < n)
+        return false;
+    const char *data = text.data();
+    const size_t end = text.size() - (n - 1);
+    const __m128i h = _mm_set1_epi8('h'), caseBit = _mm_set1_epi8(0x20), quote = _mm_set1_epi8('"');
+    auto markerAt = [&](size_t at) {
+        return (data[at] == 'H' && std::memcmp(data + at, upperMarker.data(), n) == 0) ||
+               (data[at] == 'h' && std::memcmp(data + at, lowerMarker.data(), n) == 0);
+    };
+    size_t i = 0;
+    for (; i + 16 <= end; i += 16) {
+        __m128i head = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i)), caseBit);
+        __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i + n - 1));
+        auto mask = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(head, h), _mm_cmpeq_epi8(tail, quote))));
+        for (; mask != 0; mask &= mask - 1)
+            if (markerAt(i + static_cast<size_t>(__builtin_ctz(mask))))
+                return true;
+    }
+    for (; i < end; ++i)
+        if (markerAt(i))
+            return true;
+    return false;
+}
+
+// The next "=" at or after from that may end an href attribute's name: one
+// right after an "f" of either case or after white space. Most "=" of a page
+// (queries, other attributes) are passed over 16 at a time.
+size_t nextHrefEquals(std::string_view text, size_t from)
+{
+    const char *data = text.data();
+    size_t i = std::max<size_t>(from, 1);
+    const __m128i equals = _mm_set1_epi8('='), f = _mm_set1_epi8('f'), caseBit = _mm_set1_epi8(0x20),
+                  blank = _mm_set1_epi8(' ');
+    for (; i + 16 <= text.size(); i += 16) {
+        __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i));
+        __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i - 1));
+        __m128i afterName = _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(before, caseBit), f),
+                                         _mm_cmpeq_epi8(_mm_min_epu8(before, blank), before));
+        auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(here, equals), afterName)));
+        if (mask != 0)
+            return i + static_cast<size_t>(__builtin_ctz(mask));
+    }
+    for (; i < text.size(); ++i)
+        if (text[i] == '=' && ((text[i - 1] | 0x20) == 'f' || static_cast<unsigned char>(text[i - 1]) <= ' '))
+            return i;
+    return npos;
+}
+
+// The end of an attribute value without quotes: the first white space or
+// ">" at or after from, or the end of the text.
+size_t unquotedValueEnd(std::string_view text, size_t from)
+{
+    const char *data = text.data();
+    const __m128i blank = _mm_set1_epi8(' '), tagEnd = _mm_set1_epi8('>');
+    size_t i = from;
+    for (; i + 16 <= text.size(); i += 16) {
+        __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i));
+        __m128i stop = _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(here, blank), here), _mm_cmpeq_epi8(here, tagEnd));
+        if (auto mask = static_cast<unsigned>(_mm_movemask_epi8(stop)); mask != 0)
+            return i + static_cast<size_t>(__builtin_ctz(mask));
+    }
+    while (i < text.size() && static_cast<unsigned char>(text[i]) > ' ' && text[i] != '>')
+        ++i;
+    return i;
+}
 #else
 size_t findFrom(std::string_view text, size_t from, std::string_view needle)
 {
     return from > text.size() ? npos : text.find(needle, from);
+}
+
+bool holdsMarker(std::string_view text)
+{
+    return text.find(upperMarker) != npos || text.find(lowerMarker) != npos;
+}
+
+size_t unquotedValueEnd(std::string_view text, size_t from)
+{
+    while (from < text.size() && static_cast<unsigned char>(text[from]) > ' ' && text[from] != '>')
+        ++from;
+    return from;
+}
+
+size_t nextHrefEquals(std::string_view text, size_t from)
+{
+    return from > text.size() ? npos : text.find('=', from);
 }
 #endif
 
@@ -244,6 +332,8 @@ int scanQuotedLinks(std::string_view text, const ItemLinkSink &sink, LinkText *l
     // prefix, so positions stand in for the copies the scan would make.
     NextOccurrence upper(text, upperMarker), lower(text, lowerMarker), item(text, itemMark),
         lineBreak(text, lineBreakPrefix);
+    if (!holdsMarker(text))
+        return 0;
     LinkTaker taker(text, sink, linkText);
     size_t cursor = 0;
     int count = 0;
@@ -297,10 +387,11 @@ bool isHrefBefore(std::string_view text, size_t equals, size_t &attribute)
 // item and uBid links as the quoted scan.
 int scanUnquotedLinks(std::string_view text, const ItemLinkSink &sink, LinkText *linkText)
 {
-    NextOccurrence singleQuote(text, "'");
+    // Most values hold neither mark: where the next one lies says so at once.
+    NextOccurrence singleQuote(text, "'"), item(text, itemMark), lineBreak(text, lineBreakRef);
     LinkTaker taker(text, sink, linkText);
     int count = 0;
-    for (size_t equals = text.find('='); equals != npos; equals = text.find('=', equals + 1)) {
+    for (size_t equals = nextHrefEquals(text, 0); equals != npos; equals = nextHrefEquals(text, equals + 1)) {
         size_t attribute = 0;
         if (!isHrefBefore(text, equals, attribute))
             continue;
@@ -317,16 +408,18 @@ int scanUnquotedLinks(std::string_view text, const ItemLinkSink &sink, LinkText 
                 continue; // unclosed: ignored, as in the quoted scan
             after = valueEnd + 1;
         } else {
-            valueEnd = valueStart;
-            while (valueEnd < text.size() && !isSpace(text[valueEnd]) && text[valueEnd] != '>')
-                ++valueEnd;
+            valueEnd = unquotedValueEnd(text, valueStart);
             after = valueEnd;
         }
         std::string_view link = text.substr(valueStart, valueEnd - valueStart);
-        if (contains(link, itemMark)) {
+        auto holds = [&](NextOccurrence &mark, size_t length) {
+            size_t at = mark.at(valueStart);
+            return at != npos && at + length <= valueEnd;
+        };
+        if (holds(item, itemMark.size())) {
             taker.item(link, std::min(valueStart + 1, text.size()), attribute, after);
             ++count;
-        } else if (holdsLineBreakRef(link) && taker.ubid(link, attribute, after)) {
+        } else if (holds(lineBreak, lineBreakRef.size()) && taker.ubid(link, attribute, after)) {
             ++count;
         }
     }

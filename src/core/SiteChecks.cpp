@@ -29,12 +29,11 @@ bool TimedOut(int elapsedMs, const http::TauHTTPTimeouts &timeouts)
 
 std::string FailureReason(const FetchOutcome &outcome, std::string_view domain)
 {
-    std::string site(domain);
     if (outcome.statusCode == -1)
-        return outcome.timedOut ? site + " timed out" : "could not connect to " + site;
+        return FormatText(outcome.timedOut ? "%s timed out" : "could not connect to %s", {domain});
     if (outcome.statusCode == 200 || outcome.statusCode == 206)
-        return "the page from " + site + " arrived cut short";
-    return site + " answered " + std::to_string(outcome.statusCode);
+        return FormatText("the page from %s arrived cut short", {domain});
+    return FormatText("%s answered %s", {domain, std::to_string(outcome.statusCode)});
 }
 
 std::string FailureLine(const QTime &at, std::string_view timeSeparator, std::string_view reason)
@@ -49,7 +48,8 @@ std::string HintWithFailureLine(std::string_view hint, std::string_view line)
 {
     if (line.empty())
         return std::string(hint);
-    std::string tail = "\n" + std::string(line);
+    std::string tail = "\n";
+    tail += line;
     if (hint.size() + tail.size() > tooltipRoom && tail.size() + 3 < tooltipRoom)
         return std::string(hint.substr(0, tooltipRoom - tail.size() - 3)) + "..." + tail;
     return std::string(hint) + tail;
