@@ -13,7 +13,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
-#include <chrono>
 
 #include "core/AppImages.h"
 #include "core/LinkScan.h"
@@ -341,9 +340,7 @@ bool TApplicationForm::SearchSites(int selected)
                 CoolTrayIcon1->ShowBalloon(FoundBalloonTitle, FoundBalloonText(StartedPhrase),
                                            desktop::BalloonIconKind::bitInfo, FoundBalloonSeconds);
         } else if (!refused) {
-            noteFailedCheck(site, static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                                       std::chrono::steady_clock::now() - started)
-                                                       .count()));
+            noteFailedCheck(site, started);
         }
         found = !Found.empty();
         phrase = SearchText();
@@ -362,9 +359,10 @@ bool TApplicationForm::SearchSites(int selected)
     return found;
 }
 
-void TApplicationForm::noteFailedCheck(int site, int elapsedMs)
+void TApplicationForm::noteFailedCheck(int site, std::chrono::steady_clock::time_point started)
 {
-    FetchOutcome outcome{auHTTP1->StatusCode(), TimedOut(elapsedMs, auHTTP1->Timeouts())};
+    auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+    FetchOutcome outcome{auHTTP1->StatusCode(), TimedOut(static_cast<int>(elapsed.count()), auHTTP1->Timeouts())};
     std::string line =
         FailureLine(QTime::currentTime(), Found.separators().time, FailureReason(outcome, SiteAt(site).domain));
     if (Checks.Failed(site, line))

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -121,8 +122,9 @@ private:
     int siteEntryOf(int selected) const;
     // Sets the tray hint, followed by the line of a failed check if one stands.
     void setTrayHint(const std::string &hint);
-    // Notes how the fetch of one site's page ended; a failure is told once.
-    void noteFailedCheck(int site, int elapsedMs);
+    // Notes a fetch of one site's page that delivered nothing; the first
+    // failure after good checks raises a warning balloon.
+    void noteFailedCheck(int site, std::chrono::steady_clock::time_point started);
 
     int pagesDelivered_ = 0; // counts auHTTP1Done's pages: a fetch ended well when it grew
     bool centred_ = false;
