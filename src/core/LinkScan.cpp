@@ -243,18 +243,27 @@ public:
 
 private:
     // Whether the attribute stands in an <a> start tag: a "<a" and blank
-    // before it, no ">" between. Tags are short, so the look back is too.
-    bool inAnchorTag(size_t attribute) const
+    // before it, no ">" between. Tags are short, so the look back is too,
+    // and it ends at the attribute asked for before: without "<" or ">"
+    // between, both stand in the same tag.
+    bool inAnchorTag(size_t attribute)
     {
         constexpr size_t lookBack = 2048;
-        for (size_t i = attribute; i > 0 && attribute - i < lookBack; --i) {
+        size_t stop = attribute > lookBack ? attribute - lookBack : 0;
+        bool known = lastAttribute_ != npos && lastAttribute_ < attribute && lastAttribute_ >= stop;
+        if (known)
+            stop = lastAttribute_;
+        bool inTag = known && lastInTag_;
+        for (size_t i = attribute; i > stop; --i) {
             char c = text_[i - 1];
-            if (c == '>')
-                return false;
-            if (c == '<')
-                return i + 1 < attribute && isA(text_[i]) && isSpace(text_[i + 1]);
+            if (c == '>' || c == '<') {
+                inTag = c == '<' && i + 1 < attribute && isA(text_[i]) && isSpace(text_[i + 1]);
+                break;
+            }
         }
-        return false;
+        lastAttribute_ = attribute;
+        lastInTag_ = inTag;
+        return inTag;
     }
 
     // The next "<a" or "</a" tag at or after from: the element's content
@@ -278,6 +287,8 @@ private:
     bool boundarySearched_ = false;
     size_t content_ = npos;
     std::string title_;
+    size_t lastAttribute_ = npos;
+    bool lastInTag_ = false;
 };
 
 // Hands one link to the sink as the rules say: an eBay item link with its

@@ -313,6 +313,18 @@ TEST(LinkScan, HugePages)
         EXPECT_EQ(found.count(), c.distinct);
         EXPECT_EQ(found.FoundDescriptions().count(), c.distinct);
     }
+
+    // The second scan over values that no tag encloses: each looks back
+    // only as far as the one before it.
+    std::string bareValues;
+    for (int i = 0; i < 300000; ++i)
+        bareValues += " href=/itm/" + std::to_string(1000000000 + i % 1000) + std::string(30, 'x');
+    FoundItemList found = fixedList(core::LinkRules::Current);
+    EXPECT_EQ(core::ScanItemLinks(
+                  bareValues, [&](std::string_view link, std::string_view title) { found.AddFoundItem(link, title); },
+                  core::LinkRules::Current),
+              300000);
+    EXPECT_EQ(found.count(), 1000);
 }
 
 TEST(LinkScan, CurrentRulesReadUnquotedValuesOnlyWhereTheQuotedScanFindsNothing)
