@@ -144,13 +144,25 @@ std::string FormatTimeStamp(const QDateTime &time, const DateTimeSeparators &sep
 
 uint64_t FoundItemList::Index::hashOf(std::string_view link)
 {
-    // FNV-1a over the lower-case bytes.
+    // The lower-case bytes eight at a time, each word multiplied in: links
+    // are long, and a multiply per byte is what a byte-wise hash waits on.
     const auto &lower = lowerCase();
-    uint64_t hash = 14695981039346656037ull;
-    for (char c : link) {
-        hash ^= lower[static_cast<unsigned char>(c)];
-        hash *= 1099511628211ull;
+    uint64_t hash = 14695981039346656037ull ^ link.size();
+    size_t i = 0;
+    auto mix = [&hash](uint64_t word) {
+        hash = (hash ^ word) * 0x9E3779B97F4A7C15ull;
+        hash ^= hash >> 29;
+    };
+    for (; i + 8 <= link.size(); i += 8) {
+        uint64_t word = 0;
+        for (size_t k = 0; k < 8; ++k)
+            word |= uint64_t{lower[static_cast<unsigned char>(link[i + k])]} << (8 * k);
+        mix(word);
     }
+    uint64_t tail = 0;
+    for (size_t k = 0; i + k < link.size(); ++k)
+        tail |= uint64_t{lower[static_cast<unsigned char>(link[i + k])]} << (8 * k);
+    mix(tail);
     return hash;
 }
 
@@ -179,11 +191,15 @@ bool FoundItemList::Index::contains(std::string_view link) const
     return !slots_.empty() && slots_[find(link, hashOf(link))].length != npos;
 }
 
-void FoundItemList::Index::insert(std::string_view link)
+bool FoundItemList::Index::insert(std::string_view link)
 {
     // At most half full, so probe runs stay short and a free slot always exists.
     if (2 * (used_ + 1) > slots_.size())
         grow();
+    uint64_t hash = hashOf(link);
+    size_t slot = find(link, hash);
+    if (slots_[slot].length != npos)
+        return false;
     // Blocks are filled up to their first size and never grow, so a big
     // list never copies its links around.
     constexpr size_t blockSize = 64 * 1024;
@@ -192,11 +208,10 @@ void FoundItemList::Index::insert(std::string_view link)
         blocks_.back().reserve(std::max(blockSize, link.size()));
     }
     std::string &block = blocks_.back();
-    uint64_t hash = hashOf(link);
-    slots_[find(link, hash)] = {hash, static_cast<uint32_t>(blocks_.size() - 1), static_cast<uint32_t>(block.size()),
-                                link.size()};
+    slots_[slot] = {hash, static_cast<uint32_t>(blocks_.size() - 1), static_cast<uint32_t>(block.size()), link.size()};
     block.append(link);
     ++used_;
+    return true;
 }
 
 void FoundItemList::Index::grow()
@@ -253,23 +268,26 @@ std::string FoundItemList::indexedItemKey(std::string_view key)
     return itemKey;
 }
 
-bool FoundItemList::listed(std::string_view key, const std::string &itemKey) const
-{
-    return index_.contains(key) || (rules_ == LinkRules::Current && !itemKey.empty() && index_.contains(itemKey));
-}
-
 bool FoundItemList::AddFoundItem(std::string_view link, std::string_view title)
 {
     std::string key = TrimText(link);
     std::string itemKey = indexedItemKey(key);
-    bool added = !listed(key, itemKey);
+    bool added;
+    if (rules_ == LinkRules::Current && !itemKey.empty()) {
+        // Every listed link with an item number lists its item too, so the
+        // item alone tells whether the link is new.
+        added = !index_.contains(itemKey);
+        if (added)
+            index_.insert(key);
+    } else {
+        added = index_.insert(key);
+    }
     if (added) {
-        descriptions_.insert(0, FormatText("%s  %s", {timeStamp(), title}));
-        index_.insert(key);
-        // The first link of an item holds its key; a later link of the same
-        // item that the described rules listed finds the key taken.
-        if (!itemKey.empty() && !index_.contains(itemKey))
+        // The first link of an item lists the item; a later link of it that
+        // the described rules list finds it listed.
+        if (!itemKey.empty())
             index_.insert(itemKey);
+        descriptions_.insert(0, FormatText("%s  %s", {timeStamp(), title}));
         items_.insert(0, std::move(key));
     }
     latestFoundText_ = FormatText("Most recent auction listing found: %s", {descriptions_[0]});
@@ -279,7 +297,10 @@ bool FoundItemList::AddFoundItem(std::string_view link, std::string_view title)
 bool FoundItemList::Contains(std::string_view link) const
 {
     std::string key = TrimText(link);
-    return listed(key, indexedItemKey(key));
+    if (index_.contains(key))
+        return true;
+    std::string itemKey = rules_ == LinkRules::Current ? indexedItemKey(key) : std::string();
+    return !itemKey.empty() && index_.contains(itemKey);
 }
 
 bool FoundItemList::AnyItemContains(std::string_view text) const

@@ -99,7 +99,8 @@ private:
     {
     public:
         bool contains(std::string_view link) const;
-        void insert(std::string_view link); // link must not be listed yet
+        // Lists link unless it is listed; returns whether it was not.
+        bool insert(std::string_view link);
         void clear();
 
     private:
@@ -123,7 +124,6 @@ private:
     std::string timeStamp();
     // The item key of a trimmed link as the index holds it, or empty.
     static std::string indexedItemKey(std::string_view key);
-    bool listed(std::string_view key, const std::string &itemKey) const;
 
     DateTimeSeparators separators_;
     Clock clock_;
