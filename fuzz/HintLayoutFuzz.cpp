@@ -1,9 +1,16 @@
 // Feeds arbitrary bytes to the hint markup layout: hint texts carry titles
-// taken from web pages. Checks that the layout stays inside its box.
+// taken from web pages. Checks that the layout stays inside its box, then
+// paints it onto an image with the system's fonts, as the hint window does.
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QPalette>
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 
 #include "windows/HintLayout.h"
+#include "windows/htmlhintRender.h"
 
 using namespace lotfinch::windows;
 
@@ -37,6 +44,19 @@ void check(bool condition)
 
 } // namespace
 
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    // Painting text needs the font database of a GUI application; it lives
+    // for the whole run.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "HintLayoutFuzz";
+    static char *argv[] = {name, nullptr};
+    static QGuiApplication *app = new QGuiApplication(argc, argv);
+    (void)app;
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 3)
@@ -59,5 +79,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         for (int index : item.mnemonics)
             check(index >= 0 && static_cast<size_t>(index) < item.text.size());
     }
+
+    HintSize window = HintWindowSize({layout.width, layout.height}, 0, 0);
+    QImage image(window.width, std::max(1, window.height), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    PaintHintLayout(painter, layout, QPoint(4, 2), HintPaintStyle{}, QPalette());
     return 0;
 }

@@ -1,10 +1,15 @@
 #include "core/tray.h"
+#include "desktop/InstCtrl.h"
 #include "platform/ErrorBox.h"
 
 int main(int argc, char **argv)
 {
     lotfinch::platform::LotfinchApplication app(argc, argv);
     app.setApplicationName("Lotfinch Desktop 2.0");
+    // While a copy runs for this user, this one hands its arguments over (or
+    // not, as the running copy's limit says) and ends before any window.
+    if (!lotfinch::desktop::TOneInstance::StartUp(app.arguments()))
+        return 0;
     // The window hides into the tray; only closing it ends the program.
     app.setQuitOnLastWindowClosed(false);
     auto *form = new lotfinch::core::TApplicationForm;

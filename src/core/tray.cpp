@@ -1,9 +1,11 @@
 #include "core/tray.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QGroupBox>
 #include <QHideEvent>
 #include <QKeyEvent>
@@ -13,13 +15,18 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalBlocker>
+#include <QWindowStateChangeEvent>
+#include <functional>
 
 #include "core/AppImages.h"
 #include "core/LinkScan.h"
 #include "core/Sites.h"
 #include "core/TextUtils.h"
+#include "desktop/InstCtrl.h"
 #include "http/auHTTP.h"
 #include "platform/AnsiText.h"
+#include "platform/ErrorBox.h"
 #include "platform/MessageBox.h"
 #include "windows/htmlhint.h"
 #include "windows/links.h"
@@ -29,8 +36,46 @@ namespace lotfinch::core {
 
 using platform::fromAnsi;
 
+namespace {
+
+// The phrase box: tells the window when its list is about to open, and when
+// the focus moves from it to another control.
+class PhraseBox : public QComboBox
+{
+public:
+    using QComboBox::QComboBox;
+
+    std::function<void()> OnDropDown;
+    std::function<void()> OnExit;
+
+    void showPopup() override
+    {
+        if (OnDropDown)
+            OnDropDown();
+        QComboBox::showPopup();
+    }
+
+protected:
+    void focusOutEvent(QFocusEvent *event) override
+    {
+        QComboBox::focusOutEvent(event);
+        // The box's own list taking the focus, or another window, does not leave the box.
+        const bool listOpen = view()->isVisible() || event->reason() == Qt::PopupFocusReason;
+        if (OnExit && !listOpen && event->reason() != Qt::ActiveWindowFocusReason)
+            OnExit();
+    }
+};
+
+} // namespace
+
 TApplicationForm::TApplicationForm(QWidget *parent) : QWidget(parent, Qt::Window)
 {
+    // A further copy of the program ends here, before anything of it is shown.
+    OneInstance1 = new desktop::TOneInstance(this);
+    OneInstance1->setMaxNewInstances(0);
+    OneInstance1->OnNewInstanceLoad = [this](uint32_t handle, const QString &commandLine) {
+        OneInstance1NewInstanceLoad(handle, commandLine);
+    };
     setObjectName("ApplicationForm");
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -56,6 +101,10 @@ TApplicationForm::TApplicationForm(QWidget *parent) : QWidget(parent, Qt::Window
 
 TApplicationForm::~TApplicationForm()
 {
+    // The phrase box outlives the window's members: it must not call into them.
+    auto *phraseBox = static_cast<PhraseBox *>(comboSearchString);
+    phraseBox->OnDropDown = nullptr;
+    phraseBox->OnExit = nullptr;
     FormDestroy();
 }
 
@@ -81,8 +130,9 @@ void TApplicationForm::createControls()
     Label2 = label("Look For:", 14, 54);
     Label3 = label("Repeat Search: ", 14, 82);
 
-    auto combo = [&](const char *name, int left, int top, int width, bool editable) {
-        auto *c = new QComboBox(GroupBox1);
+    auto combo = [&](const char *name, int left, int top, int width, bool editable, QComboBox *c = nullptr) {
+        if (!c)
+            c = new QComboBox(GroupBox1);
         c->setObjectName(name);
         c->setFont(plain);
         c->setEditable(editable);
@@ -95,7 +145,16 @@ void TApplicationForm::createControls()
     ComboAuctionSite->setCurrentIndex(0);
     connect(ComboAuctionSite, &QComboBox::currentIndexChanged, this, [this] { ComboAuctionSiteChange(); });
 
-    comboSearchString = combo("comboSearchString", 72, 52, 200, true);
+    auto *phraseBox = new PhraseBox(GroupBox1);
+    phraseBox->OnDropDown = [this] { comboSearchStringDropDown(); };
+    phraseBox->OnExit = [this] {
+        try {
+            comboSearchStringExit();
+        } catch (const std::exception &error) {
+            platform::showErrorBox(error);
+        }
+    };
+    comboSearchString = combo("comboSearchString", 72, 52, 200, true, phraseBox);
     comboSearchString->setInsertPolicy(QComboBox::NoInsert);
     comboSearchString->setEditText(QString());
     connect(comboSearchString, &QComboBox::editTextChanged, this, [this] { SearchTextChange(); });
@@ -301,6 +360,9 @@ void TApplicationForm::TimerEvent(desktop::TSimpleTimer *)
         ProgressPopup->hide();
     if (!SearchTimer->Enabled())
         return;
+    // Passes never overlap: Qt holds back the search timer's ticks while this
+    // handler waits for pages, so a slow pass runs to its end and the next
+    // one follows the interval set below.
     QPointer<TApplicationForm> self(this);
     bool found = SearchSites(ComboAuctionSite->currentIndex());
     if (!self || closing_)
@@ -324,8 +386,8 @@ bool TApplicationForm::SearchSites(int selected)
             break;
         std::string phrase = SearchText();
         auHTTP1->setURL(SearchAddress(site, phrase));
-        // Busy only in a pass nested in another's wait: that pass is checking
-        // the sites, so a refusal here is no check of its own.
+        // Passes do not overlap, so the component is not busy here; were it
+        // so, its refusal would be no check of the site, nor a failed one.
         const bool refused = auHTTP1->Busy();
         const int delivered = pagesDelivered_;
         const auto started = std::chrono::steady_clock::now();
@@ -438,6 +500,53 @@ void TApplicationForm::TrayDoubleClick()
     }
 }
 
+void TApplicationForm::comboSearchStringDropDown()
+{
+    History.DropDown();
+    showHistory();
+}
+
+void TApplicationForm::comboSearchStringExit()
+{
+    // The list shows a new phrase even when the file could not be written.
+    struct ShowHistory
+    {
+        TApplicationForm *form;
+        ~ShowHistory() { form->showHistory(); }
+    } show{this};
+    History.Enter(SearchText());
+}
+
+void TApplicationForm::showHistory()
+{
+    const platform::StringList &phrases = History.Phrases();
+    bool same = comboSearchString->count() == phrases.count();
+    for (int i = 0; same && i < phrases.count(); ++i)
+        same = comboSearchString->itemText(i) == fromAnsi(phrases[i]);
+    if (same)
+        return;
+    const QString text = comboSearchString->currentText();
+    QSignalBlocker quiet(comboSearchString);
+    comboSearchString->clear();
+    for (const std::string &phrase : phrases.lines())
+        comboSearchString->addItem(fromAnsi(phrase));
+    comboSearchString->setCurrentIndex(-1);
+    comboSearchString->setEditText(text);
+}
+
+void TApplicationForm::OneInstance1NewInstanceLoad(uint32_t, const QString &NewCommandLineW)
+{
+    const int count = desktop::CommandLineArgCount(NewCommandLineW);
+    QString lines;
+    for (int i = 1; i < count; ++i)
+        lines += "\r\n" + desktop::CommandLineArg(NewCommandLineW, i);
+    const QString text = QString::asprintf("NewInstanceLoad with %.2d parameter(s):", count - 1) + "\r\n" + lines;
+    platform::MsgQuestion question{this, text.toStdString(), "Information", platform::MsgIcon::Information,
+                                   platform::MsgButtons::OK};
+    question.unicode = true;
+    platform::MessageBoxService::ask(question);
+}
+
 std::string TApplicationForm::SearchText() const
 {
     return platform::toAnsi(comboSearchString->currentText());
@@ -454,6 +563,17 @@ void TApplicationForm::showEvent(QShowEvent *event)
             move(screen->availableGeometry().center() - rect().center());
     }
     FormShow();
+}
+
+void TApplicationForm::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    // Without a notification area Start minimises the window; restoring it
+    // from the taskbar shows it without a show of the program's own, so it
+    // is made ready here as a show would make it.
+    if (event->type() == QEvent::WindowStateChange && isVisible() && !isMinimized() &&
+        (static_cast<QWindowStateChangeEvent *>(event)->oldState() & Qt::WindowMinimized))
+        FormShow();
 }
 
 void TApplicationForm::hideEvent(QHideEvent *event)

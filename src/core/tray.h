@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/FoundItems.h"
+#include "core/SearchHistory.h"
 #include "core/SiteChecks.h"
 #include "desktop/CoolTrayIcon.h"
 #include "desktop/SimpleTimer.h"
@@ -18,6 +19,10 @@ class QGroupBox;
 class QLabel;
 class QMenu;
 class QPushButton;
+
+namespace lotfinch::desktop {
+class TOneInstance;
+} // namespace lotfinch::desktop
 
 namespace lotfinch::http {
 class TauHTTP;
@@ -59,8 +64,9 @@ public:
     QAction *ShowFoundLinks1;
     QAction *Exit1;
 
-    platform::ImageList *ImageList1; // menu images
-    platform::ImageList *ImageList2; // tray images
+    desktop::TOneInstance *OneInstance1; // no second copy of the program runs
+    platform::ImageList *ImageList1;     // menu images
+    platform::ImageList *ImageList2;     // tray images
     desktop::TCoolTrayIcon *CoolTrayIcon1;
     http::TauHTTP *auHTTP1;
     std::unique_ptr<desktop::TSimpleTimer> SearchTimer;
@@ -71,6 +77,8 @@ public:
 
     // Shared state of the crawler core
     platform::StringList PageLines;
+    // The phrase box's list, kept in the history file.
+    TSearchHistory History;
     // The found-items list: FoundItems, FoundDescriptions and LatestFoundText.
     FoundItemList Found;
     // The sites whose last check failed, told in the tray hint.
@@ -92,6 +100,9 @@ public:
     void ComboAuctionSiteChange();
     void ShowFoundLinks1Click();
     void TrayDoubleClick();
+    void comboSearchStringDropDown();
+    void comboSearchStringExit();
+    void OneInstance1NewInstanceLoad(uint32_t NewAppHandle, const QString &NewCommandLineW);
 
     // The search cycle
     void BitBtn1Click();
@@ -107,6 +118,7 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
     void hideEvent(QHideEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
@@ -117,6 +129,8 @@ private:
     void createTrayIcon();
 
     void createSearchObjects();
+    // Shows the history's phrases in the phrase box's list, keeping the typed text.
+    void showHistory();
     // The site entry a selected index stands for: no selection, or one past
     // the real sites, counts as the all-sites entry.
     int siteEntryOf(int selected) const;

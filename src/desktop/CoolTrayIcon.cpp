@@ -7,6 +7,7 @@
 #include <QWindowStateChangeEvent>
 #include <climits>
 
+#include "desktop/FireEvent.h"
 #include "desktop/SharedHandler.h"
 #include "desktop/SimpleTimer.h"
 #include "platform/ImageList.h"
@@ -45,14 +46,6 @@ TShiftState shiftNow()
     if (keys & Qt::AltModifier)
         shift |= ssAlt;
     return shift;
-}
-
-// Raises an event through a copy of its handler, so that a handler that frees
-// the icon does not free the function it is running in.
-template <class Event, class... Args> void fire(Event event, Args &&...args)
-{
-    if (event)
-        event(std::forward<Args>(args)...);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "desktop/SimpleTimer.h"
 
+#include "desktop/FireEvent.h"
 #include "desktop/SharedHandler.h"
 #include "platform/TimerService.h"
 
@@ -29,11 +30,7 @@ void TSimpleTimerHandler::tick(quint32 id)
     if (found == timers_.end())
         return;
     TSimpleTimer *timer = found->second;
-    // A copy, so that a handler that frees its own timer does not pull the
-    // running function out from under itself.
-    TTimerEvent handler = timer->OnTick();
-    if (handler)
-        handler(timer);
+    fire(timer->OnTick(), timer);
 }
 
 TSimpleTimer::TSimpleTimer() : TSimpleTimer(1000, nullptr)

@@ -48,8 +48,13 @@ MsgAnswer MessageBoxService::ask(const MsgQuestion &question)
         answeredQuestions().push_back(question);
         return answer;
     }
-    QMessageBox box(qtIcon(question.icon), fromAnsi(question.title), fromAnsi(question.text),
-                    qtButtons(question.buttons), question.owner);
+    auto decode = [&](const std::string &text) {
+        return question.unicode ? QString::fromStdString(text) : fromAnsi(text);
+    };
+    QMessageBox box(qtIcon(question.icon), decode(question.title), decode(question.text), qtButtons(question.buttons),
+                    question.owner);
+    // Messages may quote a phrase or a server's words: shown as written.
+    box.setTextFormat(Qt::PlainText);
     if (question.title.empty())
         box.setWindowTitle(QApplication::applicationName());
     switch (box.exec()) {

@@ -20,6 +20,8 @@ struct MsgQuestion
     std::string title;
     MsgIcon icon = MsgIcon::None;
     MsgButtons buttons = MsgButtons::OK;
+    // Text and title are UTF-8 rather than 8-bit program text.
+    bool unicode = false;
 };
 
 // Every message box of the program goes through here, so tests can answer

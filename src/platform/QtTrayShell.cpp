@@ -1,11 +1,14 @@
 #include "platform/QtTrayShell.h"
 
+#include <QApplication>
 #include <QCursor>
-#include <QGuiApplication>
+#include <QHelpEvent>
 #include <QMenu>
 #include <QPixmap>
 #include <QStyleHints>
 #include <QSystemTrayIcon>
+#include <QTextDocument>
+#include <QToolTip>
 #include <algorithm>
 #include <climits>
 
@@ -139,6 +142,26 @@ void QtTrayShell::add(const NotifyIconData &data)
     icons_[Key(data.hWnd, data.uID)] = std::move(icon);
     apply(added, data);
     added.tray->show();
+    // Workaround: on an XEmbed tray Qt shows the icon's tooltip from a widget
+    // of its own, as a tool tip that guesses whether the text is markup. The
+    // tooltip is plain text (a phrase such as "B&W <film>"): it is shown here
+    // as such. A StatusNotifier tray gets the text itself and has no widget.
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        if (widget->objectName() == QLatin1String("QSystemTrayIconSys"))
+            widget->installEventFilter(this);
+}
+
+bool QtTrayShell::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::ToolTip || !watched->isWidgetType())
+        return QObject::eventFilter(watched, event);
+    auto *widget = static_cast<QWidget *>(watched);
+    if (widget->toolTip().isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(),
+                           Qt::convertFromPlainText(widget->toolTip(), Qt::WhiteSpaceNoWrap), widget);
+    return true;
 }
 
 void QtTrayShell::apply(Icon &icon, const NotifyIconData &data)

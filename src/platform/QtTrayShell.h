@@ -28,6 +28,9 @@ public:
     int doubleClickTime() const override;
     void popupMenu(QMenu *menu, QPoint pos) override;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private slots:
     void trayHostChanged();
     // Drops the icons of a receiver that has gone: its owner can no longer remove them.

@@ -326,12 +326,22 @@ void Layouter::placeRun(std::string_view raw)
 
 void Layouter::placeText(std::string display, std::vector<int> mnemonics, const HintFont &font, int offset)
 {
+    // A character that draws anything is at least a pixel wide, so no more
+    // than a box width of them can show: a longer run is cut to that before
+    // it is measured and ends in "...". Measuring stays bounded however long
+    // the run, also when zero-width characters would pass the width cut.
+    const size_t cap = static_cast<size_t>(boxWidth_) + 1;
+    const bool capped = display.size() > cap;
+    if (capped) {
+        display.resize(cap);
+        std::erase_if(mnemonics, [&](int index) { return index >= static_cast<int>(cap); });
+    }
     int width = metrics_.textWidth(font, display);
-    int trailing = display.back() == ' ' ? metrics_.textWidth(font, " ") : 0;
+    int trailing = !capped && display.back() == ' ' ? metrics_.textWidth(font, " ") : 0;
     makeRoom(width - trailing);
     if (!canAdd())
         return;
-    if (width - trailing > boxWidth_ - x_) {
+    if (capped || width - trailing > boxWidth_ - x_) {
         // Too wide for what is left of the line: cut it with "..." at the edge.
         int room = boxWidth_ - x_ - metrics_.textWidth(font, ellipsisText);
         size_t low = 0, high = display.size();

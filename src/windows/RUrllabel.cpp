@@ -3,6 +3,7 @@
 #include <QMouseEvent>
 #include <stdexcept>
 
+#include "desktop/FireEvent.h"
 #include "platform/ErrorBox.h"
 #include "platform/MessageBox.h"
 #include "platform/Shell.h"
@@ -11,6 +12,7 @@ namespace lotfinch::windows {
 
 TRUrllabel::TRUrllabel(QWidget *owner) : QLabel(owner)
 {
+    setTextFormat(Qt::PlainText);
     SetFontColor(Qt::blue);
     QFont underlined = font();
     underlined.setUnderline(true);
@@ -117,8 +119,7 @@ void TRUrllabel::enterEvent(QEnterEvent *event)
     if (detectMouse_)
         SetFontColor(activeColor_);
     QLabel::enterEvent(event);
-    if (OnMouseEnter)
-        OnMouseEnter(this);
+    desktop::fire(OnMouseEnter, this);
 }
 
 void TRUrllabel::leaveEvent(QEvent *event)
@@ -126,8 +127,7 @@ void TRUrllabel::leaveEvent(QEvent *event)
     if (detectMouse_)
         SetFontColor(Qt::blue);
     QLabel::leaveEvent(event);
-    if (OnMouseLeave)
-        OnMouseLeave(this);
+    desktop::fire(OnMouseLeave, this);
 }
 
 } // namespace lotfinch::windows

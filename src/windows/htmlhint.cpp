@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QToolTip>
 
+#include "desktop/FireEvent.h"
 #include "platform/AnsiText.h"
 #include "windows/htmlhintRender.h"
 
@@ -81,14 +82,17 @@ THTMLHint::~THTMLHint()
     delete window_;
 }
 
-void THTMLHint::showHintNotification(std::string &hintStr, bool &canShow, THintInfo &info)
+bool THTMLHint::showHintNotification(std::string &hintStr, bool &canShow, THintInfo &info)
 {
     info.HintColor = hintColor_;
     if (maxWidth_ != 0)
         info.HintMaxWidth = maxWidth_;
-    if (OnShowHint)
-        OnShowHint(this, hintStr, canShow, info);
+    QPointer<THTMLHint> alive(this);
+    desktop::fire(OnShowHint, this, hintStr, canShow, info);
+    if (!alive)
+        return false;
     lastInfo_ = info;
+    return true;
 }
 
 bool THTMLHint::ShowHintFor(QWidget *widget, QPoint globalPos)
@@ -110,7 +114,8 @@ bool THTMLHint::ShowHintFor(QWidget *widget, QPoint globalPos)
     QString text = control->toolTip();
     std::string hintStr = platform::toAnsi(text);
     bool canShow = true;
-    showHintNotification(hintStr, canShow, info);
+    if (!showHintNotification(hintStr, canShow, info))
+        return true; // the handler freed the hint component
     if (!canShow) {
         HideHint();
         return true;
@@ -121,6 +126,14 @@ bool THTMLHint::ShowHintFor(QWidget *widget, QPoint globalPos)
     window_->ActivateHint(hintStr);
     hideTimer_.start();
     return true;
+}
+
+bool THTMLHint::DrawsHintsOf(const QWidget *widget) const
+{
+    for (const QWidget *each = widget; each; each = each->parentWidget())
+        if (each == parent())
+            return true;
+    return false;
 }
 
 void THTMLHint::HideHint()
@@ -151,7 +164,7 @@ bool THTMLHint::eventFilter(QObject *watched, QEvent *event)
     bool showing = window_ && window_->isVisible();
     switch (event->type()) {
     case QEvent::ToolTip:
-        if (auto *widget = qobject_cast<QWidget *>(watched))
+        if (auto *widget = qobject_cast<QWidget *>(watched); widget && DrawsHintsOf(widget))
             return ShowHintFor(widget, static_cast<QHelpEvent *>(event)->globalPos());
         break;
     case QEvent::MouseMove:

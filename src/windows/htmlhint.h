@@ -36,8 +36,8 @@ struct THintInfo
 
 class THTMLHintWindow;
 
-// Placed once on the main window, it makes every hint (tool tip) of the
-// application render its markup in a THTMLHintWindow.
+// Placed once on the main window, it makes every hint (tool tip) of that
+// window and the windows it owns render its markup in a THTMLHintWindow.
 class THTMLHint : public QObject
 {
     Q_OBJECT
@@ -83,13 +83,18 @@ public:
     // nearest parent's in the same window) for the pointer at globalPos.
     // Returns whether there was one.
     bool ShowHintFor(QWidget *widget, QPoint globalPos);
+    // Whether widget lies on the owner form or on a window it owns. Other
+    // windows keep their own tool tips (the notification area's icon shows
+    // plain text).
+    bool DrawsHintsOf(const QWidget *widget) const;
     void HideHint();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void showHintNotification(std::string &hintStr, bool &canShow, THintInfo &info);
+    // False when the handler freed this component.
+    bool showHintNotification(std::string &hintStr, bool &canShow, THintInfo &info);
     void recheckHint();
 
     bool ellipsis_ = false;

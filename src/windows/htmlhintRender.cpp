@@ -76,13 +76,18 @@ void paintText(QPainter &painter, const HintItem &item, QPoint at, const HintPai
     QColor color = ResolveHintColor(item.color, palette);
     painter.setPen(color);
     painter.drawText(baseline, text);
+    // The underlined characters come in order: each one's place is measured
+    // on from the one before, so a run full of them is measured once.
+    painter.setPen(QPen(color, std::max(1, metrics.lineWidth())));
+    const int y = baseline.y() + metrics.underlinePos();
+    int left = at.x();
+    qsizetype measuredTo = 0;
     for (int index : item.mnemonics) {
-        if (index < 0 || index >= text.size())
+        if (index < measuredTo || index >= text.size())
             continue;
-        int left = at.x() + metrics.horizontalAdvance(text.left(index));
-        int width = metrics.horizontalAdvance(text.mid(index, 1));
-        int y = baseline.y() + metrics.underlinePos();
-        painter.setPen(QPen(color, std::max(1, metrics.lineWidth())));
+        left += metrics.horizontalAdvance(text.mid(measuredTo, index - measuredTo));
+        measuredTo = index;
+        int width = metrics.horizontalAdvance(text.at(index));
         painter.drawLine(left, y, left + width - 1, y);
     }
     if (item.squiggle)

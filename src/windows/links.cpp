@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -87,6 +88,8 @@ TLinkURLsForm::TLinkURLsForm(QWidget *owner, const platform::StringList &foundDe
         b->setObjectName(name);
         b->setGeometry(left, 470, 110, 31);
         b->setToolTip(hint);
+        // The window has no default button: Enter does not open an auction.
+        b->setAutoDefault(false);
         return b;
     };
     bbtnGetInfo = button("bbtnGetInfo", "&View Auction", QStyle::SP_DirLinkIcon, 99,
@@ -100,11 +103,15 @@ TLinkURLsForm::TLinkURLsForm(QWidget *owner, const platform::StringList &foundDe
     StatusBar1->setObjectName("StatusBar1");
     StatusBar1->setSizeGripEnabled(false);
     StatusBar1->setGeometry(0, height() - 19, width(), 19);
+    // The panels show titles taken from web pages: as plain text, never as
+    // markup that could make Qt load images from local files.
     StatusPanel0 = new QLabel(StatusBar1);
+    StatusPanel0->setTextFormat(Qt::PlainText);
     StatusPanel0->setFixedWidth(300);
     StatusBar1->addWidget(StatusPanel0);
     // The last panel reaches to the window's right edge.
     StatusPanel1 = new QLabel(StatusBar1);
+    StatusPanel1->setTextFormat(Qt::PlainText);
     StatusPanel1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     StatusBar1->addWidget(StatusPanel1, 1);
 
@@ -138,6 +145,9 @@ void TLinkURLsForm::SetItems(const platform::StringList &items)
     ListBox1->clear();
     for (const std::string &item : items.lines())
         ListBox1->addItem(platform::fromAnsi(item));
+    // Without a current entry the first arrow key selects the newest one;
+    // Qt would otherwise make it current unselected when the list gets focus.
+    ListBox1->setCurrentIndex(QModelIndex());
 }
 
 std::string TLinkURLsForm::SelectedEntry() const
@@ -190,6 +200,8 @@ void TLinkURLsForm::PopupMenu1Popup()
 
 void TLinkURLsForm::SetShowHint(bool on)
 {
+    if (!on && !showHint_)
+        return;
     showHint_ = on;
     setToolTip(on ? platform::fromAnsi(hint_) : QString());
 }
@@ -202,8 +214,15 @@ void TLinkURLsForm::ListBox1MouseMove()
         SetShowHint(false);
         return;
     }
-    hint_ = "<b><font color=\"#A00000\">" + foundDescriptions_[index] + "</font></b><br/><br/>" +
+    // Rebuilt only when what it shows changed: a new hint text makes the
+    // hint window lay out and paint it again.
+    const std::string &description = foundDescriptions_[index];
+    if (showHint_ && index == hintIndex_ && description == hintDescription_)
+        return;
+    hint_ = "<b><font color=\"#A00000\">" + description + "</font></b><br/><br/>" +
             platform::toAnsi(ListBox1->item(index)->text());
+    hintIndex_ = index;
+    hintDescription_ = description;
     SetShowHint(true);
 }
 
@@ -217,6 +236,22 @@ void TLinkURLsForm::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     if (!event->spontaneous())
         FormShow();
+}
+
+void TLinkURLsForm::keyPressEvent(QKeyEvent *event)
+{
+    // The window has neither a default nor a cancel button: Enter presses
+    // only a button that has the focus, and Esc does not close the window.
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (auto *focused = qobject_cast<QPushButton *>(focusWidget()); focused && focused->isEnabled())
+            focused->click();
+        break;
+    case Qt::Key_Escape: break;
+    default: QDialog::keyPressEvent(event); return;
+    }
+    event->accept();
 }
 
 bool TLinkURLsForm::eventFilter(QObject *watched, QEvent *event)

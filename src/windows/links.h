@@ -70,6 +70,7 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -79,6 +80,8 @@ private:
     const platform::ImageList *appImages_;
     std::string hint_;
     bool showHint_ = false;
+    int hintIndex_ = -1;          // the entry the hint was built for
+    std::string hintDescription_; // and its description then
 };
 
 } // namespace lotfinch::windows

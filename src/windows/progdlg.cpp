@@ -29,6 +29,7 @@ TUpdateUsForm::TUpdateUsForm(QWidget *owner) : QWidget(owner, Qt::Tool | Qt::Fra
 
     Panel1 = new QLabel("Retrieving Source...", this);
     Panel1->setObjectName("Panel1");
+    Panel1->setTextFormat(Qt::PlainText); // it names the user's phrase
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
     Panel1->setAlignment(Qt::AlignCenter);
     Panel1->setGeometry(rect());

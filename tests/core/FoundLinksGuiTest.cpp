@@ -1,14 +1,21 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QImage>
 #include <QLabel>
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
+#include <cstdlib>
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include "core/tray.h"
+#include "support/FixtureSite.h"
 #include "windows/links.h"
 
 using namespace lotfinch;
@@ -134,6 +141,47 @@ TEST_F(FoundLinks, TheListsHintReadsTheMainWindowsDescriptions)
     EXPECT_EQ(hint, "<b><font color=\"#A00000\">" + main->Found.FoundDescriptions()[0] +
                         "</font></b><br/><br/>http://www.ebay.com/itm/A/1?x");
     EXPECT_NE(hint.find("  changed while open</font>"), std::string::npos);
+}
+
+TEST_F(FoundLinks, AHostileTitleIsShownAsReceivedAndLoadsNothing)
+{
+    // A result page whose newest item's title holds an image tag naming a local file.
+    QTemporaryDir pages;
+    const QString image = pages.filePath("local.png");
+    ASSERT_TRUE(QImage(4, 4, QImage::Format_RGB32).save(image));
+    const std::string title = "Film camera <b>bold &amp; <img src=\"" + image.toStdString() + "\"> end";
+    QDir(pages.path()).mkpath("ebay.com");
+    QFile page(pages.filePath("ebay.com/film-camera.html"));
+    ASSERT_TRUE(page.open(QIODevice::WriteOnly));
+    page.write(
+        ("<a href=\"http://www.ebay.com/itm/Film-Camera/42?pt=1\"><span class=\"g-b\">" + title + "</span></a>\r\n")
+            .c_str());
+    page.close();
+    test::FixtureSite site(pages.path());
+    ASSERT_TRUE(site.started()) << site.diagnostics().toStdString();
+    setenv("http_proxy", site.proxyUrl().toUtf8().constData(), 1);
+    main->comboSearchString->setEditText("film camera");
+    main->SearchSites(0);
+    unsetenv("http_proxy");
+    ASSERT_EQ(main->Found.count(), 1) << site.diagnostics().toStdString();
+
+    int watch = inotify_init1(IN_NONBLOCK);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, image.toLocal8Bit().constData(), IN_OPEN | IN_ACCESS), 0);
+    QString panel;
+    QTimer::singleShot(0, [&] {
+        if (auto *form = qobject_cast<TLinkURLsForm *>(QApplication::activeModalWidget())) {
+            form->grab(); // lays out and paints everything the window shows
+            panel = form->StatusPanel0->text();
+            form->bbtnCloseClick();
+        }
+    });
+    main->ShowFoundLinks1Click();
+    char events[4096];
+    EXPECT_LE(read(watch, events, sizeof events), 0) << "the image file was opened";
+    close(watch);
+    EXPECT_EQ(panel.toStdString(), main->Found.LatestFoundText());
+    EXPECT_TRUE(panel.toStdString().ends_with("  " + title)) << panel.toStdString();
 }
 
 } // namespace

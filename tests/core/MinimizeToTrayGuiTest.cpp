@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QPointer>
+#include <QPushButton>
 
 #include "core/tray.h"
 #include "support/FakeTrayShell.h"
@@ -68,6 +70,20 @@ TEST_F(MinimizeToTray, MinimisedWindowGoesToTheTrayAndADoubleClickBringsItBack)
     form->Restore1->trigger();
     EXPECT_TRUE(form->isVisible());
     EXPECT_FALSE(inTray());
+}
+
+TEST_F(MinimizeToTray, WithoutATrayARestoredWindowIsReadyAsIfShown)
+{
+    shell.hasTray = false;
+    form->show();
+    ASSERT_TRUE(waitUntil([&] { return form->isVisible(); }));
+    form->showMinimized();
+    form->Found.AddFoundItem("http://www.ebay.com/itm/A/1?x", "found while minimised");
+    QApplication::setWindowIcon(QIcon());
+
+    form->showNormal(); // as the taskbar restores it
+    EXPECT_TRUE(form->BitBtn3->isEnabled());
+    EXPECT_EQ(QApplication::windowIcon().cacheKey(), form->ImageList2->icon(form->Tag).cacheKey());
 }
 
 TEST_F(MinimizeToTray, ClosingTheWindowLeavesNothingInTheTray)

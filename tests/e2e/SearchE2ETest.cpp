@@ -65,3 +65,22 @@ TEST_F(Search, AsksTheSiteAfterTheStartPopupAndReportsMatchesInTheTray)
     QString tooltipText = plainText(readText(geometry(tooltip.front()), tooltipShot));
     EXPECT_TRUE(tooltipText.contains("FOUND matches for \"digital camera\" on ebay.com.")) << tooltipText.toStdString();
 }
+
+TEST_F(Search, TheTrayTooltipShowsThePhraseAsTyped)
+{
+    program.startSearch("B&W <film>");
+    ASSERT_TRUE(waitUntil([&] { return !site.requestLines().isEmpty(); }, 30000)) << site.diagnostics().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return trayIcons(pid).size() == 1; }));
+    QPoint icon = geometry(trayIcons(pid).front()).center();
+    // The pointer may still rest where an earlier test's icon was.
+    movePointer({500, 500});
+    ASSERT_TRUE(waitUntil([&] { return otherWindows(pid).empty(); }));
+    std::vector<WindowId> before = otherWindows(pid);
+    movePointer(icon + QPoint(1, 1));
+    movePointer(icon);
+    std::vector<WindowId> tooltip;
+    ASSERT_TRUE(waitUntil([&] { return !(tooltip = otherWindows(pid, before)).empty(); }, 20000));
+    QString shot = screenshot("markup-phrase-tooltip");
+    QString text = plainText(readText(geometry(tooltip.front()), shot));
+    EXPECT_TRUE(text.contains("\"B&W <film>")) << text.toStdString();
+}

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QPainter>
 #include <QPixmap>
 #include <QProcess>
+#include <QTextDocumentFragment>
 #include <QTimer>
 #include <QToolTip>
 #include <csignal>
@@ -76,8 +78,10 @@ TEST_F(TrayIcon, ShowsItsTooltipAndABalloonThatCanBeClicked)
 {
     movePointer(iconCentre() + QPoint(1, 1));
     movePointer(iconCentre());
-    EXPECT_TRUE(
-        waitUntil([&] { return QToolTip::isVisible() && QToolTip::text() == lotfinch::platform::fromAnsi(hint); }));
+    EXPECT_TRUE(waitUntil([&] {
+        return QToolTip::isVisible() &&
+               QTextDocumentFragment::fromHtml(QToolTip::text()).toPlainText() == lotfinch::platform::fromAnsi(hint);
+    }));
     screenshot("tooltip");
     movePointer({500, 500});
 
@@ -89,6 +93,8 @@ TEST_F(TrayIcon, ShowsItsTooltipAndABalloonThatCanBeClicked)
     ASSERT_TRUE(icon->ShowBalloon("FOUND", "Matches for lamp.", BalloonIconKind::bitInfo, 15));
     ASSERT_TRUE(waitUntil([&] { return visibleBalloon() && events.size() == 1; }));
     QWidget *balloon = visibleBalloon();
+    for (QLabel *label : balloon->findChildren<QLabel *>()) // a page's words are never markup there
+        EXPECT_TRUE(label->text().isEmpty() || label->textFormat() == Qt::PlainText) << label->text().toStdString();
     // It is on the screen for a person to see, not only a widget.
     ASSERT_TRUE(waitUntil([&] { return !otherWindows(pid).empty(); }));
     screenshot("balloon");

@@ -1,4 +1,6 @@
 #include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include "platform/ErrorBox.h"
@@ -9,6 +11,11 @@ int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Test processes run side by side as one user: each keeps its runtime
+    // objects (the single-instance claim) to itself, so that two main windows
+    // in two tests never meet as copies of one program.
+    QTemporaryDir runtime;
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
     testing::InitGoogleTest(&argc, argv);
     lotfinch::platform::LotfinchApplication app(argc, argv);
     return RUN_ALL_TESTS();

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include "windows/HintLayout.h"
@@ -347,6 +348,32 @@ TEST(HintLayout, HostileMarkupStaysWithinBounds)
             EXPECT_LE(item.font.points, hintlimits::MaxPoints);
             EXPECT_LE(item.x + item.width, 400);
         }
+    }
+}
+
+TEST(HintLayout, AHugeRunIsMeasuredOnlyAsFarAsTheBoxReaches)
+{
+    // Counts the characters it is asked to measure; soft hyphens take no room.
+    class CountingFont : public FixedFont
+    {
+    public:
+        int textWidth(const HintFont &font, std::string_view text) override
+        {
+            measured += text.size();
+            return static_cast<int>(text.size() - std::count(text.begin(), text.end(), '\xAD')) * font.points;
+        }
+        size_t measured = 0;
+    };
+    std::string softHyphens, noSpaces(1 << 20, 'x');
+    for (int i = 0; i < 1 << 19; ++i)
+        softHyphens += "&\xAD";
+    for (const std::string &markup : {softHyphens, noSpaces, "a" + softHyphens + "visible"}) {
+        CountingFont font;
+        HintLayout layout = lay(markup, 400, 300, false, &font);
+        EXPECT_LT(font.measured, 100'000u) << markup.substr(0, 8);
+        ASSERT_EQ(texts(layout).size(), 1u);
+        EXPECT_LE(texts(layout)[0]->mnemonics.size(), 401u);
+        EXPECT_TRUE(texts(layout)[0]->text.ends_with("...")) << "a run cut short says so";
     }
 }
 

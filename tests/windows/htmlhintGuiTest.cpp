@@ -1,11 +1,14 @@
 #include <QApplication>
+#include <QEnterEvent>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <gtest/gtest.h>
+#include <memory>
 
 #include "support/TestUtil.h"
+#include "windows/RUrllabel.h"
 #include "windows/htmlhint.h"
 #include "windows/htmlhintRender.h"
 
@@ -207,6 +210,49 @@ TEST_F(HtmlHint, ForgetsImagesAndPicturesThatGoAway)
     button->setToolTip("<img src=\"IDX:0\" alt=\"gone\">");
     ASSERT_TRUE(rest(button));
     EXPECT_EQ(hint.HintWindow()->Layout().items.at(0).text, "gone");
+}
+
+// Set when the state a handler carries is destroyed.
+bool handlerStateGone = false;
+struct HandlerState
+{
+    ~HandlerState() { handlerStateGone = true; }
+};
+
+TEST(Handlers, MayFreeTheirSenderWhileTheyRun)
+{
+    // Each handler frees its sender, then looks at its own state: it must
+    // still exist until the handler returns.
+    auto freeing = [](auto *sender, bool &stateSurvived) {
+        handlerStateGone = false;
+        delete sender;
+        stateSurvived = !handlerStateGone;
+    };
+    QWidget form;
+    auto *button = new QPushButton("Start", &form);
+    button->setToolTip("hint");
+    form.show();
+    for (QEvent::Type type : {QEvent::Enter, QEvent::Leave}) {
+        bool stateSurvived = false;
+        auto *label = new TRUrllabel(&form);
+        (type == QEvent::Enter ? label->OnMouseEnter : label->OnMouseLeave) =
+            [state = std::make_shared<HandlerState>(), &freeing, &stateSurvived](TRUrllabel *sender) {
+                freeing(sender, stateSurvived);
+            };
+        QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(label, type == QEvent::Enter ? static_cast<QEvent *>(&enter) : &leave);
+        EXPECT_TRUE(stateSurvived) << type;
+    }
+
+    bool stateSurvived = false;
+    QPointer<THTMLHint> hint = new THTMLHint(&form);
+    hint->OnShowHint = [state = std::make_shared<HandlerState>(), &freeing, &stateSurvived](
+                           THTMLHint *sender, std::string &, bool &, THintInfo &) { freeing(sender, stateSurvived); };
+    QHelpEvent event(QEvent::ToolTip, QPoint(5, 5), button->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(button, &event);
+    EXPECT_TRUE(hint.isNull());
+    EXPECT_TRUE(stateSurvived);
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include "platform/MessageBox.h"
@@ -231,6 +232,57 @@ TEST_F(LinksForm, HintShowsTheSelectedEntrysDescriptionWhereverThePointerIs)
     EXPECT_EQ(form.Hint(), before);
     EXPECT_TRUE(form.toolTip().isEmpty());
     EXPECT_EQ(form.bbtnGetInfo->toolTip(), "Open the selected auction in the default browser");
+}
+
+TEST_F(LinksForm, KeysStartAtTheNewestEntryAndEnterAndEscDoNothingElse)
+{
+    platform::FakeShell shell;
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    form.ListBox1->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(form.ListBox1, Qt::Key_Down);
+    EXPECT_EQ(form.SelectedEntry(), "http://www.ebay.com/itm/Newest-Camera/4711?pt=1");
+    ASSERT_TRUE(form.bbtnGetInfo->isEnabled());
+
+    // The window has neither a default nor a cancel button.
+    QTest::keyClick(form.ListBox1, Qt::Key_Return);
+    QTest::keyClick(form.ListBox1, Qt::Key_Enter, Qt::KeypadModifier);
+    QTest::keyClick(form.ListBox1, Qt::Key_Escape);
+    EXPECT_TRUE(shell.opened.empty());
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_FALSE(form.bbtnGetInfo->isDefault());
+    EXPECT_FALSE(form.bbtnClose->isDefault());
+
+    form.bbtnClose->setFocus(Qt::TabFocusReason); // a focused button takes Enter
+    QTest::keyClick(form.bbtnClose, Qt::Key_Return);
+    EXPECT_FALSE(form.isVisible());
+}
+
+TEST_F(LinksForm, TheHintIsRebuiltOnlyWhenTheSelectionOrItsDescriptionChanges)
+{
+    struct ToolTipChanges : QObject
+    {
+        int count = 0;
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            count += event->type() == QEvent::ToolTipChange;
+            return false;
+        }
+    } changes;
+    form.installEventFilter(&changes);
+    clickRow(0);
+    moveOverList();
+    EXPECT_EQ(changes.count, 1);
+    for (int i = 0; i < 5; ++i)
+        moveOverList({3.0 + i, 3});
+    EXPECT_EQ(changes.count, 1) << "pointer moves alone leave the hint alone";
+    clickRow(1);
+    moveOverList();
+    EXPECT_EQ(changes.count, 2);
+    descriptions[1] = "12/07/2026 09:30:00  Renamed";
+    moveOverList();
+    EXPECT_EQ(changes.count, 3);
+    EXPECT_NE(form.Hint().find("Renamed"), std::string::npos);
 }
 
 TEST_F(LinksForm, CloseEndsTheWindow)

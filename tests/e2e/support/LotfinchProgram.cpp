@@ -1,5 +1,10 @@
 #include "support/LotfinchProgram.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <unistd.h>
+
 #include "support/TestUtil.h"
 
 namespace lotfinch::e2e {
@@ -17,7 +22,13 @@ const QString LotfinchProgram::MainTitle = "^Lotfinch Lite 2.0$";
 const QString LotfinchProgram::PopupTitle = "^None$";
 
 LotfinchProgram::LotfinchProgram(const QString &proxy)
+    : folder_(QFileInfo(programPath()).dir().filePath("../e2e-program-XXXXXX"))
 {
+    // A hard link keeps the program's file size, and with it its instance name;
+    // a copy does too where a link cannot be made.
+    program_ = folder_.filePath(QFileInfo(programPath()).fileName());
+    if (::link(QFile::encodeName(programPath()).constData(), QFile::encodeName(program_).constData()) != 0)
+        QFile::copy(programPath(), program_);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     if (!proxy.isEmpty()) {
         environment.insert("http_proxy", proxy);
@@ -26,7 +37,7 @@ LotfinchProgram::LotfinchProgram(const QString &proxy)
     }
     process_.setProcessEnvironment(environment);
     process_.setProcessChannelMode(QProcess::MergedChannels);
-    process_.start(programPath(), {});
+    process_.start(program_, {});
     if (process_.waitForStarted())
         pid_ = process_.processId();
 }
@@ -46,6 +57,19 @@ QString LotfinchProgram::output()
 {
     output_ += QString::fromLocal8Bit(process_.readAll());
     return output_;
+}
+
+int LotfinchProgram::startAgain(const QStringList &arguments)
+{
+    QProcess again;
+    again.setProcessEnvironment(process_.processEnvironment());
+    again.start(program_, arguments);
+    if (!again.waitForFinished(30000)) {
+        again.kill();
+        again.waitForFinished();
+        return -1;
+    }
+    return again.exitStatus() == QProcess::NormalExit ? again.exitCode() : -1;
 }
 
 WindowId LotfinchProgram::waitForMainWindow()

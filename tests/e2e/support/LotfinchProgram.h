@@ -2,12 +2,14 @@
 
 #include <QProcess>
 #include <QString>
+#include <QTemporaryDir>
 
 #include "support/Desktop.h"
 
 namespace lotfinch::e2e {
 
-// The real program, started for one test and ended with it.
+// The real program, started for one test and ended with it. It runs from a
+// folder of its own, so the files it keeps next to itself are the test's.
 class LotfinchProgram
 {
 public:
@@ -22,6 +24,11 @@ public:
     qint64 pid() const { return pid_; }
     // What the program printed so far, for failure messages.
     QString output();
+    // The folder the program runs from.
+    QString folder() const { return folder_.path(); }
+    // Starts the same program file again and waits for that copy to end;
+    // its exit code, or -1 if it crashed or did not end.
+    int startAgain(const QStringList &arguments);
 
     // The main window once it is on the screen; 0 if it does not come.
     WindowId waitForMainWindow();
@@ -34,6 +41,8 @@ public:
     static const QString PopupTitle;
 
 private:
+    QTemporaryDir folder_;
+    QString program_;
     QProcess process_;
     qint64 pid_ = 0;
     QString output_;

@@ -1,0 +1,182 @@
+#include <QDir>
+#include <QFile>
+#include <QLocalSocket>
+#include <QTemporaryDir>
+#include <QWidget>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+#include "desktop/InstCtrl.h"
+#include "platform/InstanceChannel.h"
+#include "platform/InstanceRecord.h"
+#include "support/TestUtil.h"
+
+using namespace lotfinch;
+using namespace lotfinch::desktop;
+
+namespace {
+
+TEST(CommandLine, SplitsByTheWindowsRules)
+{
+    struct Case
+    {
+        QString line;
+        QStringList args;
+    } cases[] = {
+        {"", {}},
+        {R"(C:\prog.exe)", {R"(C:\prog.exe)"}},
+        {R"("C:\Program Files\x.exe" a  b)", {R"(C:\Program Files\x.exe)", "a", "b"}},
+        {"prog \t a\tb  ", {"prog", "a", "b"}},
+        {R"(prog "a b" "" c)", {"prog", "a b", "", "c"}},
+        {R"(prog a"b c"d)", {"prog", "ab cd"}},
+        {R"(prog a\\b\ c)", {"prog", R"(a\\b\)", "c"}},
+        {R"(prog a\"b)", {"prog", R"(a"b)"}},
+        {R"(prog a\\"b c")", {"prog", R"(a\b c)"}},
+        {R"(prog a\\\"b)", {"prog", R"(a\"b)"}},
+        {R"(prog "a""b" c)", {"prog", R"(a"b)", "c"}},
+        {R"(prog "unclosed arg)", {"prog", "unclosed arg"}},
+        {R"("C:\a\"b c)", {R"(C:\a\)", "b", "c"}},
+        {" prog", {"", "prog"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.line.toStdString());
+        ASSERT_EQ(CommandLineArgCount(c.line), c.args.size());
+        for (int i = 0; i < c.args.size(); ++i)
+            EXPECT_EQ(CommandLineArg(c.line, i), c.args[i]) << i;
+        EXPECT_EQ(CommandLineArg(c.line, static_cast<int>(c.args.size())), "");
+        EXPECT_EQ(CommandLineArg(c.line, -1), "");
+    }
+}
+
+TEST(CommandLine, JoinedArgumentsComeBackUnchanged)
+{
+    const QStringList lists[] = {
+        {"/usr/bin/lotfinch"},
+        {"/opt/my programs/lotfinch", "plain", "two words", ""},
+        {"prog", R"(say "hi")", R"(back\slash)", R"(trailing\)", R"(trailing two\\)", R"(\")", "tab\there"},
+        {"prog", "Grüße", "日本語 テキスト", "emoji 🦜"},
+    };
+    for (const QStringList &args : lists) {
+        const QString line = JoinCommandLine(args);
+        SCOPED_TRACE(line.toStdString());
+        ASSERT_EQ(CommandLineArgCount(line), args.size());
+        for (int i = 0; i < args.size(); ++i)
+            EXPECT_EQ(CommandLineArg(line, i), args[i]);
+    }
+    // A quote cannot stand in the program path; it is left out rather than split the line.
+    EXPECT_EQ(CommandLineArgCount(JoinCommandLine({R"(/tmp/a"b/prog)", "x"})), 2);
+}
+
+TEST(CommandLine, PackedBlocksUnpackAndDamagedOnesAreRefused)
+{
+    const QString line = R"("/usr/bin/lotfinch" Grüße "日本語")";
+    QByteArray block = PackCommandLine(line);
+    const QByteArray utf8 = line.toUtf8();
+    EXPECT_EQ(block.size(), 4 + utf8.size() + 1);
+    EXPECT_EQ(block.mid(4), utf8 + '\0');
+    EXPECT_EQ(UnpackCommandLine(block), line);
+    EXPECT_EQ(UnpackCommandLine(PackCommandLine(QString("a") + QChar(0) + "b")), "a") << "the text ends at a zero";
+
+    EXPECT_THROW(UnpackCommandLine(QByteArray("\x05\x00", 2)), std::runtime_error);
+    QByteArray tooLong = block;
+    tooLong[0] = static_cast<char>(tooLong[0] + 1);
+    EXPECT_THROW(UnpackCommandLine(tooLong), std::runtime_error);
+    QByteArray huge = block;
+    huge[3] = '\x7f';
+    EXPECT_THROW(UnpackCommandLine(huge), std::runtime_error);
+}
+
+// The error a guard's construction fails with, or nothing.
+std::string constructionError(QObject *owner)
+{
+    try {
+        TOneInstance guard(owner);
+    } catch (const std::runtime_error &error) {
+        return error.what();
+    }
+    return {};
+}
+
+TEST(OneInstance, NeedsAWindowAsOwnerAndIsOnePerProgram)
+{
+    QObject notAWindow;
+    EXPECT_EQ(constructionError(&notAWindow), "AOwner must be TForm or descendant");
+
+    QWidget form;
+    auto *guard = new TOneInstance(&form);
+    EXPECT_EQ(guard->MsgTransportTimeout(), 3000u);
+    EXPECT_FALSE(guard->About().isEmpty());
+    guard->setMaxNewInstances(-1);
+    EXPECT_EQ(guard->MaxNewInstances(), -1) << "read back from the shared record";
+    QWidget other;
+    EXPECT_EQ(constructionError(&other), "Only one copy of TOneInstance can be used on one application");
+    delete guard;
+    // Once the first one is gone another may come.
+    EXPECT_EQ(constructionError(&other), "");
+}
+
+TEST(UserRuntimeFolder, IsTheUsersOwnAndWritableByNobodyElse)
+{
+    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+    QTemporaryDir own;
+    QTemporaryDir shared;
+    ::chmod(QFile::encodeName(shared.path()).constData(), 0777);
+    const QString fallback = QDir::tempPath() + "/lotfinch-" + QString::number(::getuid());
+    struct Case
+    {
+        const char *what;
+        QString runtime;
+        QString expected;
+    } cases[] = {
+        {"a private XDG_RUNTIME_DIR", own.path(), own.path()},
+        {"one that others can write", shared.path(), fallback},
+        {"one that does not exist", own.filePath("gone"), fallback},
+        {"none", QString(), fallback},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.runtime.isNull())
+            qunsetenv("XDG_RUNTIME_DIR");
+        else
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(c.runtime));
+        EXPECT_EQ(platform::UserRuntimeFolder(), c.expected);
+    }
+    struct stat info;
+    ASSERT_EQ(::stat(QFile::encodeName(fallback).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    qputenv("XDG_RUNTIME_DIR", saved);
+}
+
+// The first copy's receiver takes a whole message even while other
+// connections send junk or nothing at all.
+TEST(InstanceChannel, JunkAndSilentConnectionsDoNotStopAWholeMessage)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath("channel.socket");
+    platform::InstanceReceiver receiver(path);
+    ASSERT_TRUE(receiver.listen());
+    std::vector<std::pair<uint32_t, QByteArray>> received;
+    receiver.OnMessage = [&](uint32_t key, const QByteArray &block) { received.emplace_back(key, block); };
+
+    QLocalSocket junk, silent, huge;
+    for (QLocalSocket *socket : {&junk, &silent, &huge})
+        socket->connectToServer(path);
+    junk.write(QByteArray("\x99\x04\x00\x00\x01\x00\x00\x00\x01\x00\x00\x00x", 13));
+    huge.write(QByteArray("\x65\x04\x00\x00\x01\x00\x00\x00\xff\xff\xff\x7f", 12));
+
+    bool answered = false;
+    std::thread sender([&] { answered = platform::SendToInstance(path, 42, QByteArray("block\0", 6), 30000); });
+    EXPECT_TRUE(test::waitUntil([&] { return !received.empty(); }, 30000));
+    sender.join();
+    EXPECT_TRUE(answered);
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0].first, 42u);
+    EXPECT_EQ(received[0].second, QByteArray("block\0", 6));
+    EXPECT_TRUE(test::waitUntil([&] {
+        return junk.state() == QLocalSocket::UnconnectedState && huge.state() == QLocalSocket::UnconnectedState;
+    })) << "junk is cut off";
+}
+
+} // namespace

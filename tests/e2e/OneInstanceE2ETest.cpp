@@ -1,0 +1,39 @@
+#include <QFile>
+#include <gtest/gtest.h>
+
+#include "support/Desktop.h"
+#include "support/ProgramWithFixtureSite.h"
+#include "support/TestUtil.h"
+
+using namespace lotfinch::e2e;
+using lotfinch::test::waitUntil;
+
+class Program : public ProgramWithFixtureSite
+{};
+
+// The phrase is stored next to the program once the focus moves on to Start.
+TEST_F(Program, KeepsAPhraseInTheHistoryFileNextToItself)
+{
+    program.startSearch("history phrase");
+    QFile file(program.folder() + "/searches.txt");
+    ASSERT_TRUE(waitUntil([&] { return file.exists(); }, 30000)) << program.output().toStdString();
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "history phrase\r\n");
+}
+
+// A second start ends by itself and leaves the running copy's windows alone.
+TEST_F(Program, ASecondStartEndsAtOnceLeavingOneMainWindowAndOneTrayIcon)
+{
+    EXPECT_EQ(program.startAgain({"second"}), 0);
+    const QStringList mainWindows =
+        runTool("xdotool", {"search", "--onlyvisible", "--name", LotfinchProgram::MainTitle})
+            .split('\n', Qt::SkipEmptyParts);
+    EXPECT_EQ(mainWindows.size(), 1) << mainWindows.join(' ').toStdString();
+    screenshot("after-second-start");
+
+    runTool("xdotool", {"windowminimize", QString::number(program.waitForMainWindow())});
+    ASSERT_TRUE(waitUntil([&] { return trayIcons(pid).size() == 1 && otherWindows(pid).empty(); }));
+    EXPECT_EQ(program.startAgain({"third"}), 0);
+    EXPECT_EQ(trayIcons(pid).size(), 1u);
+    EXPECT_TRUE(otherWindows(pid).empty()) << "the running copy shows nothing";
+}
