@@ -11,14 +11,13 @@
 namespace lotfinch::core {
 
 using platform::TextBetween;
+using platform::TrimLeftText;
+using platform::TrimText;
 
 // TextBetween, and S loses everything up to and including the first Start,
 // then as many further characters as Stop has.
 std::string TakeTextBetween(std::string &s, std::string_view start, std::string_view stop);
 
-// Removes leading and trailing characters of code 32 or lower.
-std::string TrimText(std::string_view s);
-std::string TrimLeftText(std::string_view s);
 
 // Every occurrence of token, found left to right in the input, replaced;
 // inserted text is not searched again.

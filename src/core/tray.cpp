@@ -419,19 +419,18 @@ void TApplicationForm::AnnounceSearch()
 
 void TApplicationForm::IconTrayUpdate(desktop::TCoolTrayIcon *icon)
 {
-    icon->setHint(DefaultTrayHint());
+    icon->setHint(HintWithFailureLine(DefaultTrayHint(), Checks.LatestFailureLine()));
     icon->setIconVisible(true);
     if (BitBtn1Tag != 1)
         return;
     try {
         std::string phrase = SearchText();
         ShowHTMLSource1->setText(fromAnsi(FormatText("Starting Search for %s...", {phrase})));
-        icon->setHint(TrayHintTemplate);
-        icon->setHint(
-            ReplaceAllText(icon->Hint(), "\"site\"", SiteAt(siteEntryOf(ComboAuctionSite->currentIndex())).shortName));
-        icon->setHint(
-            ReplaceAllText(icon->Hint(), "\"time\"", IntervalAt(ComboSearchFrequency->currentIndex()).hintWord));
-        icon->setHint(ReplaceAllText(icon->Hint(), "\"search\"", phrase));
+        std::string hint = TrayHintTemplate;
+        hint = ReplaceAllText(hint, "\"site\"", SiteAt(siteEntryOf(ComboAuctionSite->currentIndex())).shortName);
+        hint = ReplaceAllText(hint, "\"time\"", IntervalAt(ComboSearchFrequency->currentIndex()).hintWord);
+        hint = ReplaceAllText(hint, "\"search\"", phrase);
+        icon->setHint(HintWithFailureLine(hint, Checks.LatestFailureLine()));
         SearchTimer->setEnabled(true);
     } catch (const std::exception &) {
         SearchTimer->setEnabled(false);
@@ -470,32 +469,62 @@ bool TApplicationForm::SearchSites(int selected)
     // The wait for a page runs the event loop: the user may close the window
     // meanwhile, which ends the pass.
     QPointer<TApplicationForm> self(this);
-    for (int site : SitesOfPass(selected, ComboAuctionSite->count())) {
+    const std::vector<int> sites = SitesOfPass(selected, ComboAuctionSite->count());
+    Checks.KeepOnly(sites);
+    for (int site : sites) {
         if (closing_)
             break;
         std::string phrase = SearchText();
         auHTTP1->setURL(SearchAddress(site, phrase));
+        // Passes do not overlap, so the component is not busy here; were it
+        // so, its refusal would be no check of the site, nor a failed one.
+        const bool refused = auHTTP1->Busy();
+        const int delivered = pagesDelivered_;
+        const auto started = std::chrono::steady_clock::now();
         auHTTP1->Read(true);
         if (!self || closing_)
             return false;
-        if (ExtractLinks(PageLines, Found) > 0)
-            CoolTrayIcon1->ShowBalloon(FoundBalloonTitle, FoundBalloonText(StartedPhrase),
-                                       desktop::BalloonIconKind::bitInfo, FoundBalloonSeconds);
+        // Only a page fetched now is scanned: the page before stands for
+        // nothing this check found.
+        if (pagesDelivered_ != delivered) {
+            Checks.Succeeded(site);
+            if (ExtractLinks(PageLines, Found) > 0)
+                CoolTrayIcon1->ShowBalloon(FoundBalloonTitle, FoundBalloonText(StartedPhrase),
+                                           desktop::BalloonIconKind::bitInfo, FoundBalloonSeconds);
+        } else if (!refused) {
+            noteFailedCheck(site, started);
+        }
         found = !Found.empty();
         phrase = SearchText();
         if (found) {
             const char *shortName = SiteAt(site).shortName;
             const char *siteName = Found.AnyItemContains(shortName) ? shortName : entry.shortName;
-            CoolTrayIcon1->setHint(FormatText("FOUND matches for \"%s\" on %s.", {phrase, siteName}));
+            setTrayHint(FormatText("FOUND matches for \"%s\" on %s.", {phrase, siteName}));
             CoolTrayIcon1->setIconIndex(entryIndex + 1);
             ShowFoundLinks1->setText(fromAnsi(FormatText("&Links to \"%s\"...", {phrase})));
         } else {
             if (BitBtn1Tag == 1)
-                CoolTrayIcon1->setHint(FormatText("STILL crawling %s for \"%s\".", {entry.shortName, phrase}));
+                setTrayHint(FormatText("STILL crawling %s for \"%s\".", {entry.shortName, phrase}));
             CoolTrayIcon1->setIconIndex(0);
         }
     }
     return found;
+}
+
+void TApplicationForm::noteFailedCheck(int site, std::chrono::steady_clock::time_point started)
+{
+    auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+    FetchOutcome outcome{auHTTP1->StatusCode(), TimedOut(static_cast<int>(elapsed.count()), auHTTP1->Timeouts())};
+    std::string line =
+        FailureLine(QTime::currentTime(), Found.separators().time, FailureReason(outcome, SiteAt(site).domain));
+    if (Checks.Failed(site, line))
+        CoolTrayIcon1->ShowBalloon(CheckFailedBalloonTitle, line, desktop::BalloonIconKind::bitWarning,
+                                   FoundBalloonSeconds);
+}
+
+void TApplicationForm::setTrayHint(const std::string &hint)
+{
+    CoolTrayIcon1->setHint(HintWithFailureLine(hint, Checks.LatestFailureLine()));
 }
 
 void TApplicationForm::auHTTP1Done(QObject *, const std::string &, int64_t, http::TStream *stream)
@@ -503,6 +532,7 @@ void TApplicationForm::auHTTP1Done(QObject *, const std::string &, int64_t, http
     if (!stream)
         return;
     SetPageLines(PageLines, stream->ReadAll());
+    ++pagesDelivered_;
 }
 
 int TApplicationForm::siteEntryOf(int selected) const

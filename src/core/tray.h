@@ -7,6 +7,7 @@
 
 #include "core/FoundItems.h"
 #include "core/SearchHistory.h"
+#include "core/SiteChecks.h"
 #include "desktop/CoolTrayIcon.h"
 #include "desktop/SimpleTimer.h"
 #include "platform/ImageList.h"
@@ -81,6 +82,8 @@ public:
     TSearchHistory History;
     // The found-items list: FoundItems, FoundDescriptions and LatestFoundText.
     FoundItemList Found;
+    // The sites whose last check failed, told in the tray hint.
+    SiteChecks Checks;
     std::string LinksCaption;
     std::string StartedSite;
     std::string StartedPhrase;
@@ -142,7 +145,13 @@ private:
     // The site entry a selected index stands for: no selection, or one past
     // the real sites, counts as the all-sites entry.
     int siteEntryOf(int selected) const;
+    // Sets the tray hint, followed by the line of a failed check if one stands.
+    void setTrayHint(const std::string &hint);
+    // Notes a fetch of one site's page that delivered nothing; the first
+    // failure after good checks raises a warning balloon.
+    void noteFailedCheck(int site, std::chrono::steady_clock::time_point started);
 
+    int pagesDelivered_ = 0; // counts auHTTP1Done's pages: a fetch ended well when it grew
     bool centred_ = false;
     bool closing_ = false;
 };
