@@ -1,5 +1,7 @@
-// Any bytes as a result page: the link scan must end without fault, agree with
-// the plain scan, and leave the found-items lists parallel and distinct.
+// Any bytes as a result page: the link scan must end without fault, under the
+// described rules agree with the plain scan, under the current rules take
+// exactly those links whenever there are any, and leave the found-items
+// lists parallel and distinct under either rules.
 
 #include <cstdint>
 #include <cstdlib>
@@ -18,24 +20,38 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     std::string_view body(reinterpret_cast<const char *>(data), size);
 
     using Offers = std::vector<std::pair<std::string, std::string>>;
-    Offers fast, plain;
+    Offers fast, plain, current;
     int fastCount = core::ScanItemLinks(
-        body, [&](std::string_view link, std::string_view title) { fast.emplace_back(link, title); });
+        body, [&](std::string_view link, std::string_view title) { fast.emplace_back(link, title); },
+        core::LinkRules::Described);
     int plainCount = test::LiteralScanItemLinks(
         body, [&](std::string_view link, std::string_view title) { plain.emplace_back(link, title); });
     if (fastCount != plainCount || fast != plain)
         std::abort();
+    int currentCount = core::ScanItemLinks(
+        body, [&](std::string_view link, std::string_view title) { current.emplace_back(link, title); },
+        core::LinkRules::Current);
+    if (currentCount != static_cast<int>(current.size()) || (plainCount > 0 && currentCount != plainCount))
+        std::abort();
+    for (size_t i = 0; plainCount > 0 && i < current.size(); ++i)
+        if (current[i].first != plain[i].first)
+            std::abort();
 
     platform::StringList lines;
     core::SetPageLines(lines, body);
-    core::FoundItemList found({"/", ":"}, [] { return QDateTime(QDate(2026, 1, 1), QTime(0, 0)); });
-    core::ExtractLinks(lines, found);
-    core::ExtractLinks(lines, found);
-    if (found.FoundItems().count() != found.FoundDescriptions().count())
-        std::abort();
-    for (int i = 0; i < found.count(); ++i)
-        for (int j = i + 1; j < found.count(); ++j)
-            if (platform::sameTextAnsi(found.FoundItems()[i], found.FoundItems()[j]))
-                std::abort();
+    for (core::LinkRules rules : {core::LinkRules::Described, core::LinkRules::Current}) {
+        core::FoundItemList found(
+            {"/", ":"}, [] { return QDateTime(QDate(2026, 1, 1), QTime(0, 0)); }, rules);
+        core::ExtractLinks(lines, found);
+        core::ExtractLinks(lines, found);
+        if (found.FoundItems().count() != found.FoundDescriptions().count())
+            std::abort();
+        for (int i = 0; i < found.count(); ++i)
+            for (int j = i + 1; j < found.count(); ++j)
+                if (platform::sameTextAnsi(found.FoundItems()[i], found.FoundItems()[j]) ||
+                    (rules == core::LinkRules::Current && !core::ItemKeyOf(found.FoundItems()[i]).empty() &&
+                     core::ItemKeyOf(found.FoundItems()[i]) == core::ItemKeyOf(found.FoundItems()[j])))
+                    std::abort();
+    }
     return 0;
 }

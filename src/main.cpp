@@ -1,9 +1,16 @@
+#include <cstdio>
+
+#include "core/ProgramInfo.h"
 #include "core/tray.h"
 #include "desktop/InstCtrl.h"
 #include "platform/ErrorBox.h"
 
 int main(int argc, char **argv)
 {
+    // --version and --help answer at once, with no window and no splash.
+    if (int code = lotfinch::core::AnswerInformationRequest(argc, argv, stdout, stderr); code >= 0)
+        return code;
+
     lotfinch::platform::LotfinchApplication app(argc, argv);
     app.setApplicationName("Lotfinch Desktop 2.0");
     // While a copy runs for this user, this one hands its arguments over (or

@@ -1,8 +1,9 @@
 #include "core/AppImages.h"
 
 #include <QPainter>
-#include <QPainterPath>
 #include <functional>
+
+#include "windows/Pictures.h"
 
 namespace lotfinch::core {
 
@@ -64,38 +65,6 @@ void magnifier(QPainter &p, const QColor &rim)
     p.drawLine(QPointF(10.5, 10.5), QPointF(14, 14));
 }
 
-void finch(QPainter &p)
-{
-    // body
-    p.setPen(QPen(QColor(120, 80, 0), 0.8));
-    p.setBrush(QColor(240, 190, 30));
-    p.drawEllipse(QRectF(1.5, 4, 11, 9));
-    // head cap
-    p.setBrush(QColor(30, 30, 30));
-    QPainterPath cap;
-    cap.moveTo(7, 4.3);
-    cap.cubicTo(8, 2, 12, 2, 12.5, 6);
-    cap.lineTo(9, 6);
-    cap.closeSubpath();
-    p.drawPath(cap);
-    // wing
-    p.setBrush(QColor(40, 40, 40));
-    QPainterPath wing;
-    wing.moveTo(3, 8);
-    wing.cubicTo(5, 7, 8, 8, 9, 11);
-    wing.cubicTo(6, 12, 4, 11, 3, 8);
-    p.drawPath(wing);
-    // beak and eye
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(230, 110, 40));
-    p.drawPolygon(QPolygonF({QPointF(12.2, 6.2), QPointF(15.5, 7.5), QPointF(12.2, 8.8)}));
-    p.setBrush(Qt::black);
-    p.drawEllipse(QRectF(10, 5.8, 1.6, 1.6));
-    // tail
-    p.setBrush(QColor(40, 40, 40));
-    p.drawPolygon(QPolygonF({QPointF(2.5, 9), QPointF(0, 12.5), QPointF(3.5, 11.5)}));
-}
-
 void page(QPainter &p, const QColor &lines)
 {
     p.setPen(QPen(QColor(90, 90, 90), 1.0));
@@ -139,7 +108,7 @@ void FillMenuImages(platform::ImageList &list)
                  label(p, "i", Qt::white, 11);
              }));
     list.set(3, redCross(true));
-    list.set(5, drawn([](QPainter &p, qreal) { finch(p); }));
+    list.set(5, drawn([](QPainter &p, qreal) { windows::DrawProgramIcon(p, QRectF(0, 0, 16, 16)); }));
     list.set(7, drawn([](QPainter &p, qreal) {
                  p.setPen(QPen(QColor(80, 20, 20), 1.0));
                  p.setBrush(QColor(170, 40, 40));
@@ -170,7 +139,7 @@ void FillTrayImages(platform::ImageList &list)
     list.set(5, siteBadge(QColor(240, 130, 20), QColor(150, 70, 0), "uB"));
     list.set(6, siteBadge(QColor(120, 40, 150), QColor(60, 10, 80), "All"));
     list.set(7, drawn([](QPainter &p, qreal) { magnifier(p, QColor(0, 120, 60)); }));
-    list.set(8, drawn([](QPainter &p, qreal) { finch(p); }));
+    list.set(8, drawn([](QPainter &p, qreal) { windows::DrawProgramIcon(p, QRectF(0, 0, 16, 16)); }));
     list.set(9, drawn([](QPainter &p, qreal) { magnifier(p, QColor(200, 120, 0)); }));
     list.set(10, linksList());
 }

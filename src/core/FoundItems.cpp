@@ -50,7 +50,66 @@ const std::array<unsigned char, 256> &lowerCase()
     return table;
 }
 
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// The host of an absolute ("http://host/...") or scheme-relative ("//host/...")
+// link, without user, port and a leading "www.", in lower case; empty for
+// any other link.
+std::string hostOf(std::string_view link)
+{
+    size_t from = std::string_view::npos;
+    if (size_t scheme = link.find("://"); scheme != std::string_view::npos && scheme > 0 &&
+                                          link.substr(0, scheme).find_first_of("/?#") == std::string_view::npos)
+        from = scheme + 3;
+    else if (link.starts_with("//"))
+        from = 2;
+    if (from == std::string_view::npos)
+        return {};
+    std::string_view host = link.substr(from);
+    host = host.substr(0, host.find_first_of("/?#"));
+    if (size_t at = host.rfind('@'); at != std::string_view::npos)
+        host = host.substr(at + 1);
+    host = host.substr(0, host.find(':'));
+    std::string lower = platform::lowerAnsi(host);
+    if (std::string_view(lower).starts_with("www."))
+        lower.erase(0, 4);
+    return lower;
+}
+
+// Item keys live in the same index as links; a trimmed link never starts
+// with a control character, so the two cannot meet.
+constexpr char itemKeyMark = '\x01';
+
 } // namespace
+
+std::string ItemNumberOf(std::string_view link)
+{
+    size_t itm = link.find("/itm/");
+    if (itm == std::string_view::npos)
+        return {};
+    std::string_view path = link.substr(itm + 5);
+    path = path.substr(0, path.find_first_of("?#"));
+    for (size_t end = path.size(); end > 0;) {
+        while (end > 0 && !isDigit(path[end - 1]))
+            --end;
+        size_t start = end;
+        while (start > 0 && isDigit(path[start - 1]))
+            --start;
+        if (end - start >= 9 && end - start <= 13)
+            return std::string(path.substr(start, end - start));
+        end = start;
+    }
+    return {};
+}
+
+std::string ItemKeyOf(std::string_view link)
+{
+    std::string number = ItemNumberOf(link);
+    return number.empty() ? number : hostOf(link) + "/" + number;
+}
 
 DateTimeSeparators LocaleDateTimeSeparators(const QLocale &locale)
 {
@@ -85,13 +144,25 @@ std::string FormatTimeStamp(const QDateTime &time, const DateTimeSeparators &sep
 
 uint64_t FoundItemList::Index::hashOf(std::string_view link)
 {
-    // FNV-1a over the lower-case bytes.
+    // The lower-case bytes eight at a time, each word multiplied in: links
+    // are long, and a multiply per byte is what a byte-wise hash waits on.
     const auto &lower = lowerCase();
-    uint64_t hash = 14695981039346656037ull;
-    for (char c : link) {
-        hash ^= lower[static_cast<unsigned char>(c)];
-        hash *= 1099511628211ull;
+    uint64_t hash = 14695981039346656037ull ^ link.size();
+    size_t i = 0;
+    auto mix = [&hash](uint64_t word) {
+        hash = (hash ^ word) * 0x9E3779B97F4A7C15ull;
+        hash ^= hash >> 29;
+    };
+    for (; i + 8 <= link.size(); i += 8) {
+        uint64_t word = 0;
+        for (size_t k = 0; k < 8; ++k)
+            word |= uint64_t{lower[static_cast<unsigned char>(link[i + k])]} << (8 * k);
+        mix(word);
     }
+    uint64_t tail = 0;
+    for (size_t k = 0; i + k < link.size(); ++k)
+        tail |= uint64_t{lower[static_cast<unsigned char>(link[i + k])]} << (8 * k);
+    mix(tail);
     return hash;
 }
 
@@ -120,11 +191,15 @@ bool FoundItemList::Index::contains(std::string_view link) const
     return !slots_.empty() && slots_[find(link, hashOf(link))].length != npos;
 }
 
-void FoundItemList::Index::insert(std::string_view link)
+bool FoundItemList::Index::insert(std::string_view link)
 {
     // At most half full, so probe runs stay short and a free slot always exists.
     if (2 * (used_ + 1) > slots_.size())
         grow();
+    uint64_t hash = hashOf(link);
+    size_t slot = find(link, hash);
+    if (slots_[slot].length != npos)
+        return false;
     // Blocks are filled up to their first size and never grow, so a big
     // list never copies its links around.
     constexpr size_t blockSize = 64 * 1024;
@@ -133,11 +208,10 @@ void FoundItemList::Index::insert(std::string_view link)
         blocks_.back().reserve(std::max(blockSize, link.size()));
     }
     std::string &block = blocks_.back();
-    uint64_t hash = hashOf(link);
-    slots_[find(link, hash)] = {hash, static_cast<uint32_t>(blocks_.size() - 1), static_cast<uint32_t>(block.size()),
-                                link.size()};
+    slots_[slot] = {hash, static_cast<uint32_t>(blocks_.size() - 1), static_cast<uint32_t>(block.size()), link.size()};
     block.append(link);
     ++used_;
+    return true;
 }
 
 void FoundItemList::Index::grow()
@@ -164,8 +238,8 @@ void FoundItemList::Index::clear()
     used_ = 0;
 }
 
-FoundItemList::FoundItemList(DateTimeSeparators separators, Clock clock)
-    : separators_(std::move(separators)), clock_(std::move(clock))
+FoundItemList::FoundItemList(DateTimeSeparators separators, Clock clock, LinkRules rules)
+    : separators_(std::move(separators)), clock_(std::move(clock)), rules_(rules)
 {}
 
 void FoundItemList::setSeparators(DateTimeSeparators separators)
@@ -186,13 +260,34 @@ std::string FoundItemList::timeStamp()
     return stamp_;
 }
 
+std::string FoundItemList::indexedItemKey(std::string_view key)
+{
+    std::string itemKey = ItemKeyOf(key);
+    if (!itemKey.empty())
+        itemKey.insert(itemKey.begin(), itemKeyMark);
+    return itemKey;
+}
+
 bool FoundItemList::AddFoundItem(std::string_view link, std::string_view title)
 {
     std::string key = TrimText(link);
-    bool added = !Contains(key);
+    std::string itemKey = indexedItemKey(key);
+    bool added;
+    if (rules_ == LinkRules::Current && !itemKey.empty()) {
+        // Every listed link with an item number lists its item too, so the
+        // item alone tells whether the link is new.
+        added = !index_.contains(itemKey);
+        if (added)
+            index_.insert(key);
+    } else {
+        added = index_.insert(key);
+    }
     if (added) {
+        // The first link of an item lists the item; a later link of it that
+        // the described rules list finds it listed.
+        if (!itemKey.empty())
+            index_.insert(itemKey);
         descriptions_.insert(0, FormatText("%s  %s", {timeStamp(), title}));
-        index_.insert(key);
         items_.insert(0, std::move(key));
     }
     latestFoundText_ = FormatText("Most recent auction listing found: %s", {descriptions_[0]});
@@ -201,7 +296,11 @@ bool FoundItemList::AddFoundItem(std::string_view link, std::string_view title)
 
 bool FoundItemList::Contains(std::string_view link) const
 {
-    return index_.contains(link);
+    std::string key = TrimText(link);
+    if (index_.contains(key))
+        return true;
+    std::string itemKey = rules_ == LinkRules::Current ? indexedItemKey(key) : std::string();
+    return !itemKey.empty() && index_.contains(itemKey);
 }
 
 bool FoundItemList::AnyItemContains(std::string_view text) const

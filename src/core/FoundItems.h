@@ -13,6 +13,22 @@ class QLocale;
 
 namespace lotfinch::core {
 
+// Which rules the scan and the found-items list follow. Described: exactly
+// the rules the program was first made with, for pages written the old way.
+// Current: also what today's pages need: item links in unquoted and
+// single-quoted values, one entry per item whatever tracking parameters its
+// links carry, and titles from the link's own text.
+enum class LinkRules { Described, Current };
+
+// The item number of an item link: the last run of 9 to 13 digits in the
+// path after "/itm/" (query and fragment excluded); empty when there is none.
+std::string ItemNumberOf(std::string_view link);
+
+// What tells one item from another under the current rules: the site (the
+// link's host in lower case, without "www.") and the item number; empty for
+// a link without an item number.
+std::string ItemKeyOf(std::string_view link);
+
 // The separators a found item's time stamp uses in place of "/" and ":".
 struct DateTimeSeparators
 {
@@ -31,7 +47,8 @@ std::string FormatTimeStamp(const QDateTime &time, const DateTimeSeparators &sep
 // The distinct item links found so far, newest first, and one description per
 // link in the same order ("<time stamp>  <title>"). Both lists only change
 // together, so entry i of one always belongs to entry i of the other. Links
-// are told apart without regard to letter case through an index kept beside
+// are told apart without regard to letter case (and, under the current rules,
+// by site and item number where they have one) through an index kept beside
 // the lists, so offering a link costs the same for ten or a million items.
 class FoundItemList
 {
@@ -39,7 +56,12 @@ public:
     using Clock = std::function<QDateTime()>;
 
     // Without a clock, the local time now.
-    explicit FoundItemList(DateTimeSeparators separators = SystemDateTimeSeparators(), Clock clock = {});
+    explicit FoundItemList(DateTimeSeparators separators = SystemDateTimeSeparators(), Clock clock = {},
+                           LinkRules rules = LinkRules::Current);
+
+    LinkRules Rules() const { return rules_; }
+    // May change at any time: every listed link is indexed under both rules.
+    void setRules(LinkRules rules) { rules_ = rules; }
 
     const platform::StringList &FoundItems() const { return items_; }
     const platform::StringList &FoundDescriptions() const { return descriptions_; }
@@ -51,10 +73,13 @@ public:
     bool empty() const { return items_.empty(); }
 
     // Offers one link (trimmed before use) with its title; returns whether it
-    // was new and so went in at the top of both lists.
+    // was new and so went in at the top of both lists. Under the current
+    // rules a link of an item already listed is not new: the first link seen
+    // for an item is the one kept.
     bool AddFoundItem(std::string_view link, std::string_view title);
 
-    // Whether a link equal to this one apart from letter case is listed.
+    // Whether a link equal to this one apart from letter case is listed, or,
+    // under the current rules, a link of the same item.
     bool Contains(std::string_view link) const;
     // Whether some listed link holds text (exact case), as a search of the
     // whole list's text would find it.
@@ -74,7 +99,8 @@ private:
     {
     public:
         bool contains(std::string_view link) const;
-        void insert(std::string_view link); // link must not be listed yet
+        // Lists link unless it is listed; returns whether it was not.
+        bool insert(std::string_view link);
         void clear();
 
     private:
@@ -96,9 +122,12 @@ private:
     };
 
     std::string timeStamp();
+    // The item key of a trimmed link as the index holds it, or empty.
+    static std::string indexedItemKey(std::string_view key);
 
     DateTimeSeparators separators_;
     Clock clock_;
+    LinkRules rules_;
     // The local time's conversion costs far more than the rest of an offer,
     // and a page's new items mostly share one second.
     int64_t stampSecond_ = -1;

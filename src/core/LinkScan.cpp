@@ -6,6 +6,7 @@
 #endif
 
 #include "core/FoundItems.h"
+#include "core/LinkTitle.h"
 #include "core/Sites.h"
 #include "core/TextUtils.h"
 
@@ -47,7 +48,11 @@ size_t findFrom(std::string_view text, size_t from, std::string_view needle)
             _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(head, first), _mm_cmpeq_epi8(tail, final))));
         for (; mask != 0; mask &= mask - 1) {
             size_t at = i + static_cast<size_t>(__builtin_ctz(mask));
-            if (std::memcmp(data + at + 1, needle.data() + 1, n - 2) == 0)
+            // The markers are a few bytes long: comparing in place beats a call.
+            size_t k = 1;
+            while (k < last && data[at + k] == needle[k])
+                ++k;
+            if (k == last)
                 return at;
         }
     }
@@ -56,10 +61,98 @@ size_t findFrom(std::string_view text, size_t from, std::string_view needle)
             return i;
     return npos;
 }
+
+// Whether the text holds either marker: one pass where two would find none.
+bool holdsMarker(std::string_view text)
+{
+    const size_t n = upperMarker.size();
+    if (text.size() < n)
+        return false;
+    const char *data = text.data();
+    const size_t end = text.size() - (n - 1);
+    const __m128i h = _mm_set1_epi8('h'), caseBit = _mm_set1_epi8(0x20), quote = _mm_set1_epi8('"');
+    auto markerAt = [&](size_t at) {
+        return (data[at] == 'H' && std::memcmp(data + at, upperMarker.data(), n) == 0) ||
+               (data[at] == 'h' && std::memcmp(data + at, lowerMarker.data(), n) == 0);
+    };
+    size_t i = 0;
+    for (; i + 16 <= end; i += 16) {
+        __m128i head = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i)), caseBit);
+        __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i + n - 1));
+        auto mask = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(head, h), _mm_cmpeq_epi8(tail, quote))));
+        for (; mask != 0; mask &= mask - 1)
+            if (markerAt(i + static_cast<size_t>(__builtin_ctz(mask))))
+                return true;
+    }
+    for (; i < end; ++i)
+        if (markerAt(i))
+            return true;
+    return false;
+}
+
+// The next "=" at or after from that may end an href attribute's name: one
+// right after an "f" of either case or after white space. Most "=" of a page
+// (queries, other attributes) are passed over 16 at a time.
+size_t nextHrefEquals(std::string_view text, size_t from)
+{
+    const char *data = text.data();
+    size_t i = std::max<size_t>(from, 1);
+    const __m128i equals = _mm_set1_epi8('='), f = _mm_set1_epi8('f'), caseBit = _mm_set1_epi8(0x20),
+                  blank = _mm_set1_epi8(' ');
+    for (; i + 16 <= text.size(); i += 16) {
+        __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i));
+        __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i - 1));
+        __m128i afterName = _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(before, caseBit), f),
+                                         _mm_cmpeq_epi8(_mm_min_epu8(before, blank), before));
+        auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(here, equals), afterName)));
+        if (mask != 0)
+            return i + static_cast<size_t>(__builtin_ctz(mask));
+    }
+    for (; i < text.size(); ++i)
+        if (text[i] == '=' && ((text[i - 1] | 0x20) == 'f' || static_cast<unsigned char>(text[i - 1]) <= ' '))
+            return i;
+    return npos;
+}
+
+// The end of an attribute value without quotes: the first white space or
+// ">" at or after from, or the end of the text.
+size_t unquotedValueEnd(std::string_view text, size_t from)
+{
+    const char *data = text.data();
+    const __m128i blank = _mm_set1_epi8(' '), tagEnd = _mm_set1_epi8('>');
+    size_t i = from;
+    for (; i + 16 <= text.size(); i += 16) {
+        __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i));
+        __m128i stop = _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(here, blank), here), _mm_cmpeq_epi8(here, tagEnd));
+        if (auto mask = static_cast<unsigned>(_mm_movemask_epi8(stop)); mask != 0)
+            return i + static_cast<size_t>(__builtin_ctz(mask));
+    }
+    while (i < text.size() && static_cast<unsigned char>(text[i]) > ' ' && text[i] != '>')
+        ++i;
+    return i;
+}
 #else
 size_t findFrom(std::string_view text, size_t from, std::string_view needle)
 {
     return from > text.size() ? npos : text.find(needle, from);
+}
+
+bool holdsMarker(std::string_view text)
+{
+    return text.find(upperMarker) != npos || text.find(lowerMarker) != npos;
+}
+
+size_t unquotedValueEnd(std::string_view text, size_t from)
+{
+    while (from < text.size() && static_cast<unsigned char>(text[from]) > ' ' && text[from] != '>')
+        ++from;
+    return from;
+}
+
+size_t nextHrefEquals(std::string_view text, size_t from)
+{
+    return from > text.size() ? npos : text.find('=', from);
 }
 #endif
 
@@ -118,15 +211,145 @@ std::string withoutLineBreakRefs(std::string_view value)
     return out;
 }
 
-} // namespace
+bool isSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
+}
 
-int ScanItemLinks(std::string_view text, const ItemLinkSink &sink)
+bool isA(char c)
+{
+    return c == 'a' || c == 'A';
+}
+
+// The text of the link element an href belongs to, for links that no title
+// marker follows. Asked for links in page order, it searches every part of
+// the page at most once.
+class LinkText
+{
+public:
+    explicit LinkText(std::string_view text) : text_(text), tagEnd_(text, ">") {}
+
+    // attribute: where the href attribute starts; after: just past its value.
+    const std::string &of(size_t attribute, size_t after)
+    {
+        size_t tagEnd = inAnchorTag(attribute) ? tagEnd_.at(after) : npos;
+        if (tagEnd == npos) {
+            title_.clear();
+            content_ = npos;
+        } else if (tagEnd + 1 != content_) {
+            // Two hrefs in one tag share the element and its title.
+            content_ = tagEnd + 1;
+            size_t end = std::min(boundaryAt(content_), text_.size());
+            title_ = LinkElementTitle(text_.substr(content_, end - content_));
+        }
+        return title_;
+    }
+
+private:
+    // Whether the attribute stands in an <a> start tag: a "<a" and blank
+    // before it, no ">" between. Tags are short, so the look back is too,
+    // and it ends at the attribute asked for before: without "<" or ">"
+    // between, both stand in the same tag.
+    bool inAnchorTag(size_t attribute)
+    {
+        constexpr size_t lookBack = 2048;
+        size_t stop = attribute > lookBack ? attribute - lookBack : 0;
+        bool known = lastAttribute_ != npos && lastAttribute_ < attribute && lastAttribute_ >= stop;
+        if (known)
+            stop = lastAttribute_;
+        bool inTag = known && lastInTag_;
+        for (size_t i = attribute; i > stop; --i) {
+            char c = text_[i - 1];
+            if (c == '>' || c == '<') {
+                inTag = c == '<' && i + 1 < attribute && isA(text_[i]) && isSpace(text_[i + 1]);
+                break;
+            }
+        }
+        lastAttribute_ = attribute;
+        lastInTag_ = inTag;
+        return inTag;
+    }
+
+    // The next "<a" or "</a" tag at or after from: the element's content
+    // ends there, with or without its end tag.
+    size_t boundaryAt(size_t from)
+    {
+        if (boundarySearched_ && (boundary_ == npos || boundary_ >= from))
+            return boundary_;
+        boundarySearched_ = true;
+        for (size_t at = text_.find('<', from); at != npos; at = text_.find('<', at + 1)) {
+            size_t name = at + 1 + (at + 1 < text_.size() && text_[at + 1] == '/');
+            if (name + 1 < text_.size() && isA(text_[name]) && (isSpace(text_[name + 1]) || text_[name + 1] == '>'))
+                return boundary_ = at;
+        }
+        return boundary_ = npos;
+    }
+
+    std::string_view text_;
+    NextOccurrence tagEnd_;
+    size_t boundary_ = npos;
+    bool boundarySearched_ = false;
+    size_t content_ = npos;
+    std::string title_;
+    size_t lastAttribute_ = npos;
+    bool lastInTag_ = false;
+};
+
+// Hands one link to the sink as the rules say: an eBay item link with its
+// title, or a uBid value made absolute. Returns whether it was an item link.
+class LinkTaker
+{
+public:
+    LinkTaker(std::string_view text, const ItemLinkSink &sink, LinkText *linkText)
+        : text_(text), sink_(sink), linkText_(linkText), title_(text, titleMarker), titleEnd_(text, titleStop),
+          ubidHost_(std::string("http://www.") + SiteAt(ubidSite).domain)
+    {}
+
+    // The eBay item link link, found at attribute, its value ending just
+    // before after; the title is searched from titleFrom on.
+    void item(std::string_view link, size_t titleFrom, size_t attribute, size_t after)
+    {
+        // The title is behind the next title marker.
+        if (size_t t = title_.at(titleFrom); t != npos) {
+            std::string_view itemTitle;
+            size_t titleStart = t + titleMarker.size();
+            if (size_t end = titleEnd_.at(titleStart); end != npos)
+                itemTitle = text_.substr(titleStart, end - titleStart);
+            sink_(link, itemTitle);
+        } else {
+            // None left: no title, or the link's own text.
+            sink_(link, linkText_ ? std::string_view(linkText_->of(attribute, after)) : std::string_view());
+        }
+    }
+
+    // A uBid value; false when it is dropped.
+    bool ubid(std::string_view link, size_t attribute, size_t after)
+    {
+        std::string value = TrimText(withoutLineBreakRefs(link));
+        if (value.size() < 2 || contains(value, "javascript"))
+            return false;
+        sink_(ubidHost_ + value, linkText_ ? std::string_view(linkText_->of(attribute, after)) : std::string_view());
+        return true;
+    }
+
+private:
+    std::string_view text_;
+    const ItemLinkSink &sink_;
+    LinkText *linkText_;
+    NextOccurrence title_, titleEnd_;
+    const std::string ubidHost_;
+};
+
+// The scan of href values in double quotes, the way result pages were written.
+int scanQuotedLinks(std::string_view text, const ItemLinkSink &sink, LinkText *linkText)
 {
     // The text still to scan is always text[cursor..]: each step drops a
     // prefix, so positions stand in for the copies the scan would make.
     NextOccurrence upper(text, upperMarker), lower(text, lowerMarker), item(text, itemMark),
-        lineBreak(text, lineBreakPrefix), title(text, titleMarker), titleEnd(text, titleStop);
-    const std::string ubidHost = std::string("http://www.") + SiteAt(ubidSite).domain;
+        lineBreak(text, lineBreakPrefix);
+    if (!holdsMarker(text))
+        return 0;
+    LinkTaker taker(text, sink, linkText);
     size_t cursor = 0;
     int count = 0;
     for (;;) {
@@ -147,21 +370,10 @@ int ScanItemLinks(std::string_view text, const ItemLinkSink &sink)
         // before the closing quote.
         size_t nextItem = item.at(valueStart);
         if (quote != npos && nextItem != npos && nextItem + itemMark.size() <= quote) {
-            // The title is behind the next title marker; none left means no title.
-            std::string_view itemTitle;
-            if (size_t t = title.at(cursor); t != npos) {
-                size_t titleStart = t + titleMarker.size();
-                if (size_t end = titleEnd.at(titleStart); end != npos)
-                    itemTitle = text.substr(titleStart, end - titleStart);
-            }
-            sink(link, itemTitle);
+            taker.item(link, cursor, marker, quote + 1);
             ++count;
-        } else if (holdsLineBreakRef(link)) {
-            std::string value = TrimText(withoutLineBreakRefs(link));
-            if (value.size() >= 2 && !contains(value, "javascript")) {
-                sink(ubidHost + value, {});
-                ++count;
-            }
+        } else if (holdsLineBreakRef(link) && taker.ubid(link, marker, quote + 1)) {
+            ++count;
         }
 
         // Only a remaining "/itm/" or "&#xA" can lead to another item link.
@@ -171,10 +383,86 @@ int ScanItemLinks(std::string_view text, const ItemLinkSink &sink)
     return count;
 }
 
+bool isHrefBefore(std::string_view text, size_t equals, size_t &attribute)
+{
+    size_t nameEnd = equals;
+    while (nameEnd > 0 && isSpace(text[nameEnd - 1]))
+        --nameEnd;
+    if (nameEnd < 4 || (nameEnd > 4 && !isSpace(text[nameEnd - 5])))
+        return false;
+    attribute = nameEnd - 4;
+    for (size_t i = 0; i < 4; ++i)
+        if ((text[attribute + i] | 0x20) != "href"[i])
+            return false;
+    return true;
+}
+
+// The scan of href values without quotes or in single quotes, as pages are
+// written today: every such value in page order, with the same rules for
+// item and uBid links as the quoted scan.
+int scanUnquotedLinks(std::string_view text, const ItemLinkSink &sink, LinkText *linkText)
+{
+    // Most values hold neither mark: where the next one lies says so at once.
+    NextOccurrence singleQuote(text, "'"), item(text, itemMark), lineBreak(text, lineBreakRef);
+    LinkTaker taker(text, sink, linkText);
+    int count = 0;
+    for (size_t equals = nextHrefEquals(text, 0); equals != npos; equals = nextHrefEquals(text, equals + 1)) {
+        size_t attribute = 0;
+        if (!isHrefBefore(text, equals, attribute))
+            continue;
+        size_t valueStart = equals + 1;
+        while (valueStart < text.size() && isSpace(text[valueStart]))
+            ++valueStart;
+        if (valueStart == text.size() || text[valueStart] == '"')
+            continue;
+        size_t valueEnd, after;
+        if (text[valueStart] == '\'') {
+            ++valueStart;
+            valueEnd = singleQuote.at(valueStart);
+            if (valueEnd == npos)
+                continue; // unclosed: ignored, as in the quoted scan
+            after = valueEnd + 1;
+        } else {
+            valueEnd = unquotedValueEnd(text, valueStart);
+            after = valueEnd;
+        }
+        std::string_view link = text.substr(valueStart, valueEnd - valueStart);
+        auto holds = [&](NextOccurrence &mark, size_t length) {
+            size_t at = mark.at(valueStart);
+            return at != npos && at + length <= valueEnd;
+        };
+        if (holds(item, itemMark.size())) {
+            taker.item(link, std::min(valueStart + 1, text.size()), attribute, after);
+            ++count;
+        } else if (holds(lineBreak, lineBreakRef.size()) && taker.ubid(link, attribute, after)) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+} // namespace
+
+int ScanItemLinks(std::string_view text, const ItemLinkSink &sink, LinkRules rules)
+{
+    if (rules == LinkRules::Described)
+        return scanQuotedLinks(text, sink, nullptr);
+    LinkText quotedText(text);
+    int count = scanQuotedLinks(text, sink, &quotedText);
+    // Only a page that the quoted scan takes nothing from and that still
+    // holds an item mark is read again, so every page the quoted scan reads
+    // gives exactly its links.
+    if (count > 0 || findFrom(text, 0, itemMark) == npos)
+        return count;
+    LinkText unquotedText(text);
+    return scanUnquotedLinks(text, sink, &unquotedText);
+}
+
 int ExtractLinks(const platform::StringList &pageLines, FoundItemList &found)
 {
-    return ScanItemLinks(pageLines.text(),
-                         [&found](std::string_view link, std::string_view title) { found.AddFoundItem(link, title); });
+    return ScanItemLinks(
+        pageLines.text(), [&found](std::string_view link, std::string_view title) { found.AddFoundItem(link, title); },
+        found.Rules());
 }
 
 void SetPageLines(platform::StringList &lines, std::string_view body)

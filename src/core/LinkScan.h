@@ -4,13 +4,12 @@
 #include <string>
 #include <string_view>
 
+#include "core/FoundItems.h"
 #include "platform/StringList.h"
 
 // The scan of a search-result page for links to auction items: plain text
 // matching on the markers the sites' pages carry, no HTML parsing.
 namespace lotfinch::core {
-
-class FoundItemList;
 
 // Receives one item link as the page gives it (eBay) or made absolute (uBid),
 // and its title (empty for uBid links).
@@ -19,11 +18,17 @@ using ItemLinkSink = std::function<void(std::string_view link, std::string_view 
 // Scans the page text (its lines, each followed by CR LF) and hands every item
 // link to sink in page order; returns how many it handed over. The cost grows
 // linearly with the page.
-int ScanItemLinks(std::string_view pageText, const ItemLinkSink &sink);
+//
+// Described rules: links in double-quoted href values; an eBay link's title
+// is the text behind the next title marker. Current rules: the same, but a
+// link that no title marker follows gets the text of its link element, and a
+// page that gives no link that way yet holds "/itm/" is read once more for
+// links in unquoted and single-quoted href values.
+int ScanItemLinks(std::string_view pageText, const ItemLinkSink &sink, LinkRules rules);
 
-// Scans the page lines into the found-items list. Returns the number of item
-// links the page held, known ones included: above 0, the window shows the
-// "FOUND" balloon.
+// Scans the page lines into the found-items list, under the list's rules.
+// Returns the number of item links the page held, known ones included: above
+// 0, the window shows the "FOUND" balloon.
 int ExtractLinks(const platform::StringList &pageLines, FoundItemList &found);
 
 // Replaces lines with a fetched body: the body ends at its first NUL, and a

@@ -6,15 +6,6 @@
 
 namespace lotfinch::core {
 
-namespace {
-
-bool isBlank(char c)
-{
-    return static_cast<unsigned char>(c) <= 32;
-}
-
-} // namespace
-
 std::string TakeTextBetween(std::string &s, std::string_view start, std::string_view stop)
 {
     std::string result = TextBetween(s, start, stop);
@@ -23,25 +14,6 @@ std::string TakeTextBetween(std::string &s, std::string_view start, std::string_
     drop += stop.size();
     s.erase(0, std::min(drop, s.size()));
     return result;
-}
-
-std::string TrimText(std::string_view s)
-{
-    size_t first = 0;
-    while (first < s.size() && isBlank(s[first]))
-        ++first;
-    size_t last = s.size();
-    while (last > first && isBlank(s[last - 1]))
-        --last;
-    return std::string(s.substr(first, last - first));
-}
-
-std::string TrimLeftText(std::string_view s)
-{
-    size_t first = 0;
-    while (first < s.size() && isBlank(s[first]))
-        ++first;
-    return std::string(s.substr(first));
 }
 
 std::string ReplaceAllText(std::string_view text, std::string_view token, std::string_view replacement)
@@ -81,9 +53,34 @@ std::string FormatText(std::string_view format, std::initializer_list<std::strin
     return out;
 }
 
+std::string HintMarkupText(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '&': out += "&&"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
 QString ProgramFolderFile(const QString &name)
 {
     return QDir(QCoreApplication::applicationDirPath()).filePath(QFileInfo(name).fileName());
+}
+
+QString ShippedDocumentFile(const QString &name)
+{
+#ifdef LOTFINCH_DOCDIR_FROM_BINDIR
+    const QDir docs(QDir(QCoreApplication::applicationDirPath()).filePath(LOTFINCH_DOCDIR_FROM_BINDIR));
+    return docs.filePath(QFileInfo(name).fileName());
+#else
+    return ProgramFolderFile(name);
+#endif
 }
 
 } // namespace lotfinch::core

@@ -11,14 +11,12 @@
 namespace lotfinch::core {
 
 using platform::TextBetween;
+using platform::TrimLeftText;
+using platform::TrimText;
 
 // TextBetween, and S loses everything up to and including the first Start,
 // then as many further characters as Stop has.
 std::string TakeTextBetween(std::string &s, std::string_view start, std::string_view stop);
-
-// Removes leading and trailing characters of code 32 or lower.
-std::string TrimText(std::string_view s);
-std::string TrimLeftText(std::string_view s);
 
 // Every occurrence of token, found left to right in the input, replaced;
 // inserted text is not searched again.
@@ -27,7 +25,15 @@ std::string ReplaceAllText(std::string_view text, std::string_view token, std::s
 // Formats with one "%s" replaced by each argument in turn ("%%" is a percent sign).
 std::string FormatText(std::string_view format, std::initializer_list<std::string_view> args);
 
+// Text for the hint markup that draws as it stands: "<", ">" and "&" are
+// written so that the markup takes them for characters, not tags or mnemonics.
+std::string HintMarkupText(std::string_view text);
+
 // The folder of the program's own file followed by the file-name part of name.
 QString ProgramFolderFile(const QString &name);
+
+// A document the program ships (the manual): next to the program in a build
+// folder, in the installed documentation folder for the installed build.
+QString ShippedDocumentFile(const QString &name);
 
 } // namespace lotfinch::core

@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDeadlineTimer>
+#include <QFileInfo>
 #include <QFocusEvent>
 #include <QGroupBox>
 #include <QHideEvent>
@@ -16,21 +18,29 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <QTimer>
+#include <QWindow>
 #include <QWindowStateChangeEvent>
 #include <functional>
+#include <thread>
 
 #include "core/AppImages.h"
 #include "core/LinkScan.h"
 #include "core/Sites.h"
 #include "core/TextUtils.h"
+#include "desktop/FmxUtils.h"
 #include "desktop/InstCtrl.h"
 #include "http/auHTTP.h"
 #include "platform/AnsiText.h"
 #include "platform/ErrorBox.h"
 #include "platform/MessageBox.h"
+#include "windows/StVInfo.h"
+#include "windows/about.h"
 #include "windows/htmlhint.h"
 #include "windows/links.h"
 #include "windows/progdlg.h"
+#include "windows/source.h"
+#include "windows/splash.h"
 
 namespace lotfinch::core {
 
@@ -176,10 +186,14 @@ void TApplicationForm::createControls()
     BitBtn1->setEnabled(false);
     BitBtn1->setProperty("HelpKeyword", "Start searching");
     connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
+    BitBtn1->setMouseTracking(true);
+    BitBtn1->installEventFilter(this);
     BitBtn3 = button("BitBtn3", "&Auctions...", 117, Glyph::Auctions);
     BitBtn3->setEnabled(false);
     BitBtn3->setProperty("HelpKeyword", "View all matches found");
     connect(BitBtn3, &QPushButton::clicked, this, [this] { ShowFoundLinks1Click(); });
+    BitBtn3->setMouseTracking(true);
+    BitBtn3->installEventFilter(this);
     BitBtn2 = button("BitBtn2", "E&xit", 220, Glyph::Exit);
     BitBtn2->setDefault(true);
     BitBtn2->setToolTip("Stop all searching and close the Lotfinch software");
@@ -213,6 +227,9 @@ void TApplicationForm::createTrayMenu()
     Exit1 = PopupMenu1->addAction(ImageList1->icon(3), "E&xit");
     connect(Exit1, &QAction::triggered, this, [this] { BitBtn2Click(); });
     connect(Restore1, &QAction::triggered, this, [this] { TrayDoubleClick(); });
+    connect(AboutLotfinch1, &QAction::triggered, this, [this] { AboutLotfinch1Click(); });
+    connect(ProductManual1, &QAction::triggered, this, [this] { ProductManual1Click(); });
+    connect(ShowHTMLSource1, &QAction::triggered, this, [this] { ShowHTMLSource1Click(); });
 }
 
 void TApplicationForm::createTrayIcon()
@@ -237,7 +254,6 @@ void TApplicationForm::createSearchObjects()
     auHTTP1->OnDone = [this](QObject *sender, const std::string &type, int64_t size, http::TStream *stream) {
         auHTTP1Done(sender, type, size, stream);
     };
-    ProgressPopup = new windows::TUpdateUsForm(this);
 
     HTMLHint1 = new windows::THTMLHint(this);
     HTMLHint1->setObjectName("HTMLHint1");
@@ -251,13 +267,79 @@ void TApplicationForm::createSearchObjects()
 
 void TApplicationForm::FormCreate()
 {
-    PageLines.clear();
-    Found.Clear();
-    LinksCaption = LinksCaptionFor(SiteAt(0).listText);
+    std::unique_ptr<windows::TSplashForm> splash = std::make_unique<windows::TSplashForm>(this);
     SearchTimer = std::make_unique<desktop::TSimpleTimer>();
     SearchTimer->setInterval(500);
     SearchTimer->setOnTick([this](desktop::TSimpleTimer *timer) { TimerEvent(timer); });
+    RunSplash(splash.get());
+    PageLines.clear();
+    Found.Clear();
+    ProgressPopup = new windows::TUpdateUsForm(this);
+    LinksCaption = LinksCaptionFor(SiteAt(0).listText);
     TrayHintTemplate = CoolTrayIcon1->Hint();
+}
+
+void TApplicationForm::RunSplash(windows::TSplashForm *splash)
+{
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    splash->show();
+    // Workaround: the window system maps a new window in its own time, and
+    // what is painted before that never reaches the screen; so the splash is
+    // let onto the screen before the waits hold everything up.
+    if (QWindow *window = splash->windowHandle()) {
+        QDeadlineTimer deadline(2000);
+        QTimer wake; // so that each wait for events ends in time to look again
+        wake.start(20);
+        while (!window->isExposed() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
+    }
+    splash->repaint();
+    for (int dot = 0; dot < 5; ++dot) {
+        splash->LabelInit->setText(splash->LabelInit->text() + ".");
+        splash->LabelInit->adjustSize();
+        std::this_thread::sleep_for(SplashDotWait);
+        splash->repaint();
+    }
+    splash->hide();
+    // A program file without readable version information still starts; its
+    // tray hint just names no version.
+    try {
+        VersionText = splash->StVersionInfo1->ProductVersion();
+    } catch (const windows::EStVersionInfoError &) {
+        VersionText.clear();
+    }
+    QApplication::restoreOverrideCursor();
+}
+
+void TApplicationForm::BitBtnMouseMove(QPushButton *button)
+{
+    const std::string phrase = button == BitBtn3 ? StartedPhrase : SearchText();
+    const std::string keyword = platform::toAnsi(button->property("HelpKeyword").toString());
+    const std::string hint = FormatText("%s for \"<b>%s</b>\"...", {keyword, HintMarkupText(phrase)});
+    button->setToolTip(button->isEnabled() ? fromAnsi(hint) : QString());
+}
+
+void TApplicationForm::AboutLotfinch1Click()
+{
+    QPointer<windows::TAboutBox> box = new windows::TAboutBox(this, ImageList2);
+    box->exec();
+    delete box;
+}
+
+void TApplicationForm::ProductManual1Click()
+{
+    QFileInfo manual(ShippedDocumentFile("manual.pdf"));
+    if (manual.isFile())
+        desktop::LaunchFile(platform::toAnsi(manual.fileName()), std::string(), platform::toAnsi(manual.absolutePath()),
+                            desktop::SW_SHOWNORMAL);
+}
+
+void TApplicationForm::ShowHTMLSource1Click()
+{
+    QPointer<windows::TSourceForm> form = new windows::TSourceForm(this);
+    form->SetLines(PageLines);
+    form->exec();
+    delete form;
 }
 
 void TApplicationForm::FormShow()
@@ -329,19 +411,18 @@ void TApplicationForm::AnnounceSearch()
 
 void TApplicationForm::IconTrayUpdate(desktop::TCoolTrayIcon *icon)
 {
-    icon->setHint(DefaultTrayHint());
+    icon->setHint(HintWithFailureLine(DefaultTrayHint(), Checks.LatestFailureLine()));
     icon->setIconVisible(true);
     if (BitBtn1Tag != 1)
         return;
     try {
         std::string phrase = SearchText();
         ShowHTMLSource1->setText(fromAnsi(FormatText("Starting Search for %s...", {phrase})));
-        icon->setHint(TrayHintTemplate);
-        icon->setHint(
-            ReplaceAllText(icon->Hint(), "\"site\"", SiteAt(siteEntryOf(ComboAuctionSite->currentIndex())).shortName));
-        icon->setHint(
-            ReplaceAllText(icon->Hint(), "\"time\"", IntervalAt(ComboSearchFrequency->currentIndex()).hintWord));
-        icon->setHint(ReplaceAllText(icon->Hint(), "\"search\"", phrase));
+        std::string hint = TrayHintTemplate;
+        hint = ReplaceAllText(hint, "\"site\"", SiteAt(siteEntryOf(ComboAuctionSite->currentIndex())).shortName);
+        hint = ReplaceAllText(hint, "\"time\"", IntervalAt(ComboSearchFrequency->currentIndex()).hintWord);
+        hint = ReplaceAllText(hint, "\"search\"", phrase);
+        icon->setHint(HintWithFailureLine(hint, Checks.LatestFailureLine()));
         SearchTimer->setEnabled(true);
     } catch (const std::exception &) {
         SearchTimer->setEnabled(false);
@@ -380,32 +461,62 @@ bool TApplicationForm::SearchSites(int selected)
     // The wait for a page runs the event loop: the user may close the window
     // meanwhile, which ends the pass.
     QPointer<TApplicationForm> self(this);
-    for (int site : SitesOfPass(selected, ComboAuctionSite->count())) {
+    const std::vector<int> sites = SitesOfPass(selected, ComboAuctionSite->count());
+    Checks.KeepOnly(sites);
+    for (int site : sites) {
         if (closing_)
             break;
         std::string phrase = SearchText();
         auHTTP1->setURL(SearchAddress(site, phrase));
+        // Passes do not overlap, so the component is not busy here; were it
+        // so, its refusal would be no check of the site, nor a failed one.
+        const bool refused = auHTTP1->Busy();
+        const int delivered = pagesDelivered_;
+        const auto started = std::chrono::steady_clock::now();
         auHTTP1->Read(true);
         if (!self || closing_)
             return false;
-        if (ExtractLinks(PageLines, Found) > 0)
-            CoolTrayIcon1->ShowBalloon(FoundBalloonTitle, FoundBalloonText(StartedPhrase),
-                                       desktop::BalloonIconKind::bitInfo, FoundBalloonSeconds);
+        // Only a page fetched now is scanned: the page before stands for
+        // nothing this check found.
+        if (pagesDelivered_ != delivered) {
+            Checks.Succeeded(site);
+            if (ExtractLinks(PageLines, Found) > 0)
+                CoolTrayIcon1->ShowBalloon(FoundBalloonTitle, FoundBalloonText(StartedPhrase),
+                                           desktop::BalloonIconKind::bitInfo, FoundBalloonSeconds);
+        } else if (!refused) {
+            noteFailedCheck(site, started);
+        }
         found = !Found.empty();
         phrase = SearchText();
         if (found) {
             const char *shortName = SiteAt(site).shortName;
             const char *siteName = Found.AnyItemContains(shortName) ? shortName : entry.shortName;
-            CoolTrayIcon1->setHint(FormatText("FOUND matches for \"%s\" on %s.", {phrase, siteName}));
+            setTrayHint(FormatText("FOUND matches for \"%s\" on %s.", {phrase, siteName}));
             CoolTrayIcon1->setIconIndex(entryIndex + 1);
             ShowFoundLinks1->setText(fromAnsi(FormatText("&Links to \"%s\"...", {phrase})));
         } else {
             if (BitBtn1Tag == 1)
-                CoolTrayIcon1->setHint(FormatText("STILL crawling %s for \"%s\".", {entry.shortName, phrase}));
+                setTrayHint(FormatText("STILL crawling %s for \"%s\".", {entry.shortName, phrase}));
             CoolTrayIcon1->setIconIndex(0);
         }
     }
     return found;
+}
+
+void TApplicationForm::noteFailedCheck(int site, std::chrono::steady_clock::time_point started)
+{
+    auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+    FetchOutcome outcome{auHTTP1->StatusCode(), TimedOut(static_cast<int>(elapsed.count()), auHTTP1->Timeouts())};
+    std::string line =
+        FailureLine(QTime::currentTime(), Found.separators().time, FailureReason(outcome, SiteAt(site).domain));
+    if (Checks.Failed(site, line))
+        CoolTrayIcon1->ShowBalloon(CheckFailedBalloonTitle, line, desktop::BalloonIconKind::bitWarning,
+                                   FoundBalloonSeconds);
+}
+
+void TApplicationForm::setTrayHint(const std::string &hint)
+{
+    CoolTrayIcon1->setHint(HintWithFailureLine(hint, Checks.LatestFailureLine()));
 }
 
 void TApplicationForm::auHTTP1Done(QObject *, const std::string &, int64_t, http::TStream *stream)
@@ -413,6 +524,7 @@ void TApplicationForm::auHTTP1Done(QObject *, const std::string &, int64_t, http
     if (!stream)
         return;
     SetPageLines(PageLines, stream->ReadAll());
+    ++pagesDelivered_;
 }
 
 int TApplicationForm::siteEntryOf(int selected) const
@@ -559,6 +671,13 @@ void TApplicationForm::closeEvent(QCloseEvent *event)
     FormClose();
     event->accept();
     closing_ = true;
+}
+
+bool TApplicationForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseMove && (watched == BitBtn1 || watched == BitBtn3))
+        BitBtnMouseMove(static_cast<QPushButton *>(watched));
+    return QWidget::eventFilter(watched, event);
 }
 
 void TApplicationForm::keyPressEvent(QKeyEvent *event)

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QWidget>
+#include <chrono>
 #include <memory>
 #include <string>
 
 #include "core/FoundItems.h"
 #include "core/SearchHistory.h"
+#include "core/SiteChecks.h"
 #include "desktop/CoolTrayIcon.h"
 #include "desktop/SimpleTimer.h"
 #include "platform/ImageList.h"
@@ -29,6 +31,7 @@ class TStream;
 
 namespace lotfinch::windows {
 class THTMLHint;
+class TSplashForm;
 class TUpdateUsForm;
 } // namespace lotfinch::windows
 
@@ -79,6 +82,8 @@ public:
     TSearchHistory History;
     // The found-items list: FoundItems, FoundDescriptions and LatestFoundText.
     FoundItemList Found;
+    // The sites whose last check failed, told in the tray hint.
+    SiteChecks Checks;
     std::string LinksCaption;
     std::string StartedSite;
     std::string StartedPhrase;
@@ -109,6 +114,15 @@ public:
     bool SearchSites(int selected);
     void auHTTP1Done(QObject *sender, const std::string &contentType, int64_t fileSize, http::TStream *stream);
 
+    // Start-up, hints and the menu commands
+    // The splash shows this long after each of its five dots; tests shorten it.
+    static inline std::chrono::milliseconds SplashDotWait{1850};
+    void RunSplash(windows::TSplashForm *splash);
+    void BitBtnMouseMove(QPushButton *button);
+    void AboutLotfinch1Click();
+    void ProductManual1Click();
+    void ShowHTMLSource1Click();
+
     // The phrase box's text as 8-bit program text.
     std::string SearchText() const;
 
@@ -118,6 +132,7 @@ protected:
     void hideEvent(QHideEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void createControls();
@@ -130,7 +145,13 @@ private:
     // The site entry a selected index stands for: no selection, or one past
     // the real sites, counts as the all-sites entry.
     int siteEntryOf(int selected) const;
+    // Sets the tray hint, followed by the line of a failed check if one stands.
+    void setTrayHint(const std::string &hint);
+    // Notes a fetch of one site's page that delivered nothing; the first
+    // failure after good checks raises a warning balloon.
+    void noteFailedCheck(int site, std::chrono::steady_clock::time_point started);
 
+    int pagesDelivered_ = 0; // counts auHTTP1Done's pages: a fetch ended well when it grew
     bool centred_ = false;
     bool closing_ = false;
 };

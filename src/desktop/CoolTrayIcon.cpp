@@ -225,6 +225,7 @@ bool TCoolTrayIcon::FillIconData()
 
 bool TCoolTrayIcon::notify(TrayRequest request)
 {
+    data_.menu = popupMenu_;
     return FillIconData() && shell().notifyIcon(request, data_);
 }
 

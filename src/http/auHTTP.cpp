@@ -1,6 +1,7 @@
 #include "http/auHTTP.h"
 
 #include <cstdio>
+#include <system_error>
 
 #include "http/auTransfer.h"
 
@@ -98,18 +99,31 @@ bool TauHTTP::Read(bool ForceWait)
     if (ForceWait)
         thread_->WaitThread = true;
     std::shared_ptr<bool> alive = alive_;
-    bool result = thread_->Execute();
-    if (*alive && ForceWait)
+    bool result = true;
+    try {
+        result = thread_->Execute();
+    } catch (const std::system_error &) {
+        // No worker could start: the request ends as one that got no answer.
+        FinishProcessing();
+    }
+    if (!*alive)
+        return result;
+    if (ForceWait)
         thread_->WaitThread = savedWait;
+    // A running worker holds its own copy of the job; the idle thread object
+    // must not keep an ended or abandoned request (its stream, its connection).
+    thread_->SetOnExecute(nullptr);
     return result;
 }
 
 void TauHTTP::Guarded(const std::function<void()> &raise)
 {
+    // The handler may have destroyed this component: only the copy tells.
+    std::shared_ptr<bool> alive = alive_;
     try {
         raise();
     } catch (...) {
-        if (!*alive_ || !OnAnyError)
+        if (!*alive || !OnAnyError)
             return;
         try {
             OnAnyError(this);

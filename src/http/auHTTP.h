@@ -75,6 +75,11 @@ struct TauHTTPTimeouts : TauPersistent<TauHTTPTimeouts>
 {
     // Milliseconds; 0 = the HTTP layer's default (60 s to connect, 60 s without a byte).
     uint32_t ConnectTimeout = 0, ReceiveTimeout = 0, SendTimeout = 0;
+    // Bounds that a trickling server cannot stretch, reported as time-outs: fewer
+    // than MinimumSpeed bytes a second over any MinimumSpeedTime ms once
+    // connected, or more than TotalTimeout ms for the whole request. 0 = the
+    // defaults: 1024 bytes a second over 60 s, and 5 minutes.
+    uint32_t MinimumSpeed = 0, MinimumSpeedTime = 0, TotalTimeout = 0;
     bool operator==(const TauHTTPTimeouts &) const = default;
 };
 

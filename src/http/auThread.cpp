@@ -6,10 +6,12 @@
 #include <QTimer>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <sys/resource.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -18,6 +20,8 @@ namespace lotfinch::http {
 namespace {
 
 const int PriorityTable[] = {-15, -2, -1, 0, 1, 2, 15}; // by TThreadPriority
+// Workers left at exit are already cancelled; this only bounds a stuck one.
+constexpr int ExitWaitMs = 5000;
 const QEvent::Type CallEvent = static_cast<QEvent::Type>(QEvent::User + 0x0FFF);
 
 // The GUI-side receiver of workers' calls. Its posted events wake the GUI's
@@ -92,6 +96,7 @@ struct WorkerState
     std::atomic<bool> terminated{false}, started{false}, running{false}, ended{false}, abandoned{false};
     int suspendCount = 1;                 // guarded by Shared::mutex
     std::function<void()> abandonHandler; // guarded by Shared::mutex
+    std::mutex workerCall;                // held while an event runs on the worker
     std::atomic<TThreadPriority> priority{tpNormal};
     std::atomic<pid_t> tid{0};
     EventWindow *window = nullptr; // the worker's own reference, while it runs
@@ -163,6 +168,8 @@ void threadProcedure(std::shared_ptr<detail::WorkerState> state)
                     TauEventThread::Synchronize([&state] { state->onException(state->owner); });
             }
         }
+        // What the job held (its request, its stream) goes with it, abandoned or not.
+        state->onExecute = nullptr;
         if (state->onFinish) {
             TauEventThread::Synchronize([&state] {
                 try {
@@ -188,7 +195,16 @@ void threadProcedure(std::shared_ptr<detail::WorkerState> state)
     currentWorker.reset();
     state.reset();
     releaseEventWindow();
-    --s.liveWorkers;
+    {
+        std::lock_guard lock(s.mutex);
+        --s.liveWorkers;
+    }
+    s.changed.notify_all();
+}
+
+void waitForWorkersAtExit()
+{
+    TauEventThread::WaitForLiveWorkers(ExitWaitMs);
 }
 
 } // namespace
@@ -231,6 +247,18 @@ bool TauEventThread::Synchronize(const std::function<void()> &method)
 bool TauEventThread::Abandoned()
 {
     return currentWorker && currentWorker->abandoned;
+}
+
+bool TauEventThread::RunUnlessAbandoned(const std::function<void()> &call)
+{
+    std::shared_ptr<detail::WorkerState> state = currentWorker;
+    if (!state)
+        return false;
+    std::lock_guard lock(state->workerCall);
+    if (state->abandoned)
+        return false;
+    call();
+    return true;
 }
 
 void TauEventThread::SetAbandonHandler(std::function<void()> handler)
@@ -284,7 +312,22 @@ void TauEventThread::Resume()
         state_->handleExceptions = owner_->HandleExceptions;
     state_->window = acquireEventWindow();
     ++s.liveWorkers;
-    std::thread(threadProcedure, state_).detach();
+    static std::once_flag exitWait;
+    std::call_once(exitWait, [] { qAddPostRoutine(waitForWorkersAtExit); });
+    try {
+        std::thread(threadProcedure, state_).detach();
+    } catch (const std::system_error &) {
+        // Out of threads: this object never runs its job.
+        {
+            std::lock_guard lock(s.mutex);
+            state_->started = false;
+            state_->terminated = true;
+            --s.liveWorkers;
+        }
+        state_->window = nullptr;
+        releaseEventWindow();
+        throw;
+    }
 }
 
 bool TauEventThread::Suspended() const
@@ -362,11 +405,22 @@ void TauEventThread::Abandon()
     s.changed.notify_all();
     if (handler)
         handler();
+    // An event running on the worker ends before the owner may go.
+    if (currentWorker != state_) {
+        std::lock_guard wait(state_->workerCall);
+    }
 }
 
 int TauEventThread::LiveWorkers()
 {
     return shared().liveWorkers;
+}
+
+bool TauEventThread::WaitForLiveWorkers(int boundMs)
+{
+    Shared &s = shared();
+    std::unique_lock lock(s.mutex);
+    return s.changed.wait_for(lock, std::chrono::milliseconds(boundMs), [&] { return s.liveWorkers == 0; });
 }
 
 int TauEventThread::EventWindowUsers()

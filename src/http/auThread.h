@@ -39,11 +39,15 @@ public:
     static bool Abandoned();
     // On a worker: handler runs (on whatever thread abandons the job) when the job is abandoned.
     static void SetAbandonHandler(std::function<void()> handler);
+    // On a worker: runs call there unless its job was abandoned; abandoning
+    // waits for a call in progress, so none runs after it. False when dropped.
+    static bool RunUnlessAbandoned(const std::function<void()> &call);
 
     // Blocks until the job has ended; on the GUI thread, calls from the worker still run.
     int WaitFor();
     // Counted: the job starts when the count returns to 0. A running worker
-    // pauses at its next call to the GUI thread.
+    // pauses at its next call to the GUI thread. Resume throws std::system_error
+    // when no thread can be started; the job then never runs.
     void Suspend();
     void Resume();
     bool Suspended() const;
@@ -66,6 +70,10 @@ public:
 
     // Workers whose operating-system thread has not yet ended (for tidy shutdown and tests).
     static int LiveWorkers();
+    // Waits up to boundMs for every worker to end; whether they did. Runs by
+    // itself when the application object goes, so that no abandoned worker is
+    // still inside the HTTP library while the process ends.
+    static bool WaitForLiveWorkers(int boundMs);
     // Users of the GUI-side call window: thread objects and running workers.
     static int EventWindowUsers();
 

@@ -7,6 +7,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "platform/UrlSplitter.h"
+
 namespace lotfinch::http {
 
 namespace {
@@ -22,19 +24,10 @@ bool isHttpOk(int status)
 // A decoded path as it may stand in a request line.
 std::string escapePath(const std::string &path)
 {
-    static const char hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (char ch : path) {
-        auto c = static_cast<unsigned char>(ch);
-        if (c <= ' ' || c >= 127 || std::string_view("\"#%<>?\\^`{|}").find(ch) != std::string_view::npos) {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        } else {
-            out += ch;
-        }
-    }
-    return out;
+    return platform::PercentEncode(path, [](unsigned char c) {
+        return c <= ' ' || c >= 127 ||
+               std::string_view("\"#%<>?\\^`{|}").find(static_cast<char>(c)) != std::string_view::npos;
+    });
 }
 
 // A Content-Length value as a count; nothing when it is not a plain
@@ -140,6 +133,18 @@ unsigned TauTransfer::RequestFlags(const std::string &scheme) const
 
 void TauTransfer::Run()
 {
+    try {
+        Transfer();
+    } catch (...) {
+        // Reported as OnAnyError; the outcome must not claim a success the
+        // transfer never reached (a false OnDone or OnOutputFileError).
+        Success = false;
+        throw;
+    }
+}
+
+void TauTransfer::Transfer()
+{
     TauEventThread::SetAbandonHandler([cancel = cancel_] { cancel->cancel(); });
     StatusCode = -1;
     ContentType.clear();
@@ -229,12 +234,16 @@ bool TauTransfer::OpenAndSend(const std::string &scheme, const std::string &host
     if (proxy.AccessType != atDirect && !proxy.ProxyUsername.empty() && !proxy.ProxyPassword.empty())
         request_->setProxyCredentials(proxy.ProxyUsername, proxy.ProxyPassword);
     const TauHTTPTimeouts &timeouts = settings_.timeouts;
-    request_->setTimeouts({timeouts.ConnectTimeout, timeouts.ReceiveTimeout, timeouts.SendTimeout});
+    request_->setTimeouts({timeouts.ConnectTimeout, timeouts.ReceiveTimeout, timeouts.SendTimeout,
+                           timeouts.MinimumSpeed, timeouts.MinimumSpeedTime, timeouts.TotalTimeout});
+    // The two worker-thread events: never once the request was let go, and
+    // never while the component goes away under a running handler.
     if (settings_.redirected)
-        request_->setRedirectHandler(
-            [handler = settings_.redirected, owner = owner_](const std::string &url) { handler(owner, url); });
+        request_->setRedirectHandler([handler = settings_.redirected, owner = owner_](const std::string &url) {
+            TauEventThread::RunUnlessAbandoned([&] { handler(owner, url); });
+        });
     if (settings_.beforeSendRequest)
-        settings_.beforeSendRequest(owner_, request_.get());
+        TauEventThread::RunUnlessAbandoned([&] { settings_.beforeSendRequest(owner_, request_.get()); });
 
     std::string headers = settings_.addHeaders.text();
     const TauHTTPRange &range = settings_.range;
@@ -342,8 +351,19 @@ void TauTransfer::CreateStream(bool announced)
     }
     auto memory = std::make_unique<TMemoryStream>();
     if (announced && ContentLength > 0)
-        memory->Reserve(std::min({ContentLength, AnnouncedReserveCap, settings_.maxMemoryBody}));
+        ReserveIfPossible(*memory, std::min({ContentLength, AnnouncedReserveCap, settings_.maxMemoryBody}));
     Stream = std::move(memory);
+}
+
+void TauTransfer::ReserveIfPossible(TMemoryStream &memory, int64_t capacity)
+{
+    // Only a head start: without it the stream grows as the data comes, and
+    // only data that cannot be held fails the body.
+    try {
+        memory.Reserve(capacity);
+    } catch (const EStreamError &) {
+    } catch (const std::bad_alloc &) {
+    }
 }
 
 void TauTransfer::ReadBody(const std::function<int64_t(char *, int64_t)> &read)
@@ -351,7 +371,7 @@ void TauTransfer::ReadBody(const std::function<int64_t(char *, int64_t)> &read)
     BytesRead = 0;
     auto *memory = OutputToFile ? nullptr : static_cast<TMemoryStream *>(Stream.get());
     bool failed = false;
-    {
+    try {
         std::vector<char> buffer(static_cast<size_t>(settings_.transferBufferSize));
         for (;;) {
             int64_t n = read(buffer.data(), settings_.transferBufferSize);
@@ -367,20 +387,19 @@ void TauTransfer::ReadBody(const std::function<int64_t(char *, int64_t)> &read)
                 }
                 // Past what the announcement reserved, the data that arrived vouches for the rest.
                 if (needed > memory->Capacity() && ContentLength > memory->Capacity())
-                    memory->Reserve(std::min(ContentLength, settings_.maxMemoryBody));
+                    ReserveIfPossible(*memory, std::min(ContentLength, settings_.maxMemoryBody));
             }
-            try {
-                Stream->Write(buffer.data(), n);
-            } catch (const EStreamError &) {
-                failed = true;
-                break;
-            }
+            Stream->Write(buffer.data(), n);
             BytesRead += n;
             if (settings_.wantProgress)
                 Sync([this](TauHTTP &owner) { ReportProgress(owner); });
             if (TauEventThread::Abandoned())
                 return;
         }
+    } catch (const EStreamError &) {
+        failed = true; // a disk or memory that cannot take the body
+    } catch (const std::bad_alloc &) {
+        failed = true;
     }
     Success = isHttpOk(StatusCode) && !failed;
     if (Success && ContentLength != 0 && Stream)

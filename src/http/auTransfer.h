@@ -48,6 +48,7 @@ public:
     std::unique_ptr<TStream> Stream;
 
 private:
+    void Transfer();
     bool Sync(const std::function<void(TauHTTP &)> &call);
     std::string ObjectName(const std::string &path, const std::string &extraInfo) const;
     unsigned RequestFlags(const std::string &scheme) const;
@@ -56,6 +57,7 @@ private:
                      const std::string &user, const std::string &password);
     void ReadHeaders();
     void CreateStream(bool announced);
+    static void ReserveIfPossible(TMemoryStream &memory, int64_t capacity);
     void ReadBody(const std::function<int64_t(char *, int64_t)> &read);
     void ReportProgress(TauHTTP &owner);
 

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <sys/stat.h>
 
+#include "platform/TextBetween.h"
 #include "platform/UrlSplitter.h"
 
 namespace lotfinch::http {
@@ -23,24 +24,6 @@ std::string upper(std::string s)
     for (char &c : s)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return s;
-}
-
-std::string trimmed(const std::string &s)
-{
-    size_t first = 0, last = s.size();
-    while (first < last && static_cast<unsigned char>(s[first]) <= ' ')
-        ++first;
-    while (last > first && static_cast<unsigned char>(s[last - 1]) <= ' ')
-        --last;
-    return s.substr(first, last - first);
-}
-
-void trimLeft(std::string &s)
-{
-    size_t first = 0;
-    while (first < s.size() && static_cast<unsigned char>(s[first]) <= ' ')
-        ++first;
-    s.erase(0, first);
 }
 
 // A whole text as a decimal integer (optional sign), or the fallback.
@@ -94,20 +77,9 @@ constexpr long UnixEpochDay = 25569; // 1970-01-01 as a date-time value
 
 std::string UrlEncode(const std::string &text)
 {
-    static const char hex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(text.size());
-    for (char ch : text) {
-        unsigned char c = static_cast<unsigned char>(ch);
-        if (c < 32 || c >= 128 || c == ' ' || c == '#' || c == '%' || c == '*' || c == '+' || c == '<' || c == '>') {
-            out.push_back('%');
-            out.push_back(hex[c >> 4]);
-            out.push_back(hex[c & 15]);
-        } else {
-            out.push_back(ch);
-        }
-    }
-    return out;
+    return platform::PercentEncode(text, [](unsigned char c) {
+        return c < 32 || c >= 128 || c == ' ' || c == '#' || c == '%' || c == '*' || c == '+' || c == '<' || c == '>';
+    });
 }
 
 bool SplitUrl(const std::string &url, std::string &scheme, std::string &host, std::string &path, std::string &userName,
@@ -159,7 +131,7 @@ TDateTime EncodeDateTime(int year, int month, int day, int hours, int minutes, i
 
 double ParseGmtOffset(const std::string &text)
 {
-    std::string s = trimmed(text).substr(0, 5);
+    std::string s = platform::TrimText(text).substr(0, 5);
     if (s.empty() || (s[0] != '+' && s[0] != '-'))
         return 0;
     auto digits = [&](size_t from) {
@@ -186,7 +158,7 @@ TDateTime UtcToLocal(TDateTime value)
 
 TDateTime ParseHttpDate(const std::string &text)
 {
-    std::string s = trimmed(text);
+    std::string s = platform::TrimText(text);
     if (s.empty())
         return 0;
     TDateTime value = 0;
@@ -196,7 +168,7 @@ TDateTime ParseHttpDate(const std::string &text)
             for (const char *day : weekdays)
                 if (head == day) {
                     SplitToken(s, " ", true);
-                    trimLeft(s);
+                    s = platform::TrimLeftText(s);
                     break;
                 }
         }
@@ -205,12 +177,12 @@ TDateTime ParseHttpDate(const std::string &text)
             (dash != std::string::npos && dash >= 1 && space != std::string::npos && dash < space) ? "-" : " ";
         auto readDay = [&] {
             int day = toIntDef(SplitToken(s, separator, true), 1);
-            trimLeft(s);
+            s = platform::TrimLeftText(s);
             return day;
         };
         auto readMonth = [&] {
             int month = monthNumber(SplitToken(s, separator, true));
-            trimLeft(s);
+            s = platform::TrimLeftText(s);
             return month;
         };
         int day, month;
@@ -239,7 +211,7 @@ TDateTime ParseHttpDate(const std::string &text)
             int minutes = toIntDef(SplitToken(time, ":", true), 0);
             int seconds = toIntDef(SplitToken(time, " ", true), 0);
             value += EncodeDateTime(1899, 12, 30, hours, minutes, seconds);
-            trimLeft(s);
+            s = platform::TrimLeftText(s);
         }
     } catch (const std::exception &) {
         value = 0;

@@ -59,10 +59,17 @@ enum HttpFlag : unsigned {
     httpNoCookies = 1u << 10,       // neither send nor store cookies
 };
 
+// Each limit has its own phase, so one slow phase never eats another's time.
+// 0 takes the default. A server that trickles bytes keeps the idle limits
+// happy; the minimum speed and the total limit bound it all the same.
 struct HttpTimeouts
 {
-    // Milliseconds; 0 takes the default: 60 s to connect, 60 s without a byte.
-    unsigned connect = 0, receive = 0, send = 0;
+    unsigned connect = 0;      // ms to connect, TLS and proxy tunnel included (60 s)
+    unsigned receive = 0;      // ms without a byte once connected (60 s)
+    unsigned send = 0;         // ms without progress while sending a body (as receive)
+    unsigned minimumSpeed = 0; // bytes per second over each window once connected (1024) ...
+    unsigned speedWindow = 0;  // ... of this many ms (60 s)
+    unsigned total = 0;        // ms for one send, from its start to the end of the body (5 min)
 };
 
 class HttpRequest
@@ -74,7 +81,8 @@ public:
     // Credentials for the next send; empty clears them.
     virtual void setCredentials(const std::string &user, const std::string &password) = 0;
     virtual void setProxyCredentials(const std::string &user, const std::string &password) = 0;
-    // Called on the transferring thread with the absolute address of every followed redirect.
+    // Called on the transferring thread, outside the library's own calls, with the
+    // absolute address of every redirect it followed (not those it refused).
     virtual void setRedirectHandler(std::function<void(const std::string &newUrl)> handler) = 0;
     // Adds header lines ("Name: value", each ended by CR LF); false when one is malformed.
     virtual bool addHeaders(const std::string &lines) = 0;
@@ -96,6 +104,7 @@ class HttpConnection
 public:
     virtual ~HttpConnection() = default;
     // objectName is the path and query, already escaped; acceptTypes is one Accept value.
+    // Nothing when referer or acceptTypes would break the header lines (CR, LF, NUL).
     virtual std::unique_ptr<HttpRequest> openRequest(const std::string &verb, const std::string &objectName,
                                                      const std::string &referer, const std::string &acceptTypes,
                                                      unsigned flags) = 0;
@@ -110,7 +119,8 @@ public:
                                                     const std::string &user, const std::string &password) = 0;
 };
 
-// A session of the libcurl implementation, or nothing when it cannot start.
+// A session of the libcurl implementation, or nothing when it cannot start
+// or the agent would break the header lines (CR, LF, NUL).
 std::unique_ptr<HttpSession> openHttpSession(const HttpSessionOptions &options);
 
 } // namespace lotfinch::platform

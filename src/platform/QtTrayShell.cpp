@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QHelpEvent>
 #include <QMenu>
 #include <QPixmap>
@@ -11,12 +13,17 @@
 #include <QToolTip>
 #include <algorithm>
 #include <climits>
+#include <span>
 
 #include "platform/AnsiText.h"
 
 namespace lotfinch::platform {
 
 namespace {
+
+const QString WatcherService = "org.kde.StatusNotifierWatcher";
+const QString WatcherPath = "/StatusNotifierWatcher";
+const QString WatcherInterface = "org.kde.StatusNotifierWatcher";
 
 // Qt warns about a tray icon without an image; an icon whose image is missing
 // shows an empty square instead.
@@ -37,18 +44,51 @@ QSystemTrayIcon::MessageIcon balloonIcon(quint32 infoFlags)
     }
 }
 
-// Qt reports a press on the icon as a whole; the program hears a button
-// going down and up again.
+// Whether a StatusNotifier host is registered on bus, asked the way Qt asks
+// when it chooses between such a host and the X11 tray.
+bool statusNotifierHostRegistered(const QDBusConnection &bus)
+{
+    if (!bus.isConnected())
+        return false;
+    QDBusMessage get =
+        QDBusMessage::createMethodCall(WatcherService, WatcherPath, "org.freedesktop.DBus.Properties", "Get");
+    get << WatcherInterface << QString("IsStatusNotifierHostRegistered");
+    QDBusMessage reply = bus.call(get, QDBus::Block, 2000);
+    return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
+           qvariant_cast<QDBusVariant>(reply.arguments().constFirst()).variant().toBool();
+}
+
+// The standard icons of the notification service for the balloon's icon.
+QString balloonIconName(quint32 infoFlags)
+{
+    switch (infoFlags & 0x0F) {
+    case NIIF_INFO: return "dialog-information";
+    case NIIF_WARNING: return "dialog-warning";
+    case NIIF_ERROR: return "dialog-error";
+    default: return QString();
+    }
+}
+
+// Qt reports a press on the icon as a whole; the program hears the button
+// events it is made of.
 struct Press
 {
     QSystemTrayIcon::ActivationReason reason;
-    quint32 down, up;
+    quint32 events[4]; // up to the first 0
 };
-constexpr Press Presses[] = {
-    {QSystemTrayIcon::Trigger, WM_LBUTTONDOWN, WM_LBUTTONUP},
-    {QSystemTrayIcon::DoubleClick, WM_LBUTTONDBLCLK, WM_LBUTTONUP},
-    {QSystemTrayIcon::Context, WM_RBUTTONDOWN, WM_RBUTTONUP},
-    {QSystemTrayIcon::MiddleClick, WM_MBUTTONDOWN, WM_MBUTTONUP},
+constexpr Press X11Presses[] = {
+    {QSystemTrayIcon::Trigger, {WM_LBUTTONDOWN, WM_LBUTTONUP}},
+    {QSystemTrayIcon::DoubleClick, {WM_LBUTTONDBLCLK, WM_LBUTTONUP}},
+    {QSystemTrayIcon::Context, {WM_RBUTTONDOWN, WM_RBUTTONUP}},
+    {QSystemTrayIcon::MiddleClick, {WM_MBUTTONDOWN, WM_MBUTTONUP}},
+};
+// A StatusNotifier host knows no double-click: it turns a click (mostly the
+// left one) into "activate", the item's main action. Here that is what a
+// double-click does, so an activation arrives as a whole double-click.
+constexpr Press StatusNotifierPresses[] = {
+    {QSystemTrayIcon::Trigger, {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP}},
+    {QSystemTrayIcon::Context, {WM_RBUTTONDOWN, WM_RBUTTONUP}},
+    {QSystemTrayIcon::MiddleClick, {WM_MBUTTONDOWN, WM_MBUTTONUP}},
 };
 
 // The shells we stand in for keep a balloon up for at least this long.
@@ -56,9 +96,12 @@ constexpr int MinimumBalloonMs = 10000;
 
 } // namespace
 
-QtTrayShell::QtTrayShell(QObject *parent)
+QtTrayShell::QtTrayShell(QObject *parent, const QDBusConnection &bus) : bus_(bus)
 {
     setParent(parent);
+    // Qt chooses once, when first asked: a StatusNotifier host if one is
+    // registered then, else the X11 tray. Asking right before gives its answer.
+    statusNotifier_ = statusNotifierHostRegistered(bus_);
     // Asking once makes Qt start watching the X11 tray selection.
     QSystemTrayIcon::isSystemTrayAvailable();
     // Workaround: Qt tells of a tray host coming or going only through its
@@ -67,6 +110,10 @@ QtTrayShell::QtTrayShell(QObject *parent)
     auto *native = reinterpret_cast<QObject *>(QGuiApplication::platformNativeInterface());
     if (native && native->metaObject()->indexOfSignal("systemTrayWindowChanged(QScreen*)") >= 0)
         connect(native, SIGNAL(systemTrayWindowChanged(QScreen *)), this, SLOT(trayHostChanged()));
+    // A StatusNotifier host may come without an X11 tray.
+    if (statusNotifier_)
+        bus_.connect(WatcherService, WatcherPath, WatcherInterface, "StatusNotifierHostRegistered", this,
+                     SLOT(trayHostCame()));
 }
 
 QtTrayShell::~QtTrayShell() = default;
@@ -80,68 +127,89 @@ void QtTrayShell::Icon::post(quint32 event) const
 bool QtTrayShell::notifyIcon(TrayRequest request, const NotifyIconData &data)
 {
     auto found = icons_.find(Key(data.hWnd, data.uID));
+    Icon *icon = found == icons_.end() ? nullptr : found->second.get();
     switch (request) {
     case NIM_ADD:
-        if (!data.hWnd || found != icons_.end() || !available())
+        if (!data.hWnd || (icon && icon->tray))
             return false;
-        add(data);
+        // Without a notification area the icon waits for one; its balloons
+        // go to the notification service meanwhile.
+        icon = &keep(data);
+        if (!available())
+            return false;
+        show(*icon, data);
         return true;
     case NIM_MODIFY:
-        if (found == icons_.end())
+        if (!icon)
             return false;
-        apply(*found->second, data);
+        if (!icon->tray)
+            return (data.uFlags & NIF_INFO) && applyBalloon(*icon, data);
+        apply(*icon, data);
         return true;
-    case NIM_DELETE:
-        if (found == icons_.end())
+    case NIM_DELETE: {
+        if (!icon)
             return false;
-        if (found->second->balloonShowing)
-            found->second->post(NIN_BALLOONHIDE);
+        bool shown = icon->tray != nullptr;
+        if (icon->balloonShowing)
+            icon->post(NIN_BALLOONHIDE);
         icons_.erase(found);
-        return true;
+        return shown;
+    }
     case NIM_SETVERSION:
         // Qt speaks one protocol; the request only checks that the icon is there.
-        return found != icons_.end();
+        return icon && icon->tray;
     }
     return false;
 }
 
-void QtTrayShell::add(const NotifyIconData &data)
+QtTrayShell::Icon &QtTrayShell::keep(const NotifyIconData &data)
 {
-    auto icon = std::make_unique<Icon>();
-    icon->tray = std::make_unique<QSystemTrayIcon>();
+    std::unique_ptr<Icon> &kept = icons_[Key(data.hWnd, data.uID)];
+    if (kept)
+        return *kept;
+    kept = std::make_unique<Icon>();
+    Icon *icon = kept.get();
     icon->receiver = data.hWnd;
     icon->id = data.uID;
     icon->callbackMessage = data.uCallbackMessage;
     icon->balloonTimer.setSingleShot(true);
-
-    Icon *raw = icon.get();
-    connect(icon->tray.get(), &QSystemTrayIcon::activated, this, [raw](QSystemTrayIcon::ActivationReason reason) {
-        for (const Press &press : Presses) {
-            if (press.reason == reason) {
-                raw->post(press.down);
-                raw->post(press.up);
-            }
-        }
+    connect(&icon->balloonTimer, &QTimer::timeout, this, [this, icon] { balloonGone(*icon, NIN_BALLOONTIMEOUT); });
+    icon->notification = std::make_unique<DesktopNotification>(bus_);
+    DesktopNotification *notification = icon->notification.get();
+    connect(notification, &DesktopNotification::shown, this, [icon] {
+        icon->balloonShowing = true;
+        icon->post(NIN_BALLOONSHOW);
     });
-    connect(icon->tray.get(), &QSystemTrayIcon::messageClicked, this, [raw] {
-        if (!raw->balloonShowing)
-            return;
-        raw->balloonShowing = false;
-        raw->balloonTimer.stop();
-        raw->post(NIN_BALLOONUSERCLICK);
-    });
-    connect(&icon->balloonTimer, &QTimer::timeout, this, [raw] {
-        if (!raw->balloonShowing)
-            return;
-        raw->balloonShowing = false;
-        raw->post(NIN_BALLOONTIMEOUT);
-    });
+    connect(notification, &DesktopNotification::expired, this,
+            [this, icon] { balloonGone(*icon, NIN_BALLOONTIMEOUT); });
+    connect(notification, &DesktopNotification::closedElsewhere, this,
+            [this, icon] { balloonGone(*icon, NIN_BALLOONHIDE); });
     connect(data.hWnd, &QObject::destroyed, this, &QtTrayShell::receiverDestroyed, Qt::UniqueConnection);
+    return *icon;
+}
 
-    Icon &added = *icon;
-    icons_[Key(data.hWnd, data.uID)] = std::move(icon);
-    apply(added, data);
-    added.tray->show();
+void QtTrayShell::show(Icon &icon, const NotifyIconData &data)
+{
+    icon.tray = std::make_unique<QSystemTrayIcon>();
+    Icon *raw = &icon;
+    const bool statusNotifier = statusNotifier_;
+    connect(icon.tray.get(), &QSystemTrayIcon::activated, this,
+            [raw, statusNotifier](QSystemTrayIcon::ActivationReason reason) {
+                std::span<const Press> presses(StatusNotifierPresses);
+                if (!statusNotifier)
+                    presses = X11Presses;
+                for (const Press &press : presses)
+                    if (press.reason == reason)
+                        for (quint32 event : press.events)
+                            if (event != 0)
+                                raw->post(event);
+            });
+    connect(icon.tray.get(), &QSystemTrayIcon::messageClicked, this, [this, raw] {
+        if (raw->balloonTimer.isActive())
+            balloonGone(*raw, NIN_BALLOONUSERCLICK);
+    });
+    apply(icon, data);
+    icon.tray->show();
     // Workaround: on an XEmbed tray Qt shows the icon's tooltip from a widget
     // of its own, as a tool tip that guesses whether the text is markup. The
     // tooltip is plain text (a phrase such as "B&W <film>"): it is shown here
@@ -172,29 +240,47 @@ void QtTrayShell::apply(Icon &icon, const NotifyIconData &data)
     }
     if (data.uFlags & NIF_TIP)
         icon.tray->setToolTip(fromAnsi(fieldText(data.szTip)));
+    // A StatusNotifier host shows the menu itself and never asks for it
+    // otherwise; an X11 tray leaves it to the owner.
+    if (statusNotifier_ && icon.tray->contextMenu() != data.menu)
+        icon.tray->setContextMenu(data.menu);
     if (data.uFlags & NIF_INFO)
         applyBalloon(icon, data);
 }
 
-void QtTrayShell::applyBalloon(Icon &icon, const NotifyIconData &data)
+bool QtTrayShell::applyBalloon(Icon &icon, const NotifyIconData &data)
 {
     std::string text = fieldText(data.szInfo);
     if (text.empty()) {
+        icon.notification->close();
         if (icon.balloonShowing) {
-            icon.balloonShowing = false;
-            icon.balloonTimer.stop();
             // Qt takes a message with neither title nor text as "hide the balloon".
-            icon.tray->showMessage(QString(), QString(), QSystemTrayIcon::NoIcon);
-            icon.post(NIN_BALLOONHIDE);
+            if (icon.tray && icon.balloonTimer.isActive())
+                icon.tray->showMessage(QString(), QString(), QSystemTrayIcon::NoIcon);
+            balloonGone(icon, NIN_BALLOONHIDE);
         }
-        return;
+        return false;
     }
     int shownMs = static_cast<int>(std::clamp<quint32>(data.uTimeout, MinimumBalloonMs, INT_MAX));
-    icon.tray->showMessage(fromAnsi(fieldText(data.szInfoTitle)), fromAnsi(text), balloonIcon(data.dwInfoFlags),
-                           shownMs);
+    QString title = fromAnsi(fieldText(data.szInfoTitle));
+    if (!icon.tray || statusNotifier_) {
+        // Shown once the service has put it up.
+        return icon.notification->show(title, fromAnsi(text), balloonIconName(data.dwInfoFlags), shownMs);
+    }
+    icon.tray->showMessage(title, fromAnsi(text), balloonIcon(data.dwInfoFlags), shownMs);
     icon.balloonShowing = true;
     icon.balloonTimer.start(shownMs);
     icon.post(NIN_BALLOONSHOW);
+    return true;
+}
+
+void QtTrayShell::balloonGone(Icon &icon, quint32 event)
+{
+    if (!icon.balloonShowing)
+        return;
+    icon.balloonShowing = false;
+    icon.balloonTimer.stop();
+    icon.post(event);
 }
 
 void QtTrayShell::receiverDestroyed(QObject *receiver)
@@ -206,9 +292,16 @@ void QtTrayShell::receiverDestroyed(QObject *receiver)
 void QtTrayShell::trayHostChanged()
 {
     // The host that went took our icons with it, and a new one starts empty:
-    // the owners of icons that should be shown add them again.
-    icons_.clear();
-    if (available())
+    // the icons wait for the owners of those that should be shown to add them again.
+    for (auto &[key, icon] : icons_)
+        icon->tray.reset();
+    trayHostCame();
+}
+
+void QtTrayShell::trayHostCame()
+{
+    bool waiting = std::any_of(icons_.begin(), icons_.end(), [](const auto &entry) { return !entry.second->tray; });
+    if (waiting && available())
         emit taskbarCreated();
 }
 

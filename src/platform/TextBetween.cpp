@@ -15,4 +15,31 @@ std::string TextBetween(std::string_view s, std::string_view start, std::string_
     return std::string(rest.substr(0, end));
 }
 
+namespace {
+
+bool isBlank(char c)
+{
+    return static_cast<unsigned char>(c) <= ' ';
+}
+
+} // namespace
+
+std::string TrimText(std::string_view s)
+{
+    size_t first = 0, last = s.size();
+    while (first < last && isBlank(s[first]))
+        ++first;
+    while (last > first && isBlank(s[last - 1]))
+        --last;
+    return std::string(s.substr(first, last - first));
+}
+
+std::string TrimLeftText(std::string_view s)
+{
+    size_t first = 0;
+    while (first < s.size() && isBlank(s[first]))
+        ++first;
+    return std::string(s.substr(first));
+}
+
 } // namespace lotfinch::platform

@@ -12,4 +12,8 @@ namespace lotfinch::platform {
 // found-items window cut links with it.
 std::string TextBetween(std::string_view s, std::string_view start, std::string_view stop);
 
+// Without leading and trailing characters of code 32 or lower; without the leading ones.
+std::string TrimText(std::string_view s);
+std::string TrimLeftText(std::string_view s);
+
 } // namespace lotfinch::platform

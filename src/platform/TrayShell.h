@@ -75,6 +75,9 @@ struct NotifyIconData
     quint32 uTimeout = 0; // balloon time in ms; the protocol version for NIM_SETVERSION
     char szInfoTitle[64] = {};
     quint32 dwInfoFlags = 0;
+    // The icon's menu, for trays that show it themselves (StatusNotifier
+    // hosts); elsewhere its owner pops it up.
+    QMenu *menu = nullptr;
 };
 
 // Copies at most N - 1 bytes of text into field and terminates it.

@@ -12,15 +12,39 @@ struct UrlHandleDeleter
     void operator()(CURLU *h) const { curl_url_cleanup(h); }
 };
 
+// Escape sequences decoded, whatever bytes they stand for.
+std::string decoded(const std::string &text)
+{
+    auto digit = [](char c) {
+        return c >= '0' && c <= '9'   ? c - '0'
+               : c >= 'A' && c <= 'F' ? c - 'A' + 10
+               : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                      : -1;
+    };
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        int high = i + 2 < text.size() && text[i] == '%' ? digit(text[i + 1]) : -1;
+        int low = high >= 0 ? digit(text[i + 2]) : -1;
+        if (low >= 0) {
+            out += static_cast<char>(high * 16 + low);
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
 // One part, decoded where asked; a missing part is empty, a failure is nothing.
-std::optional<std::string> part(CURLU *url, CURLUPart which, unsigned flags)
+// The decoding is ours: the library's refuses escaped control bytes.
+std::optional<std::string> part(CURLU *url, CURLUPart which, bool decode = true)
 {
     char *value = nullptr;
-    CURLUcode rc = curl_url_get(url, which, &value, flags);
+    CURLUcode rc = curl_url_get(url, which, &value, which == CURLUPART_PORT ? CURLU_DEFAULT_PORT : 0);
     if (rc == CURLUE_OK) {
         std::string text(value);
         curl_free(value);
-        return text;
+        return decode ? decoded(text) : text;
     }
     switch (rc) {
     case CURLUE_NO_USER:
@@ -33,25 +57,50 @@ std::optional<std::string> part(CURLU *url, CURLUPart which, unsigned flags)
     }
 }
 
+// The parser refuses control bytes (a tab pasted into a phrase); written as
+// escapes they pass, and the decoding of the parts gives them back.
+bool isControlByte(unsigned char c)
+{
+    return c < 0x20 || c == 0x7F;
+}
+
 } // namespace
+
+std::string PercentEncode(const std::string &text, bool (*escape)(unsigned char))
+{
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    for (char ch : text) {
+        auto c = static_cast<unsigned char>(ch);
+        if (escape(c)) {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
 
 std::optional<UrlParts> CrackUrl(const std::string &text)
 {
     std::unique_ptr<CURLU, UrlHandleDeleter> url(curl_url());
     if (!url)
         return std::nullopt;
-    if (curl_url_set(url.get(), CURLUPART_URL, text.c_str(),
+    if (curl_url_set(url.get(), CURLUPART_URL, PercentEncode(text, isControlByte).c_str(),
                      CURLU_NON_SUPPORT_SCHEME | CURLU_PATH_AS_IS | CURLU_ALLOW_SPACE) != CURLUE_OK)
         return std::nullopt;
 
-    auto scheme = part(url.get(), CURLUPART_SCHEME, 0);
-    auto host = part(url.get(), CURLUPART_HOST, CURLU_URLDECODE);
-    auto user = part(url.get(), CURLUPART_USER, CURLU_URLDECODE);
-    auto password = part(url.get(), CURLUPART_PASSWORD, CURLU_URLDECODE);
-    auto path = part(url.get(), CURLUPART_PATH, CURLU_URLDECODE);
-    auto query = part(url.get(), CURLUPART_QUERY, CURLU_URLDECODE);
-    auto fragment = part(url.get(), CURLUPART_FRAGMENT, CURLU_URLDECODE);
-    auto port = part(url.get(), CURLUPART_PORT, CURLU_DEFAULT_PORT);
+    auto scheme = part(url.get(), CURLUPART_SCHEME, false);
+    auto host = part(url.get(), CURLUPART_HOST);
+    auto user = part(url.get(), CURLUPART_USER);
+    auto password = part(url.get(), CURLUPART_PASSWORD);
+    auto path = part(url.get(), CURLUPART_PATH);
+    auto query = part(url.get(), CURLUPART_QUERY);
+    auto fragment = part(url.get(), CURLUPART_FRAGMENT);
+    auto port = part(url.get(), CURLUPART_PORT, false);
     if (!scheme || !host || !user || !password || !path || !query || !fragment || !port)
         return std::nullopt;
 

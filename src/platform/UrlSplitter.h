@@ -12,6 +12,10 @@ struct UrlParts
     uint16_t port = 0;
 };
 
+// The text with each byte for which escape holds written as "%" and two
+// upper-case hexadecimal digits.
+std::string PercentEncode(const std::string &text, bool (*escape)(unsigned char));
+
 // Splits an absolute URL with the HTTP library's parser: escape sequences are
 // decoded, the scheme's default port filled in, and everything from the first
 // "?" or "#" goes to extraInfo. Nothing when the URL cannot be split.

@@ -61,6 +61,14 @@ TEST(FixtureSite, AnswersSearchAddressesWithSavedPages)
             EXPECT_EQ(bodyOf(answer), savedPage(c.page));
         }
     }
+    // Today's pages carry tracking parameters that differ at every fetch.
+    const std::string today = SearchAddress(0, "film camera");
+    QByteArray first = bodyOf(proxyGet(site, today)), second = bodyOf(proxyGet(site, today));
+    EXPECT_FALSE(first.contains("{fetch}"));
+    EXPECT_NE(first, second);
+    EXPECT_EQ(QByteArray(first).replace(first.mid(first.indexOf("itmmeta=") + 8, 26), "{fetch}"),
+              savedPage("ebay.com/film-camera.html"));
+
     // A request in origin form is placed by its Host header.
     QByteArray direct = rawHttpExchange(site.port(), "GET /sch/i.html?_nkw=digital%20camera HTTP/1.1\r\n"
                                                      "Host: www.ebay.co.uk\r\nConnection: close\r\n\r\n");
@@ -68,10 +76,10 @@ TEST(FixtureSite, AnswersSearchAddressesWithSavedPages)
 
     // Every request line is logged as received, in order.
     QStringList log = site.requestLines();
-    ASSERT_EQ(log.size(), 9);
+    ASSERT_EQ(log.size(), 11);
     EXPECT_EQ(log[0].toStdString(), "GET " + SearchAddress(0, "digital camera") + " HTTP/1.1");
     EXPECT_EQ(log[5].toStdString(), "GET " + SearchAddress(0, "no such thing \xE9") + " HTTP/1.1");
-    EXPECT_EQ(log[8], "GET /sch/i.html?_nkw=digital%20camera HTTP/1.1");
+    EXPECT_EQ(log[10], "GET /sch/i.html?_nkw=digital%20camera HTTP/1.1");
 }
 
 TEST(FixtureSite, MisbehavesWhenToldTo)
@@ -81,7 +89,7 @@ TEST(FixtureSite, MisbehavesWhenToldTo)
     const std::string us = lotfinch::core::SearchAddress(0, "digital camera");
     const std::string uk = lotfinch::core::SearchAddress(2, "digital camera");
     const QByteArray page = savedPage("ebay.com/digital-camera.html");
-    enum Expect { Page, ServerError, Nothing, HalfPage };
+    enum Expect { Page, ServerError, Unavailable, Nothing, HalfPage };
     struct Case
     {
         const char *control; // nullptr: keep the current mode
@@ -91,6 +99,7 @@ TEST(FixtureSite, MisbehavesWhenToldTo)
     const Case cases[] = {
         {"mode=fail&count=1", us, ServerError},
         {nullptr, us, Page}, // the count is used up
+        {"mode=fail&count=1&status=503", us, Unavailable},
         {"mode=drop&count=1", us, Nothing},
         {"mode=cut", us, HalfPage},
         {nullptr, us, HalfPage}, // no count: until told otherwise
@@ -111,6 +120,7 @@ TEST(FixtureSite, MisbehavesWhenToldTo)
         switch (c.expect) {
         case Page: EXPECT_TRUE(answer.startsWith("HTTP/1.1 200") && body.contains("/itm/")); break;
         case ServerError: EXPECT_TRUE(answer.startsWith("HTTP/1.1 500")) << answer.left(100).toStdString(); break;
+        case Unavailable: EXPECT_TRUE(answer.startsWith("HTTP/1.1 503")) << answer.left(100).toStdString(); break;
         case Nothing: EXPECT_TRUE(answer.isEmpty()) << answer.left(100).toStdString(); break;
         case HalfPage:
             EXPECT_TRUE(answer.contains("Content-Length: " + QByteArray::number(page.size())));
@@ -119,5 +129,6 @@ TEST(FixtureSite, MisbehavesWhenToldTo)
         }
     }
     EXPECT_FALSE(site.control("mode=explode"));
+    EXPECT_FALSE(site.control("mode=fail&status=200"));
     EXPECT_FALSE(site.control("mode=fail&site=example.com"));
 }

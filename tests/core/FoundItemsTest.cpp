@@ -168,3 +168,59 @@ TEST(FoundItems, CopiesKeepTheirOwnIndex)
     EXPECT_EQ(copy.FoundItems()[0], "http://www.ebay.com/itm/new");
     EXPECT_EQ(original.FoundItems()[0], "http://www.ebay.com/itm/NEW");
 }
+
+TEST(FoundItems, ItemNumberIsTheLastRunOfNineToThirteenDigitsInTheItemPath)
+{
+    struct Case
+    {
+        const char *link;
+        const char *number;
+        const char *key;
+    };
+    const Case cases[] = {
+        {"https://www.ebay.com/itm/123456789012?_skw=x&hash=item1234567890", "123456789012", "ebay.com/123456789012"},
+        {"http://WWW.EBAY.co.uk:80/itm/Canon-AE-1-2012345678-/204512345678#tab", "204512345678",
+         "ebay.co.uk/204512345678"},
+        {"https://user@m.ebay.com/itm/Title-Only/999999999", "999999999", "m.ebay.com/999999999"},
+        {"/itm/1234567890123", "1234567890123", "/1234567890123"},
+        {"https://www.ebay.com/itm/12345678/12345678901234", "", ""}, // 8 and 14 digits
+        {"https://www.ebay.com/sch/123456789012", "", ""},
+        {"https://www.ebay.com/itm/Title?id=123456789012", "", ""},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(core::ItemNumberOf(c.link), c.number) << c.link;
+        EXPECT_EQ(core::ItemKeyOf(c.link), c.key) << c.link;
+    }
+}
+
+TEST(FoundItems, UnderTheCurrentRulesAnItemIsKeptOnceWhateverItsLinkCarries)
+{
+    const std::string first = "https://www.ebay.com/itm/196123456781?itmmeta=01K3AAA&hash=item2d";
+    struct Offer
+    {
+        std::string link;
+        bool newUnderCurrentRules;
+        bool newUnderDescribedRules;
+    };
+    const Offer offers[] = {
+        {first, true, true},
+        {"https://www.ebay.com/itm/196123456781?itmmeta=01K3BBB&hash=item2d", false, true},
+        {"http://ebay.com/itm/Nikon-F3/196123456781", false, true},
+        {"https://www.ebay.co.uk/itm/196123456781", true, true}, // another site
+        {"https://www.ebay.com/itm/296123456781", true, true},
+        {"https://www.ebay.com/itm/no-number", true, true},
+        {"HTTPS://WWW.EBAY.COM/ITM/NO-NUMBER", false, false},
+    };
+    for (core::LinkRules rules : {core::LinkRules::Current, core::LinkRules::Described}) {
+        FoundItemList found({"/", ":"}, {}, rules);
+        for (const auto &offer : offers)
+            EXPECT_EQ(found.AddFoundItem(offer.link, "t"),
+                      rules == core::LinkRules::Current ? offer.newUnderCurrentRules : offer.newUnderDescribedRules)
+                << offer.link;
+        EXPECT_EQ(found.FoundItems()[found.count() - 1], first) << "the first link of an item is the one kept";
+        // Switching rules later keeps every listed item's key.
+        found.setRules(core::LinkRules::Current);
+        EXPECT_TRUE(found.Contains("https://ebay.com/itm/196123456781?other"));
+        EXPECT_FALSE(found.AddFoundItem("https://ebay.com/itm/x/296123456781", ""));
+    }
+}

@@ -46,9 +46,11 @@ template <typename Scanner> Scan collect(Scanner scanner, std::string_view page)
     return scan;
 }
 
-Scan scanned(std::string_view page)
+Scan scanned(std::string_view page, core::LinkRules rules = core::LinkRules::Described)
 {
-    return collect(core::ScanItemLinks, page);
+    return collect([rules](std::string_view text,
+                           const core::ItemLinkSink &sink) { return core::ScanItemLinks(text, sink, rules); },
+                   page);
 }
 
 Scan literal(std::string_view page)
@@ -56,9 +58,10 @@ Scan literal(std::string_view page)
     return collect(test::LiteralScanItemLinks, page);
 }
 
-FoundItemList fixedList()
+FoundItemList fixedList(core::LinkRules rules = core::LinkRules::Described)
 {
-    return FoundItemList({"/", ":"}, [] { return QDateTime(QDate(2026, 7, 12), QTime(14, 5, 9)); });
+    return FoundItemList(
+        {"/", ":"}, [] { return QDateTime(QDate(2026, 7, 12), QTime(14, 5, 9)); }, rules);
 }
 
 std::string readFile(const QString &path)
@@ -310,4 +313,121 @@ TEST(LinkScan, HugePages)
         EXPECT_EQ(found.count(), c.distinct);
         EXPECT_EQ(found.FoundDescriptions().count(), c.distinct);
     }
+
+    // The second scan over values that no tag encloses: each looks back
+    // only as far as the one before it.
+    std::string bareValues;
+    for (int i = 0; i < 300000; ++i)
+        bareValues += " href=/itm/" + std::to_string(1000000000 + i % 1000) + std::string(30, 'x');
+    FoundItemList found = fixedList(core::LinkRules::Current);
+    EXPECT_EQ(core::ScanItemLinks(
+                  bareValues, [&](std::string_view link, std::string_view title) { found.AddFoundItem(link, title); },
+                  core::LinkRules::Current),
+              300000);
+    EXPECT_EQ(found.count(), 1000);
+}
+
+TEST(LinkScan, CurrentRulesReadUnquotedValuesOnlyWhereTheQuotedScanFindsNothing)
+{
+    const std::string u1 = "https://www.ebay.com/itm/Nikon-F3/196123456781?_skw=x&hash=item1";
+    const std::string u2 = "https://www.ebay.com/itm/204512345678?itmmeta=01K3";
+    struct Case
+    {
+        const char *name;
+        std::string page;
+        Scan expected;
+    };
+    const Case cases[] = {
+        {"unquoted and single-quoted values, titles from the link element",
+         "<a href=" + u1 + " tabindex=-1><img src=x alt=\"Nikon F3 &amp; lens\"></a>\r\n<A class=t HREF = '" + u2 +
+             "'><h3><span>Canon\r\n AE-1</span></h3></a>",
+         {2, {{u1, "Nikon F3 & lens"}, {u2, "Canon AE-1"}}}},
+        {"a value ends at a blank or at the end of the tag",
+         "<a href=" + u1 + ">one</a><a href=" + u2 + "\tclass=x>two",
+         {2, {{u1, "one"}, {u2, "two"}}}},
+        {"a title marker after the link keeps the described title",
+         "<a href=" + u1 + ">link text</a><span class=\"g-b\">Marked</span>",
+         {1, {{u1, "Marked"}}}},
+        {"uBid values the same way",
+         "<a href='&#xA;/c/3.aspx&#xA;'>Lens</a><script>'/itm/'</script>",
+         {1, {{"http://www.ubid.com/c/3.aspx", "Lens"}}}},
+        {"not an href attribute, or not closed",
+         "<a data-href=" + u1 + ">x</a><p>href=" + u1 + "</p><a href='" + u2,
+         {}},
+        {"one quoted item link: the described links alone",
+         "<a href=" + u1 + ">x</a><a href=\"" + u2 + "\">Quoted</a>",
+         {1, {{u2, "Quoted"}}}},
+        {"a quoted link outside an <a> tag has no element text", "<link href=\"" + u2 + "\">text", {1, {{u2, ""}}}},
+        {"no /itm/ left: no second scan", "<a href='&#xA;/c/3.aspx&#xA;'>Lens</a>", {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(scanned(c.page, core::LinkRules::Current), c.expected);
+    }
+}
+
+namespace {
+
+// A saved page of the fixture site as one fetch of it: its tracking token
+// replaced the way the site does it.
+std::string fetchOf(const std::string &site, const std::string &token)
+{
+    std::string page =
+        readFile(test::FixtureSite::pagesPath() + "/" + QString::fromStdString(site) + "/film-camera.html");
+    for (size_t at = page.find("{fetch}"); at != std::string::npos; at = page.find("{fetch}", at))
+        page.replace(at, 7, token);
+    return page;
+}
+
+} // namespace
+
+TEST(LinkScan, TodaysPagesGiveEachItemOnceOverFetchesWithNewTrackingParameters)
+{
+    struct Case
+    {
+        const char *site;
+        int items;
+        int links;
+        const char *firstTitle; // of the item listed first on the page
+    };
+    const Case cases[] = {
+        {"ebay.com", 6, 8, "Nikon F3 35mm SLR Film Camera Body & 50mm f/1.4 Lens"},
+        {"ebay.co.uk", 4, 7, "Olympus Trip 35 Film Camera \xA3-Serviced, New Seals"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.site);
+        FoundItemList found = fixedList(core::LinkRules::Current);
+        platform::StringList lines;
+        for (const char *token : {"01K3AAAA", "01K3BBBB"}) {
+            core::SetPageLines(lines, fetchOf(c.site, token));
+            EXPECT_EQ(core::ExtractLinks(lines, found), c.links);
+            EXPECT_EQ(found.count(), c.items);
+        }
+        EXPECT_NE(found.FoundItems()[c.items - 1].find("01K3AAAA"), std::string::npos) << "the first fetch's link";
+        EXPECT_EQ(found.FoundDescriptions()[c.items - 1], std::string("07/12/2026 14:05:09  ") + c.firstTitle);
+        for (int i = 0; i < found.count(); ++i)
+            EXPECT_NE(found.FoundDescriptions()[i], "07/12/2026 14:05:09  ") << found.FoundItems()[i];
+
+        // The described rules take the same pages as they stand.
+        FoundItemList described = fixedList();
+        core::SetPageLines(lines, fetchOf(c.site, "01K3CCCC"));
+        EXPECT_EQ(core::ExtractLinks(lines, described), std::string(c.site) == "ebay.com" ? 0 : c.links);
+    }
+}
+
+// Wherever the described scan takes a link, the current rules take exactly the same links.
+TEST(LinkScan, CurrentRulesTakeTheDescribedLinksFromEveryPageThatHasThem)
+{
+    int compared = 0;
+    for (const auto &page : fixturePages()) {
+        Scan described = scanned(page);
+        if (described.count == 0)
+            continue;
+        Scan current = scanned(page, core::LinkRules::Current);
+        ASSERT_EQ(current.count, described.count);
+        for (size_t i = 0; i < current.offers.size(); ++i)
+            EXPECT_EQ(current.offers[i].link, described.offers[i].link);
+        ++compared;
+    }
+    EXPECT_GE(compared, 6);
 }

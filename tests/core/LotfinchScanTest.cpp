@@ -79,7 +79,7 @@ TEST(LotfinchScan, PrintsItemsNewestFirstThenOneLinePerPage)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        QStringList files;
+        QStringList files{"--described"};
         for (int i = 0; i < c.pages.size(); ++i)
             files << writeFile(dir, QString("page%1.html").arg(i), c.pages[i]);
         ScanRun run = runScan(files);
@@ -91,9 +91,9 @@ TEST(LotfinchScan, PrintsItemsNewestFirstThenOneLinePerPage)
 TEST(LotfinchScan, SavedFixturePages)
 {
     const QDir pages(lotfinch::test::FixtureSite::pagesPath());
-    ScanRun run =
-        runScan({pages.filePath("ebay.com/digital-camera.html"), pages.filePath("ubid.com/digital-camera.html"),
-                 pages.filePath("ebay.co.uk/digital-camera.html"), pages.filePath("ebay.com/no-results.html")});
+    ScanRun run = runScan(
+        {"--described", pages.filePath("ebay.com/digital-camera.html"), pages.filePath("ubid.com/digital-camera.html"),
+         pages.filePath("ebay.co.uk/digital-camera.html"), pages.filePath("ebay.com/no-results.html")});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     QList<QByteArray> lines = run.out.split('\n');
     ASSERT_EQ(lines.size(), 8 + 5 + 6 + 4 + 1);
@@ -119,5 +119,23 @@ TEST(LotfinchScan, ReportsUnreadableFilesAndGoesOn)
 
     ScanRun usage = runScan({});
     EXPECT_EQ(usage.exitCode, 2);
-    EXPECT_TRUE(usage.err.contains("Usage: lotfinch-scan FILE..."));
+    EXPECT_TRUE(usage.err.contains("Usage: lotfinch-scan [--described] FILE..."));
+}
+
+TEST(LotfinchScan, TodaysRulesByDefaultAndTheDescribedOnesWhenAsked)
+{
+    const QDir pages(lotfinch::test::FixtureSite::pagesPath());
+    const QString today = pages.filePath("ebay.com/film-camera.html");
+    ScanRun current = runScan({today});
+    ASSERT_EQ(current.exitCode, 0) << current.err.toStdString();
+    QList<QByteArray> lines = current.out.split('\n');
+    ASSERT_EQ(lines.size(), 6 + 1 + 1);
+    EXPECT_EQ(lines[5],
+              "https://www.ebay.com/itm/196123456781?_skw=film+camera&itmmeta={fetch}&hash=item2da9c3b1d5:g:"
+              "q0kAAOSwZ1Nm&itmprp=enc%3AAQAJAAAA4HoV3kP\tNikon F3 35mm SLR Film Camera Body & 50mm f/1.4 Lens");
+    EXPECT_EQ(lines[6], "# film-camera.html: 8 item links");
+
+    ScanRun described = runScan({"--described", today});
+    EXPECT_EQ(described.exitCode, 0);
+    EXPECT_EQ(described.out.toStdString(), "# film-camera.html: 0 item links\n");
 }

@@ -2,11 +2,13 @@
 #include <QComboBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTimer>
 #include <algorithm>
 #include <cstdlib>
 #include <gtest/gtest.h>
 
+#include "core/SiteChecks.h"
 #include "core/Sites.h"
 #include "core/tray.h"
 #include "platform/MessageBox.h"
@@ -54,15 +56,16 @@ protected:
     }
     void pass() { form->TimerEvent(form->SearchTimer.get()); }
 
-    int balloons() const
+    int balloons(const char *title = "FOUND") const
     {
         int count = 0;
         for (const auto &call : tray.callsOf(platform::NIM_MODIFY))
             if ((call.data.uFlags & platform::NIF_INFO) && platform::fieldText(call.data.szInfo) != "" &&
-                platform::fieldText(call.data.szInfoTitle) == "FOUND")
+                platform::fieldText(call.data.szInfoTitle) == title)
                 ++count;
         return count;
     }
+    int warnings() const { return balloons(core::CheckFailedBalloonTitle); }
     QStringList searchRequests() const
     {
         QStringList lines;
@@ -140,21 +143,64 @@ TEST_F(SearchCycle, OneSitesItemsNameThatSiteAndItsImage)
     EXPECT_EQ(form->DefaultTrayHint(), "STILL crawling ebay.co.uk (UK) for \"digital camera\".");
 }
 
-TEST_F(SearchCycle, AFailedFetchRescansTheLastPageWithoutAddingTwice)
+TEST_F(SearchCycle, AFailedCheckIsToldOnceAndNotReportedAsFound)
 {
+    struct Case
+    {
+        const char *control;
+        const char *reason;
+    };
+    const Case cases[] = {
+        {"mode=fail&count=2&status=503", "ebay.com answered 503"},
+        {"mode=cut&count=2", "the page from ebay.com arrived cut short"},
+        {"mode=drop&count=2", "could not connect to ebay.com"},
+        {"mode=stall&count=2&seconds=30", "ebay.com timed out"},
+    };
+    form->auHTTP1->Timeouts().ReceiveTimeout = 1000; // the stall's time-out
     arm("digital camera", 0);
     pass();
-    int count = form->Found.count();
+    const int count = form->Found.count();
     ASSERT_GT(count, 0);
-    std::string latest = form->Found.LatestFoundText();
+    const std::string foundHint = "FOUND matches for \"digital camera\" on ebay.com.";
+    ASSERT_EQ(form->CoolTrayIcon1->Hint(), foundHint);
+    int found = balloons(), warned = warnings();
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.control);
+        ASSERT_TRUE(site.control(c.control));
+        for (int failure = 0; failure < 2; ++failure) {
+            pass();
+            EXPECT_EQ(balloons(), found) << "no FOUND for a page not fetched";
+            EXPECT_EQ(warnings(), warned + 1) << "one warning, at the first failure";
+            EXPECT_EQ(form->Found.count(), count);
+            EXPECT_EQ(form->CoolTrayIcon1->IconIndex(), 1);
+            QString hint = QString::fromStdString(form->CoolTrayIcon1->Hint());
+            EXPECT_TRUE(QRegularExpression(QRegularExpression::escape(QString::fromStdString(foundHint)) +
+                                           "\nLast check failed at \\d\\d.\\d\\d: " + c.reason + "$")
+                            .match(hint)
+                            .hasMatch())
+                << hint.toStdString();
+        }
+        pass();
+        EXPECT_EQ(form->CoolTrayIcon1->Hint(), foundHint) << "a good check clears it";
+        EXPECT_EQ(balloons(), ++found);
+        EXPECT_EQ(warnings(), ++warned);
+    }
+    EXPECT_EQ(searchRequests().size(), 1 + 3 * 4);
+}
 
-    ASSERT_TRUE(site.control("mode=fail&count=1"));
-    pass();
-    EXPECT_EQ(searchRequests().size(), 2) << searchRequests().join("\n").toStdString();
-    EXPECT_EQ(form->Found.count(), count);
-    EXPECT_EQ(form->Found.LatestFoundText(), latest);
-    EXPECT_EQ(balloons(), 2) << "the old page still holds item links";
-    EXPECT_EQ(form->CoolTrayIcon1->Hint(), "FOUND matches for \"digital camera\" on ebay.com.");
+TEST_F(SearchCycle, TodaysPagesFoundTwiceKeepEachItemOnce)
+{
+    arm("film camera", 0);
+    for (int fetch = 1; fetch <= 2; ++fetch) {
+        pass();
+        EXPECT_EQ(form->Found.count(), 6);
+        EXPECT_EQ(balloons(), fetch);
+    }
+    QStringList requests = searchRequests();
+    ASSERT_EQ(requests.size(), 2);
+    const auto &descriptions = form->Found.FoundDescriptions();
+    EXPECT_NE(descriptions[5].find("  Nikon F3 35mm SLR Film Camera Body & 50mm f/1.4 Lens"), std::string::npos);
+    EXPECT_EQ(form->CoolTrayIcon1->Hint(), "FOUND matches for \"film camera\" on ebay.com.");
 }
 
 TEST_F(SearchCycle, TicksThatFallDueDuringASlowPassNeverStartANestedPass)
@@ -176,6 +222,8 @@ TEST_F(SearchCycle, TicksThatFallDueDuringASlowPassNeverStartANestedPass)
     EXPECT_EQ(deepest, 1);
     EXPECT_EQ(ticks, 1) << "the ticks missed during the pass do not run another one afterwards";
     EXPECT_EQ(searchRequests().size(), 5) << searchRequests().join("\n").toStdString();
+    EXPECT_EQ(balloons(), 5);
+    EXPECT_EQ(warnings(), 0);
     const auto &items = form->Found.FoundItems();
     ASSERT_GT(items.count(), 0);
     ASSERT_EQ(items.count(), form->Found.FoundDescriptions().count());

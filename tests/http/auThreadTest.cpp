@@ -200,6 +200,25 @@ TEST_F(AuThreadTest, SuspendedWorkerPausesBeforeItsNextCall)
     EXPECT_TRUE(waitUntil([&] { return calls == 2; }));
 }
 
+TEST_F(AuThreadTest, ExitWaitsForAbandonedWorkers)
+{
+    // The job does not notice that it was abandoned and takes its time to end.
+    QObject owner;
+    auto *thread = new TauCustomThread(&owner);
+    std::atomic<bool> started{false}, ended{false};
+    thread->SetOnExecute([&](QObject *) {
+        started = true;
+        QThread::msleep(300);
+        ended = true;
+    });
+    thread->Execute();
+    ASSERT_TRUE(waitUntil([&] { return started.load(); }));
+    thread->Terminate();
+    EXPECT_TRUE(TauEventThread::WaitForLiveWorkers(10000));
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(TauEventThread::LiveWorkers(), 0);
+}
+
 TEST_F(AuThreadTest, PriorityGoesThroughTheTable)
 {
     struct Case

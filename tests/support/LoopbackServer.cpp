@@ -3,10 +3,17 @@
 #include <QByteArray>
 #include <algorithm>
 #include <arpa/inet.h>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <list>
 #include <mutex>
 #include <netinet/in.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
 #include <poll.h>
 #include <stdexcept>
 #include <sys/eventfd.h>
@@ -35,6 +42,9 @@ std::string trim(const std::string &s)
 const char *reasonPhrase(int status)
 {
     switch (status) {
+    case 100: return "Continue";
+    case 102: return "Processing";
+    case 103: return "Early Hints";
     case 200: return "OK";
     case 206: return "Partial Content";
     case 301: return "Moved Permanently";
@@ -94,17 +104,68 @@ std::string basicCredentials(const std::string &user, const std::string &passwor
     return "Basic " + QByteArray::fromStdString(user + ":" + password).toBase64().toStdString();
 }
 
+namespace {
+
+// A self-signed certificate for 127.0.0.1 and its key, made up on the spot.
+SSL_CTX *serverContext(LoopbackServer::Certificate certificate)
+{
+    EVP_PKEY *key = EVP_EC_gen("P-256");
+    X509 *cert = X509_new();
+    X509_set_version(cert, 2);
+    ASN1_INTEGER_set(X509_get_serialNumber(cert), 1);
+    const long day = 24 * 3600;
+    bool expired = certificate == LoopbackServer::Certificate::Expired;
+    X509_gmtime_adj(X509_getm_notBefore(cert), expired ? -30 * day : -day);
+    X509_gmtime_adj(X509_getm_notAfter(cert), expired ? -day : 30 * day);
+    X509_set_pubkey(cert, key);
+    X509_NAME *name = X509_get_subject_name(cert);
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char *>("127.0.0.1"), -1, -1,
+                               0);
+    X509_set_issuer_name(cert, name);
+    X509V3_CTX context;
+    X509V3_set_ctx_nodb(&context);
+    X509V3_set_ctx(&context, cert, cert, nullptr, nullptr, 0);
+    X509_EXTENSION *names = X509V3_EXT_conf_nid(nullptr, &context, NID_subject_alt_name, "IP:127.0.0.1");
+    X509_add_ext(cert, names, -1);
+    X509_EXTENSION_free(names);
+    X509_sign(cert, key, EVP_sha256());
+    SSL_CTX *tls = SSL_CTX_new(TLS_server_method());
+    SSL_CTX_use_certificate(tls, cert);
+    SSL_CTX_use_PrivateKey(tls, key);
+    X509_free(cert);
+    EVP_PKEY_free(key);
+    return tls;
+}
+
+struct Peer
+{
+    int fd;
+    SSL *ssl; // nothing: plain HTTP
+};
+
+} // namespace
+
 struct LoopbackServer::Impl
 {
+    struct Connection
+    {
+        int fd = -1;
+        std::thread thread;
+        std::atomic<bool> ended{false};
+    };
+
     Handler handler;
+    SSL_CTX *tls = nullptr;
     int listener = -1;
     int stopEvent = -1; // readable once the server stops
+    sockaddr_in address{};
     uint16_t port = 0;
     std::thread acceptor;
     mutable std::mutex mutex;
-    std::vector<std::thread> connections;
-    std::vector<int> sockets;
+    std::list<Connection> connections; // ended ones are closed at the next accept
     std::vector<HttpRequestRecord> log;
+    int filler = -1;                                // a connection of our own that keeps the listen queue full ...
+    std::chrono::steady_clock::time_point reopenAt; // ... until then
 
     bool stopping() const
     {
@@ -135,10 +196,11 @@ struct LoopbackServer::Impl
         return r == 0;
     }
 
-    static bool sendAll(int fd, const char *data, size_t size)
+    static bool sendAll(const Peer &peer, const char *data, size_t size)
     {
         while (size > 0) {
-            ssize_t n = send(fd, data, size, MSG_NOSIGNAL);
+            ssize_t n = peer.ssl ? SSL_write(peer.ssl, data, static_cast<int>(std::min<size_t>(size, 1 << 20)))
+                                 : send(peer.fd, data, size, MSG_NOSIGNAL);
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0)
@@ -150,12 +212,12 @@ struct LoopbackServer::Impl
     }
 
     // Appends what the client sent next; false when it left or the server stops.
-    bool receiveMore(int fd, std::string &buffer) const
+    bool receiveMore(const Peer &peer, std::string &buffer) const
     {
-        if (!waitReadable(fd, -1))
+        if (!(peer.ssl && SSL_pending(peer.ssl) > 0) && !waitReadable(peer.fd, -1))
             return false;
         char chunk[8192];
-        ssize_t n = recv(fd, chunk, sizeof chunk, 0);
+        ssize_t n = peer.ssl ? SSL_read(peer.ssl, chunk, sizeof chunk) : recv(peer.fd, chunk, sizeof chunk, 0);
         if (n <= 0)
             return false;
         buffer.append(chunk, static_cast<size_t>(n));
@@ -163,11 +225,11 @@ struct LoopbackServer::Impl
     }
 
     // Reads one request; false when the connection ended first.
-    bool readRequest(int fd, std::string &buffer, HttpRequestRecord &request) const
+    bool readRequest(const Peer &peer, std::string &buffer, HttpRequestRecord &request) const
     {
         size_t end;
         while ((end = buffer.find("\r\n\r\n")) == std::string::npos)
-            if (buffer.size() > 1 << 20 || !receiveMore(fd, buffer))
+            if (buffer.size() > 1 << 20 || !receiveMore(peer, buffer))
                 return false;
         std::string head = buffer.substr(0, end);
         buffer.erase(0, end + 4);
@@ -189,30 +251,53 @@ struct LoopbackServer::Impl
         }
         size_t length = std::strtoul(request.header("Content-Length").value_or("0").c_str(), nullptr, 10);
         while (buffer.size() < length)
-            if (!receiveMore(fd, buffer))
+            if (!receiveMore(peer, buffer))
                 return false;
         request.body = buffer.substr(0, length);
         buffer.erase(0, length);
         return true;
     }
 
-    // Sends one reply; false when the connection must close afterwards.
-    bool sendReply(int fd, const HttpRequestRecord &request, const HttpReply &reply) const
+    // Sends text, with a pause before each line when asked; false when the client left.
+    bool sendLines(const Peer &peer, const std::string &text, int delayMs) const
     {
-        if (reply.stallMs != 0 && !pause(fd, reply.stallMs))
+        if (delayMs <= 0)
+            return sendAll(peer, text.data(), text.size());
+        for (size_t start = 0; start < text.size();) {
+            size_t end = std::min(text.find("\r\n", start), text.size() - 2) + 2;
+            if (start > 0 && !pause(peer.fd, delayMs))
+                return false;
+            if (!sendAll(peer, text.data() + start, end - start))
+                return false;
+            start = end;
+        }
+        return true;
+    }
+
+    // Sends one reply; false when the connection must close afterwards.
+    bool sendReply(const Peer &peer, const HttpRequestRecord &request, const HttpReply &reply) const
+    {
+        if (reply.stallMs != 0 && !pause(peer.fd, reply.stallMs))
             return false;
+        for (int status : reply.interim) {
+            std::string line = "HTTP/1.1 " + std::to_string(status) + " " + reasonPhrase(status) + "\r\n\r\n";
+            if (!sendAll(peer, line.data(), line.size()))
+                return false;
+        }
         uint64_t length = reply.generatedLength > 0 ? reply.generatedLength : reply.body.size();
         bool close = reply.omitContentLength || reply.cutAfter >= 0 ||
                      lower(request.header("Connection").value_or("")) == "close";
         std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " + reasonPhrase(reply.status) + "\r\n";
         for (const auto &[name, value] : reply.headers)
             head += name + ": " + value + "\r\n";
-        if (!reply.omitContentLength)
+        if (reply.chunked)
+            head += "Transfer-Encoding: chunked\r\n";
+        else if (!reply.omitContentLength)
             head += "Content-Length: " + reply.contentLength.value_or(std::to_string(length)) + "\r\n";
         if (close)
             head += "Connection: close\r\n";
         head += "\r\n";
-        if (!sendAll(fd, head.data(), head.size()))
+        if (!sendLines(peer, head, reply.headerDelayMs))
             return false;
         if (request.method == "HEAD")
             return !close;
@@ -223,7 +308,7 @@ struct LoopbackServer::Impl
         std::string block;
         for (uint64_t sent = 0; sent < limit;) {
             size_t n = static_cast<size_t>(std::min<uint64_t>(piece, limit - sent));
-            if (reply.pieceDelayMs != 0 && !pause(fd, reply.pieceDelayMs))
+            if (reply.pieceDelayMs != 0 && !pause(peer.fd, reply.pieceDelayMs))
                 return false;
             if (reply.generatedLength > 0) {
                 block.resize(n);
@@ -232,51 +317,128 @@ struct LoopbackServer::Impl
             } else {
                 block.assign(reply.body, static_cast<size_t>(sent), n);
             }
-            if (!sendAll(fd, block.data(), n))
+            if (reply.chunked) {
+                char size[32];
+                std::snprintf(size, sizeof size, "%zx\r\n", n);
+                block = size + block + "\r\n";
+            }
+            if (!sendAll(peer, block.data(), block.size()))
                 return false;
             sent += n;
+        }
+        if (reply.chunked && reply.cutAfter < 0) {
+            std::string end = "0\r\n";
+            for (const auto &[name, value] : reply.trailers)
+                end += name + ": " + value + "\r\n";
+            end += "\r\n";
+            if (!sendAll(peer, end.data(), end.size()))
+                return false;
         }
         return !close;
     }
 
     void serve(int fd)
     {
-        std::string buffer;
-        for (;;) {
-            HttpRequestRecord request;
-            if (!readRequest(fd, buffer, request))
-                break;
-            {
-                std::lock_guard lock(mutex);
-                log.push_back(request);
+        Peer peer{fd, tls ? SSL_new(tls) : nullptr};
+        if (!peer.ssl || (SSL_set_fd(peer.ssl, fd) == 1 && SSL_accept(peer.ssl) == 1)) {
+            std::string buffer;
+            for (;;) {
+                HttpRequestRecord request;
+                if (!readRequest(peer, buffer, request))
+                    break;
+                {
+                    std::lock_guard lock(mutex);
+                    log.push_back(request);
+                }
+                if (!sendReply(peer, request, handler(request)))
+                    break;
             }
-            if (!sendReply(fd, request, handler(request)))
-                break;
         }
+        SSL_free(peer.ssl);
         shutdown(fd, SHUT_RDWR);
+    }
+
+    // Closes the connections that have ended; with the mutex held.
+    void reapEnded()
+    {
+        for (auto it = connections.begin(); it != connections.end();) {
+            if (it->ended) {
+                it->thread.join();
+                close(it->fd);
+                it = connections.erase(it);
+            } else {
+                ++it;
+            }
+        }
     }
 
     void acceptLoop()
     {
         for (;;) {
+            int holdMs = -1;
+            {
+                std::lock_guard lock(mutex);
+                if (filler >= 0) {
+                    auto left =
+                        std::chrono::ceil<std::chrono::milliseconds>(reopenAt - std::chrono::steady_clock::now());
+                    if (left.count() > 0) {
+                        holdMs = static_cast<int>(left.count());
+                    } else {
+                        listen(listener, 64);
+                        close(filler); // its end in the queue is accepted and ends at once
+                        filler = -1;
+                    }
+                }
+            }
+            if (holdMs >= 0) {
+                pollfd p{stopEvent, POLLIN, 0};
+                if (poll(&p, 1, holdMs) > 0)
+                    return;
+                continue;
+            }
             if (!waitReadable(listener, -1))
                 return;
+            std::lock_guard lock(mutex);
+            if (filler >= 0)
+                continue; // held back: the queue stays full
             int fd = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
             if (fd < 0)
                 continue;
-            std::lock_guard lock(mutex);
-            sockets.push_back(fd);
-            connections.emplace_back([this, fd] { serve(fd); });
+            reapEnded();
+            Connection &connection = connections.emplace_back();
+            connection.fd = fd;
+            connection.thread = std::thread([this, &connection] {
+                serve(connection.fd);
+                connection.ended = true;
+            });
         }
+    }
+
+    void delayConnects(int ms)
+    {
+        std::lock_guard lock(mutex);
+        if (filler < 0) {
+            // A queue of length 0 holds one connection: ours fills it.
+            listen(listener, 0);
+            // Its arrival also wakes the acceptor, which then sees the queue is held.
+            filler = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+            connect(filler, reinterpret_cast<const sockaddr *>(&address), sizeof address);
+        }
+        reopenAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     }
 };
 
-LoopbackServer::LoopbackServer(Handler handler) : impl_(std::make_unique<Impl>())
+LoopbackServer::LoopbackServer(Handler handler, Certificate certificate) : impl_(std::make_unique<Impl>())
 {
     impl_->handler = std::move(handler);
+    if (certificate != Certificate::None) {
+        // A client that leaves mid-reply must not end the process.
+        std::signal(SIGPIPE, SIG_IGN);
+        impl_->tls = serverContext(certificate);
+    }
     impl_->stopEvent = eventfd(0, EFD_CLOEXEC);
     impl_->listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
+    sockaddr_in &address = impl_->address;
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t size = sizeof address;
@@ -293,17 +455,16 @@ LoopbackServer::~LoopbackServer()
     uint64_t one = 1;
     (void)!write(impl_->stopEvent, &one, sizeof one);
     impl_->acceptor.join();
-    {
-        std::lock_guard lock(impl_->mutex);
-        for (int fd : impl_->sockets)
-            shutdown(fd, SHUT_RDWR);
+    for (Impl::Connection &connection : impl_->connections) {
+        shutdown(connection.fd, SHUT_RDWR);
+        connection.thread.join();
+        close(connection.fd);
     }
-    for (std::thread &connection : impl_->connections)
-        connection.join();
-    for (int fd : impl_->sockets)
-        close(fd);
+    if (impl_->filler >= 0)
+        close(impl_->filler);
     close(impl_->listener);
     close(impl_->stopEvent);
+    SSL_CTX_free(impl_->tls);
 }
 
 uint16_t LoopbackServer::port() const
@@ -313,7 +474,12 @@ uint16_t LoopbackServer::port() const
 
 std::string LoopbackServer::url(const std::string &pathAndQuery) const
 {
-    return "http://127.0.0.1:" + std::to_string(impl_->port) + pathAndQuery;
+    return (impl_->tls ? "https" : "http") + std::string("://127.0.0.1:") + std::to_string(impl_->port) + pathAndQuery;
+}
+
+void LoopbackServer::delayConnects(int ms)
+{
+    impl_->delayConnects(ms);
 }
 
 std::vector<HttpRequestRecord> LoopbackServer::requests() const
@@ -328,6 +494,28 @@ std::vector<std::string> LoopbackServer::requestLines() const
     for (const HttpRequestRecord &request : requests())
         lines.push_back(request.requestLine());
     return lines;
+}
+
+} // namespace lotfinch::test
+
+namespace lotfinch::test {
+
+ReservedPort::ReservedPort()
+{
+    fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr *>(&address), size) != 0 ||
+        getsockname(fd_, reinterpret_cast<sockaddr *>(&address), &size) != 0)
+        throw std::runtime_error("reserved port: cannot bind");
+    port_ = ntohs(address.sin_port);
+}
+
+ReservedPort::~ReservedPort()
+{
+    close(fd_);
 }
 
 } // namespace lotfinch::test

@@ -10,7 +10,9 @@
 
 // A small HTTP/1.1 server on 127.0.0.1 for tests and benchmarks. A handler
 // decides every reply, including the faults: stalls, bodies cut short, a
-// false Content-Length, credential challenges, redirects. Requests in
+// false Content-Length, credential challenges, redirects (to anywhere,
+// "file:" included), headers and bodies that trickle in, chunked bodies with
+// trailers, interim 1xx responses, and connections held back. Requests in
 // absolute form ("GET http://host/ HTTP/1.1") arrive unchanged, so the same
 // server stands in for an HTTP proxy.
 namespace lotfinch::test {
@@ -38,6 +40,10 @@ struct HttpReply
     int stallMs = 0;                          // wait before answering; -1: until the client leaves
     size_t pieceSize = 0;                     // > 0: send the body in pieces of this size ...
     int pieceDelayMs = 0;                     // ... with this pause before each (-1: until the client leaves)
+    int headerDelayMs = 0;                    // > 0: a pause before each header line
+    std::vector<int> interim;                 // 1xx responses sent first, in order
+    bool chunked = false;                     // chunked coding, a piece per chunk; no Content-Length
+    std::vector<std::pair<std::string, std::string>> trailers; // after a chunked body
 
     static HttpReply text(int status, std::string body, std::string contentType = "text/html");
     static HttpReply redirect(int status, std::string location);
@@ -54,17 +60,24 @@ class LoopbackServer
 {
 public:
     using Handler = std::function<HttpReply(const HttpRequestRecord &)>;
+    // HTTPS with a self-signed certificate for 127.0.0.1, valid now or expired.
+    enum class Certificate { None, SelfSigned, Expired };
 
     // Listens on a free port at once; the handler runs on the server's threads.
-    explicit LoopbackServer(Handler handler);
+    explicit LoopbackServer(Handler handler, Certificate certificate = Certificate::None);
     // Ends every connection, stalled ones included, and waits for its threads.
     ~LoopbackServer();
     LoopbackServer(const LoopbackServer &) = delete;
     LoopbackServer &operator=(const LoopbackServer &) = delete;
 
     uint16_t port() const;
-    // "http://127.0.0.1:<port>" followed by pathAndQuery.
+    // "http://127.0.0.1:<port>" (https with a certificate) followed by pathAndQuery.
     std::string url(const std::string &pathAndQuery = "/") const;
+    // Holds back connections that arrive in the next ms: the listen queue is
+    // kept full, so the kernel drops their opening packets and each client
+    // connects only on a retry once the time is over (the first retry comes
+    // after a second, the next after three).
+    void delayConnects(int ms);
     // Every request received so far, in order of arrival.
     std::vector<HttpRequestRecord> requests() const;
     std::vector<std::string> requestLines() const;
@@ -72,6 +85,22 @@ public:
 private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
+};
+
+// A loopback port held bound without listening: a connection to it is
+// refused, and no other socket can take the port while this object lives.
+class ReservedPort
+{
+public:
+    ReservedPort();
+    ~ReservedPort();
+    ReservedPort(const ReservedPort &) = delete;
+    ReservedPort &operator=(const ReservedPort &) = delete;
+    uint16_t port() const { return port_; }
+
+private:
+    int fd_ = -1;
+    uint16_t port_ = 0;
 };
 
 } // namespace lotfinch::test

@@ -3,6 +3,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "core/tray.h"
 #include "platform/ErrorBox.h"
 
 // Every test executable runs inside a QApplication on the offscreen platform
@@ -18,5 +19,7 @@ int main(int argc, char **argv)
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
     testing::InitGoogleTest(&argc, argv);
     lotfinch::platform::LotfinchApplication app(argc, argv);
+    // Many tests create the main window; its splash need not hold each one up.
+    lotfinch::core::TApplicationForm::SplashDotWait = std::chrono::milliseconds(1);
     return RUN_ALL_TESTS();
 }

@@ -8,16 +8,18 @@ by site and phrase: PAGES/<site domain>/<phrase>.html, the phrase lower-cased
 with every run of other characters than letters and digits turned into "-"
 ("digital camera" -> digital-camera.html); a phrase without a page gets
 PAGES/<site domain>/no-results.html. Nothing is ever fetched from outside.
+Every "{fetch}" in a page is replaced by a token that differs at every request,
+as the tracking parameters of today's result pages do.
 
 Each request line is written to the log (one line each, as received). The
 server can be told to misbehave, at start (--mode) or while it runs through a
 control request sent to it directly (not as a proxy):
 
-    GET /control?mode=MODE[&count=N][&site=DOMAIN][&seconds=S]
+    GET /control?mode=MODE[&count=N][&site=DOMAIN][&seconds=S][&status=CODE]
 
 MODE is one of
     ok      answer normally
-    fail    answer "500 Internal Server Error"
+    fail    answer "500 Internal Server Error" (or the status CODE given)
     drop    close the connection without answering
     stall   send nothing for S seconds (default 30), then close
     cut     send the headers and half the page, then close
@@ -46,23 +48,24 @@ class Behaviour:
 
     def __init__(self):
         self.lock = threading.Lock()
-        self.mode, self.count, self.site, self.seconds = "ok", 0, None, None
+        self.mode, self.count, self.site, self.seconds, self.status = "ok", 0, None, None, 500
 
-    def set(self, mode, count=0, site=None, seconds=None):
+    def set(self, mode, count=0, site=None, seconds=None, status=500):
         with self.lock:
-            self.mode, self.count, self.site, self.seconds = mode, count, site, seconds
+            self.mode, self.count, self.site, self.seconds, self.status = mode, count, site, seconds, status
 
     def take(self, site):
-        """The mode for one search request of a site, used up if counted."""
+        """The mode for one search request of a site, used up if counted,
+        with its seconds and status."""
         with self.lock:
             if self.mode == "ok" or (self.site and self.site != site):
-                return "ok", None
-            mode, seconds = self.mode, self.seconds
+                return "ok", None, None
+            mode, seconds, status = self.mode, self.seconds, self.status
             if self.count > 0:
                 self.count -= 1
                 if self.count == 0:
                     self.mode = "ok"
-            return mode, seconds
+            return mode, seconds, status
 
 
 def phrase_file_name(phrase):
@@ -106,11 +109,11 @@ class Handler(BaseHTTPRequestHandler):
         # Phrases are 8-bit text in the Windows code page.
         query = urllib.parse.parse_qs(target.query, encoding="cp1252", errors="replace")
         phrase = query.get(PHRASE_KEY[site], [""])[0]
-        body = self.page(site, phrase)
-        mode, seconds = self.server.behaviour.take(site)
+        body = self.page(site, phrase).replace(b"{fetch}", self.fetch_token())
+        mode, seconds, status = self.server.behaviour.take(site)
         print("fixture-site: %s %r -> %s" % (site, phrase, mode), file=sys.stderr, flush=True)
         if mode == "fail":
-            return self.answer(500, b"<html><body>Internal Server Error</body></html>\r\n")
+            return self.answer(status, b"<html><body>Server Error</body></html>\r\n")
         if mode == "drop":
             self.close_connection = True
             return
@@ -139,6 +142,11 @@ class Handler(BaseHTTPRequestHandler):
                     return f.read()
         return b"<html><body>No saved pages for this site.</body></html>\r\n"
 
+    def fetch_token(self):
+        with self.server.log_lock:
+            number = self.server.requests
+        return ("01K3%022X" % (number * 2654435761 % (1 << 64))).encode()
+
     def wait(self, seconds):
         # Ends early when the server shuts down.
         self.server.stopping.wait(min(max(float(seconds), 0.0), STALL_LIMIT))
@@ -153,12 +161,15 @@ class Handler(BaseHTTPRequestHandler):
                 count = int(values.get("count", ["0"])[0])
                 seconds = values.get("seconds", [None])[0]
                 seconds = float(seconds) if seconds is not None else None
+                status = int(values.get("status", ["500"])[0])
             except ValueError:
-                return self.answer(400, b"count and seconds must be numbers\r\n")
+                return self.answer(400, b"count, seconds and status must be numbers\r\n")
+            if not 400 <= status <= 599:
+                return self.answer(400, b"status must be an error status (400 to 599)\r\n")
             site = values.get("site", [None])[0]
             if site is not None and site not in SITES:
                 return self.answer(400, ("Unknown site %r\r\n" % site).encode())
-            self.server.behaviour.set(mode, count, site, seconds)
+            self.server.behaviour.set(mode, count, site, seconds, status)
         return self.answer(200, ("requests %d\r\n" % self.server.requests).encode(), "text/plain")
 
     def answer(self, status, body, content_type="text/html", head=False):

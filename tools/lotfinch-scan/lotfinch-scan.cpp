@@ -1,6 +1,8 @@
-// lotfinch-scan FILE...: runs the program's own link scan over saved result
-// pages, as consecutive passes into one found-items list, and prints what it
-// found. For checking a saved page after a site has changed its markup.
+// lotfinch-scan [--described] FILE...: runs the program's own link scan over
+// saved result pages, as consecutive passes into one found-items list, and
+// prints what it found. For checking a saved page after a site has changed
+// its markup; --described shows what the scan's first, described rules make
+// of it.
 
 #include <cerrno>
 #include <cstdio>
@@ -37,20 +39,28 @@ bool readFile(const char *path, std::string &body)
 
 int main(int argc, char **argv)
 {
-    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-        std::fprintf(argc < 2 ? stderr : stdout,
-                     "Usage: lotfinch-scan FILE...\n"
+    int first = 1;
+    core::LinkRules rules = core::LinkRules::Current;
+    if (first < argc && std::strcmp(argv[first], "--described") == 0) {
+        rules = core::LinkRules::Described;
+        ++first;
+    }
+    if (first >= argc || std::strcmp(argv[first], "--help") == 0 || std::strcmp(argv[first], "-h") == 0) {
+        std::fprintf(first >= argc ? stderr : stdout,
+                     "Usage: lotfinch-scan [--described] FILE...\n"
                      "Scans saved result pages in the order given, as the program scans fetched pages,\n"
                      "and prints every found item newest first (link, tab, title), then one line per\n"
-                     "page: \"# NAME: N item links\".\n");
-        return argc < 2 ? 2 : 0;
+                     "page: \"# NAME: N item links\".\n"
+                     "--described: only links in double-quoted href values, titles only behind the\n"
+                     "title marker, and links told apart by their text alone.\n");
+        return first >= argc ? 2 : 0;
     }
 
     // Fixed separators: the output must not depend on the machine's locale.
-    core::FoundItemList found({"/", ":"});
+    core::FoundItemList found({"/", ":"}, {}, rules);
     std::vector<std::pair<std::string, int>> pages;
     int status = 0;
-    for (int i = 1; i < argc; ++i) {
+    for (int i = first; i < argc; ++i) {
         std::string body;
         if (!readFile(argv[i], body)) {
             std::fprintf(stderr, "lotfinch-scan: cannot read %s: %s\n", argv[i], std::strerror(errno));

@@ -232,6 +232,11 @@ WindowId windowShowing(qint64 pid, const QString &text, const std::vector<Window
 
 QString screenshot(const QString &step)
 {
+    return screenshot(step, QRect());
+}
+
+QString screenshot(const QString &step, QRect area)
+{
     QString folder = qEnvironmentVariable("LOTFINCH_SCREENSHOTS", QDir::currentPath() + "/e2e-screenshots");
     QDir().mkpath(folder);
     const testing::TestInfo *test = testing::UnitTest::GetInstance()->current_test_info();
@@ -239,7 +244,12 @@ QString screenshot(const QString &step)
     QString file = folder + "/" + name + ".png";
     // Windows of this process paint only while its event loop runs.
     test::runEventsFor(300);
-    runTool("import", {"-window", "root", file});
+    QStringList arguments{"-window", "root"};
+    if (!area.isEmpty())
+        arguments << "-crop"
+                  << QString("%1x%2+%3+%4").arg(area.width()).arg(area.height()).arg(area.left()).arg(area.top())
+                  << "+repage";
+    runTool("import", arguments << file);
     return file;
 }
 

@@ -56,6 +56,8 @@ WindowId windowShowing(qint64 pid, const QString &text, const std::vector<Window
 // Lets this process paint, then saves the whole screen as <build>/e2e-screenshots/<test>-<step>.png and
 // returns the file name.
 QString screenshot(const QString &step);
+// The same for an area of the screen only.
+QString screenshot(const QString &step, QRect area);
 
 // The program under test (the real lotfinch executable).
 QString programPath();

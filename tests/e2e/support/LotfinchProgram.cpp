@@ -1,5 +1,6 @@
 #include "support/LotfinchProgram.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -75,13 +76,17 @@ int LotfinchProgram::startAgain(const QStringList &arguments)
 WindowId LotfinchProgram::waitForMainWindow()
 {
     WindowId window = 0;
-    test::waitUntil(
-        [&] {
-            std::vector<WindowId> shown = visibleWindows(pid_, MainTitle);
-            window = shown.empty() ? 0 : shown.front();
-            return window != 0;
-        },
-        30000);
+    auto shown = [&] {
+        std::vector<WindowId> windows = visibleWindows(pid_, MainTitle);
+        window = windows.empty() ? 0 : windows.front();
+        return window != 0;
+    };
+    // The splash holds the program up for its whole time: looking less often
+    // meanwhile leaves the machine to the program. The bound only stops a
+    // broken start.
+    QDeadlineTimer deadline(120000);
+    while (!shown() && !deadline.hasExpired() && process_.state() != QProcess::NotRunning)
+        test::runEventsOnce(250);
     return window;
 }
 

@@ -30,7 +30,8 @@ public:
     // its exit code, or -1 if it crashed or did not end.
     int startAgain(const QStringList &arguments);
 
-    // The main window once it is on the screen; 0 if it does not come.
+    // The main window once it is on the screen, after the splash (about ten
+    // seconds, more on a busy machine); 0 if it does not come.
     WindowId waitForMainWindow();
     // Clicks into the phrase box, types phrase and clicks Start, as a person would.
     void startSearch(const QString &phrase);

@@ -1,0 +1,139 @@
+#include "support/SessionBus.h"
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QImage>
+
+#include "support/Desktop.h"
+#include "support/TestUtil.h"
+
+namespace lotfinch::e2e {
+
+namespace {
+
+QVariant property(const QString &service, const QString &path, const QString &interface, const QString &name)
+{
+    QDBusMessage get = QDBusMessage::createMethodCall(service, path, "org.freedesktop.DBus.Properties", "Get");
+    get << interface << name;
+    QDBusMessage reply = QDBusConnection::sessionBus().call(get, QDBus::Block, 5000);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return {};
+    return qvariant_cast<QDBusVariant>(reply.arguments().constFirst()).variant();
+}
+
+} // namespace
+
+QString statusNotifierItemOf(qint64 pid)
+{
+    QStringList items = property("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
+                                 "org.kde.StatusNotifierWatcher", "RegisteredStatusNotifierItems")
+                            .toStringList();
+    QDBusConnectionInterface *bus = QDBusConnection::sessionBus().interface();
+    for (const QString &item : items) {
+        QString name = item.section('/', 0, 0);
+        if (bus && bus->servicePid(name).value() == pid)
+            return item;
+    }
+    return QString();
+}
+
+QString statusNotifierToolTip(const QString &item)
+{
+    QString name = item.section('/', 0, 0), path = '/' + item.section('/', 1);
+    QVariant value = property(name, path, "org.kde.StatusNotifierItem", "ToolTip");
+    if (!value.canConvert<QDBusArgument>())
+        return QString();
+    // (icon name, icon pixmaps a(iiay), title, text)
+    const QDBusArgument tip = qvariant_cast<QDBusArgument>(value);
+    QString iconName, title, text;
+    tip.beginStructure();
+    tip >> iconName;
+    tip.beginArray();
+    while (!tip.atEnd()) {
+        int width = 0, height = 0;
+        QByteArray pixels;
+        tip.beginStructure();
+        tip >> width >> height >> pixels;
+        tip.endStructure();
+    }
+    tip.endArray();
+    tip >> title >> text;
+    tip.endStructure();
+    return title;
+}
+
+namespace {
+
+// The first visible window of the class that is more than a few pixels wide
+// (it may still be growing to its size).
+QRect windowOfClass(const QString &windowClass)
+{
+    QStringList ids =
+        runTool("xdotool", {"search", "--onlyvisible", "--class", windowClass}).split('\n', Qt::SkipEmptyParts);
+    for (const QString &id : ids) {
+        QRect rect = geometry(id.toULongLong());
+        if (rect.width() > 100)
+            return rect;
+    }
+    return QRect();
+}
+
+} // namespace
+
+QRect statusTrayArea()
+{
+    QRect panel = windowOfClass("^xfce4-panel$");
+    panel.setWidth(panel.width() / 2);
+    return panel;
+}
+
+QRect notificationPopup()
+{
+    return windowOfClass("^xfce4-notifyd$");
+}
+
+QRect drawnIn(QRect area, const QString &image)
+{
+    QImage shot(image);
+    area &= shot.rect();
+    if (area.isEmpty())
+        return QRect();
+    QRect drawn;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        // The panel's far end shows its background (with its edges in their rows).
+        QRgb background = shot.pixel(area.right(), y);
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (shot.pixel(x, y) != background)
+                drawn |= QRect(x, y, 1, 1);
+    }
+    return drawn;
+}
+
+NotificationMonitor::NotificationMonitor()
+{
+    process_.setProcessChannelMode(QProcess::MergedChannels);
+    process_.start("dbus-monitor", {"--session", "type='method_call',interface='org.freedesktop.Notifications'"});
+}
+
+NotificationMonitor::~NotificationMonitor()
+{
+    process_.kill();
+    process_.waitForFinished();
+}
+
+bool NotificationMonitor::started()
+{
+    // It prints the NameAcquired signal of its own connection once it listens.
+    return process_.waitForStarted() && test::waitUntil([&] { return output().contains("NameAcquired"); });
+}
+
+QString NotificationMonitor::output()
+{
+    output_ += QString::fromUtf8(process_.readAll());
+    return output_;
+}
+
+} // namespace lotfinch::e2e

@@ -1,0 +1,97 @@
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "platform/ImageList.h"
+#include "platform/JpegImage.h"
+#include "windows/Pictures.h"
+#include "windows/StVInfo.h"
+#include "windows/about.h"
+#include "windows/splash.h"
+
+using namespace lotfinch;
+using namespace lotfinch::windows;
+
+namespace {
+
+QByteArray resourceBytes(const char *name)
+{
+    LoadPicture(Picture::Logo); // registers the pictures
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+std::string_view view(const QByteArray &bytes)
+{
+    return {bytes.constData(), static_cast<size_t>(bytes.size())};
+}
+
+} // namespace
+
+TEST(Pictures, TheJpegPicturesDecodeAtTheirSizesAndBadDataGivesNoPicture)
+{
+    EXPECT_EQ(LoadPicture(Picture::Splash).size(), QSize(240, 239));
+    EXPECT_EQ(LoadPicture(Picture::Logo).size(), QSize(216, 83));
+    EXPECT_EQ(LoadPicture(Picture::About).size(), QSize(346, 347));
+
+    const QByteArray logo = resourceBytes(":/pictures/logo.jpg");
+    ASSERT_FALSE(logo.isEmpty());
+    // The frame header's height and width, after its marker, length and precision.
+    const qsizetype frame = logo.indexOf("\xFF\xC0");
+    ASSERT_GT(frame, 0);
+    QByteArray huge = logo;
+    huge.replace(frame + 5, 4, QByteArray("\xEA\x60\xEA\x60", 4));
+    for (const QByteArray &bad : {QByteArray(), QByteArray("not a picture"), logo.left(20), huge})
+        EXPECT_TRUE(platform::DecodeJpeg(view(bad)).isNull()) << bad.size();
+}
+
+TEST(Splash, ShowsTheBuildNumberOfTheProgramFileAndTheLogoUnscaled)
+{
+    QWidget owner;
+    TSplashForm splash(&owner);
+    EXPECT_EQ(splash.LabelBuildNo->text(), "Build 2.0.1");
+    EXPECT_EQ(splash.StVersionInfo1->FileName(), QCoreApplication::applicationFilePath());
+
+    splash.show();
+    EXPECT_EQ(splash.LabelBuildNo->text(), "Build 2.0.1.28");
+    // The logo is drawn at its own size from its box's top-left corner.
+    const QImage shown = splash.grab().toImage();
+    const QImage logo = LoadPicture(Picture::Logo);
+    int differing = 0;
+    for (int x = 0; x < 216; x += 8)
+        differing += qAbs(qGray(shown.pixel(171 + x, 18 + 40)) - qGray(logo.pixel(x, 40))) > 40;
+    EXPECT_LT(differing, 3);
+}
+
+TEST(About, IsAFixedModalWindowThatOkAndEnterClose)
+{
+    QWidget owner;
+    platform::ImageList images;
+    for (int i = 0; i < 10; ++i) {
+        QPixmap pixmap(16, 16);
+        pixmap.fill(QColor(i * 20, 0, 0));
+        images.add(QIcon(pixmap));
+    }
+    for (bool byEnter : {false, true}) {
+        TAboutBox box(&owner, &images);
+        EXPECT_FALSE(box.windowFlags() & Qt::WindowCloseButtonHint);
+        EXPECT_FALSE(box.windowFlags() & Qt::WindowSystemMenuHint);
+        EXPECT_EQ(box.Image1->PictureImage().size(), QSize(346, 347));
+        // The title's shadow lies 1 pixel left of and 3 below the title, which covers it.
+        EXPECT_EQ(box.Label1->pos() + QPoint(1, 3), box.ProductName->pos());
+        EXPECT_GT(box.Panel1->children().indexOf(box.Label1), box.Panel1->children().indexOf(box.ProductName));
+
+        QTimer::singleShot(0, [&] {
+            if (byEnter)
+                QTest::keyClick(&box, Qt::Key_Return);
+            else
+                box.OKButton->click();
+        });
+        EXPECT_EQ(box.exec(), QDialog::Accepted);
+        EXPECT_EQ(QApplication::windowIcon().cacheKey(), images.icon(7).cacheKey()) << "entry Tag (7) while it shows";
+    }
+}
