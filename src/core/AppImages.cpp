@@ -144,15 +144,6 @@ void FillTrayImages(platform::ImageList &list)
     list.set(10, linksList());
 }
 
-void PaintAppIcon(QPainter &painter, int size)
-{
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.scale(size / 16.0, size / 16.0);
-    finch(painter);
-    painter.restore();
-}
-
 QIcon ButtonGlyph(Glyph glyph)
 {
     switch (glyph) {

@@ -2,8 +2,6 @@
 
 #include <QIcon>
 
-class QPainter;
-
 #include "platform/ImageList.h"
 
 // The program's own pictures, drawn at the two sizes they are shown at
@@ -17,10 +15,6 @@ void FillMenuImages(platform::ImageList &list);
 // The tray images: 0 searching, 1..5 one per real site, 6 all sites;
 // 8 the application icon; 10 the found-items window.
 void FillTrayImages(platform::ImageList &list);
-
-// The program's own icon (the finch, as in the tray and menus) drawn into a
-// size x size square of any paint device: a pixmap, an image, an SVG file.
-void PaintAppIcon(QPainter &painter, int size);
 
 enum class Glyph { Start, Auctions, Exit };
 QIcon ButtonGlyph(Glyph glyph);

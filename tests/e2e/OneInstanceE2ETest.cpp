@@ -23,8 +23,9 @@ TEST_F(Program, KeepsAPhraseInTheHistoryFile)
     ASSERT_TRUE(waitUntil([&] { return file.exists(); }, 30000)) << program.output().toStdString();
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), "history phrase\r\n");
-    if (!dataHome.isEmpty())
+    if (!dataHome.isEmpty()) {
         EXPECT_FALSE(QFile::exists(besideProgram));
+    }
 }
 
 // A second start ends by itself and leaves the running copy's windows alone.

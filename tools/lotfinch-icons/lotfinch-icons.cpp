@@ -9,7 +9,7 @@
 #include <QSvgGenerator>
 #include <cstdio>
 
-#include "core/AppImages.h"
+#include "windows/Pictures.h"
 
 int main(int argc, char **argv)
 {
@@ -28,7 +28,8 @@ int main(int argc, char **argv)
         QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
         QPainter painter(&image);
-        lotfinch::core::PaintAppIcon(painter, size);
+        painter.setRenderHint(QPainter::Antialiasing);
+        lotfinch::windows::DrawProgramIcon(painter, QRectF(0, 0, size, size));
         painter.end();
         if (!out.mkpath(folder) || !image.save(out.filePath(folder + "/" + name + ".png"))) {
             std::fprintf(stderr, "lotfinch-icons: cannot write %s\n", qPrintable(out.filePath(folder)));
@@ -50,7 +51,8 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "lotfinch-icons: cannot write the scalable icon\n");
         return 1;
     }
-    lotfinch::core::PaintAppIcon(painter, 256);
+    painter.setRenderHint(QPainter::Antialiasing);
+    lotfinch::windows::DrawProgramIcon(painter, QRectF(0, 0, 256, 256));
     painter.end();
     return 0;
 }
