@@ -23,22 +23,7 @@ TEST_F(NoTray, AnnouncesFindingsAsDesktopNotificationsAndTakesToATrayThatComesLa
 
     // The "FOUND" announcement arrives as a desktop notification, and the
     // daemon shows it.
-    ASSERT_TRUE(
-        waitUntil([&] { return notifications.output().contains("string \"Matches for digital camera.\""); }, 60000))
-        << notifications.output().toStdString() << program.output().toStdString();
-    QString calls = notifications.output();
-    EXPECT_TRUE(calls.contains("string \"FOUND\"")) << calls.toStdString();
-    EXPECT_TRUE(calls.contains("string \"dialog-information\"")) << calls.toStdString();
-    // It grows to its size after it comes up.
-    QString popupText;
-    EXPECT_TRUE(waitUntil(
-        [&] {
-            QRect popup = notificationPopup();
-            popupText = popup.isEmpty() ? QString() : plainText(readText(popup, screenshot("found-notification")));
-            return popupText.contains("FOUND") && popupText.contains("Matches for digital camera.");
-        },
-        30000))
-        << popupText.toStdString();
+    ASSERT_NO_FATAL_FAILURE(expectFoundNotification(notifications, program));
 
     // A notification area that starts later gets the icon.
     QProcess panel;

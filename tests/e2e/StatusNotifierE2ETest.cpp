@@ -29,22 +29,7 @@ TEST_F(StatusNotifierTray, HostsTheIconWithItsTooltipMenuAndActivationAndTheDaem
     EXPECT_TRUE(waitUntil([&] { return visibleWindows(pid, LotfinchProgram::MainTitle).empty(); }));
 
     // The "FOUND" balloon reaches the notification daemon, which shows it.
-    ASSERT_TRUE(
-        waitUntil([&] { return notifications.output().contains("string \"Matches for digital camera.\""); }, 60000))
-        << notifications.output().toStdString();
-    QString calls = notifications.output();
-    EXPECT_TRUE(calls.contains("string \"FOUND\"")) << calls.toStdString();
-    EXPECT_TRUE(calls.contains("string \"dialog-information\"")) << calls.toStdString();
-    // It grows to its size after it comes up.
-    QString popupText;
-    EXPECT_TRUE(waitUntil(
-        [&] {
-            QRect popup = notificationPopup();
-            popupText = popup.isEmpty() ? QString() : plainText(readText(popup, screenshot("found-notification")));
-            return popupText.contains("FOUND") && popupText.contains("Matches for digital camera.");
-        },
-        30000))
-        << popupText.toStdString();
+    ASSERT_NO_FATAL_FAILURE(expectFoundNotification(notifications, program));
 
     // The tooltip, as the host reads it, tells what was found.
     EXPECT_TRUE(waitUntil([&] {

@@ -6,6 +6,7 @@
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QImage>
+#include <gtest/gtest.h>
 
 #include "support/Desktop.h"
 #include "support/TestUtil.h"
@@ -134,6 +135,27 @@ QString NotificationMonitor::output()
 {
     output_ += QString::fromUtf8(process_.readAll());
     return output_;
+}
+
+void expectFoundNotification(NotificationMonitor &notifications, LotfinchProgram &program)
+{
+    using test::waitUntil;
+    ASSERT_TRUE(
+        waitUntil([&] { return notifications.output().contains("string \"Matches for digital camera.\""); }, 60000))
+        << notifications.output().toStdString() << program.output().toStdString();
+    QString calls = notifications.output();
+    EXPECT_TRUE(calls.contains("string \"FOUND\"")) << calls.toStdString();
+    EXPECT_TRUE(calls.contains("string \"dialog-information\"")) << calls.toStdString();
+    // It grows to its size after it comes up.
+    QString popupText;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            QRect popup = notificationPopup();
+            popupText = popup.isEmpty() ? QString() : plainText(readText(popup, screenshot("found-notification")));
+            return popupText.contains("FOUND") && popupText.contains("Matches for digital camera.");
+        },
+        30000))
+        << popupText.toStdString();
 }
 
 } // namespace lotfinch::e2e

@@ -4,6 +4,8 @@
 #include <QRect>
 #include <QString>
 
+#include "support/LotfinchProgram.h"
+
 // Looking at the session bus of a desktop that run-e2e started with one
 // (LOTFINCH_E2E_DESKTOP statusnotifier or none): what the StatusNotifier
 // watcher and the notification daemon were told, read back the way desktop
@@ -48,5 +50,11 @@ private:
     QProcess process_;
     QString output_;
 };
+
+// Waits until the "FOUND" balloon of a search for "digital camera" has reached
+// the notification daemon (title, text and the information icon in its Notify
+// call) and the daemon's popup shows it; gtest failures otherwise, the
+// program's output among them. Call it through ASSERT_NO_FATAL_FAILURE.
+void expectFoundNotification(NotificationMonitor &notifications, LotfinchProgram &program);
 
 } // namespace lotfinch::e2e
