@@ -55,6 +55,28 @@ struct Recorder
     }
 };
 
+// The addresses OnRedirected reported (it runs on the worker thread).
+class RedirectLog
+{
+public:
+    explicit RedirectLog(TauHTTP &http)
+    {
+        http.OnRedirected = [this](QObject *, const std::string &url) {
+            std::lock_guard lock(mutex_);
+            urls_.push_back(url);
+        };
+    }
+    std::vector<std::string> reported()
+    {
+        std::lock_guard lock(mutex_);
+        return urls_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<std::string> urls_;
+};
+
 using Events = std::vector<std::string>;
 
 // The names of the events, without their figures.
@@ -1054,16 +1076,11 @@ TEST_F(AuHttpTest, OnlyRedirectsThatWereFollowedAreReported)
         SCOPED_TRACE(c.name);
         TauHTTP http;
         Recorder recorder(http);
-        std::mutex mutex;
-        std::vector<std::string> reported;
-        http.OnRedirected = [&](QObject *, const std::string &url) {
-            std::lock_guard lock(mutex);
-            reported.push_back(url);
-        };
+        RedirectLog redirects(http);
         http.setURL(server.url(c.target));
         EXPECT_TRUE(http.Read(true));
         EXPECT_EQ(recorder.events, c.expected);
-        std::lock_guard lock(mutex);
+        const std::vector<std::string> reported = redirects.reported();
         EXPECT_EQ(reported.size(), c.reported);
         if (!reported.empty()) {
             EXPECT_EQ(reported.back(), c.lastReported);
@@ -1108,19 +1125,14 @@ TEST_F(AuHttpTest, RedirectFromHttpsToHttpOnlyWhenAllowed)
         SCOPED_TRACE(allowed ? "allowed" : "refused");
         TauHTTP http;
         Recorder recorder(http);
-        std::mutex mutex;
-        std::vector<std::string> reported;
-        http.OnRedirected = [&](QObject *, const std::string &url) {
-            std::lock_guard lock(mutex);
-            reported.push_back(url);
-        };
+        RedirectLog redirects(http);
         http.setURL(secure.url("/"));
         http.setInternetOptions(ioKeepConnection | ioIgnoreUnknownCertificateAuthority |
                                 (allowed ? ioIgnoreRedirectToHTTP : 0u));
         EXPECT_TRUE(http.Read(true));
         EXPECT_EQ(recorder.events, allowed ? Events{"Done 5"} : (Events{"HTTPError 302", "AnyError"}));
-        std::lock_guard lock(mutex);
-        EXPECT_EQ(reported, allowed ? std::vector<std::string>{plain.url("/landing")} : std::vector<std::string>{});
+        EXPECT_EQ(redirects.reported(),
+                  allowed ? std::vector<std::string>{plain.url("/landing")} : std::vector<std::string>{});
     }
 }
 
