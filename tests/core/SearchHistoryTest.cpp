@@ -34,9 +34,14 @@ class SearchHistory : public testing::Test
 {
 protected:
     QString file() const { return folder.filePath("searches.txt"); }
+    // The file with these bytes, or no file at all for "<none>".
     void store(const std::string &bytes)
     {
         QFile out(file());
+        if (bytes == "<none>") {
+            out.remove();
+            return;
+        }
         ASSERT_TRUE(out.open(QIODevice::WriteOnly));
         out.write(bytes.data(), static_cast<qint64>(bytes.size()));
     }
@@ -76,9 +81,7 @@ TEST_F(SearchHistory, TheDropDownShowsThePhrasesOfTheFirstTenLines)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
-        QFile::remove(file());
-        if (c.file != "<none>")
-            store(c.file);
+        store(c.file);
         TSearchHistory history(file());
         history.DropDown();
         EXPECT_EQ(history.Phrases(), c.shown);
@@ -115,9 +118,7 @@ TEST_F(SearchHistory, EnteringAPhraseRewritesTheFileOnlyWhenThePhraseIsNew)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
-        QFile::remove(file());
-        if (c.file != "<none>")
-            store(c.file);
+        store(c.file);
         TSearchHistory history(file());
         int writes = 0;
         history.Write = [&, write = history.Write](QSaveFile &out, const QByteArray &bytes) {
