@@ -80,9 +80,9 @@ int main(int argc, char **argv)
     writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(20, 18, 20, 18),
                                      QPageLayout::Millimeter));
     // The document is laid out in points on the page's text width.
-    const qreal textWidth = writer.pageLayout().paintRect(QPageLayout::Point).width();
-    document.setPageSize(writer.pageLayout().paintRect(QPageLayout::Point).size());
-    const QStringList missing = fitPictures(document, textWidth * 0.85);
+    const QSizeF textArea = writer.pageLayout().paintRect(QPageLayout::Point).size();
+    document.setPageSize(textArea);
+    const QStringList missing = fitPictures(document, textArea.width() * 0.85);
     if (!missing.isEmpty())
         return fail("pictures not found: " + missing.join(", "));
     document.print(&writer);
