@@ -41,19 +41,9 @@ bool isAsciiLetterOrDigit(char c)
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
 }
 
-char lowerAscii(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool startsWithNoCase(std::string_view text, std::string_view prefix)
 {
-    if (text.size() < prefix.size())
-        return false;
-    for (size_t i = 0; i < prefix.size(); ++i)
-        if (lowerAscii(text[i]) != prefix[i])
-            return false;
-    return true;
+    return text.size() >= prefix.size() && platform::sameTextAnsi(text.substr(0, prefix.size()), prefix);
 }
 
 int digitValue(char c, int base)
@@ -114,9 +104,7 @@ bool separatesWords(std::string_view tag)
     size_t end = 0;
     while (end < tag.size() && isAsciiLetterOrDigit(tag[end]))
         ++end;
-    std::string name;
-    for (char c : tag.substr(0, end))
-        name += lowerAscii(c);
+    const std::string name = platform::lowerAnsi(tag.substr(0, end));
     static constexpr std::string_view blocks[] = {"br", "p",  "div", "li", "td", "th", "tr",
                                                   "h1", "h2", "h3",  "h4", "h5", "h6"};
     return std::find(std::begin(blocks), std::end(blocks), name) != std::end(blocks);
