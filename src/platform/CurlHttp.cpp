@@ -396,7 +396,7 @@ private:
         headersDone_ = done_ = connected_ = uploading_ = false;
         result_ = CURLE_OK;
         blockStatus_ = 0;
-        location_.clear();
+        blockHasLocation_ = false;
         redirectsSeen_ = 0;
         completeStatus_ = 0;
         followed_.clear();
@@ -535,7 +535,7 @@ private:
         if (line.rfind("HTTP/", 0) == 0) {
             block_.clear();
             blockStatus_ = 0;
-            location_.clear();
+            blockHasLocation_ = false;
             size_t space = line.find(' ');
             if (space != std::string::npos)
                 blockStatus_ = std::atol(line.c_str() + space + 1);
@@ -545,7 +545,7 @@ private:
         } else {
             size_t colon = line.find(':');
             if (colon != std::string::npos && equalNoCase(trim(line.substr(0, colon)), "Location"))
-                location_ = trim(line.substr(colon + 1));
+                blockHasLocation_ = !trim(line.substr(colon + 1)).empty();
         }
         block_.push_back(line);
         return length;
@@ -570,7 +570,7 @@ private:
         headers_ = block_;
         // A redirect libcurl may follow is final only if it refuses: then the
         // transfer ends without a new response, which also ends the wait.
-        bool mayFollow = !(flags_ & httpNoAutoRedirect) && isRedirect(blockStatus_) && !location_.empty();
+        bool mayFollow = !(flags_ & httpNoAutoRedirect) && isRedirect(blockStatus_) && blockHasLocation_;
         // libcurl answers a challenge itself when it holds credentials; then
         // this response is not the last one, and the next block or the body tells.
         bool answered = (blockStatus_ == 401 && haveCredentials_) || (blockStatus_ == 407 && haveProxyCredentials_);
@@ -634,7 +634,7 @@ private:
     // State of the current send.
     std::vector<std::string> headers_, block_;
     long blockStatus_ = 0;
-    std::string location_;
+    bool blockHasLocation_ = false; // the block's last Location header is not empty
     std::string pending_;
     size_t pendingOffset_ = 0;
     bool headersDone_ = false, done_ = false, connected_ = false, uploading_ = false;

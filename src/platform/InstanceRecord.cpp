@@ -27,6 +27,17 @@ bool privateFolder(const QByteArray &path)
            info.st_uid == ::getuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
+// A lock of type on the one byte at offset.
+struct flock byteRange(int offset, short type)
+{
+    struct flock lock = {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = offset;
+    lock.l_len = 1;
+    return lock;
+}
+
 } // namespace
 
 QString UserRuntimeFolder()
@@ -52,11 +63,7 @@ InstanceRecord::~InstanceRecord()
 
 bool InstanceRecord::lockByte(int offset, short type, bool wait) const
 {
-    struct flock lock = {};
-    lock.l_type = type;
-    lock.l_whence = SEEK_SET;
-    lock.l_start = offset;
-    lock.l_len = 1;
+    struct flock lock = byteRange(offset, type);
     int result;
     do
         result = ::fcntl(fd_, wait ? F_SETLKW : F_SETLK, &lock);
@@ -66,11 +73,7 @@ bool InstanceRecord::lockByte(int offset, short type, bool wait) const
 
 bool InstanceRecord::byteLockedByOther(int offset) const
 {
-    struct flock lock = {};
-    lock.l_type = F_WRLCK;
-    lock.l_whence = SEEK_SET;
-    lock.l_start = offset;
-    lock.l_len = 1;
+    struct flock lock = byteRange(offset, F_WRLCK);
     return ::fcntl(fd_, F_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
 }
 
