@@ -68,6 +68,13 @@ std::string HintMarkupText(std::string_view text)
     return out;
 }
 
+std::string ButtonHint(std::string_view keyword, std::string_view phrase, HintForm form)
+{
+    if (form == HintForm::Plain)
+        return FormatText("%s for \"%s\"...", {keyword, phrase});
+    return FormatText("%s for \"<b>%s</b>\"...", {keyword, HintMarkupText(phrase)});
+}
+
 QString ProgramFolderFile(const QString &name)
 {
     return QDir(QCoreApplication::applicationDirPath()).filePath(QFileInfo(name).fileName());

@@ -29,6 +29,12 @@ std::string FormatText(std::string_view format, std::initializer_list<std::strin
 // written so that the markup takes them for characters, not tags or mnemonics.
 std::string HintMarkupText(std::string_view text);
 
+// The hint of the Start and Auctions... buttons: the button's keyword and the
+// phrase it works on, "Start searching for "phrase"...". As hint markup the
+// phrase is bold; as plain text it is the button's description for screen readers.
+enum class HintForm { Markup, Plain };
+std::string ButtonHint(std::string_view keyword, std::string_view phrase, HintForm form);
+
 // The folder of the program's own file followed by the file-name part of name.
 QString ProgramFolderFile(const QString &name);
 

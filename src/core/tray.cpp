@@ -34,6 +34,7 @@
 #include "platform/AnsiText.h"
 #include "platform/ErrorBox.h"
 #include "platform/MessageBox.h"
+#include "windows/AccessibleRoles.h"
 #include "windows/StVInfo.h"
 #include "windows/about.h"
 #include "windows/htmlhint.h"
@@ -87,6 +88,7 @@ TApplicationForm::TApplicationForm(QWidget *parent) : QWidget(parent, Qt::Window
         OneInstance1NewInstanceLoad(handle, commandLine);
     };
     setObjectName("ApplicationForm");
+    windows::SetAccessibleRole(this, QAccessible::Window);
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -167,13 +169,26 @@ void TApplicationForm::createControls()
     comboSearchString = combo("comboSearchString", 72, 52, 200, true, phraseBox);
     comboSearchString->setInsertPolicy(QComboBox::NoInsert);
     comboSearchString->setEditText(QString());
-    connect(comboSearchString, &QComboBox::editTextChanged, this, [this] { SearchTextChange(); });
+    connect(comboSearchString, &QComboBox::editTextChanged, this, [this] {
+        SearchTextChange();
+        describeHintButtons();
+    });
     connect(comboSearchString, &QComboBox::activated, this, [this] { SearchTextChange(); });
 
     ComboSearchFrequency = combo("ComboSearchFrequency", 102, 78, 170, false);
     for (int i = 0; i < IntervalCount; ++i)
         ComboSearchFrequency->addItem(fromAnsi(IntervalAt(i).listText));
     ComboSearchFrequency->setCurrentIndex(0);
+
+    // A screen reader announces each box by its label, not by its value or
+    // the group's caption.
+    Label1->setBuddy(ComboAuctionSite);
+    Label2->setBuddy(comboSearchString);
+    Label3->setBuddy(ComboSearchFrequency);
+    ComboAuctionSite->setAccessibleName("Site Name");
+    comboSearchString->setAccessibleName("Look For");
+    comboSearchString->lineEdit()->setAccessibleName("Look For");
+    ComboSearchFrequency->setAccessibleName("Repeat Search");
 
     auto button = [&](const char *name, const char *caption, int left, Glyph glyph) {
         auto *b = new QPushButton(ButtonGlyph(glyph), caption, this);
@@ -197,6 +212,8 @@ void TApplicationForm::createControls()
     BitBtn2 = button("BitBtn2", "E&xit", 220, Glyph::Exit);
     BitBtn2->setDefault(true);
     BitBtn2->setToolTip("Stop all searching and close the Lotfinch software");
+    BitBtn2->setAccessibleDescription(BitBtn2->toolTip());
+    describeHintButtons();
     connect(BitBtn2, &QPushButton::clicked, this, [this] { BitBtn2Click(); });
 
     setTabOrder(ComboAuctionSite, ComboSearchFrequency);
@@ -311,12 +328,21 @@ void TApplicationForm::RunSplash(windows::TSplashForm *splash)
     QApplication::restoreOverrideCursor();
 }
 
-void TApplicationForm::BitBtnMouseMove(QPushButton *button)
+std::string TApplicationForm::buttonHint(QPushButton *button, HintForm form) const
 {
     const std::string phrase = button == BitBtn3 ? StartedPhrase : SearchText();
-    const std::string keyword = platform::toAnsi(button->property("HelpKeyword").toString());
-    const std::string hint = FormatText("%s for \"<b>%s</b>\"...", {keyword, HintMarkupText(phrase)});
-    button->setToolTip(button->isEnabled() ? fromAnsi(hint) : QString());
+    return ButtonHint(platform::toAnsi(button->property("HelpKeyword").toString()), phrase, form);
+}
+
+void TApplicationForm::BitBtnMouseMove(QPushButton *button)
+{
+    button->setToolTip(button->isEnabled() ? fromAnsi(buttonHint(button, HintForm::Markup)) : QString());
+}
+
+void TApplicationForm::describeHintButtons()
+{
+    for (QPushButton *button : {BitBtn1, BitBtn3})
+        button->setAccessibleDescription(fromAnsi(buttonHint(button, HintForm::Plain)));
 }
 
 void TApplicationForm::AboutLotfinch1Click()
@@ -391,6 +417,7 @@ void TApplicationForm::BitBtn1Click()
     SearchTimer->setInterval(3000);
     StartedPhrase = SearchText();
     StartedSite = platform::toAnsi(ComboAuctionSite->currentText());
+    describeHintButtons();
     AnnounceSearch();
 }
 

@@ -8,6 +8,7 @@
 #include "core/FoundItems.h"
 #include "core/SearchHistory.h"
 #include "core/SiteChecks.h"
+#include "core/TextUtils.h"
 #include "desktop/CoolTrayIcon.h"
 #include "desktop/SimpleTimer.h"
 #include "platform/ImageList.h"
@@ -140,6 +141,10 @@ private:
     void createTrayIcon();
 
     void createSearchObjects();
+    // The hint of Start or Auctions..., for the hint window or a screen reader.
+    std::string buttonHint(QPushButton *button, HintForm form) const;
+    // Start's and Auctions...' descriptions follow the phrases their hints name.
+    void describeHintButtons();
     // Shows the history's phrases in the phrase box's list, keeping the typed text.
     void showHistory();
     // The site entry a selected index stands for: no selection, or one past

@@ -1,6 +1,7 @@
 #include "platform/MessageBox.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 
 #include "platform/AnsiText.h"
@@ -25,6 +26,18 @@ QMessageBox::Icon qtIcon(MsgIcon icon)
     case MsgIcon::None: break;
     }
     return QMessageBox::NoIcon;
+}
+
+QString iconName(MsgIcon icon)
+{
+    switch (icon) {
+    case MsgIcon::Information: return "Information";
+    case MsgIcon::Warning: return "Warning";
+    case MsgIcon::Error: return "Error";
+    case MsgIcon::Question: return "Question";
+    case MsgIcon::None: break;
+    }
+    return QString();
 }
 
 QMessageBox::StandardButtons qtButtons(MsgButtons buttons)
@@ -55,6 +68,9 @@ MsgAnswer MessageBoxService::ask(const MsgQuestion &question)
                     question.owner);
     // Messages may quote a phrase or a server's words: shown as written.
     box.setTextFormat(Qt::PlainText);
+    // A screen reader names the icon by what it tells.
+    if (auto *icon = box.findChild<QLabel *>("qt_msgboxex_icon_label"))
+        icon->setAccessibleName(iconName(question.icon));
     if (question.title.empty())
         box.setWindowTitle(QApplication::applicationName());
     switch (box.exec()) {

@@ -10,6 +10,7 @@
 
 #include "platform/AnsiText.h"
 #include "platform/ImageList.h"
+#include "windows/AccessibleRoles.h"
 #include "windows/Pictures.h"
 #include "windows/splash.h"
 
@@ -34,11 +35,14 @@ TAboutBox::TAboutBox(QWidget *owner, platform::ImageList *ownerImages)
     inner->setGeometry(1, 1, 298, 159);
     inner->setFrameStyle(QFrame::Panel | QFrame::Raised);
     inner->setAttribute(Qt::WA_TransparentForMouseEvents);
+    SetDecorative(inner);
 
     ProgramIcon = new TImage(Panel1);
     ProgramIcon->setObjectName("ProgramIcon");
     ProgramIcon->setGeometry(274, 134, 24, 24);
     ProgramIcon->SetDrawing(DrawProgramIcon);
+    SetAccessibleRole(ProgramIcon, QAccessible::Graphic);
+    ProgramIcon->setAccessibleName("Lotfinch program icon");
 
     auto label = [&](const char *name, const QString &text, int left, int top, const QFont &font) {
         auto *l = new QLabel(text, Panel1);
@@ -61,6 +65,8 @@ TAboutBox::TAboutBox(QWidget *owner, platform::ImageList *ownerImages)
     Image1->setGeometry(14, 2, 85, 85);
     Image1->SetPicture(LoadPicture(Picture::About));
     Image1->SetStretch(true);
+    SetAccessibleRole(Image1, QAccessible::Graphic);
+    Image1->setAccessibleName("Lotfinch picture");
 
     QFont titleFont("Trebuchet MS");
     titleFont.setPixelSize(19);
@@ -69,6 +75,7 @@ TAboutBox::TAboutBox(QWidget *owner, platform::ImageList *ownerImages)
     QPalette shadow = ProductName->palette();
     shadow.setColor(QPalette::WindowText, palette().color(QPalette::Midlight));
     ProductName->setPalette(shadow);
+    SetDecorative(ProductName); // the title is read once, from Label1
     Label1 = label("Label1", "Lotfinch Desktop", 96, 11, titleFont);
 
     Comments = label("Comments",

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -74,12 +75,14 @@ TLinkURLsForm::TLinkURLsForm(QWidget *owner, const platform::StringList &foundDe
 
     ListBox1 = new QListWidget(this);
     ListBox1->setObjectName("ListBox1");
+    ListBox1->setAccessibleName("Links to found items");
     ListBox1->setGeometry(7, 8, 451, 457);
     ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListBox1->setUniformItemSizes(true);
     ListBox1->setContextMenuPolicy(Qt::CustomContextMenu);
     ListBox1->viewport()->setMouseTracking(true);
     ListBox1->viewport()->installEventFilter(this);
+    ListBox1->installEventFilter(this);
     connect(ListBox1, &QListWidget::itemSelectionChanged, this, [this] { ListBox1Click(); });
 
     auto button = [this](const char *name, const char *caption, QStyle::StandardPixmap glyph, int left,
@@ -165,6 +168,30 @@ void TLinkURLsForm::FormShow()
 void TLinkURLsForm::ListBox1Click()
 {
     bbtnGetInfo->setEnabled(!ListBox1->selectedItems().isEmpty());
+    describeSelectedItem();
+}
+
+void TLinkURLsForm::describeSelectedItem()
+{
+    // A screen reader reads an entry's link as its name and the selected
+    // entry's description (when it was found, its title) as its description.
+    const QListWidgetItem *selected = ListBox1->selectedItems().value(0);
+    for (int row = 0; row < ListBox1->count(); ++row) {
+        QListWidgetItem *item = ListBox1->item(row);
+        QString description;
+        if (item == selected && row < foundDescriptions_.count())
+            description = platform::fromAnsi(foundDescriptions_[row]);
+        if (item->data(Qt::AccessibleDescriptionRole).toString() != description)
+            item->setData(Qt::AccessibleDescriptionRole, description);
+    }
+}
+
+void TLinkURLsForm::popupListMenuFromKeyboard()
+{
+    // The menu opens at the selected entry, wherever the pointer is.
+    QRect at = ListBox1->visualItemRect(ListBox1->selectedItems().value(0));
+    QPoint corner = at.isValid() ? at.bottomLeft() : QPoint();
+    PopupMenu1->popup(ListBox1->viewport()->mapToGlobal(corner));
 }
 
 void TLinkURLsForm::bbtnGetInfoClick()
@@ -256,6 +283,17 @@ void TLinkURLsForm::keyPressEvent(QKeyEvent *event)
 
 bool TLinkURLsForm::eventFilter(QObject *watched, QEvent *event)
 {
+    // The list's menu from the keyboard: the Menu key (which Qt turns into a
+    // context-menu request) and Shift+F10.
+    if (watched == ListBox1) {
+        const bool menuKey = event->type() == QEvent::ContextMenu &&
+                             static_cast<QContextMenuEvent *>(event)->reason() == QContextMenuEvent::Keyboard;
+        const auto *key = event->type() == QEvent::KeyPress ? static_cast<QKeyEvent *>(event) : nullptr;
+        if (menuKey || (key && key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier)) {
+            popupListMenuFromKeyboard();
+            return true;
+        }
+    }
     if (watched == ListBox1->viewport()) {
         if (event->type() == QEvent::MouseMove)
             ListBox1MouseMove();

@@ -75,6 +75,8 @@ protected:
 
 private:
     void SetShowHint(bool on);
+    void describeSelectedItem();
+    void popupListMenuFromKeyboard();
 
     const platform::StringList &foundDescriptions_;
     const platform::ImageList *appImages_;

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "platform/AnsiText.h"
+#include "windows/AccessibleRoles.h"
 
 namespace lotfinch::windows {
 
@@ -21,6 +22,8 @@ constexpr int ExposeBoundMs = 1000;
 TUpdateUsForm::TUpdateUsForm(QWidget *owner) : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint)
 {
     setObjectName("UpdateUsForm");
+    // Read out as a notification of the line it shows; its caption is never seen.
+    SetAccessibleRole(this, QAccessible::Notification);
     setWindowTitle("None");
     setFont(QFont("MS Sans Serif", 8));
     setAutoFillBackground(true);
@@ -49,6 +52,7 @@ void TUpdateUsForm::ShowStatus(quint16 duration, const std::string &text, bool h
     int screenWidth = screen ? screen->geometry().width() : 0;
     int left = (screenWidth - width) / 2;
     Panel1->setText(platform::fromAnsi(text));
+    setAccessibleName(Panel1->text());
     if (!isVisible()) {
         // Placed over the owner vertically; the left edge is the screen's centre.
         int top = y();

@@ -18,6 +18,7 @@ TSourceForm::TSourceForm(QWidget *owner)
 
     Memo1 = new QPlainTextEdit(this);
     Memo1->setObjectName("Memo1");
+    Memo1->setAccessibleName("Page source");
     Memo1->setGeometry(0, 0, 488, 467);
     Memo1->setReadOnly(true);
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
