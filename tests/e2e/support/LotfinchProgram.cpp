@@ -22,7 +22,7 @@ const QPoint StartButton(14 + 45, 142 + 17);
 const QString LotfinchProgram::MainTitle = "^Lotfinch Lite 2.0$";
 const QString LotfinchProgram::PopupTitle = "^None$";
 
-LotfinchProgram::LotfinchProgram(const QString &proxy)
+LotfinchProgram::LotfinchProgram(const QString &proxy, const std::vector<std::pair<QString, QString>> &environment)
     : folder_(QFileInfo(programPath()).dir().filePath("../e2e-program-XXXXXX"))
 {
     // A hard link keeps the program's file size, and with it its instance name;
@@ -30,13 +30,19 @@ LotfinchProgram::LotfinchProgram(const QString &proxy)
     program_ = folder_.filePath(QFileInfo(programPath()).fileName());
     if (::link(QFile::encodeName(programPath()).constData(), QFile::encodeName(program_).constData()) != 0)
         QFile::copy(programPath(), program_);
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
     if (!proxy.isEmpty()) {
-        environment.insert("http_proxy", proxy);
+        variables.insert("http_proxy", proxy);
         for (const char *name : {"HTTP_PROXY", "no_proxy", "NO_PROXY", "all_proxy", "ALL_PROXY"})
-            environment.remove(name);
+            variables.remove(name);
     }
-    process_.setProcessEnvironment(environment);
+    for (const auto &[name, value] : environment) {
+        if (value.isEmpty())
+            variables.remove(name);
+        else
+            variables.insert(name, value);
+    }
+    process_.setProcessEnvironment(variables);
     process_.setProcessChannelMode(QProcess::MergedChannels);
     process_.start(program_, {});
     if (process_.waitForStarted())
@@ -88,6 +94,11 @@ WindowId LotfinchProgram::waitForMainWindow()
     while (!shown() && !deadline.hasExpired() && process_.state() != QProcess::NotRunning)
         test::runEventsOnce(250);
     return window;
+}
+
+bool LotfinchProgram::waitForEnd(int boundMs)
+{
+    return process_.state() == QProcess::NotRunning || process_.waitForFinished(boundMs);
 }
 
 void LotfinchProgram::startSearch(const QString &phrase)

@@ -3,6 +3,8 @@
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
+#include <utility>
+#include <vector>
 
 #include "support/Desktop.h"
 
@@ -15,7 +17,10 @@ class LotfinchProgram
 public:
     // proxy, when given, becomes the program's http_proxy: the fixture site
     // then answers every search instead of the real auction sites.
-    explicit LotfinchProgram(const QString &proxy = QString());
+    // environment sets further variables for the program; an empty value
+    // removes one.
+    explicit LotfinchProgram(const QString &proxy = QString(),
+                             const std::vector<std::pair<QString, QString>> &environment = {});
     ~LotfinchProgram();
     LotfinchProgram(const LotfinchProgram &) = delete;
     LotfinchProgram &operator=(const LotfinchProgram &) = delete;
@@ -33,6 +38,8 @@ public:
     // The main window once it is on the screen, after the splash (about ten
     // seconds, more on a busy machine); 0 if it does not come.
     WindowId waitForMainWindow();
+    // Whether the program ends within boundMs.
+    bool waitForEnd(int boundMs);
     // Clicks into the phrase box, types phrase and clicks Start, as a person would.
     void startSearch(const QString &phrase);
 

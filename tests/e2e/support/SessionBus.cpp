@@ -66,6 +66,14 @@ QString statusNotifierToolTip(const QString &item)
     return title;
 }
 
+bool activateStatusNotifierItem(const QString &item)
+{
+    QDBusMessage activate = QDBusMessage::createMethodCall(item.section('/', 0, 0), '/' + item.section('/', 1),
+                                                           "org.kde.StatusNotifierItem", "Activate");
+    activate << 0 << 0;
+    return QDBusConnection::sessionBus().call(activate, QDBus::Block, 5000).type() == QDBusMessage::ReplyMessage;
+}
+
 namespace {
 
 // The first visible window of the class that is more than a few pixels wide

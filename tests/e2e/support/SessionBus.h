@@ -17,6 +17,9 @@ namespace lotfinch::e2e {
 QString statusNotifierItemOf(qint64 pid);
 // The title of the item's tooltip.
 QString statusNotifierToolTip(const QString &item);
+// Activates the item as a host does when its user picks it, by pointer or
+// keyboard; false if the item did not answer.
+bool activateStatusNotifierItem(const QString &item);
 
 // The left half of the xfce4-panel, where its status tray (the panel holds
 // nothing else) draws its items, away from notification popups at the right
