@@ -4,18 +4,15 @@
 
 class QWidget;
 
-// How the program's plain widgets present themselves to assistive technology
-// (AT-SPI on Linux): Qt reports a top-level QWidget as a filler and a drawn
-// picture as nothing in particular, so these give them the role a screen
-// reader expects. Call them before the widget gets its title or is shown:
-// Qt keeps the first interface it makes for a widget.
+// How the program's own widget classes present themselves to assistive
+// technology (AT-SPI on Linux): Qt reports a top-level QWidget as a nameless
+// filler and a drawn picture as nothing in particular. Qt's own classes keep
+// the interfaces Qt gives them.
 namespace lotfinch::windows {
 
 // The widget is reported with role (a frame, a notification, a graphic...).
+// Call it before the widget gets its title or is shown: Qt keeps the first
+// interface it makes for a widget.
 void SetAccessibleRole(QWidget *widget, QAccessible::Role role);
-
-// The widget only decorates (a bevel, a title's shadow): reported as
-// invisible, so that screen readers pass over it.
-void SetDecorative(QWidget *widget);
 
 } // namespace lotfinch::windows

@@ -35,7 +35,6 @@ TAboutBox::TAboutBox(QWidget *owner, platform::ImageList *ownerImages)
     inner->setGeometry(1, 1, 298, 159);
     inner->setFrameStyle(QFrame::Panel | QFrame::Raised);
     inner->setAttribute(Qt::WA_TransparentForMouseEvents);
-    SetDecorative(inner);
 
     ProgramIcon = new TImage(Panel1);
     ProgramIcon->setObjectName("ProgramIcon");
@@ -75,7 +74,6 @@ TAboutBox::TAboutBox(QWidget *owner, platform::ImageList *ownerImages)
     QPalette shadow = ProductName->palette();
     shadow.setColor(QPalette::WindowText, palette().color(QPalette::Midlight));
     ProductName->setPalette(shadow);
-    SetDecorative(ProductName); // the title is read once, from Label1
     Label1 = label("Label1", "Lotfinch Desktop", 96, 11, titleFont);
 
     Comments = label("Comments",

@@ -70,11 +70,6 @@ const AccessibleNode *findNode(const std::vector<AccessibleNode> &nodes,
     return nullptr;
 }
 
-const AccessibleNode *findNode(const std::vector<AccessibleNode> &nodes, const QString &role, const QString &name)
-{
-    return findNode(nodes, [&](const AccessibleNode &node) { return node.role == role && node.name == name; });
-}
-
 QString describeTree(const std::vector<AccessibleNode> &nodes)
 {
     QString out;

@@ -16,7 +16,7 @@ struct AccessibleNode
     QString name;
     QString description;
     QStringList labelledBy; // the names of the labels it is labelled by
-    QStringList states;     // of "focused", "selected", "showing", "enabled"
+    QStringList states;     // of "focused", "selected", "showing"
     std::vector<AccessibleNode> children;
 };
 
@@ -31,8 +31,6 @@ std::vector<AccessibleNode> accessibleWindows(qint64 pid);
 // The first node, depth first, that matches; nullptr if none does.
 const AccessibleNode *findNode(const std::vector<AccessibleNode> &nodes,
                                const std::function<bool(const AccessibleNode &)> &match);
-// The first node of role with name.
-const AccessibleNode *findNode(const std::vector<AccessibleNode> &nodes, const QString &role, const QString &name);
 
 // One line per node, indented by depth: for failure messages.
 QString describeTree(const std::vector<AccessibleNode> &nodes);

@@ -1,0 +1,40 @@
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QPlainTextEdit>
+
+#include "windows/Pictures.h"
+#include "windows/about.h"
+#include "windows/progdlg.h"
+#include "windows/source.h"
+
+using namespace lotfinch::windows;
+
+// The popup, which Qt would report as a filler named by its unseen caption,
+// and the pictures tell a screen reader what they are.
+TEST(AccessibleRoles, WindowsAndPicturesReportWhatTheyAre)
+{
+    QWidget owner;
+    TUpdateUsForm popup(&owner);
+    popup.ShowStatus(0, "Crawling ebay.com (US) for \"lens\"", false);
+    TAboutBox about(&owner, nullptr);
+    TSourceForm source(&owner);
+    struct Case
+    {
+        QObject *object;
+        QAccessible::Role role;
+        QString name;
+    } cases[] = {
+        {&popup, QAccessible::Notification, "Crawling ebay.com (US) for \"lens\""},
+        {about.Image1, QAccessible::Graphic, "Lotfinch picture"},
+        {about.ProgramIcon, QAccessible::Graphic, "Lotfinch program icon"},
+        {source.Memo1, QAccessible::EditableText, "Page source"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.object->objectName().toStdString());
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(c.object);
+        ASSERT_NE(accessible, nullptr);
+        EXPECT_EQ(accessible->role(), c.role);
+        EXPECT_EQ(accessible->text(QAccessible::Name), c.name);
+    }
+}
