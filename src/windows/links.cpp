@@ -70,6 +70,9 @@ TLinkURLsForm::TLinkURLsForm(QWidget *owner, const platform::StringList &foundDe
 {
     setObjectName("LinkURLsForm");
     setWindowTitle("Links to Found Item(s)");
+    // Said when the window opens; it also keeps the list's markup hint,
+    // the window's tooltip, from being read out as the window's description.
+    setAccessibleDescription("The links to the auction listings found, newest first");
     setFixedSize(465, 523);
     setFont(QFont("MS Sans Serif", 8));
 
