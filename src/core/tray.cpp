@@ -558,8 +558,8 @@ void TApplicationForm::ShowFoundLinks1Click()
 {
     if (Found.empty())
         return;
-    QPointer<windows::TLinkURLsForm> form = new windows::TLinkURLsForm(this, Found.FoundDescriptions(), ImageList2);
-    form->SetItems(Found.FoundItems());
+    QPointer<windows::TLinkURLsForm> form = new windows::TLinkURLsForm(this, ImageList2);
+    form->SetItems(Found.FoundItems(), Found.FoundDescriptions());
     form->StatusPanel0->setText(fromAnsi(Found.LatestFoundText()));
     form->StatusPanel1->setText(QString("%1 Items Found").arg(Found.count()));
     // An empty phrase counts as not contained, so it adds "" too.

@@ -121,26 +121,26 @@ TEST_F(FoundLinks, OpenedByTheAuctionsButtonAndTheTrayEntry)
     EXPECT_TRUE(open([&] { main->ShowFoundLinks1->trigger(); }));
 }
 
-TEST_F(FoundLinks, TheListsHintReadsTheMainWindowsDescriptions)
+TEST_F(FoundLinks, TheListsHintKeepsEachLinkWithItsOwnDescription)
 {
     found("http://www.ebay.com/itm/A/1?x", "A title");
+    const std::string description = main->Found.FoundDescriptions()[0];
     std::string hint;
     QTimer::singleShot(0, [&] {
         auto *form = qobject_cast<TLinkURLsForm *>(QApplication::activeModalWidget());
         if (!form)
             return;
         form->ListBox1->setCurrentRow(0);
-        // A pass that adds an item while the window is open shifts the
-        // descriptions: the hint reads them live, by position.
+        // A pass that adds an item while the window is open shifts the main
+        // window's descriptions, not the window's.
         main->Found.AddFoundItem("http://www.ebay.com/itm/B/2?x", "changed while open");
         form->ListBox1MouseMove();
         hint = form->Hint();
         form->bbtnCloseClick();
     });
     main->ShowFoundLinks1Click();
-    EXPECT_EQ(hint, "<b><font color=\"#A00000\">" + main->Found.FoundDescriptions()[0] +
-                        "</font></b><br/><br/>http://www.ebay.com/itm/A/1?x");
-    EXPECT_NE(hint.find("  changed while open</font>"), std::string::npos);
+    EXPECT_EQ(hint, "<b><font color=\"#A00000\">" + description + "</font></b><br/><br/>http://www.ebay.com/itm/A/1?x");
+    EXPECT_NE(hint.find("  A title</font>"), std::string::npos);
 }
 
 TEST_F(FoundLinks, AHostileTitleIsShownAsReceivedAndLoadsNothing)
