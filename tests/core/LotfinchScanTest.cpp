@@ -111,10 +111,10 @@ TEST(LotfinchScan, SavedFixturePages)
 TEST(LotfinchScan, ReportsUnreadableFilesAndGoesOn)
 {
     QTemporaryDir dir;
-    QString good = writeFile(dir, "good.html", "<a href=\"http://www.ebay.com/itm/9\">");
+    QString good = writeFile(dir, "good.html", "<a href=\"http://www.ebay.com/itm/900000009\">");
     ScanRun run = runScan({dir.filePath("missing.html"), good});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.out.toStdString(), "http://www.ebay.com/itm/9\t\n# good.html: 1 item links\n");
+    EXPECT_EQ(run.out.toStdString(), "http://www.ebay.com/itm/900000009\t\n# good.html: 1 item links\n");
     EXPECT_TRUE(run.err.contains("missing.html")) << run.err.toStdString();
 
     ScanRun usage = runScan({});
