@@ -373,6 +373,17 @@ void TApplicationForm::FormDestroy()
 
 void TApplicationForm::BitBtn1Click()
 {
+    // The sites are searched in Windows-1252: a phrase beyond it would be
+    // searched with question marks in place of its letters.
+    const QStringList outside = platform::charactersOutsideAnsi(comboSearchString->currentText());
+    if (!outside.isEmpty()) {
+        platform::MsgQuestion question{this,
+                                       "These characters cannot be searched for: " + outside.join(' ').toStdString(),
+                                       "PHRASE NOT SEARCHABLE", platform::MsgIcon::Warning, platform::MsgButtons::OK};
+        question.unicode = true;
+        platform::MessageBoxService::ask(question);
+        return;
+    }
     BitBtn1Tag = 1;
     if (!Found.empty()) {
         auto answer = platform::MessageBoxService::ask(this, "Clear existing search results.", "RESULTS IN STORAGE",
