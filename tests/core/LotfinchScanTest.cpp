@@ -2,6 +2,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -60,12 +61,12 @@ TEST(LotfinchScan, PrintsItemsNewestFirstThenOneLinePerPage)
          {first, second},
          "http://www.ubid.com/c/3.aspx\t\n"
          "http://www.ebay.com/itm/2\t\n"
-         "http://www.ebay.com/itm/1\tCaf\xE9 &amp; <i>tea\n"
+         "http://www.ebay.com/itm/1\tCaf\xC3\xA9 &amp; <i>tea\n"
          "# page0.html: 1 item links\n"
          "# page1.html: 3 item links\n"},
         {"the same page twice adds nothing the second time",
          {first, first},
-         "http://www.ebay.com/itm/1\tCaf\xE9 &amp; <i>tea\n"
+         "http://www.ebay.com/itm/1\tCaf\xC3\xA9 &amp; <i>tea\n"
          "# page0.html: 1 item links\n"
          "# page1.html: 1 item links\n"},
         // Read as a fetched body: the page ends at the NUL, and CR-only lines are lines.
@@ -138,4 +139,32 @@ TEST(LotfinchScan, TodaysRulesByDefaultAndTheDescribedOnesWhenAsked)
     ScanRun described = runScan({"--described", today});
     EXPECT_EQ(described.exitCode, 0);
     EXPECT_EQ(described.out.toStdString(), "# film-camera.html: 0 item links\n");
+}
+
+TEST(LotfinchScan, PrintsUtf8InBothModes)
+{
+    QTemporaryDir dir;
+    const QString saved = writeFile(dir, "euro.html",
+                                    "<a href=\"http://www.ebay.com/itm/Caf\xE9/123456789?a\">"
+                                    "<span class=\"g-b\">Caf\xE9 \x80 5</span>");
+    const QString today = QDir(lotfinch::test::FixtureSite::pagesPath()).filePath("ebay.co.uk/film-camera.html");
+    struct Case
+    {
+        QStringList arguments;
+        QByteArray line; // one line of the output
+    };
+    const Case cases[] = {
+        {{"--described", saved}, "http://www.ebay.com/itm/Caf\xC3\xA9/123456789?a\tCaf\xC3\xA9 \xE2\x82\xAC 5"},
+        {{saved}, "http://www.ebay.com/itm/Caf\xC3\xA9/123456789?a\tCaf\xC3\xA9 \xE2\x82\xAC 5"},
+        {{today}, "\tOlympus Trip 35 Film Camera \xC2\xA3-Serviced, New Seals"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        ScanRun run = runScan(c.arguments);
+        ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+        EXPECT_TRUE(run.out.contains(c.line + "\n")) << run.out.toStdString();
+        QStringDecoder utf8(QStringConverter::Utf8);
+        QString decoded = utf8(run.out);
+        EXPECT_FALSE(utf8.hasError()) << decoded.toStdString();
+    }
 }
