@@ -270,8 +270,7 @@ TEST_F(SearchCycle, StartWithFoundItemsAsksWhetherToClearThem)
 TEST_F(SearchCycle, StartRefusesAPhraseWithCharactersTheSitesCannotBeSearchedFor)
 {
     form->Found.AddFoundItem("http://www.ebay.com/itm/Old-Lens/110000000001", "Old lens");
-    form->comboSearchString->setEditText(QString::fromUtf8("\u6771\u4eac camera \U0001F4F7 \u6771"));
-    ASSERT_TRUE(form->BitBtn1->isEnabled());
+    form->comboSearchString->setEditText(QString::fromUtf8("\u6771\u4eac camera? \U0001F4F7 \u6771"));
     MessageBoxService::preAnswer(MsgAnswer::OK);
     form->BitBtn1->click();
     ASSERT_EQ(MessageBoxService::answeredQuestions().size(), 1u);
@@ -279,7 +278,6 @@ TEST_F(SearchCycle, StartRefusesAPhraseWithCharactersTheSitesCannotBeSearchedFor
     EXPECT_EQ(question.text, "These characters cannot be searched for: \u6771 \u4eac \U0001F4F7");
     EXPECT_EQ(question.title, "PHRASE NOT SEARCHABLE");
     EXPECT_TRUE(question.unicode);
-    EXPECT_EQ(question.owner, form.data());
     // Nothing is armed, and the stored results were not asked about.
     EXPECT_EQ(form->BitBtn1Tag, 0);
     EXPECT_FALSE(form->SearchTimer->Enabled());
