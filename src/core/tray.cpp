@@ -607,7 +607,10 @@ void TApplicationForm::comboSearchStringExit()
         TApplicationForm *form;
         ~ShowHistory() { form->showHistory(); }
     } show{this};
-    History.Enter(SearchText());
+    // The file holds Windows-1252: a phrase that Start refuses would be kept
+    // with question marks in place of its letters.
+    if (platform::charactersOutsideAnsi(comboSearchString->currentText()).isEmpty())
+        History.Enter(SearchText());
 }
 
 void TApplicationForm::showHistory()
