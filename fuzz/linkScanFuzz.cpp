@@ -1,7 +1,7 @@
 // Any bytes as a result page: the link scan must end without fault, under the
 // described rules agree with the plain scan, under the current rules take
-// exactly those links whenever there are any, and leave the found-items
-// lists parallel and distinct under either rules.
+// exactly those links that stand for items whenever there are any, and leave
+// the found-items lists parallel and distinct under either rules.
 
 #include <cstdint>
 #include <cstdlib>
@@ -31,10 +31,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     int currentCount = core::ScanItemLinks(
         body, [&](std::string_view link, std::string_view title) { current.emplace_back(link, title); },
         core::LinkRules::Current);
-    if (currentCount != static_cast<int>(current.size()) || (plainCount > 0 && currentCount != plainCount))
+    Offers items;
+    int itemCount = test::LiteralScanItemLinks(
+        body, [&](std::string_view link, std::string_view title) { items.emplace_back(link, title); },
+        core::IsItemLink);
+    if (currentCount != static_cast<int>(current.size()) || (itemCount > 0 && currentCount != itemCount))
         std::abort();
-    for (size_t i = 0; plainCount > 0 && i < current.size(); ++i)
-        if (current[i].first != plain[i].first)
+    for (size_t i = 0; itemCount > 0 && i < current.size(); ++i)
+        if (current[i].first != items[i].first)
             std::abort();
 
     platform::StringList lines;

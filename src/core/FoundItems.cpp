@@ -111,6 +111,13 @@ std::string ItemKeyOf(std::string_view link)
     return number.empty() ? number : hostOf(link) + "/" + number;
 }
 
+bool IsItemLink(std::string_view link)
+{
+    const std::string host = hostOf(TrimText(link));
+    const bool ebay = host.empty() || host.starts_with("ebay.") || host.find(".ebay.") != std::string::npos;
+    return !ebay || !ItemNumberOf(link).empty();
+}
+
 DateTimeSeparators LocaleDateTimeSeparators(const QLocale &locale)
 {
     return {separatorOf(locale.dateFormat(QLocale::ShortFormat), "/"),

@@ -29,6 +29,12 @@ std::string ItemNumberOf(std::string_view link);
 // a link without an item number.
 std::string ItemKeyOf(std::string_view link);
 
+// Whether a link holding "/itm/" stands for an item under the current rules.
+// Today's result pages hide a card that links to a placeholder
+// ("/itm/123456"), so a link to an eBay site (a relative one stays on the
+// page's own, and /itm/ paths are eBay's) is one only with an item number.
+bool IsItemLink(std::string_view link);
+
 // The separators a found item's time stamp uses in place of "/" and ":".
 struct DateTimeSeparators
 {

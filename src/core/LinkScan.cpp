@@ -306,9 +306,13 @@ public:
     {}
 
     // The eBay item link link, found at attribute, its value ending just
-    // before after; the title is searched from titleFrom on.
-    void item(std::string_view link, size_t titleFrom, size_t attribute, size_t after)
+    // before after; the title is searched from titleFrom on. False when it
+    // is dropped.
+    bool item(std::string_view link, size_t titleFrom, size_t attribute, size_t after)
     {
+        // The described rules (which take no link texts) take every one.
+        if (linkText_ && !IsItemLink(link))
+            return false;
         // The title is behind the next title marker.
         if (size_t t = title_.at(titleFrom); t != npos) {
             std::string_view itemTitle;
@@ -320,6 +324,7 @@ public:
             // None left: no title, or the link's own text.
             sink_(link, linkText_ ? std::string_view(linkText_->of(attribute, after)) : std::string_view());
         }
+        return true;
     }
 
     // A uBid value; false when it is dropped.
@@ -370,8 +375,8 @@ int scanQuotedLinks(std::string_view text, const ItemLinkSink &sink, LinkText *l
         // before the closing quote.
         size_t nextItem = item.at(valueStart);
         if (quote != npos && nextItem != npos && nextItem + itemMark.size() <= quote) {
-            taker.item(link, cursor, marker, quote + 1);
-            ++count;
+            if (taker.item(link, cursor, marker, quote + 1))
+                ++count;
         } else if (holdsLineBreakRef(link) && taker.ubid(link, marker, quote + 1)) {
             ++count;
         }
@@ -432,8 +437,8 @@ int scanUnquotedLinks(std::string_view text, const ItemLinkSink &sink, LinkText 
             return at != npos && at + length <= valueEnd;
         };
         if (holds(item, itemMark.size())) {
-            taker.item(link, std::min(valueStart + 1, text.size()), attribute, after);
-            ++count;
+            if (taker.item(link, std::min(valueStart + 1, text.size()), attribute, after))
+                ++count;
         } else if (holds(lineBreak, lineBreakRef.size()) && taker.ubid(link, attribute, after)) {
             ++count;
         }

@@ -399,6 +399,17 @@ void TApplicationForm::FormDestroy()
 
 void TApplicationForm::BitBtn1Click()
 {
+    // The sites are searched in Windows-1252: a phrase beyond it would be
+    // searched with question marks in place of its letters.
+    const QStringList outside = platform::charactersOutsideAnsi(comboSearchString->currentText());
+    if (!outside.isEmpty()) {
+        platform::MsgQuestion question{this,
+                                       "These characters cannot be searched for: " + outside.join(' ').toStdString(),
+                                       "PHRASE NOT SEARCHABLE", platform::MsgIcon::Warning, platform::MsgButtons::OK};
+        question.unicode = true;
+        platform::MessageBoxService::ask(question);
+        return;
+    }
     BitBtn1Tag = 1;
     if (!Found.empty()) {
         auto answer = platform::MessageBoxService::ask(this, "Clear existing search results.", "RESULTS IN STORAGE",
@@ -585,8 +596,8 @@ void TApplicationForm::ShowFoundLinks1Click()
 {
     if (Found.empty())
         return;
-    QPointer<windows::TLinkURLsForm> form = new windows::TLinkURLsForm(this, Found.FoundDescriptions(), ImageList2);
-    form->SetItems(Found.FoundItems());
+    QPointer<windows::TLinkURLsForm> form = new windows::TLinkURLsForm(this, ImageList2);
+    form->SetItems(Found.FoundItems(), Found.FoundDescriptions());
     form->StatusPanel0->setText(fromAnsi(Found.LatestFoundText()));
     form->StatusPanel1->setText(QString("%1 Items Found").arg(Found.count()));
     // An empty phrase counts as not contained, so it adds "" too.
@@ -623,7 +634,10 @@ void TApplicationForm::comboSearchStringExit()
         TApplicationForm *form;
         ~ShowHistory() { form->showHistory(); }
     } show{this};
-    History.Enter(SearchText());
+    // The file holds Windows-1252: a phrase that Start refuses would be kept
+    // with question marks in place of its letters.
+    if (platform::charactersOutsideAnsi(comboSearchString->currentText()).isEmpty())
+        History.Enter(SearchText());
 }
 
 void TApplicationForm::showHistory()

@@ -108,6 +108,20 @@ std::string toAnsi(const QString &text)
     return out;
 }
 
+QStringList charactersOutsideAnsi(const QString &text)
+{
+    QStringList outside;
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype length =
+            text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2 : 1;
+        const QString character = text.mid(i, length);
+        if (character != "?" && toAnsi(character) == "?" && !outside.contains(character))
+            outside << character;
+        i += length;
+    }
+    return outside;
+}
+
 unsigned char lowerAnsi(unsigned char c)
 {
     return lowerTable()[c];

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,10 @@ QString fromAnsi(std::string_view text);
 
 // Characters that Windows-1252 cannot hold become '?'.
 std::string toAnsi(const QString &text);
+
+// The characters of text that Windows-1252 cannot hold, each once, in the
+// order they first appear (a character beyond UTF-16's first plane is one).
+QStringList charactersOutsideAnsi(const QString &text);
 
 // The byte with letters mapped to lower case, as the code page defines them
 // (A..Z, and the accented letters of the upper half).

@@ -62,11 +62,10 @@ bool IsWebAddress(std::string_view entry)
     return false;
 }
 
-TLinkURLsForm::TLinkURLsForm(QWidget *owner, const platform::StringList &foundDescriptions,
-                             const platform::ImageList *appImages)
+TLinkURLsForm::TLinkURLsForm(QWidget *owner, const platform::ImageList *appImages)
     : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      foundDescriptions_(foundDescriptions), appImages_(appImages)
+      appImages_(appImages)
 {
     setObjectName("LinkURLsForm");
     setWindowTitle("Links to Found Item(s)");
@@ -146,8 +145,12 @@ TLinkURLsForm::TLinkURLsForm(QWidget *owner, const platform::StringList &foundDe
             [this](QPoint pos) { PopupMenu1->popup(ListBox1->viewport()->mapToGlobal(pos)); });
 }
 
-void TLinkURLsForm::SetItems(const platform::StringList &items)
+void TLinkURLsForm::SetItems(const platform::StringList &items, const platform::StringList &descriptions)
 {
+    // Searches go on while the window is open: the owner's lists may grow,
+    // but each listed link keeps the description taken with it.
+    descriptions_ = descriptions;
+    hintIndex_ = -1;
     ListBox1->clear();
     for (const std::string &item : items.lines())
         ListBox1->addItem(platform::fromAnsi(item));
@@ -240,19 +243,17 @@ void TLinkURLsForm::ListBox1MouseMove()
 {
     QList<QListWidgetItem *> selected = ListBox1->selectedItems();
     int index = selected.isEmpty() ? -1 : ListBox1->row(selected.first());
-    if (index < 0 || index >= foundDescriptions_.count() || index >= ListBox1->count()) {
+    if (index < 0 || index >= descriptions_.count() || index >= ListBox1->count()) {
         SetShowHint(false);
         return;
     }
-    // Rebuilt only when what it shows changed: a new hint text makes the
+    // Rebuilt only when the selection changed: a new hint text makes the
     // hint window lay out and paint it again.
-    const std::string &description = foundDescriptions_[index];
-    if (showHint_ && index == hintIndex_ && description == hintDescription_)
+    if (showHint_ && index == hintIndex_)
         return;
-    hint_ = "<b><font color=\"#A00000\">" + description + "</font></b><br/><br/>" +
+    hint_ = "<b><font color=\"#A00000\">" + descriptions_[index] + "</font></b><br/><br/>" +
             platform::toAnsi(ListBox1->item(index)->text());
     hintIndex_ = index;
-    hintDescription_ = description;
     SetShowHint(true);
 }
 

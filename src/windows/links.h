@@ -27,14 +27,13 @@ std::string AuctionNumberOf(std::string_view entry);
 bool IsWebAddress(std::string_view entry);
 
 // The modal window listing the found item links, newest first. The owner
-// fills ListBox1 and the status panels before showing it.
+// fills the list and the status panels before showing it.
 class TLinkURLsForm : public QDialog
 {
     Q_OBJECT
 public:
-    // foundDescriptions is read live for the list's hint; appImages gives
-    // the application icon shown while the window is open.
-    TLinkURLsForm(QWidget *owner, const platform::StringList &foundDescriptions, const platform::ImageList *appImages);
+    // appImages gives the application icon shown while the window is open.
+    TLinkURLsForm(QWidget *owner, const platform::ImageList *appImages);
 
     QListWidget *ListBox1;
     QPushButton *bbtnGetInfo;
@@ -55,7 +54,9 @@ public:
     const std::string &Hint() const { return hint_; }
     bool ShowHint() const { return showHint_; }
 
-    void SetItems(const platform::StringList &items);
+    // Lists a copy of the links, and keeps a copy of their descriptions
+    // (entry i describes link i) for the list's hint.
+    void SetItems(const platform::StringList &items, const platform::StringList &descriptions);
     // The selected entry as program text; empty without a selection.
     std::string SelectedEntry() const;
 
@@ -78,12 +79,11 @@ private:
     void describeSelectedItem();
     void popupListMenuFromKeyboard();
 
-    const platform::StringList &foundDescriptions_;
+    platform::StringList descriptions_;
     const platform::ImageList *appImages_;
     std::string hint_;
     bool showHint_ = false;
-    int hintIndex_ = -1;          // the entry the hint was built for
-    std::string hintDescription_; // and its description then
+    int hintIndex_ = -1; // the entry the hint was built for
 };
 
 } // namespace lotfinch::windows

@@ -55,7 +55,9 @@ Scan scanned(std::string_view page, core::LinkRules rules = core::LinkRules::Des
 
 Scan literal(std::string_view page)
 {
-    return collect(test::LiteralScanItemLinks, page);
+    return collect(
+        [](std::string_view text, const core::ItemLinkSink &sink) { return test::LiteralScanItemLinks(text, sink); },
+        page);
 }
 
 FoundItemList fixedList(core::LinkRules rules = core::LinkRules::Described)
@@ -363,6 +365,47 @@ TEST(LinkScan, CurrentRulesReadUnquotedValuesOnlyWhereTheQuotedScanFindsNothing)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(scanned(c.page, core::LinkRules::Current), c.expected);
+    }
+}
+
+TEST(LinkScan, UnderTheCurrentRulesAnEbayLinkWithoutItemNumberIsNoItem)
+{
+    const std::string item = "https://www.ebay.com/itm/Nikon-F3/196123456781?_skw=x";
+    // Today's pages hide a "Shop on eBay" card that links to a placeholder.
+    const std::string card = "<li class=s-item><a href=\"https://ebay.com/itm/123456\" tabindex=-1>"
+                             "<span role=heading>Shop on eBay</span></a></li>\r\n";
+    struct Case
+    {
+        const char *name;
+        std::string page;
+        Scan current;
+        int described; // item links under the described rules
+    };
+    const Case cases[] = {
+        {"the card among unquoted item links",
+         card + "<a href=" + item + ">Nikon F3</a>",
+         {1, {{item, "Nikon F3"}}},
+         1},
+        {"a relative placeholder, a title without number, a number too short or too long",
+         "<a href=\"/itm/123456\">a</a><a href='https://m.EBAY.co.uk/itm/Some-Title?x=123456789'>b</a>"
+         "<a href=\"http://www.ebay.com.au/itm/12345678\">c</a><a "
+         "href=\"https://www.ebay.ca/itm/12345678901234\">d</a>",
+         {},
+         3},
+        {"9 and 13 digits, blanks around",
+         "<a href=\" https://www.ebay.com/itm/123456789 \">e</a>"
+         "<a href=\"//ebay.com/itm/x/1234567890123\">f</a>",
+         {2, {{" https://www.ebay.com/itm/123456789 ", "e"}, {"//ebay.com/itm/x/1234567890123", "f"}}},
+         2},
+        {"another site's /itm/ link stays an item",
+         "<a href=\"https://shop.example/itm/42\">g</a>",
+         {1, {{"https://shop.example/itm/42", "g"}}},
+         1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(scanned(c.page, core::LinkRules::Current), c.current);
+        EXPECT_EQ(scanned(c.page).count, c.described);
     }
 }
 

@@ -9,10 +9,12 @@
 
 // The link scan written the plain way: the remaining text is copied and
 // searched again for every link. Slow on big pages, but obviously right; the
-// real scan must hand over exactly the same links and titles.
+// real scan must hand over exactly the same links and titles. With isItem,
+// only the eBay links it accepts count as items.
 namespace lotfinch::test {
 
-inline int LiteralScanItemLinks(std::string_view page, const core::ItemLinkSink &sink)
+inline int LiteralScanItemLinks(std::string_view page, const core::ItemLinkSink &sink,
+                                bool (*isItem)(std::string_view) = nullptr)
 {
     using core::TakeTextBetween;
     using core::TextBetween;
@@ -25,10 +27,12 @@ inline int LiteralScanItemLinks(std::string_view page, const core::ItemLinkSink 
             break;
         std::string link = TakeTextBetween(t, marker, "\"");
         if (link.find("/itm/") != npos) {
-            // No title marker left: no title (not the text TextBetween would give).
-            std::string title = t.find("g-b\">") == npos ? "" : TextBetween(t, "g-b\">", "</");
-            sink(link, title);
-            ++count;
+            if (!isItem || isItem(link)) {
+                // No title marker left: no title (not the text TextBetween would give).
+                std::string title = t.find("g-b\">") == npos ? "" : TextBetween(t, "g-b\">", "</");
+                sink(link, title);
+                ++count;
+            }
         } else if (link.find("&#xA;") != npos) {
             while (link.find("&#xA;") != npos)
                 link = core::ReplaceAllText(link, "&#xA;", "");

@@ -60,12 +60,12 @@ TEST(LotfinchScan, PrintsItemsNewestFirstThenOneLinePerPage)
          {first, second},
          "http://www.ubid.com/c/3.aspx\t\n"
          "http://www.ebay.com/itm/2\t\n"
-         "http://www.ebay.com/itm/1\tCaf\xE9 &amp; <i>tea\n"
+         "http://www.ebay.com/itm/1\tCaf\xC3\xA9 &amp; <i>tea\n"
          "# page0.html: 1 item links\n"
          "# page1.html: 3 item links\n"},
         {"the same page twice adds nothing the second time",
          {first, first},
-         "http://www.ebay.com/itm/1\tCaf\xE9 &amp; <i>tea\n"
+         "http://www.ebay.com/itm/1\tCaf\xC3\xA9 &amp; <i>tea\n"
          "# page0.html: 1 item links\n"
          "# page1.html: 1 item links\n"},
         // Read as a fetched body: the page ends at the NUL, and CR-only lines are lines.
@@ -111,10 +111,10 @@ TEST(LotfinchScan, SavedFixturePages)
 TEST(LotfinchScan, ReportsUnreadableFilesAndGoesOn)
 {
     QTemporaryDir dir;
-    QString good = writeFile(dir, "good.html", "<a href=\"http://www.ebay.com/itm/9\">");
+    QString good = writeFile(dir, "good.html", "<a href=\"http://www.ebay.com/itm/900000009\">");
     ScanRun run = runScan({dir.filePath("missing.html"), good});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.out.toStdString(), "http://www.ebay.com/itm/9\t\n# good.html: 1 item links\n");
+    EXPECT_EQ(run.out.toStdString(), "http://www.ebay.com/itm/900000009\t\n# good.html: 1 item links\n");
     EXPECT_TRUE(run.err.contains("missing.html")) << run.err.toStdString();
 
     ScanRun usage = runScan({});
@@ -134,6 +134,10 @@ TEST(LotfinchScan, TodaysRulesByDefaultAndTheDescribedOnesWhenAsked)
               "https://www.ebay.com/itm/196123456781?_skw=film+camera&itmmeta={fetch}&hash=item2da9c3b1d5:g:"
               "q0kAAOSwZ1Nm&itmprp=enc%3AAQAJAAAA4HoV3kP\tNikon F3 35mm SLR Film Camera Body & 50mm f/1.4 Lens");
     EXPECT_EQ(lines[6], "# film-camera.html: 8 item links");
+    // Titles come out in UTF-8, as a terminal reads them.
+    ScanRun uk = runScan({pages.filePath("ebay.co.uk/film-camera.html")});
+    EXPECT_TRUE(uk.out.contains("\tOlympus Trip 35 Film Camera \xC2\xA3-Serviced, New Seals\n"))
+        << uk.out.toStdString();
 
     ScanRun described = runScan({"--described", today});
     EXPECT_EQ(described.exitCode, 0);

@@ -267,6 +267,38 @@ TEST_F(SearchCycle, StartWithFoundItemsAsksWhetherToClearThem)
     }
 }
 
+TEST_F(SearchCycle, StartRefusesAPhraseWithCharactersTheSitesCannotBeSearchedFor)
+{
+    form->Found.AddFoundItem("http://www.ebay.com/itm/Old-Lens/110000000001", "Old lens");
+    form->comboSearchString->setEditText(QString::fromUtf8("\u6771\u4eac camera? \U0001F4F7 \u6771"));
+    MessageBoxService::preAnswer(MsgAnswer::OK);
+    form->BitBtn1->click();
+    ASSERT_EQ(MessageBoxService::answeredQuestions().size(), 1u);
+    const platform::MsgQuestion &question = MessageBoxService::answeredQuestions()[0];
+    EXPECT_EQ(question.text, "These characters cannot be searched for: \u6771 \u4eac \U0001F4F7");
+    EXPECT_EQ(question.title, "PHRASE NOT SEARCHABLE");
+    EXPECT_TRUE(question.unicode);
+    // Nothing is armed, and the stored results were not asked about.
+    EXPECT_EQ(form->BitBtn1Tag, 0);
+    EXPECT_FALSE(form->SearchTimer->Enabled());
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(form->BitBtn1->isEnabled());
+    EXPECT_EQ(form->Found.count(), 1);
+
+    // A phrase inside the code page is searched with its own letters.
+    MessageBoxService::reset();
+    MessageBoxService::preAnswer(MsgAnswer::No); // keep the stored results
+    form->comboSearchString->setEditText(QString::fromUtf8("Caf\u00e9 \u20ac5"));
+    form->BitBtn1->click();
+    EXPECT_EQ(MessageBoxService::answeredQuestions().size(), 1u);
+    EXPECT_EQ(form->BitBtn1Tag, 1);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_TRUE(form->SearchTimer->Enabled());
+    pass();
+    ASSERT_EQ(searchRequests().size(), 1);
+    EXPECT_TRUE(searchRequests()[0].contains("_nkw=Caf%E9%20%805&")) << searchRequests()[0].toStdString();
+}
+
 TEST_F(SearchCycle, HidingTheWindowReArmsTheTimerWithItsCurrentInterval)
 {
     arm("no such thing", 0);

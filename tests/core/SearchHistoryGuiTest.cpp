@@ -76,6 +76,12 @@ TEST_F(PhraseHistory, TheDropDownOffersTheStoredPhrasesAndLeavingTheBoxStoresANe
     EXPECT_EQ(stored(), "zoom\r\nCamera\r\nlens\r\n");
     EXPECT_EQ(listed(), (QStringList{"zoom", "Camera", "lens"}));
     EXPECT_EQ(box()->currentText(), "zoom");
+
+    // A phrase that cannot be searched for is not kept with question marks.
+    box()->setFocus();
+    box()->setEditText(QString::fromUtf8("\u6771\u4eac zoom"));
+    tabToStart();
+    EXPECT_EQ(stored(), "zoom\r\nCamera\r\nlens\r\n");
 }
 
 TEST_F(PhraseHistory, AFailedSaveShowsTheErrorAndKeepsThePhraseListed)

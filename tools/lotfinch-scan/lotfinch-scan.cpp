@@ -16,6 +16,7 @@
 
 #include "core/FoundItems.h"
 #include "core/LinkScan.h"
+#include "platform/AnsiText.h"
 
 using namespace lotfinch;
 
@@ -24,6 +25,12 @@ namespace {
 void write(std::string_view text)
 {
     std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+// Links and titles are the program's 8-bit text; a terminal reads UTF-8.
+void writeText(std::string_view text)
+{
+    write(platform::fromAnsi(text).toUtf8().toStdString());
 }
 
 bool readFile(const char *path, std::string &body)
@@ -49,8 +56,8 @@ int main(int argc, char **argv)
         std::fprintf(first >= argc ? stderr : stdout,
                      "Usage: lotfinch-scan [--described] FILE...\n"
                      "Scans saved result pages in the order given, as the program scans fetched pages,\n"
-                     "and prints every found item newest first (link, tab, title), then one line per\n"
-                     "page: \"# NAME: N item links\".\n"
+                     "and prints every found item newest first (link, tab, title; in UTF-8), then one line\n"
+                     "per page: \"# NAME: N item links\".\n"
                      "--described: only links in double-quoted href values, titles only behind the\n"
                      "title marker, and links told apart by their text alone.\n");
         return first >= argc ? 2 : 0;
@@ -76,9 +83,9 @@ int main(int argc, char **argv)
         // A description is the time stamp, two blanks and the title.
         const std::string &description = found.FoundDescriptions()[i];
         size_t gap = description.find("  ");
-        write(found.FoundItems()[i]);
+        writeText(found.FoundItems()[i]);
         write("\t");
-        write(gap == std::string::npos ? std::string_view() : std::string_view(description).substr(gap + 2));
+        writeText(gap == std::string::npos ? std::string_view() : std::string_view(description).substr(gap + 2));
         write("\n");
     }
     for (const auto &[name, count] : pages) {
