@@ -185,8 +185,8 @@ void TLinkURLsForm::describeSelectedItem()
     for (int row = 0; row < ListBox1->count(); ++row) {
         QListWidgetItem *item = ListBox1->item(row);
         QString description;
-        if (item == selected && row < foundDescriptions_.count())
-            description = platform::fromAnsi(foundDescriptions_[row]);
+        if (item == selected && row < descriptions_.count())
+            description = platform::fromAnsi(descriptions_[row]);
         if (item->data(Qt::AccessibleDescriptionRole).toString() != description)
             item->setData(Qt::AccessibleDescriptionRole, description);
     }
