@@ -381,6 +381,8 @@ void TApplicationForm::BitBtn1Click()
             ShowFoundLinks1->setEnabled(false);
             ComboAuctionSiteChange();
             Found.Clear();
+            if (!hasTray())
+                BitBtn3->setEnabled(false);
         }
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -394,9 +396,14 @@ void TApplicationForm::BitBtn1Click()
     AnnounceSearch();
 }
 
+bool TApplicationForm::hasTray()
+{
+    return platform::TrayShell::instance().available();
+}
+
 void TApplicationForm::AnnounceSearch()
 {
-    if (platform::TrayShell::instance().available()) {
+    if (hasTray()) {
         hide();
     } else {
         // Without a notification area the window would be out of reach once
@@ -450,6 +457,10 @@ void TApplicationForm::TimerEvent(desktop::TSimpleTimer *)
     if (!self || closing_)
         return;
     ShowFoundLinks1->setEnabled(found);
+    // Without a tray the window is the way to the found items, whether or
+    // not the desktop minimised it.
+    if (!hasTray())
+        BitBtn3->setEnabled(found);
     SearchTimer->setInterval(static_cast<int>(IntervalMilliseconds(ComboSearchFrequency->currentIndex())));
 }
 
@@ -650,6 +661,15 @@ void TApplicationForm::showEvent(QShowEvent *event)
 void TApplicationForm::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        // Workaround: Qt on Wayland is never told that the desktop restored a
+        // minimised window; one the user works in is not minimised (and the
+        // next minimise is a change again).
+        if (isMinimized())
+            setWindowState(windowState() & ~Qt::WindowMinimized);
+        if (!hasTray())
+            BitBtn3->setEnabled(!Found.empty());
+    }
     // Without a notification area Start minimises the window; restoring it
     // from the taskbar shows it without a show of the program's own, so it
     // is made ready here as a show would make it.

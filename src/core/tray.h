@@ -140,6 +140,8 @@ private:
     void createTrayIcon();
 
     void createSearchObjects();
+    // Whether the desktop has a notification area to hide the window into.
+    static bool hasTray();
     // Shows the history's phrases in the phrase box's list, keeping the typed text.
     void showHistory();
     // The site entry a selected index stands for: no selection, or one past
