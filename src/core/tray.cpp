@@ -244,6 +244,7 @@ void TApplicationForm::createTrayIcon()
     CoolTrayIcon1->setPopupMenu(PopupMenu1);
     CoolTrayIcon1->setMinimizeToTray(true);
     CoolTrayIcon1->OnDblClick = [this](QObject *) { TrayDoubleClick(); };
+    CoolTrayIcon1->OnBalloonHintClick = [this](QObject *) { CoolTrayIcon1BalloonHintClick(); };
     CoolTrayIcon1->Loaded();
 }
 
@@ -591,6 +592,24 @@ void TApplicationForm::TrayDoubleClick()
     } else {
         show();
     }
+}
+
+void TApplicationForm::CoolTrayIcon1BalloonHintClick()
+{
+    // With a tray the found items are in its menu; without one, a click on
+    // the notification opens them.
+    if (hasTray() || Found.empty())
+        return;
+    if (QWidget *modal = QApplication::activeModalWidget()) {
+        modal->raise();
+        modal->activateWindow();
+        return;
+    }
+    // The found-items window sits over this one: it comes back first, so
+    // that the found items do not open over a minimised window.
+    TrayDoubleClick();
+    raise();
+    ShowFoundLinks1Click();
 }
 
 void TApplicationForm::comboSearchStringDropDown()

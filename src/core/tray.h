@@ -101,6 +101,7 @@ public:
     void ComboAuctionSiteChange();
     void ShowFoundLinks1Click();
     void TrayDoubleClick();
+    void CoolTrayIcon1BalloonHintClick();
     void comboSearchStringDropDown();
     void comboSearchStringExit();
     void OneInstance1NewInstanceLoad(uint32_t NewAppHandle, const QString &NewCommandLineW);
