@@ -199,6 +199,12 @@ void TApplicationForm::createControls()
     BitBtn2->setToolTip("Stop all searching and close the Lotfinch software");
     connect(BitBtn2, &QPushButton::clicked, this, [this] { BitBtn2Click(); });
 
+    // Alt and a letter is a button's mnemonic, never text: see eventFilter.
+    for (QWidget *input :
+         {static_cast<QWidget *>(ComboAuctionSite), static_cast<QWidget *>(comboSearchString),
+          static_cast<QWidget *>(comboSearchString->lineEdit()), static_cast<QWidget *>(ComboSearchFrequency)})
+        input->installEventFilter(this);
+
     setTabOrder(ComboAuctionSite, ComboSearchFrequency);
     setTabOrder(ComboSearchFrequency, comboSearchString);
     setTabOrder(comboSearchString, BitBtn1);
@@ -714,6 +720,14 @@ void TApplicationForm::closeEvent(QCloseEvent *event)
 
 bool TApplicationForm::eventFilter(QObject *watched, QEvent *event)
 {
+    // The mnemonic of a disabled button reaches the focused box as a plain
+    // key press, which would type its letter or pick a list entry by it.
+    if (event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        const Qt::KeyboardModifiers chord = key->modifiers() & (Qt::AltModifier | Qt::ControlModifier);
+        if (chord == Qt::AltModifier && !key->text().isEmpty())
+            return true;
+    }
     if (event->type() == QEvent::MouseMove && (watched == BitBtn1 || watched == BitBtn3))
         BitBtnMouseMove(static_cast<QPushButton *>(watched));
     return QWidget::eventFilter(watched, event);
