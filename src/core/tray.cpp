@@ -18,11 +18,9 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
-#include <QTimer>
 #include <QWindow>
 #include <QWindowStateChangeEvent>
 #include <functional>
-#include <thread>
 
 #include "core/AppImages.h"
 #include "core/LinkScan.h"
@@ -32,6 +30,7 @@
 #include "desktop/InstCtrl.h"
 #include "http/auHTTP.h"
 #include "platform/AnsiText.h"
+#include "platform/DesktopSession.h"
 #include "platform/ErrorBox.h"
 #include "platform/MessageBox.h"
 #include "windows/StVInfo.h"
@@ -292,19 +291,14 @@ void TApplicationForm::RunSplash(windows::TSplashForm *splash)
     splash->show();
     // Workaround: the window system maps a new window in its own time, and
     // what is painted before that never reaches the screen; so the splash is
-    // let onto the screen before the waits hold everything up.
-    if (QWindow *window = splash->windowHandle()) {
-        QDeadlineTimer deadline(2000);
-        QTimer wake; // so that each wait for events ends in time to look again
-        wake.start(20);
-        while (!window->isExposed() && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
-    }
+    // let onto the screen before the waits.
+    if (QWindow *window = splash->windowHandle())
+        platform::WaitAnsweringWindowSystem(QDeadlineTimer(2000), [window] { return window->isExposed(); });
     splash->repaint();
     for (int dot = 0; dot < 5; ++dot) {
         splash->LabelInit->setText(splash->LabelInit->text() + ".");
         splash->LabelInit->adjustSize();
-        std::this_thread::sleep_for(SplashDotWait);
+        platform::WaitAnsweringWindowSystem(QDeadlineTimer(SplashDotWait));
         splash->repaint();
     }
     splash->hide();
