@@ -4,11 +4,13 @@
 #include <QDeadlineTimer>
 #include <QLabel>
 #include <QScreen>
+#include <QShowEvent>
 #include <QThread>
 #include <QWindow>
 #include <algorithm>
 
 #include "platform/AnsiText.h"
+#include "windows/OwnedWindow.h"
 
 namespace lotfinch::windows {
 
@@ -21,11 +23,12 @@ constexpr int ExposeBoundMs = 1000;
 TUpdateUsForm::TUpdateUsForm(QWidget *owner) : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint)
 {
     setObjectName("UpdateUsForm");
-    setWindowTitle("None");
     setFont(QFont("MS Sans Serif", 8));
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Button);
-    resize(374, 66);
+    // A fixed size: tiling desktops float such a window instead of filling
+    // the screen with it.
+    setFixedSize(374, 66);
 
     Panel1 = new QLabel("Retrieving Source...", this);
     Panel1->setObjectName("Panel1");
@@ -33,6 +36,8 @@ TUpdateUsForm::TUpdateUsForm(QWidget *owner) : QWidget(owner, Qt::Tool | Qt::Fra
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
     Panel1->setAlignment(Qt::AlignCenter);
     Panel1->setGeometry(rect());
+    // No caption is drawn, but task switchers list the window by its title.
+    setWindowTitle(Panel1->text());
 }
 
 void TUpdateUsForm::resizeEvent(QResizeEvent *event)
@@ -44,11 +49,13 @@ void TUpdateUsForm::resizeEvent(QResizeEvent *event)
 void TUpdateUsForm::ShowStatus(quint16 duration, const std::string &text, bool hideAfter)
 {
     int width = static_cast<int>(std::min<qint64>(static_cast<qint64>(text.size()) * 6, QWIDGETSIZE_MAX));
-    resize(width, height());
+    setFixedSize(width, height());
     QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     int screenWidth = screen ? screen->geometry().width() : 0;
     int left = (screenWidth - width) / 2;
     Panel1->setText(platform::fromAnsi(text));
+    if (!text.empty())
+        setWindowTitle(Panel1->text());
     if (!isVisible()) {
         // Placed over the owner vertically; the left edge is the screen's centre.
         int top = y();
@@ -64,6 +71,13 @@ void TUpdateUsForm::ShowStatus(quint16 duration, const std::string &text, bool h
     QThread::msleep(duration);
     if (hideAfter)
         hide();
+}
+
+void TUpdateUsForm::showEvent(QShowEvent *event)
+{
+    if (!event->spontaneous())
+        BelongToShownOwner(this);
+    QWidget::showEvent(event);
 }
 
 void TUpdateUsForm::FormShow()
