@@ -2,8 +2,9 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
-#include <QTimer>
+#include <QThread>
 #include <QWindow>
+#include <algorithm>
 
 namespace lotfinch::platform {
 
@@ -23,12 +24,18 @@ void SettleDesktopSession(QGuiApplication &app)
     }
 }
 
-void WaitAnsweringWindowSystem(QDeadlineTimer deadline, const std::function<bool()> &done)
+void WaitAnsweringWindowSystem(QDeadlineTimer deadline, const std::function<bool()> &done,
+                               QEventLoop::ProcessEventsFlags flags)
 {
-    QTimer wake; // so that each wait for events ends in time to look again
-    wake.start(20);
-    while (!(done && done()) && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
+    // Looks for events every few milliseconds: a wait for more events could
+    // outlast the deadline when timers are excluded.
+    constexpr qint64 LookEveryMs = 10;
+    for (;;) {
+        QCoreApplication::processEvents(flags | QEventLoop::ExcludeUserInputEvents);
+        if ((done && done()) || deadline.hasExpired())
+            return;
+        QThread::msleep(static_cast<unsigned long>(std::clamp<qint64>(deadline.remainingTime(), 1, LookEveryMs)));
+    }
 }
 
 } // namespace lotfinch::platform

@@ -5,11 +5,11 @@
 #include <QLabel>
 #include <QScreen>
 #include <QShowEvent>
-#include <QThread>
 #include <QWindow>
 #include <algorithm>
 
 #include "platform/AnsiText.h"
+#include "platform/DesktopSession.h"
 #include "windows/OwnedWindow.h"
 
 namespace lotfinch::windows {
@@ -68,7 +68,9 @@ void TUpdateUsForm::ShowStatus(quint16 duration, const std::string &text, bool h
         move(left, y());
     }
     repaint();
-    QThread::msleep(duration);
+    // The caller waits, and so do its timers and the user's input; the
+    // window system's calls are answered meanwhile.
+    platform::WaitAnsweringWindowSystem(QDeadlineTimer(duration), {}, QEventLoop::X11ExcludeTimers);
     if (hideAfter)
         hide();
 }
@@ -85,11 +87,9 @@ void TUpdateUsForm::FormShow()
     // A new window is painted only once the display has it; until then a
     // repaint draws nothing, and the caller's sleep would leave it blank.
     // Input and timer ticks wait meanwhile, as they do during the sleep.
-    QDeadlineTimer deadline(ExposeBoundMs);
-    while (windowHandle() && !windowHandle()->isExposed() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::X11ExcludeTimers |
-                                            QEventLoop::WaitForMoreEvents,
-                                        static_cast<int>(std::max<qint64>(1, deadline.remainingTime())));
+    platform::WaitAnsweringWindowSystem(
+        QDeadlineTimer(ExposeBoundMs), [this] { return !windowHandle() || windowHandle()->isExposed(); },
+        QEventLoop::X11ExcludeTimers);
     Panel1->repaint();
     repaint();
 }

@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QLabel>
 #include <QScreen>
+#include <QTimer>
 #include <QWindow>
 
 #include "platform/AnsiText.h"
@@ -97,4 +98,17 @@ TEST(ProgressPopup, IsAFixedTitledWindowThatBelongsToItsOwnerWhileTheOwnerShows)
         EXPECT_EQ(popup.windowTitle(), "Crawling ebay.com for \"lamp\"");
         EXPECT_EQ(popup.windowHandle()->transientParent(), c.belongs ? owner.windowHandle() : nullptr);
     }
+}
+
+TEST(ProgressPopup, ItsWaitAnswersTheWindowSystemButRunsNoTimers)
+{
+    QWidget owner;
+    TUpdateUsForm popup(&owner);
+    bool ticked = false, answered = false;
+    QTimer::singleShot(1, [&] { ticked = true; });
+    // Stands for the desktop's ping.
+    QMetaObject::invokeMethod(&popup, [&] { answered = popup.isVisible(); }, Qt::QueuedConnection);
+    popup.ShowStatus(100, "Crawling ebay.com for \"lamp\"", true);
+    EXPECT_TRUE(answered);
+    EXPECT_FALSE(ticked);
 }
