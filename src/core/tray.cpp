@@ -347,7 +347,10 @@ void TApplicationForm::FormShow()
 {
     QApplication::setWindowIcon(ImageList2->icon(Tag));
     BitBtn3->setEnabled(!Found.empty());
-    CoolTrayIcon1->setIconVisible(false);
+    // Without a notification area the icon only carries the balloons to the
+    // desktop's notification service: it stays, or no FOUND would be told.
+    if (hasTray())
+        CoolTrayIcon1->setIconVisible(false);
 }
 
 void TApplicationForm::FormHide()

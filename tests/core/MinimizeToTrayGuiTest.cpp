@@ -121,3 +121,18 @@ TEST_F(MinimizeToTray, WithoutATrayAuctionsFollowsTheFoundItemsWheneverTheWindow
     ASSERT_TRUE(activate(form));
     EXPECT_FALSE(form->isMinimized());
 }
+
+TEST_F(MinimizeToTray, WithoutATrayTheWindowComingBackKeepsTheNotificationsComing)
+{
+    shell.hasTray = false;
+    form->show();
+    // Start arms the search and the icon, which stands for the notifications.
+    form->IconTrayUpdate(form->CoolTrayIcon1);
+    const size_t removals = shell.callsOf(platform::NIM_DELETE).size();
+    form->showMinimized();
+    form->showNormal();
+    form->activateWindow();
+    ASSERT_TRUE(waitUntil([&] { return form->isActiveWindow(); }));
+    EXPECT_TRUE(form->CoolTrayIcon1->IconVisible());
+    EXPECT_EQ(shell.callsOf(platform::NIM_DELETE).size(), removals);
+}
