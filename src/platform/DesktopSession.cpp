@@ -8,8 +8,36 @@
 
 namespace lotfinch::platform {
 
-void SettleDesktopSession(QGuiApplication &app)
+namespace {
+constexpr char PlatformVariable[] = "QT_QPA_PLATFORM";
+} // namespace
+
+std::optional<QByteArray> PreferredPlatform(const std::function<QByteArray(const char *)> &env)
 {
+    if (!env(PlatformVariable).isEmpty())
+        return std::nullopt;
+    const bool wayland = !env("WAYLAND_DISPLAY").isEmpty() || env("XDG_SESSION_TYPE") == "wayland";
+    if (!wayland || env("DISPLAY").isEmpty())
+        return std::nullopt;
+    // Through Xwayland the desktop tells the program when its window is
+    // minimised and restored (the way into the tray) and lets it place its
+    // windows; Qt on Wayland learns neither.
+    return QByteArray("xcb;wayland");
+}
+
+bool ChoosePlatform()
+{
+    std::optional<QByteArray> platform = PreferredPlatform([](const char *name) { return qgetenv(name); });
+    if (platform)
+        qputenv(PlatformVariable, *platform);
+    return platform.has_value();
+}
+
+void SettleDesktopSession(QGuiApplication &app, bool platformChosen)
+{
+    // The browser and the manual's viewer choose for themselves.
+    if (platformChosen)
+        qunsetenv(PlatformVariable);
     QGuiApplication::setDesktopFileName(DesktopEntryName);
     if (QGuiApplication::platformName() == QLatin1String("xcb")) {
         // Workaround: Qt's X11 windows take their class from the application

@@ -4,6 +4,7 @@
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <functional>
+#include <optional>
 
 class QGuiApplication;
 
@@ -13,9 +14,19 @@ namespace lotfinch::platform {
 // task bars find the program's icon and name by it.
 inline constexpr char DesktopEntryName[] = "com.pellory.Lotfinch";
 
-// Once the application object exists: the windows carry the desktop
-// entry's name (desktop file name, Wayland app id, X11 class).
-void SettleDesktopSession(QGuiApplication &app);
+// The Qt platform the program asks for, given the environment (read through
+// env): in a Wayland session with Xwayland, X11 first and Wayland as the
+// fallback; nothing where the user chose one or the session is X11 only.
+std::optional<QByteArray> PreferredPlatform(const std::function<QByteArray(const char *)> &env);
+
+// Before the application object exists: asks for the preferred platform.
+// Returns whether it did, for SettleDesktopSession.
+bool ChoosePlatform();
+
+// Once the application object exists: programs started from here choose
+// their own platform again, and the windows carry the desktop entry's name
+// (desktop file name, Wayland app id, X11 class).
+void SettleDesktopSession(QGuiApplication &app, bool platformChosen);
 
 // Runs the event loop without user input (and with flags, such as
 // QEventLoop::X11ExcludeTimers) until done() holds or the deadline passes:
