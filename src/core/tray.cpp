@@ -676,6 +676,11 @@ void TApplicationForm::showEvent(QShowEvent *event)
         centred_ = true;
         if (QScreen *screen = QApplication::primaryScreen())
             move(screen->availableGeometry().center() - rect().center());
+    } else if (keptPlace_.isValid()) {
+        // Workaround: an X11 window manager that takes a hidden window out of
+        // its frame reports the frame's place as the window's, and Qt would
+        // show the window there, one title bar higher each time.
+        setGeometry(keptPlace_);
     }
     FormShow();
 }
@@ -703,6 +708,7 @@ void TApplicationForm::changeEvent(QEvent *event)
 void TApplicationForm::hideEvent(QHideEvent *event)
 {
     QWidget::hideEvent(event);
+    keptPlace_ = geometry();
     // A closing window goes for good: it does not move into the tray.
     if (!event->spontaneous() && !closing_)
         FormHide();

@@ -156,6 +156,7 @@ private:
 
     int pagesDelivered_ = 0; // counts auHTTP1Done's pages: a fetch ended well when it grew
     bool centred_ = false;
+    QRect keptPlace_; // where the window was when it was last hidden
     bool closing_ = false;
 };
 
