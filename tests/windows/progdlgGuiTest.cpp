@@ -7,6 +7,7 @@
 #include <QWindow>
 
 #include "platform/AnsiText.h"
+#include "support/TestUtil.h"
 #include "windows/progdlg.h"
 
 using lotfinch::windows::TUpdateUsForm;
@@ -89,10 +90,13 @@ TEST(ProgressPopup, IsAFixedTitledWindowThatBelongsToItsOwnerWhileTheOwnerShows)
     for (const Case &c : {Case{"shown", true}, Case{"hidden", false}, Case{"minimised", false}, Case{"shown", true}}) {
         SCOPED_TRACE(c.owner);
         owner.setVisible(std::string(c.owner) != "hidden");
-        if (std::string(c.owner) == "minimised")
+        if (std::string(c.owner) == "minimised") {
             owner.showMinimized();
-        else if (owner.isVisible())
+        } else if (owner.isVisible()) {
             owner.showNormal();
+            owner.activateWindow();
+            ASSERT_TRUE(lotfinch::test::waitUntil([&] { return owner.isActiveWindow(); }));
+        }
         popup.ShowStatus(1, "Crawling ebay.com for \"lamp\"", true);
         EXPECT_EQ(popup.minimumSize(), popup.maximumSize());
         EXPECT_EQ(popup.windowTitle(), "Crawling ebay.com for \"lamp\"");
@@ -107,7 +111,8 @@ TEST(ProgressPopup, ItsWaitAnswersTheWindowSystemButRunsNoTimers)
     bool ticked = false, answered = false;
     QTimer::singleShot(1, [&] { ticked = true; });
     // Stands for the desktop's ping.
-    QMetaObject::invokeMethod(&popup, [&] { answered = popup.isVisible(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &popup, [&] { answered = popup.isVisible(); }, Qt::QueuedConnection);
     popup.ShowStatus(100, "Crawling ebay.com for \"lamp\"", true);
     EXPECT_TRUE(answered);
     EXPECT_FALSE(ticked);
