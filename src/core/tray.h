@@ -102,6 +102,7 @@ public:
     void ComboAuctionSiteChange();
     void ShowFoundLinks1Click();
     void TrayDoubleClick();
+    void CoolTrayIcon1BalloonHintClick();
     void comboSearchStringDropDown();
     void comboSearchStringExit();
     void OneInstance1NewInstanceLoad(uint32_t NewAppHandle, const QString &NewCommandLineW);
@@ -145,6 +146,8 @@ private:
     std::string buttonHint(QPushButton *button, HintForm form) const;
     // Start's and Auctions...' descriptions follow the phrases their hints name.
     void describeHintButtons();
+    // Whether the desktop has a notification area to hide the window into.
+    static bool hasTray();
     // Shows the history's phrases in the phrase box's list, keeping the typed text.
     void showHistory();
     // The site entry a selected index stands for: no selection, or one past
@@ -158,6 +161,7 @@ private:
 
     int pagesDelivered_ = 0; // counts auHTTP1Done's pages: a fetch ended well when it grew
     bool centred_ = false;
+    QRect keptPlace_; // where the window was when it was last hidden
     bool closing_ = false;
 };
 

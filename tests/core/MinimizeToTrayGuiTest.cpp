@@ -94,3 +94,31 @@ TEST_F(MinimizeToTray, ClosingTheWindowLeavesNothingInTheTray)
     EXPECT_TRUE(shell.callsOf(platform::NIM_ADD).empty());
     ASSERT_TRUE(waitUntil([&] { return form.isNull(); }));
 }
+
+TEST_F(MinimizeToTray, WithoutATrayTheWindowWhenActivatedFollowsTheFoundItemsAndKeepsTheNotifications)
+{
+    QWidget other;
+    auto activate = [&](QWidget *window) {
+        window->show();
+        window->activateWindow();
+        return waitUntil([&] { return window->isActiveWindow(); });
+    };
+    for (bool tray : {true, false}) {
+        SCOPED_TRACE(tray ? "tray" : "no tray");
+        shell.hasTray = tray;
+        form->Found.Clear();
+        form->show();
+        // Start arms the icon (without a tray it stands for the notifications)
+        // and, without a tray, minimises the window, where the desktop may
+        // never tell of the restore.
+        form->IconTrayUpdate(form->CoolTrayIcon1);
+        ASSERT_TRUE(activate(&other));
+        if (!tray)
+            form->showMinimized();
+        form->Found.AddFoundItem("http://www.ebay.com/itm/A/1?x", "found meanwhile");
+        ASSERT_TRUE(activate(form));
+        EXPECT_FALSE(form->isMinimized());
+        EXPECT_EQ(form->BitBtn3->isEnabled(), !tray);
+        EXPECT_TRUE(form->CoolTrayIcon1->IconVisible());
+    }
+}

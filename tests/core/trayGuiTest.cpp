@@ -185,3 +185,19 @@ TEST_F(MainWindow, HintsAreDrawnByTheProgramsHintWindow)
         [&] { return form->HTMLHint1->HintWindow() && form->HTMLHint1->HintWindow()->isVisible(); }, 3000));
     EXPECT_EQ(form->HTMLHint1->HintStyle(), windows::THintStyle::hsRounded);
 }
+
+TEST_F(MainWindow, AltAndTheLetterOfADisabledButtonChangesNothing)
+{
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.data()));
+    form->comboSearchString->setEditText("digital camera");
+    form->BitBtn1->setEnabled(false);
+    // Start (S) and Auctions... (A) are disabled; the lists hold entries that begin with A, U and O.
+    for (QComboBox *box : {form->comboSearchString, form->ComboAuctionSite, form->ComboSearchFrequency}) {
+        box->setFocus();
+        for (Qt::Key letter : {Qt::Key_A, Qt::Key_S, Qt::Key_U, Qt::Key_O})
+            QTest::keyClick(QApplication::focusWidget(), letter, Qt::AltModifier);
+        EXPECT_EQ(form->comboSearchString->currentText(), "digital camera") << box->objectName().toStdString();
+        EXPECT_EQ(form->ComboAuctionSite->currentIndex() + form->ComboSearchFrequency->currentIndex(), 0);
+    }
+}

@@ -3,8 +3,11 @@
 #include <QEvent>
 #include <QLabel>
 #include <QScreen>
+#include <QTimer>
+#include <QWindow>
 
 #include "platform/AnsiText.h"
+#include "support/TestUtil.h"
 #include "windows/progdlg.h"
 
 using lotfinch::windows::TUpdateUsForm;
@@ -71,4 +74,34 @@ TEST(ProgressPopup, ShowStatusSizesAndCentresThePopupInPlace)
     }
     EXPECT_EQ(top, owner.geometry().center().y() - 33);
     EXPECT_EQ(counter.hides, 1); // only hideAfter hid it
+}
+
+TEST(ProgressPopup, IsAFixedTitledWindowThatBelongsToItsOwnerWhileTheUserWorksThere)
+{
+    QWidget owner;
+    TUpdateUsForm popup(&owner);
+    EXPECT_EQ(popup.windowTitle(), "Retrieving Source...");
+    for (bool ownerShown : {true, false, true}) {
+        owner.setVisible(ownerShown);
+        owner.activateWindow();
+        ASSERT_TRUE(lotfinch::test::waitUntil([&] { return owner.isActiveWindow() == ownerShown; }));
+        popup.ShowStatus(1, "Crawling ebay.com for \"lamp\"", true);
+        EXPECT_EQ(popup.minimumSize(), popup.maximumSize());
+        EXPECT_EQ(popup.windowTitle(), "Crawling ebay.com for \"lamp\"");
+        EXPECT_EQ(popup.windowHandle()->transientParent(), ownerShown ? owner.windowHandle() : nullptr);
+    }
+}
+
+TEST(ProgressPopup, ItsWaitAnswersTheWindowSystemButRunsNoTimers)
+{
+    QWidget owner;
+    TUpdateUsForm popup(&owner);
+    bool ticked = false, answered = false;
+    QTimer::singleShot(1, [&] { ticked = true; });
+    // Stands for the desktop's ping.
+    QMetaObject::invokeMethod(
+        &popup, [&] { answered = popup.isVisible(); }, Qt::QueuedConnection);
+    popup.ShowStatus(100, "Crawling ebay.com for \"lamp\"", true);
+    EXPECT_TRUE(answered);
+    EXPECT_FALSE(ticked);
 }
