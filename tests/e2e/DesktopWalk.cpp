@@ -1,0 +1,201 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QRegularExpression>
+#include <optional>
+
+#include "support/Desktop.h"
+#include "support/DesktopSession.h"
+#include "support/FixtureSite.h"
+#include "support/LotfinchProgram.h"
+#include "support/SessionBus.h"
+#include "support/TestUtil.h"
+
+// A person's whole job with the program on a Wayland desktop (GNOME Shell, KDE
+// Plasma, sway; see tools/desktops): start it, search, be told, see the found
+// items, open one, copy it, exit. The same walk runs on every desktop; what it
+// is told about the desktop comes from the test's environment:
+//   LOTFINCH_E2E_DESKTOP_NAME   the desktop as the screenshots' names give it
+//   LOTFINCH_E2E_PLATFORM       the Qt platform the program should be on (wayland, xcb)
+//   LOTFINCH_E2E_FORCE_PLATFORM 1: chosen for the program; otherwise its own choice
+//   LOTFINCH_E2E_REACH          how the person gets to the found items: tray (its
+//                               menu), notification (a click on it), window (the
+//                               main window's "Auctions..." button)
+
+using namespace lotfinch::e2e;
+using lotfinch::test::FixtureSite;
+using lotfinch::test::waitUntil;
+
+namespace {
+
+const QString Phrase = "digital camera";
+const QString MainTitle = "Lotfinch Lite 2.0";
+const QString FoundItemsTitle = "Links Matching";
+
+// Places in the windows' fixed layouts, from the middle of a button that OCR
+// finds: the phrase box from Start, the newest entry of the list from Close.
+const QPoint PhraseFromStart = QPoint(19 + 72 + 100, 20 + 52 + 10) - QPoint(14 + 45, 142 + 17);
+const QPoint FirstEntryFromClose = QPoint(7 + 60, 8 + 7) - QPoint(257 + 55, 470 + 15);
+
+QString newestItemLink()
+{
+    QFile page(FixtureSite::pagesPath() + "/ebay.com/digital-camera.html");
+    if (!page.open(QIODevice::ReadOnly))
+        return {};
+    static const QRegularExpression itemLink("href=\"([^\"]*/itm/[^\"]*)\"");
+    QString last;
+    for (const QRegularExpressionMatch &match : itemLink.globalMatch(QString::fromLatin1(page.readAll())))
+        last = match.captured(1);
+    return last;
+}
+
+class DesktopWalk : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(desktop.kind().isEmpty()) << "runs inside a tools/desktops session";
+        ASSERT_TRUE(site.started()) << site.diagnostics().toStdString();
+        if (qEnvironmentVariable("LOTFINCH_E2E_FORCE_PLATFORM") == "1")
+            qputenv("QT_QPA_PLATFORM", platform.toLatin1());
+        else
+            qunsetenv("QT_QPA_PLATFORM");
+        program.emplace(site.proxyUrl());
+        ASSERT_TRUE(program->started()) << "LOTFINCH_PROGRAM names the program under test";
+    }
+
+    // Saves the screen as <desktop>-<platform>-<nn>-<step>.png.
+    QString shot(const QString &step)
+    {
+        const QString platformName = platform == "xcb" ? "xwayland" : platform;
+        return desktop.screenshot(QString("%1-%2-%3-%4")
+                                      .arg(qEnvironmentVariable("LOTFINCH_E2E_DESKTOP_NAME"), platformName)
+                                      .arg(++shots_, 2, 10, QChar('0'))
+                                      .arg(step));
+    }
+
+    std::optional<ShownWindow> waitForWindow(const QString &title, int ms = 30000)
+    {
+        std::optional<ShownWindow> window;
+        waitUntil([&] { return (window = desktop.window(program->pid(), title)) && !window->minimized; }, ms);
+        return window;
+    }
+
+    // Where the words show in the area of the screen, taking screenshots as
+    // the step until they do; an empty rectangle if they never do.
+    QRect waitForText(QRect area, const QString &words, const QString &step, int ms = 20000)
+    {
+        QRect found;
+        waitUntil([&] { return !(found = findText(area, words, shot(step))).isEmpty(); }, ms);
+        return found;
+    }
+
+    // The main window in front, as from the task bar, and where words show in it.
+    QRect inMainWindow(const QString &words, const QString &step)
+    {
+        std::optional<ShownWindow> main = desktop.window(program->pid(), MainTitle);
+        if (main && main->minimized)
+            desktop.activate(MainTitle);
+        main = waitForWindow(MainTitle);
+        return main ? waitForText(main->frame, words, step) : QRect();
+    }
+
+    DesktopSession desktop;
+    const QString platform = qEnvironmentVariable("LOTFINCH_E2E_PLATFORM");
+    const QString reach = qEnvironmentVariable("LOTFINCH_E2E_REACH");
+    FixtureSite site;
+    std::optional<LotfinchProgram> program;
+
+private:
+    int shots_ = 0;
+};
+
+} // namespace
+
+TEST_F(DesktopWalk, SearchBeToldOpenAndCopyAFoundItemThenExit)
+{
+    const qint64 pid = program->pid();
+    NotificationMonitor notifications;
+    ASSERT_TRUE(notifications.started()) << notifications.output().toStdString();
+
+    // The splash comes first, then the main window, on the expected platform.
+    ASSERT_TRUE(waitUntil([&] { return !desktop.windows(pid).empty(); }, 60000)) << program->output().toStdString();
+    shot("splash");
+    std::optional<ShownWindow> main = waitForWindow(MainTitle, 120000);
+    ASSERT_TRUE(main) << program->output().toStdString();
+    EXPECT_EQ(main->x11, platform == "xcb") << main->appId.toStdString();
+    EXPECT_EQ(main->appId, main->x11 ? "lotfinch" : "com.pellory.Lotfinch");
+
+    // Type the phrase and press Start.
+    const QRect start = waitForText(main->frame, "Start", "main-window");
+    ASSERT_FALSE(start.isEmpty());
+    desktop.click(start.center() + PhraseFromStart);
+    desktop.type(Phrase);
+    ASSERT_FALSE(waitForText(main->frame, Phrase, "phrase").isEmpty());
+    desktop.click(start.center());
+    shot("started");
+
+    // FOUND reaches the desktop's notification service, and the desktop shows it.
+    ASSERT_TRUE(
+        waitUntil([&] { return notifications.output().contains("string \"Matches for digital camera.\""); }, 60000))
+        << notifications.output().toStdString() << program->output().toStdString();
+    const QRect found = waitForText(QRect(0, 0, 1280, 800), "FOUND", "found-notification");
+    EXPECT_FALSE(found.isEmpty());
+
+    // The found items, reached the desktop's way.
+    if (reach == "tray") {
+        ASSERT_TRUE(desktop.hasTray());
+        ASSERT_TRUE(waitUntil([&] { return desktop.pickTrayMenuEntry(pid, "Links to \"" + Phrase); }))
+            << program->output().toStdString();
+    } else if (reach == "notification") {
+        ASSERT_FALSE(found.isEmpty());
+        desktop.click(found.center());
+    } else {
+        const QRect auctions = inMainWindow("Auctions", "auctions-button");
+        ASSERT_FALSE(auctions.isEmpty());
+        desktop.click(auctions.center());
+    }
+    std::optional<ShownWindow> items = waitForWindow(FoundItemsTitle);
+    ASSERT_TRUE(items) << program->output().toStdString();
+
+    // Open the newest item in the browser.
+    const QRect close = waitForText(items->frame, "Close", "found-items");
+    ASSERT_FALSE(close.isEmpty());
+    const QPoint first = close.center() + FirstEntryFromClose;
+    desktop.click(first);
+    const QRect view = waitForText(items->frame, "View Auction", "item-selected");
+    ASSERT_FALSE(view.isEmpty());
+    desktop.click(view.center());
+    const QString link = newestItemLink();
+    EXPECT_TRUE(waitUntil([&] { return program->openedInBrowser() == QStringList{link}; }))
+        << program->openedInBrowser().join(' ').toStdString();
+
+    // Copy its address through the list's menu.
+    desktop.click(first, 3);
+    const QRect menuArea(first - QPoint(20, 20), QSize(500, 200));
+    const QRect copy = waitForText(menuArea, "Copy to Clipboard", "item-menu");
+    ASSERT_FALSE(copy.isEmpty());
+    desktop.click(copy.center());
+    const QRect url = waitForText(menuArea, "Auction URL", "copy-menu");
+    ASSERT_FALSE(url.isEmpty());
+    desktop.click(url.center());
+    EXPECT_TRUE(waitUntil([&] { return clipboardText() == link; })) << clipboardText().toStdString();
+
+    // Close the list and exit, confirming if the program asks.
+    desktop.click(close.center());
+    ASSERT_TRUE(waitUntil([&] { return !desktop.window(pid, FoundItemsTitle); }));
+    if (reach == "tray") {
+        ASSERT_TRUE(desktop.pickTrayMenuEntry(pid, "Exit"));
+    } else {
+        const QRect exit = inMainWindow("Exit", "exit-button");
+        ASSERT_FALSE(exit.isEmpty());
+        desktop.click(exit.center());
+        if (std::optional<ShownWindow> confirm = waitForWindow("CLOSE APPLICATION", 10000)) {
+            const QRect ok = waitForText(confirm->frame, "OK", "exit-confirm");
+            ASSERT_FALSE(ok.isEmpty());
+            desktop.click(ok.center());
+        }
+    }
+    EXPECT_EQ(program->waitForExit(30000), 0) << program->output().toStdString();
+    shot("exited");
+}
