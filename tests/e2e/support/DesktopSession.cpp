@@ -128,6 +128,15 @@ QString DesktopSession::screenshot(const QString &name) const
     return QFileInfo(file).size() > 0 ? file : QString();
 }
 
+QRect DesktopSession::notificationArea() const
+{
+    if (kind_ == "gnome")
+        return QRect(380, 30, 520, 100);
+    if (kind_ == "kde")
+        return QRect(780, 450, 500, 306);
+    return QRect(880, 0, 400, 200);
+}
+
 bool DesktopSession::hasTray() const
 {
     return property("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher", "org.kde.StatusNotifierWatcher",

@@ -51,6 +51,11 @@ public:
     // returns the file; empty if the desktop took none.
     QString screenshot(const QString &name) const;
 
+    // Where the desktop shows a notification on its 1280x800 screen: GNOME's
+    // banner at the top middle, Plasma's popup over the panel at the bottom
+    // right, mako's at the top right.
+    QRect notificationArea() const;
+
     // Whether a tray (a StatusNotifier host) runs in the session.
     bool hasTray() const;
     // Sends a click to the entry of pid's tray menu whose label (without its
