@@ -1,7 +1,7 @@
 #!/bin/bash
 # Window control in the running KWin (kde-wayland.sh) through KWin scripting over
 # D-Bus; keyboard and pointer through KWin's fake-input protocol
-# (kwin-fakeinput.py; KWIN_KEYS=xdotool sends keys with xdotool to X11 clients instead). The scripts print into kwin's log (kde-wayland.sh
+# (wayland-input.py; KWIN_KEYS=xdotool sends keys with xdotool to X11 clients instead). The scripts print into kwin's log (kde-wayland.sh
 # turns that category on), read back here.
 #   kde-input.sh windows             pid|title|x,y,w,h|min/norm|app id or class|x11/wayland
 #   kde-input.sh activate TEXT      raise and focus the first window whose caption contains TEXT
@@ -43,9 +43,9 @@ key)
         k=$2; [[ ${#k} == 1 ]] && k=${k,,}
         xdotool key "${3:+${3%_L}+}$k"
     else
-        "$(dirname "$0")/kwin-fakeinput.py" key "$2" ${3:+"$3"}
+        "$(dirname "$0")/wayland-input.py" key "$2" ${3:+"$3"}
     fi ;;
-type) if [[ ${KWIN_KEYS:-fakeinput} == xdotool ]]; then xdotool type --delay 30 "$2"; else "$(dirname "$0")/kwin-fakeinput.py" type "$2"; fi ;;
-click) "$(dirname "$0")/kwin-fakeinput.py" click "$2" "$3" ${4:+"$4"} ;;
+type) if [[ ${KWIN_KEYS:-fakeinput} == xdotool ]]; then xdotool type --delay 30 "$2"; else "$(dirname "$0")/wayland-input.py" type "$2"; fi ;;
+click) "$(dirname "$0")/wayland-input.py" click "$2" "$3" ${4:+"$4"} ;;
 *) sed -n '2,13p' "$0" >&2; exit 2 ;;
 esac

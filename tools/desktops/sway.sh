@@ -4,7 +4,7 @@
 #   sway.sh [--bar waybar|none] [--size 1280x800] [--no-mako] -- COMMAND [ARGS...]
 # COMMAND runs with WAYLAND_DISPLAY, DISPLAY (Xwayland), SWAYSOCK,
 # DBUS_SESSION_BUS_ADDRESS, XDG_RUNTIME_DIR (fresh, 0700), XDG_SESSION_TYPE=wayland,
-# XDG_CURRENT_DESKTOP=sway. Input: see sway-input.sh.
+# XDG_CURRENT_DESKTOP=sway. Input: sway-input.sh.
 # sway 1.7 refuses to run as root ("Unable to drop root"): as root, sway alone
 # (with the Xwayland it starts) runs as SWAY_USER (default nobody) in a runtime
 # folder of that user's, and its sockets are linked into COMMAND's runtime folder;
@@ -58,6 +58,10 @@ for _ in $(seq 100); do
     d=$(dt_xwayland_of "$DT_PID_sway") && break; sleep 0.2
 done
 [[ -n $d ]] && DT_X_DISPLAYS=${d#:} && export DISPLAY=$d || dt_log "warning: no Xwayland display appeared"
+# Xwayland runs as sway's user and lets only that user in: root's clients too.
+if [[ -n $d && $swayrun != "$XDG_RUNTIME_DIR" ]]; then
+    dt_await 10 "${run_sway[@]}" DISPLAY="$d" xhost +si:localuser:root || dt_log "warning: Xwayland does not let root in"
+fi
 if ((mako)); then
     dt_spawn mako mako
     dt_await 20 dt_name_owned org.freedesktop.Notifications || dt_log "warning: mako did not take org.freedesktop.Notifications"
@@ -77,6 +81,9 @@ fi
 # With no input devices the seat has no keyboard, and a one-shot wtype's
 # virtual keyboard comes and goes before a client binds it: one stays here.
 dt_spawn keyboard sh -c 'sleep 100000 | wtype -'
+# Nor a pointer: without one, clients get no pointer events.
+dt_spawn pointer "$DT_LIB/wayland-input.py" pointer-device
+dt_await 10 sh -c 'swaymsg -t get_seats | grep -q "\"pointer\""' || dt_log "warning: no pointer on the seat"
 dt_await 10 sh -c 'swaymsg -t get_seats | grep -q "virtual keyboard"' || dt_log "warning: no virtual keyboard on the seat"
 echo "export SWAYSOCK='$SWAYSOCK'" >>"$DT_WORK/env.extra"
 dt_run_command "$@"
