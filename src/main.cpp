@@ -3,6 +3,7 @@
 #include "core/ProgramInfo.h"
 #include "core/tray.h"
 #include "desktop/InstCtrl.h"
+#include "platform/DesktopSession.h"
 #include "platform/ErrorBox.h"
 
 int main(int argc, char **argv)
@@ -11,8 +12,10 @@ int main(int argc, char **argv)
     if (int code = lotfinch::core::AnswerInformationRequest(argc, argv, stdout, stderr); code >= 0)
         return code;
 
+    const bool platformChosen = lotfinch::platform::ChoosePlatform();
     lotfinch::platform::LotfinchApplication app(argc, argv);
     app.setApplicationName("Lotfinch Desktop 2.0");
+    lotfinch::platform::SettleDesktopSession(app, platformChosen);
     // While a copy runs for this user, this one hands its arguments over (or
     // not, as the running copy's limit says) and ends before any window.
     if (!lotfinch::desktop::TOneInstance::StartUp(app.arguments()))

@@ -18,11 +18,9 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
-#include <QTimer>
 #include <QWindow>
 #include <QWindowStateChangeEvent>
 #include <functional>
-#include <thread>
 
 #include "core/AppImages.h"
 #include "core/LinkScan.h"
@@ -32,6 +30,7 @@
 #include "desktop/InstCtrl.h"
 #include "http/auHTTP.h"
 #include "platform/AnsiText.h"
+#include "platform/DesktopSession.h"
 #include "platform/ErrorBox.h"
 #include "platform/MessageBox.h"
 #include "windows/StVInfo.h"
@@ -199,6 +198,12 @@ void TApplicationForm::createControls()
     BitBtn2->setToolTip("Stop all searching and close the Lotfinch software");
     connect(BitBtn2, &QPushButton::clicked, this, [this] { BitBtn2Click(); });
 
+    // Alt and a letter is a button's mnemonic, never text: see eventFilter.
+    for (QWidget *input :
+         {static_cast<QWidget *>(ComboAuctionSite), static_cast<QWidget *>(comboSearchString),
+          static_cast<QWidget *>(comboSearchString->lineEdit()), static_cast<QWidget *>(ComboSearchFrequency)})
+        input->installEventFilter(this);
+
     setTabOrder(ComboAuctionSite, ComboSearchFrequency);
     setTabOrder(ComboSearchFrequency, comboSearchString);
     setTabOrder(comboSearchString, BitBtn1);
@@ -244,6 +249,7 @@ void TApplicationForm::createTrayIcon()
     CoolTrayIcon1->setPopupMenu(PopupMenu1);
     CoolTrayIcon1->setMinimizeToTray(true);
     CoolTrayIcon1->OnDblClick = [this](QObject *) { TrayDoubleClick(); };
+    CoolTrayIcon1->OnBalloonHintClick = [this](QObject *) { CoolTrayIcon1BalloonHintClick(); };
     CoolTrayIcon1->Loaded();
 }
 
@@ -285,19 +291,14 @@ void TApplicationForm::RunSplash(windows::TSplashForm *splash)
     splash->show();
     // Workaround: the window system maps a new window in its own time, and
     // what is painted before that never reaches the screen; so the splash is
-    // let onto the screen before the waits hold everything up.
-    if (QWindow *window = splash->windowHandle()) {
-        QDeadlineTimer deadline(2000);
-        QTimer wake; // so that each wait for events ends in time to look again
-        wake.start(20);
-        while (!window->isExposed() && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
-    }
+    // let onto the screen before the waits.
+    if (QWindow *window = splash->windowHandle())
+        platform::WaitAnsweringWindowSystem(QDeadlineTimer(2000), [window] { return window->isExposed(); });
     splash->repaint();
     for (int dot = 0; dot < 5; ++dot) {
         splash->LabelInit->setText(splash->LabelInit->text() + ".");
         splash->LabelInit->adjustSize();
-        std::this_thread::sleep_for(SplashDotWait);
+        platform::WaitAnsweringWindowSystem(QDeadlineTimer(SplashDotWait));
         splash->repaint();
     }
     splash->hide();
@@ -346,7 +347,10 @@ void TApplicationForm::FormShow()
 {
     QApplication::setWindowIcon(ImageList2->icon(Tag));
     BitBtn3->setEnabled(!Found.empty());
-    CoolTrayIcon1->setIconVisible(false);
+    // Without a notification area the icon only carries the balloons to the
+    // desktop's notification service: it stays, or no FOUND would be told.
+    if (hasTray())
+        CoolTrayIcon1->setIconVisible(false);
 }
 
 void TApplicationForm::FormHide()
@@ -381,6 +385,8 @@ void TApplicationForm::BitBtn1Click()
             ShowFoundLinks1->setEnabled(false);
             ComboAuctionSiteChange();
             Found.Clear();
+            if (!hasTray())
+                BitBtn3->setEnabled(false);
         }
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -394,9 +400,14 @@ void TApplicationForm::BitBtn1Click()
     AnnounceSearch();
 }
 
+bool TApplicationForm::hasTray()
+{
+    return platform::TrayShell::instance().available();
+}
+
 void TApplicationForm::AnnounceSearch()
 {
-    if (platform::TrayShell::instance().available()) {
+    if (hasTray()) {
         hide();
     } else {
         // Without a notification area the window would be out of reach once
@@ -450,6 +461,10 @@ void TApplicationForm::TimerEvent(desktop::TSimpleTimer *)
     if (!self || closing_)
         return;
     ShowFoundLinks1->setEnabled(found);
+    // Without a tray the window is the way to the found items, whether or
+    // not the desktop minimised it.
+    if (!hasTray())
+        BitBtn3->setEnabled(found);
     SearchTimer->setInterval(static_cast<int>(IntervalMilliseconds(ComboSearchFrequency->currentIndex())));
 }
 
@@ -582,6 +597,24 @@ void TApplicationForm::TrayDoubleClick()
     }
 }
 
+void TApplicationForm::CoolTrayIcon1BalloonHintClick()
+{
+    // With a tray the found items are in its menu; without one, a click on
+    // the notification opens them.
+    if (hasTray() || Found.empty())
+        return;
+    if (QWidget *modal = QApplication::activeModalWidget()) {
+        modal->raise();
+        modal->activateWindow();
+        return;
+    }
+    // The found-items window sits over this one: it comes back first, so
+    // that the found items do not open over a minimised window.
+    TrayDoubleClick();
+    raise();
+    ShowFoundLinks1Click();
+}
+
 void TApplicationForm::comboSearchStringDropDown()
 {
     History.DropDown();
@@ -643,6 +676,11 @@ void TApplicationForm::showEvent(QShowEvent *event)
         centred_ = true;
         if (QScreen *screen = QApplication::primaryScreen())
             move(screen->availableGeometry().center() - rect().center());
+    } else if (keptPlace_.isValid()) {
+        // Workaround: an X11 window manager that takes a hidden window out of
+        // its frame reports the frame's place as the window's, and Qt would
+        // show the window there, one title bar higher each time.
+        setGeometry(keptPlace_);
     }
     FormShow();
 }
@@ -650,6 +688,15 @@ void TApplicationForm::showEvent(QShowEvent *event)
 void TApplicationForm::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        // Workaround: Qt on Wayland is never told that the desktop restored a
+        // minimised window; one the user works in is not minimised (and the
+        // next minimise is a change again).
+        if (isMinimized())
+            setWindowState(windowState() & ~Qt::WindowMinimized);
+        if (!hasTray())
+            BitBtn3->setEnabled(!Found.empty());
+    }
     // Without a notification area Start minimises the window; restoring it
     // from the taskbar shows it without a show of the program's own, so it
     // is made ready here as a show would make it.
@@ -661,6 +708,7 @@ void TApplicationForm::changeEvent(QEvent *event)
 void TApplicationForm::hideEvent(QHideEvent *event)
 {
     QWidget::hideEvent(event);
+    keptPlace_ = geometry();
     // A closing window goes for good: it does not move into the tray.
     if (!event->spontaneous() && !closing_)
         FormHide();
@@ -675,6 +723,14 @@ void TApplicationForm::closeEvent(QCloseEvent *event)
 
 bool TApplicationForm::eventFilter(QObject *watched, QEvent *event)
 {
+    // The mnemonic of a disabled button reaches the focused box as a plain
+    // key press, which would type its letter or pick a list entry by it.
+    if (event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        const Qt::KeyboardModifiers chord = key->modifiers() & (Qt::AltModifier | Qt::ControlModifier);
+        if (chord == Qt::AltModifier && !key->text().isEmpty())
+            return true;
+    }
     if (event->type() == QEvent::MouseMove && (watched == BitBtn1 || watched == BitBtn3))
         BitBtnMouseMove(static_cast<QPushButton *>(watched));
     return QWidget::eventFilter(watched, event);

@@ -101,6 +101,7 @@ public:
     void ComboAuctionSiteChange();
     void ShowFoundLinks1Click();
     void TrayDoubleClick();
+    void CoolTrayIcon1BalloonHintClick();
     void comboSearchStringDropDown();
     void comboSearchStringExit();
     void OneInstance1NewInstanceLoad(uint32_t NewAppHandle, const QString &NewCommandLineW);
@@ -140,6 +141,8 @@ private:
     void createTrayIcon();
 
     void createSearchObjects();
+    // Whether the desktop has a notification area to hide the window into.
+    static bool hasTray();
     // Shows the history's phrases in the phrase box's list, keeping the typed text.
     void showHistory();
     // The site entry a selected index stands for: no selection, or one past
@@ -153,6 +156,7 @@ private:
 
     int pagesDelivered_ = 0; // counts auHTTP1Done's pages: a fetch ended well when it grew
     bool centred_ = false;
+    QRect keptPlace_; // where the window was when it was last hidden
     bool closing_ = false;
 };
 

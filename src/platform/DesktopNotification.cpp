@@ -30,6 +30,7 @@ DesktopNotification::DesktopNotification(const QDBusConnection &bus, QObject *pa
     if (!bus_.isConnected())
         return;
     bus_.connect(Service, Path, Interface, "NotificationClosed", this, SLOT(notificationClosed(quint32, quint32)));
+    bus_.connect(Service, Path, Interface, "ActionInvoked", this, SLOT(actionInvoked(quint32, QString)));
 }
 
 DesktopNotification::~DesktopNotification()
@@ -38,11 +39,12 @@ DesktopNotification::~DesktopNotification()
         sendClose(id_);
 }
 
-bool DesktopNotification::show(const QString &title, const QString &text, const QString &iconName, int timeoutMs)
+bool DesktopNotification::show(const QString &title, const QString &text, const QString &iconName, int timeoutMs,
+                               bool clickable)
 {
     if (!bus_.isConnected())
         return false;
-    pending_ = Request{title, text, iconName, timeoutMs};
+    pending_ = Request{title, text, iconName, timeoutMs, clickable};
     wanted_ = true;
     // The service may have been replaced since it was last asked.
     capabilitiesKnown_ = false;
@@ -85,6 +87,7 @@ void DesktopNotification::askCapabilities()
         // A service that takes markup would read a phrase such as "<b>" or
         // "R&D" as markup: then the text goes escaped.
         bodyMarkup_ = reply.isValid() && reply.value().contains("body-markup");
+        actions_ = reply.isValid() && reply.value().contains("actions");
         pump();
     });
 }
@@ -95,10 +98,15 @@ void DesktopNotification::send(const Request &request)
     QDBusMessage message = call("Notify");
     QVariantMap hints;
     hints.insert("urgency", QVariant::fromValue<uchar>(1));
-    // No actions: a balloon has no buttons, and some services show even the
-    // default action (a click on the notification) as one.
+    // A balloon has no buttons, and some services show even the default
+    // action (a click on the notification) as one: only a clickable
+    // notification carries it.
+    QStringList actions;
+    if (request.clickable && actions_)
+        actions << "default"
+                << "Open";
     message << QCoreApplication::applicationName() << id_ << request.iconName << request.title
-            << (bodyMarkup_ ? request.text.toHtmlEscaped() : request.text) << QStringList() << hints
+            << (bodyMarkup_ ? request.text.toHtmlEscaped() : request.text) << actions << hints
             << qint32(request.timeoutMs);
     auto *watcher = new QDBusPendingCallWatcher(bus_.asyncCall(message), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *watcher) {
@@ -131,6 +139,12 @@ void DesktopNotification::notificationClosed(quint32 id, quint32 reason)
         emit expired();
     else
         emit closedElsewhere();
+}
+
+void DesktopNotification::actionInvoked(quint32 id, const QString &action)
+{
+    if (id != 0 && id == id_ && action == "default")
+        emit clicked();
 }
 
 } // namespace lotfinch::platform

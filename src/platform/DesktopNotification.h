@@ -21,9 +21,11 @@ public:
     ~DesktopNotification() override;
 
     // Sends title and text (plain text) with the named standard icon; the
-    // service keeps it up for about timeoutMs. False when there is no
-    // session bus to send it on.
-    bool show(const QString &title, const QString &text, const QString &iconName, int timeoutMs);
+    // service keeps it up for about timeoutMs. A clickable notification
+    // reports a click on it where the service takes actions. False when
+    // there is no session bus to send it on.
+    bool show(const QString &title, const QString &text, const QString &iconName, int timeoutMs,
+              bool clickable = false);
     // Takes the notification back, or the one still on its way.
     void close();
 
@@ -34,15 +36,19 @@ signals:
     void expired();
     // Someone else took it back.
     void closedElsewhere();
+    // The user clicked the notification (its default action).
+    void clicked();
 
 private slots:
     void notificationClosed(quint32 id, quint32 reason);
+    void actionInvoked(quint32 id, const QString &action);
 
 private:
     struct Request
     {
         QString title, text, iconName;
         int timeoutMs = 0;
+        bool clickable = false;
     };
 
     // Moves on to the next call once no other is on its way: the service
@@ -59,6 +65,7 @@ private:
     bool busy_ = false;
     bool capabilitiesKnown_ = false;
     bool bodyMarkup_ = false;
+    bool actions_ = false;
     quint32 id_ = 0;
 };
 

@@ -184,6 +184,8 @@ QtTrayShell::Icon &QtTrayShell::keep(const NotifyIconData &data)
             [this, icon] { balloonGone(*icon, NIN_BALLOONTIMEOUT); });
     connect(notification, &DesktopNotification::closedElsewhere, this,
             [this, icon] { balloonGone(*icon, NIN_BALLOONHIDE); });
+    connect(notification, &DesktopNotification::clicked, this,
+            [this, icon] { balloonGone(*icon, NIN_BALLOONUSERCLICK); });
     connect(data.hWnd, &QObject::destroyed, this, &QtTrayShell::receiverDestroyed, Qt::UniqueConnection);
     return *icon;
 }
@@ -264,8 +266,9 @@ bool QtTrayShell::applyBalloon(Icon &icon, const NotifyIconData &data)
     int shownMs = static_cast<int>(std::clamp<quint32>(data.uTimeout, MinimumBalloonMs, INT_MAX));
     QString title = fromAnsi(fieldText(data.szInfoTitle));
     if (!icon.tray || statusNotifier_) {
-        // Shown once the service has put it up.
-        return icon.notification->show(title, fromAnsi(text), balloonIconName(data.dwInfoFlags), shownMs);
+        // Shown once the service has put it up. Without a tray the
+        // notification is the one thing left to click.
+        return icon.notification->show(title, fromAnsi(text), balloonIconName(data.dwInfoFlags), shownMs, !icon.tray);
     }
     icon.tray->showMessage(title, fromAnsi(text), balloonIcon(data.dwInfoFlags), shownMs);
     icon.balloonShowing = true;

@@ -4,11 +4,13 @@
 #include <QDeadlineTimer>
 #include <QLabel>
 #include <QScreen>
-#include <QThread>
+#include <QShowEvent>
 #include <QWindow>
 #include <algorithm>
 
 #include "platform/AnsiText.h"
+#include "platform/DesktopSession.h"
+#include "windows/OwnedWindow.h"
 
 namespace lotfinch::windows {
 
@@ -21,11 +23,12 @@ constexpr int ExposeBoundMs = 1000;
 TUpdateUsForm::TUpdateUsForm(QWidget *owner) : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint)
 {
     setObjectName("UpdateUsForm");
-    setWindowTitle("None");
     setFont(QFont("MS Sans Serif", 8));
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Button);
-    resize(374, 66);
+    // A fixed size: tiling desktops float such a window instead of filling
+    // the screen with it.
+    setFixedSize(374, 66);
 
     Panel1 = new QLabel("Retrieving Source...", this);
     Panel1->setObjectName("Panel1");
@@ -33,6 +36,8 @@ TUpdateUsForm::TUpdateUsForm(QWidget *owner) : QWidget(owner, Qt::Tool | Qt::Fra
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
     Panel1->setAlignment(Qt::AlignCenter);
     Panel1->setGeometry(rect());
+    // No caption is drawn, but task switchers list the window by its title.
+    setWindowTitle(Panel1->text());
 }
 
 void TUpdateUsForm::resizeEvent(QResizeEvent *event)
@@ -44,11 +49,13 @@ void TUpdateUsForm::resizeEvent(QResizeEvent *event)
 void TUpdateUsForm::ShowStatus(quint16 duration, const std::string &text, bool hideAfter)
 {
     int width = static_cast<int>(std::min<qint64>(static_cast<qint64>(text.size()) * 6, QWIDGETSIZE_MAX));
-    resize(width, height());
+    setFixedSize(width, height());
     QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     int screenWidth = screen ? screen->geometry().width() : 0;
     int left = (screenWidth - width) / 2;
     Panel1->setText(platform::fromAnsi(text));
+    if (!text.empty())
+        setWindowTitle(Panel1->text());
     if (!isVisible()) {
         // Placed over the owner vertically; the left edge is the screen's centre.
         int top = y();
@@ -61,9 +68,18 @@ void TUpdateUsForm::ShowStatus(quint16 duration, const std::string &text, bool h
         move(left, y());
     }
     repaint();
-    QThread::msleep(duration);
+    // The caller waits, and so do its timers and the user's input; the
+    // window system's calls are answered meanwhile.
+    platform::WaitAnsweringWindowSystem(QDeadlineTimer(duration), {}, QEventLoop::X11ExcludeTimers);
     if (hideAfter)
         hide();
+}
+
+void TUpdateUsForm::showEvent(QShowEvent *event)
+{
+    if (!event->spontaneous())
+        BelongToShownOwner(this);
+    QWidget::showEvent(event);
 }
 
 void TUpdateUsForm::FormShow()
@@ -71,11 +87,9 @@ void TUpdateUsForm::FormShow()
     // A new window is painted only once the display has it; until then a
     // repaint draws nothing, and the caller's sleep would leave it blank.
     // Input and timer ticks wait meanwhile, as they do during the sleep.
-    QDeadlineTimer deadline(ExposeBoundMs);
-    while (windowHandle() && !windowHandle()->isExposed() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::X11ExcludeTimers |
-                                            QEventLoop::WaitForMoreEvents,
-                                        static_cast<int>(std::max<qint64>(1, deadline.remainingTime())));
+    platform::WaitAnsweringWindowSystem(
+        QDeadlineTimer(ExposeBoundMs), [this] { return !windowHandle() || windowHandle()->isExposed(); },
+        QEventLoop::X11ExcludeTimers);
     Panel1->repaint();
     repaint();
 }

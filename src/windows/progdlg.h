@@ -19,14 +19,16 @@ public:
 
     // Shows text for duration milliseconds: the window becomes 6 pixels wide
     // per character, centred across the screen, and is hidden afterwards
-    // only if hideAfter is set. The calling thread sleeps meanwhile.
+    // only if hideAfter is set. The caller waits meanwhile: no timer ticks
+    // and no user input, but the window system's calls are answered.
     void ShowStatus(quint16 duration, const std::string &text, bool hideAfter);
 
-    // Makes the text visible before the caller goes to sleep.
+    // Makes the text visible before the caller's wait.
     void FormShow();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 };
 
 } // namespace lotfinch::windows

@@ -2,9 +2,11 @@
 
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QStyle>
 
 #include "platform/AnsiText.h"
+#include "windows/OwnedWindow.h"
 
 namespace lotfinch::windows {
 
@@ -29,6 +31,13 @@ TSourceForm::TSourceForm(QWidget *owner)
     BitBtn1->setGeometry(206, 478, 75, 25);
     BitBtn1->setDefault(true);
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void TSourceForm::showEvent(QShowEvent *event)
+{
+    if (!event->spontaneous())
+        BelongToShownOwner(this);
+    QDialog::showEvent(event);
 }
 
 void TSourceForm::SetLines(const platform::StringList &lines)

@@ -21,6 +21,9 @@ public:
 
     // Replaces the text box's lines with a copy of lines.
     void SetLines(const platform::StringList &lines);
+
+protected:
+    void showEvent(QShowEvent *event) override;
 };
 
 } // namespace lotfinch::windows

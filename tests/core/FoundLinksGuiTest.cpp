@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "core/tray.h"
+#include "support/FakeTrayShell.h"
 #include "support/FixtureSite.h"
 #include "windows/links.h"
 
@@ -119,6 +120,21 @@ TEST_F(FoundLinks, OpenedByTheAuctionsButtonAndTheTrayEntry)
     EXPECT_TRUE(open([&] { main->BitBtn3->click(); }));
     main->ShowFoundLinks1->setEnabled(true);
     EXPECT_TRUE(open([&] { main->ShowFoundLinks1->trigger(); }));
+}
+
+TEST_F(FoundLinks, AClickOnTheFoundNotificationOpensThemWhereThereIsNoTray)
+{
+    found("http://www.ebay.com/itm/A/1?x", "d");
+    for (bool tray : {true, false}) {
+        test::FakeTrayShell shell;
+        shell.hasTray = tray;
+        main->showMinimized();
+        auto seen = open([&] { main->CoolTrayIcon1->OnBalloonHintClick(main->CoolTrayIcon1); });
+        EXPECT_EQ(seen.has_value(), !tray);
+    }
+    // The window came back for the found items to open over it.
+    EXPECT_TRUE(main->isVisible());
+    EXPECT_FALSE(main->isMinimized());
 }
 
 TEST_F(FoundLinks, TheListsHintReadsTheMainWindowsDescriptions)

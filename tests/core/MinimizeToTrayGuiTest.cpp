@@ -94,3 +94,45 @@ TEST_F(MinimizeToTray, ClosingTheWindowLeavesNothingInTheTray)
     EXPECT_TRUE(shell.callsOf(platform::NIM_ADD).empty());
     ASSERT_TRUE(waitUntil([&] { return form.isNull(); }));
 }
+
+TEST_F(MinimizeToTray, WithoutATrayAuctionsFollowsTheFoundItemsWheneverTheWindowIsActivated)
+{
+    QWidget other;
+    auto activate = [&](QWidget *window) {
+        window->show();
+        window->activateWindow();
+        return waitUntil([&] { return window->isActiveWindow(); });
+    };
+    for (bool tray : {true, false}) {
+        SCOPED_TRACE(tray ? "tray" : "no tray");
+        shell.hasTray = tray;
+        form->Found.Clear();
+        form->show();
+        ASSERT_TRUE(activate(&other));
+        // Found while the window was put away, where the desktop never says
+        // that it brought it back.
+        form->Found.AddFoundItem("http://www.ebay.com/itm/A/1?x", "found meanwhile");
+        ASSERT_TRUE(activate(form));
+        EXPECT_EQ(form->BitBtn3->isEnabled(), !tray);
+    }
+    // A window the user works in is not minimised, whatever Qt was last told.
+    ASSERT_TRUE(activate(&other));
+    form->showMinimized();
+    ASSERT_TRUE(activate(form));
+    EXPECT_FALSE(form->isMinimized());
+}
+
+TEST_F(MinimizeToTray, WithoutATrayTheWindowComingBackKeepsTheNotificationsComing)
+{
+    shell.hasTray = false;
+    form->show();
+    // Start arms the search and the icon, which stands for the notifications.
+    form->IconTrayUpdate(form->CoolTrayIcon1);
+    const size_t removals = shell.callsOf(platform::NIM_DELETE).size();
+    form->showMinimized();
+    form->showNormal();
+    form->activateWindow();
+    ASSERT_TRUE(waitUntil([&] { return form->isActiveWindow(); }));
+    EXPECT_TRUE(form->CoolTrayIcon1->IconVisible());
+    EXPECT_EQ(shell.callsOf(platform::NIM_DELETE).size(), removals);
+}

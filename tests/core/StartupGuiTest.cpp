@@ -199,3 +199,16 @@ TEST_F(Startup, TheProductManualBuiltNextToTheProgramOpensThroughTheShell)
     EXPECT_EQ(shell.opened.size(), 1u);
     EXPECT_TRUE(MessageBoxService::answeredQuestions().empty());
 }
+
+TEST_F(Startup, TheSplashAnswersTheWindowSystemWhileItWaits)
+{
+    const auto dotWait = TApplicationForm::SplashDotWait;
+    TApplicationForm::SplashDotWait = std::chrono::milliseconds(40);
+    windows::TSplashForm splash(main);
+    // Stands for the desktop's ping, due while the dots count.
+    bool answeredWhileShown = false;
+    QTimer::singleShot(60, [&] { answeredWhileShown = splash.isVisible(); });
+    main->RunSplash(&splash);
+    TApplicationForm::SplashDotWait = dotWait;
+    EXPECT_TRUE(answeredWhileShown);
+}

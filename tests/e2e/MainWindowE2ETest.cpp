@@ -15,6 +15,10 @@ TEST(Program, MinimisedWindowLivesInTheTrayAndComesBackOnDoubleClick)
     WindowId mainWindow = program.waitForMainWindow();
     ASSERT_NE(mainWindow, 0u);
     EXPECT_TRUE(trayIcons(pid).empty());
+    // Docks know the window by its class: the desktop entry's name.
+    EXPECT_TRUE(
+        runTool("xprop", {"-id", QString::number(mainWindow), "WM_CLASS"}).contains("\"com.pellory.Lotfinch\""));
+    const QRect place = geometry(mainWindow);
     screenshot("shown");
 
     // Minimising leaves no window of the program mapped but its tray icon.
@@ -46,5 +50,6 @@ TEST(Program, MinimisedWindowLivesInTheTrayAndComesBackOnDoubleClick)
     click(icon, 1, 2);
     ASSERT_TRUE(waitUntil(
         [&] { return visibleWindows(pid, LotfinchProgram::MainTitle).size() == 1 && trayIcons(pid).empty(); }));
+    EXPECT_EQ(geometry(visibleWindows(pid, LotfinchProgram::MainTitle).front()), place);
     screenshot("restored");
 }

@@ -252,3 +252,26 @@ TEST_F(TraylessShell, NothingIsShownWhenNoServiceRuns)
     EXPECT_TRUE(service.notices.empty());
     EXPECT_TRUE(events.empty());
 }
+
+TEST_F(TraylessShell, AClickOnTheNotificationIsTheBalloonsClickWhereTheServiceTakesActions)
+{
+    ASSERT_FALSE(shell->notifyIcon(NIM_ADD, iconData(receiver)));
+    quint32 id = showBalloon("Matches for lamp.");
+    ASSERT_FALSE(service.notices.empty());
+    EXPECT_EQ(service.notices.back().actions, QStringList({"default", "Open"}));
+
+    // Other notifications' clicks and other actions are not a click on ours.
+    service.emitSignal("ActionInvoked", {QVariant::fromValue(id + 100), QString("default")});
+    service.emitSignal("ActionInvoked", {QVariant::fromValue(id), QString("other")});
+    service.emitSignal("ActionInvoked", {QVariant::fromValue(id), QString("default")});
+    ASSERT_TRUE(waitUntil([&] { return events.back() == NIN_BALLOONUSERCLICK; }));
+    // The service closes a clicked notification: that is no second ending.
+    service.emitSignal("NotificationClosed", {QVariant::fromValue(id), QVariant::fromValue(2u)});
+    lotfinch::test::runEventsFor(200);
+    EXPECT_EQ(events, (std::vector<quint32>{NIN_BALLOONSHOW, NIN_BALLOONUSERCLICK}));
+
+    // A service without actions gets none.
+    service.capabilities = QStringList{"body"};
+    showBalloon("Matches for desk.");
+    EXPECT_TRUE(service.notices.back().actions.isEmpty());
+}

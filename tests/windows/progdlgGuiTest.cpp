@@ -3,6 +3,8 @@
 #include <QEvent>
 #include <QLabel>
 #include <QScreen>
+#include <QTimer>
+#include <QWindow>
 
 #include "platform/AnsiText.h"
 #include "windows/progdlg.h"
@@ -71,4 +73,42 @@ TEST(ProgressPopup, ShowStatusSizesAndCentresThePopupInPlace)
     }
     EXPECT_EQ(top, owner.geometry().center().y() - 33);
     EXPECT_EQ(counter.hides, 1); // only hideAfter hid it
+}
+
+TEST(ProgressPopup, IsAFixedTitledWindowThatBelongsToItsOwnerWhileTheOwnerShows)
+{
+    QWidget owner;
+    TUpdateUsForm popup(&owner);
+    EXPECT_EQ(popup.minimumSize(), popup.maximumSize());
+    EXPECT_EQ(popup.windowTitle(), "Retrieving Source...");
+    struct Case
+    {
+        const char *owner;
+        bool belongs;
+    };
+    for (const Case &c : {Case{"shown", true}, Case{"hidden", false}, Case{"minimised", false}, Case{"shown", true}}) {
+        SCOPED_TRACE(c.owner);
+        owner.setVisible(std::string(c.owner) != "hidden");
+        if (std::string(c.owner) == "minimised")
+            owner.showMinimized();
+        else if (owner.isVisible())
+            owner.showNormal();
+        popup.ShowStatus(1, "Crawling ebay.com for \"lamp\"", true);
+        EXPECT_EQ(popup.minimumSize(), popup.maximumSize());
+        EXPECT_EQ(popup.windowTitle(), "Crawling ebay.com for \"lamp\"");
+        EXPECT_EQ(popup.windowHandle()->transientParent(), c.belongs ? owner.windowHandle() : nullptr);
+    }
+}
+
+TEST(ProgressPopup, ItsWaitAnswersTheWindowSystemButRunsNoTimers)
+{
+    QWidget owner;
+    TUpdateUsForm popup(&owner);
+    bool ticked = false, answered = false;
+    QTimer::singleShot(1, [&] { ticked = true; });
+    // Stands for the desktop's ping.
+    QMetaObject::invokeMethod(&popup, [&] { answered = popup.isVisible(); }, Qt::QueuedConnection);
+    popup.ShowStatus(100, "Crawling ebay.com for \"lamp\"", true);
+    EXPECT_TRUE(answered);
+    EXPECT_FALSE(ticked);
 }

@@ -1,0 +1,17 @@
+#include "windows/OwnedWindow.h"
+
+#include <QWidget>
+#include <QWindow>
+
+namespace lotfinch::windows {
+
+void BelongToShownOwner(QWidget *window)
+{
+    QWidget *owner = window->parentWidget() ? window->parentWidget()->window() : nullptr;
+    const bool ownerShown = owner && owner->isVisible() && !owner->isMinimized();
+    window->winId();
+    if (QWindow *handle = window->windowHandle())
+        handle->setTransientParent(ownerShown ? owner->windowHandle() : nullptr);
+}
+
+} // namespace lotfinch::windows
