@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QImage>
 #include <QRegularExpression>
 #include <optional>
 
@@ -177,12 +178,17 @@ TEST_F(DesktopWalk, SearchBeToldOpenAndCopyAFoundItemThenExit)
     std::optional<ShownWindow> items = waitForWindow(FoundItemsTitle);
     ASSERT_TRUE(items) << program->output().toStdString();
 
-    // Open the newest item in the browser.
-    const QRect close = waitForText(items->frame, "Close", "found-items");
+    // Open the newest item in the browser: select it (clicking again while the
+    // list shows no selection, as a person would), then View Auction.
+    const QRect buttons(items->frame.left(), items->frame.bottom() - 80, items->frame.width(), 80);
+    const QRect close = waitForText(buttons, "Close", "found-items");
     ASSERT_FALSE(close.isEmpty());
     const QPoint first = close.center() + FirstEntry - CloseButton;
-    desktop.click(first);
-    const QRect view = waitForText(items->frame, "View Auction", "item-selected");
+    ASSERT_TRUE(waitUntil([&] {
+        desktop.click(first);
+        return qGray(QImage(shot("item-selected")).pixel(first + QPoint(100, 0))) < 200;
+    }));
+    const QRect view = waitForText(buttons, "View Auction", "item-selected");
     ASSERT_FALSE(view.isEmpty());
     desktop.click(view.center());
     const QString link = newestItemLink();
@@ -197,7 +203,7 @@ TEST_F(DesktopWalk, SearchBeToldOpenAndCopyAFoundItemThenExit)
     desktop.type("c");
     shot("copy-menu");
     desktop.type("u");
-    EXPECT_TRUE(waitUntil([&] { return clipboardText() == link; })) << clipboardText().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return desktop.clipboardText() == link; })) << desktop.clipboardText().toStdString();
 
     // Close the list and exit, confirming if the program asks.
     desktop.click(close.center());

@@ -118,6 +118,15 @@ void DesktopSession::type(const QString &text) const
     input({"type", text});
 }
 
+QString DesktopSession::clipboardText() const
+{
+    // sway hands a Wayland program's clipboard to X11 programs only while one
+    // of theirs has the focus; its own clipboard tool reads it at any time.
+    if (kind_ == "sway")
+        return runTool("wl-paste", {"--no-newline"});
+    return e2e::clipboardText();
+}
+
 QString DesktopSession::screenshot(const QString &name) const
 {
     QString folder = qEnvironmentVariable("LOTFINCH_SCREENSHOTS", QDir::currentPath() + "/e2e-screenshots");

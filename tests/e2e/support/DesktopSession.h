@@ -47,6 +47,9 @@ public:
     // Types text into the window with the keyboard focus.
     void type(const QString &text) const;
 
+    // What the clipboard holds as text; empty if nothing does.
+    QString clipboardText() const;
+
     // Saves the whole screen as <folder>/<name>.png (LOTFINCH_SCREENSHOTS) and
     // returns the file; empty if the desktop took none.
     QString screenshot(const QString &name) const;
