@@ -120,11 +120,12 @@ void DesktopSession::type(const QString &text) const
 
 QString DesktopSession::clipboardText() const
 {
-    // sway hands a Wayland program's clipboard to X11 programs only while one
-    // of theirs has the focus; its own clipboard tool reads it at any time.
-    if (kind_ == "sway")
-        return runTool("wl-paste", {"--no-newline"});
-    return e2e::clipboardText();
+    // sway and KWin hand a Wayland program's clipboard to X11 programs only
+    // while one of theirs has the focus; a Wayland clipboard tool reads it at
+    // any time. GNOME has no protocol for such a tool, and always hands it on.
+    if (kind_ == "gnome")
+        return e2e::clipboardText();
+    return runTool("wl-paste", {"--no-newline"});
 }
 
 QString DesktopSession::screenshot(const QString &name) const
