@@ -233,12 +233,12 @@ TEST_F(DesktopWalk, SearchBeToldOpenAndCopyAFoundItemThenExit)
         ASSERT_TRUE(exit);
         desktop.click(*exit);
         // The question takes its buttons' underlined letters without Alt.
-        // Pressed again while the question stays: its keyboard focus may come
-        // after it shows.
+        // OK is the question's default button. Pressed again while the
+        // question stays: its keyboard focus may come after it shows.
         if (waitForWindow("CLOSE APPLICATION", 10000)) {
             shot("exit-confirm");
             EXPECT_TRUE(waitUntil([&] {
-                desktop.type("o");
+                desktop.key("Return");
                 lotfinch::test::runEventsFor(500);
                 return !desktop.window(pid, "CLOSE APPLICATION");
             }));

@@ -2,6 +2,7 @@
 # Input and window control in the running sway (sway.sh), like gnome-input.sh.
 #   sway-input.sh click X Y [1|2|3]   pointer click at screen X,Y (left/middle/right)
 #   sway-input.sh type TEXT           type text on the seat's virtual keyboard
+#   sway-input.sh key KEY             press a key, e.g. Return, Escape
 #   sway-input.sh windows             pid|title|x,y,w,h|min/norm|app id or class|x11/wayland
 #   sway-input.sh activate TITLE      focus the first window whose title contains TITLE
 # sway has no minimised state: a window on no visible workspace shows as "min".
@@ -11,6 +12,7 @@ click)
         swaymsg -q seat - cursor press "button${4:-1}" &&
         swaymsg -q seat - cursor release "button${4:-1}" ;;
 type) wtype -d 30 "$2" ;;
+key) wtype -k "$2" ;;
 windows)
     swaymsg -t get_tree | python3 -c '
 import json, sys
@@ -26,5 +28,5 @@ walk(json.load(sys.stdin))' ;;
 activate)
     t=$(printf '%s' "$2" | sed 's/[][\.*^$()+?{}|"]/\\&/g')
     swaymsg -q "[title=\"$t\"] focus" ;;
-*) sed -n '2,7p' "$0" >&2; exit 2 ;;
+*) sed -n '2,8p' "$0" >&2; exit 2 ;;
 esac

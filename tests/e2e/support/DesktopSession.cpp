@@ -121,11 +121,17 @@ void DesktopSession::type(const QString &text) const
 QString DesktopSession::clipboardText() const
 {
     // sway and KWin hand a Wayland program's clipboard to X11 programs only
-    // while one of theirs has the focus; a Wayland clipboard tool reads it at
-    // any time. GNOME has no protocol for such a tool, and always hands it on.
-    if (kind_ == "gnome")
-        return e2e::clipboardText();
-    return runTool("wl-paste", {"--no-newline"});
+    // while one of theirs has the focus. sway lets a Wayland clipboard tool read
+    // it at any time, Plasma's clipboard history (klipper) keeps it, and GNOME
+    // always hands it on.
+    if (kind_ == "sway")
+        return runTool("wl-paste", {"--no-newline"});
+    if (kind_ == "kde") {
+        QDBusMessage reply =
+            call("org.kde.klipper", "/klipper", "org.kde.klipper.klipper", "getClipboardContents", {});
+        return reply.arguments().isEmpty() ? QString() : reply.arguments().constFirst().toString();
+    }
+    return e2e::clipboardText();
 }
 
 QString DesktopSession::screenshot(const QString &name) const
@@ -136,6 +142,11 @@ QString DesktopSession::screenshot(const QString &name) const
     QFile::remove(file);
     runTool(tools_ + "/shot.sh", {file});
     return QFileInfo(file).size() > 0 ? file : QString();
+}
+
+void DesktopSession::key(const QString &name) const
+{
+    input({"key", name});
 }
 
 QRect DesktopSession::notificationArea() const

@@ -46,6 +46,8 @@ public:
     void click(QPoint at, int button = 1) const;
     // Types text into the window with the keyboard focus.
     void type(const QString &text) const;
+    // Presses a key by its X11 name (Return, Escape, ...).
+    void key(const QString &name) const;
 
     // What the clipboard holds as text; empty if nothing does.
     QString clipboardText() const;
