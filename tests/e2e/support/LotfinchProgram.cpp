@@ -84,7 +84,8 @@ int LotfinchProgram::startAgain(const QStringList &arguments)
 
 int LotfinchProgram::waitForExit(int ms)
 {
-    if (!process_.waitForFinished(ms))
+    // waitForFinished is false for a process that has already ended.
+    if (process_.state() != QProcess::NotRunning && !process_.waitForFinished(ms))
         return -1;
     return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
 }
