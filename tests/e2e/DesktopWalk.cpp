@@ -232,16 +232,11 @@ TEST_F(DesktopWalk, SearchBeToldOpenAndCopyAFoundItemThenExit)
         std::optional<QPoint> exit = inMainWindow(ExitButton, "main-window-at-exit");
         ASSERT_TRUE(exit);
         desktop.click(*exit);
-        // The question takes its buttons' underlined letters without Alt.
-        // OK is the question's default button. Pressed again while the
-        // question stays: its keyboard focus may come after it shows.
-        if (waitForWindow("CLOSE APPLICATION", 10000)) {
+        // OK is the question's default button: Return once it has the keyboard.
+        std::optional<ShownWindow> question;
+        if (waitUntil([&] { return (question = desktop.window(pid, "CLOSE APPLICATION")) && question->focused; })) {
             shot("exit-confirm");
-            EXPECT_TRUE(waitUntil([&] {
-                desktop.key("Return");
-                lotfinch::test::runEventsFor(500);
-                return !desktop.window(pid, "CLOSE APPLICATION");
-            }));
+            desktop.key("Return");
         }
     }
     EXPECT_EQ(program->waitForExit(30000), 0) << program->output().toStdString();

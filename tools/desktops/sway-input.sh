@@ -3,7 +3,7 @@
 #   sway-input.sh click X Y [1|2|3]   pointer click at screen X,Y (left/middle/right)
 #   sway-input.sh type TEXT           type text on the seat's virtual keyboard
 #   sway-input.sh key KEY             press a key, e.g. Return, Escape
-#   sway-input.sh windows             pid|title|x,y,w,h|min/norm|app id or class|x11/wayland
+#   sway-input.sh windows             pid|title|x,y,w,h|min/norm|app id or class|x11/wayland|focus
 #   sway-input.sh activate TITLE      focus the first window whose title contains TITLE
 # sway has no minimised state: a window on no visible workspace shows as "min".
 case $1 in
@@ -21,7 +21,8 @@ def walk(node):
         r = node["rect"]
         app = node.get("app_id") or (node.get("window_properties") or {}).get("class", "")
         print("|".join([str(node["pid"]), (node.get("name") or "").replace("\n", " "), "%d,%d,%d,%d" % (r["x"], r["y"], r["width"], r["height"]),
-                        "norm" if node.get("visible") else "min", app, "x11" if node.get("shell") == "xwayland" else "wayland"]))
+                        "norm" if node.get("visible") else "min", app, "x11" if node.get("shell") == "xwayland" else "wayland",
+                        "focus" if node.get("focused") else ""]))
     for child in node.get("nodes", []) + node.get("floating_nodes", []):
         walk(child)
 walk(json.load(sys.stdin))' ;;

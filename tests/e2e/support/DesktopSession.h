@@ -20,9 +20,10 @@ struct ShownWindow
     bool minimized = false;
     QString appId; // Wayland app id, or X11 class
     bool x11 = false;
+    bool focused = false; // has the keyboard
 
     // Parses one line of the input scripts' window list
-    // (pid|title|x,y,w,h|min/norm|app id|x11/wayland); nothing if it is no such line.
+    // (pid|title|x,y,w,h|min/norm|app id|x11/wayland|focus); nothing if it is no such line.
     static std::optional<ShownWindow> parse(const QString &line);
 };
 
