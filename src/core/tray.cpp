@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <QWindow>
 #include <QWindowStateChangeEvent>
 #include <functional>
@@ -608,10 +609,11 @@ void TApplicationForm::CoolTrayIcon1BalloonHintClick()
         modal->activateWindow();
         return;
     }
-    // The found-items window sits over this one: it comes back first, so
-    // that the found items do not open over a minimised window.
-    TrayDoubleClick();
-    raise();
+    // The found items open at once, on their own while this window is put
+    // away (a window that belongs to a minimised one stays hidden with it);
+    // this one comes back behind them where the desktop lets the program
+    // bring it back, which Qt on Wayland cannot.
+    QTimer::singleShot(0, this, [this] { TrayDoubleClick(); });
     ShowFoundLinks1Click();
 }
 

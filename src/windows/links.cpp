@@ -16,6 +16,7 @@
 #include "platform/AnsiText.h"
 #include "platform/ErrorBox.h"
 #include "platform/TextBetween.h"
+#include "windows/OwnedWindow.h"
 #include "windows/RUrllabel.h"
 
 namespace lotfinch::windows {
@@ -233,6 +234,8 @@ void TLinkURLsForm::bbtnCloseClick()
 
 void TLinkURLsForm::showEvent(QShowEvent *event)
 {
+    if (!event->spontaneous())
+        BelongToShownOwner(this);
     QDialog::showEvent(event);
     if (!event->spontaneous())
         FormShow();

@@ -38,6 +38,7 @@ TSplashForm::TSplashForm(QWidget *owner) : QWidget(owner, Qt::SplashScreen | Qt:
     Copyright->setGeometry(36, 215, 354, 15);
     Copyright->setFont(QFont("Tahoma", 8));
     Copyright->setWordWrap(true);
+    Copyright->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     ProgramIcon = new TImage(this);
     ProgramIcon->setObjectName("ProgramIcon");

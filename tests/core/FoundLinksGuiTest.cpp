@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWindow>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <sys/inotify.h>
@@ -30,6 +31,7 @@ struct Seen
     QStringList items;
     QString panel0, panel1;
     QPointer<TLinkURLsForm> form;
+    bool overTheMainWindow = false; // it belongs to the main window
 };
 
 class FoundLinks : public testing::Test
@@ -51,7 +53,9 @@ protected:
                 QStringList items;
                 for (int i = 0; i < form->ListBox1->count(); ++i)
                     items << form->ListBox1->item(i)->text();
-                seen = Seen{form->windowTitle(), items, form->StatusPanel0->text(), form->StatusPanel1->text(), form};
+                seen = Seen{
+                    form->windowTitle(),        items, form->StatusPanel0->text(),
+                    form->StatusPanel1->text(), form,  form->windowHandle()->transientParent() == main->windowHandle()};
                 form->bbtnCloseClick();
             }
         });
@@ -130,11 +134,19 @@ TEST_F(FoundLinks, AClickOnTheFoundNotificationOpensThemWhereThereIsNoTray)
         shell.hasTray = tray;
         main->showMinimized();
         auto seen = open([&] { main->CoolTrayIcon1->OnBalloonHintClick(main->CoolTrayIcon1); });
-        EXPECT_EQ(seen.has_value(), !tray);
+        ASSERT_EQ(seen.has_value(), !tray);
+        // On their own: a window that belongs to a minimised one is hidden with it.
+        if (seen) {
+            EXPECT_FALSE(seen->overTheMainWindow);
+        }
     }
-    // The window came back for the found items to open over it.
+    // The main window came back behind them.
     EXPECT_TRUE(main->isVisible());
     EXPECT_FALSE(main->isMinimized());
+    // Opened from the shown window, they sit over it.
+    auto seen = open([&] { main->ShowFoundLinks1Click(); });
+    ASSERT_TRUE(seen);
+    EXPECT_TRUE(seen->overTheMainWindow);
 }
 
 TEST_F(FoundLinks, TheListsHintReadsTheMainWindowsDescriptions)

@@ -23,7 +23,6 @@ TEST(DesktopSession, AWaylandSessionWithXwaylandRunsOnX11UnlessTheUserChose)
          {{"WAYLAND_DISPLAY", "wayland-0"}, {"DISPLAY", ":0"}, {"QT_QPA_PLATFORM", "wayland"}},
          std::nullopt},
         {"an X11 session", {{"XDG_SESSION_TYPE", "x11"}, {"DISPLAY", ":0"}}, std::nullopt},
-        {"no desktop", {}, std::nullopt},
     };
     for (const Case &c : cases) {
         auto env = [&](const char *name) {

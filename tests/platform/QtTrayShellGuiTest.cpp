@@ -269,9 +269,4 @@ TEST_F(TraylessShell, AClickOnTheNotificationIsTheBalloonsClickWhereTheServiceTa
     service.emitSignal("NotificationClosed", {QVariant::fromValue(id), QVariant::fromValue(2u)});
     lotfinch::test::runEventsFor(200);
     EXPECT_EQ(events, (std::vector<quint32>{NIN_BALLOONSHOW, NIN_BALLOONUSERCLICK}));
-
-    // A service without actions gets none.
-    service.capabilities = QStringList{"body"};
-    showBalloon("Matches for desk.");
-    EXPECT_TRUE(service.notices.back().actions.isEmpty());
 }

@@ -20,7 +20,7 @@ const QPoint StartButton(14 + 45, 142 + 17);
 } // namespace
 
 const QString LotfinchProgram::MainTitle = "^Lotfinch Lite 2.0$";
-const QString LotfinchProgram::PopupTitle = "^None$";
+const QString LotfinchProgram::PopupTitle = "^Crawling ";
 
 LotfinchProgram::LotfinchProgram(const QString &proxy)
     : folder_(QFileInfo(programPath()).dir().filePath("../e2e-program-XXXXXX"))

@@ -45,7 +45,8 @@ public:
 
     // The main window's title.
     static const QString MainTitle;
-    // The start popup's title (it has no frame, so nobody sees it).
+    // The start popup's title: its status line (it has no frame; task
+    // switchers show it).
     static const QString PopupTitle;
 
 private:
