@@ -206,8 +206,8 @@ TEST_F(DesktopWalk, SearchBeToldOpenAndCopyAFoundItemThenExit)
     // list shows no selection, as a person would), then View Auction.
     // The lower part of the window, where its buttons are (a few pixels more,
     // for desktops whose frame leaves out a drawn decoration).
-    const QRect buttons(items->frame.left(), items->frame.top() + items->frame.height() * 2 / 3,
-                        items->frame.width(), items->frame.height() / 3 + 30);
+    const QRect buttons(items->frame.left(), items->frame.top() + items->frame.height() * 2 / 3, items->frame.width(),
+                        items->frame.height() / 3 + 30);
     const QRect close = waitForText(buttons, "Close", "found-items");
     ASSERT_FALSE(close.isEmpty()) << items->frame.x() << "," << items->frame.y() << " " << items->frame.width() << "x"
                                   << items->frame.height();

@@ -64,7 +64,7 @@ std::optional<ShownWindow> ShownWindow::parse(const QString &line)
         return std::nullopt;
     const QStringList frame = fields[2].split(',');
     bool pid = false;
-    ShownWindow window{fields[0].toLongLong(&pid), fields[1],          {}, fields[3] == "min", fields[4],
+    ShownWindow window{fields[0].toLongLong(&pid), fields[1],           {}, fields[3] == "min", fields[4],
                        fields[5] == "x11",         fields[6] == "focus"};
     if (!pid || frame.size() != 4)
         return std::nullopt;
@@ -128,8 +128,7 @@ QString DesktopSession::clipboardText() const
     if (kind_ == "sway")
         return runTool("wl-paste", {"--no-newline"});
     if (kind_ == "kde") {
-        QDBusMessage reply =
-            call("org.kde.klipper", "/klipper", "org.kde.klipper.klipper", "getClipboardContents", {});
+        QDBusMessage reply = call("org.kde.klipper", "/klipper", "org.kde.klipper.klipper", "getClipboardContents", {});
         return reply.arguments().isEmpty() ? QString() : reply.arguments().constFirst().toString();
     }
     return e2e::clipboardText();
@@ -172,8 +171,9 @@ bool DesktopSession::pickTrayMenuEntry(qint64 pid, const QString &label) const
     if (item.isEmpty())
         return false;
     const QString service = item.section('/', 0, 0);
-    const QString menu =
-        property(service, '/' + item.section('/', 1), "org.kde.StatusNotifierItem", "Menu").value<QDBusObjectPath>().path();
+    const QString menu = property(service, '/' + item.section('/', 1), "org.kde.StatusNotifierItem", "Menu")
+                             .value<QDBusObjectPath>()
+                             .path();
     if (menu.isEmpty())
         return false;
     // A host asks the menu to bring itself up to date before it shows it.
