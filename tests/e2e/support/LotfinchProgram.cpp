@@ -31,6 +31,15 @@ LotfinchProgram::LotfinchProgram(const QString &proxy, const std::vector<std::pa
     if (::link(QFile::encodeName(programPath()).constData(), QFile::encodeName(program_).constData()) != 0)
         QFile::copy(programPath(), program_);
     QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+    // Qt hands web addresses to xdg-open when it finds one.
+    QDir(folder_.path()).mkdir("browser");
+    QFile browser(folder_.filePath("browser/xdg-open"));
+    if (browser.open(QIODevice::WriteOnly)) {
+        browser.write("#!/bin/sh\nprintf '%s\\n' \"$1\" >>\"$(dirname \"$0\")/opened\"\n");
+        browser.close();
+        browser.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    variables.insert("PATH", folder_.filePath("browser") + ":" + variables.value("PATH"));
     if (!proxy.isEmpty()) {
         variables.insert("http_proxy", proxy);
         for (const char *name : {"HTTP_PROXY", "no_proxy", "NO_PROXY", "all_proxy", "ALL_PROXY"})
@@ -77,6 +86,22 @@ int LotfinchProgram::startAgain(const QStringList &arguments)
         return -1;
     }
     return again.exitStatus() == QProcess::NormalExit ? again.exitCode() : -1;
+}
+
+int LotfinchProgram::waitForExit(int ms)
+{
+    // waitForFinished is false for a process that has already ended.
+    if (process_.state() != QProcess::NotRunning && !process_.waitForFinished(ms))
+        return -1;
+    return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
+}
+
+QStringList LotfinchProgram::openedInBrowser() const
+{
+    QFile opened(folder_.filePath("browser/opened"));
+    if (!opened.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromLocal8Bit(opened.readAll()).split('\n', Qt::SkipEmptyParts);
 }
 
 WindowId LotfinchProgram::waitForMainWindow()

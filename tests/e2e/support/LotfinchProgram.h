@@ -12,6 +12,8 @@ namespace lotfinch::e2e {
 
 // The real program, started for one test and ended with it. It runs from a
 // folder of its own, so the files it keeps next to itself are the test's.
+// What it opens in the desktop's browser goes to a stand-in browser that only
+// notes the address.
 class LotfinchProgram
 {
 public:
@@ -34,6 +36,11 @@ public:
     // Starts the same program file again and waits for that copy to end;
     // its exit code, or -1 if it crashed or did not end.
     int startAgain(const QStringList &arguments);
+    // Waits up to ms for the program to end; its exit code, or -1 if it
+    // crashed or did not end.
+    int waitForExit(int ms);
+    // The addresses the program had the browser open, in order.
+    QStringList openedInBrowser() const;
 
     // The main window once it is on the screen, after the splash (about ten
     // seconds, more on a busy machine); 0 if it does not come.

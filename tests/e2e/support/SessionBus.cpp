@@ -34,9 +34,12 @@ QString statusNotifierItemOf(qint64 pid)
                             .toStringList();
     QDBusConnectionInterface *bus = QDBusConnection::sessionBus().interface();
     for (const QString &item : items) {
+        // Some watchers (GNOME's AppIndicator extension) write "name@/path".
         QString name = item.section('/', 0, 0);
+        if (name.endsWith('@'))
+            name.chop(1);
         if (bus && bus->servicePid(name).value() == pid)
-            return item;
+            return name + '/' + item.section('/', 1);
     }
     return QString();
 }
