@@ -33,6 +33,7 @@
 #include "http/auHTTP.h"
 #include "platform/AnsiText.h"
 #include "platform/ErrorBox.h"
+#include "platform/IdleMemory.h"
 #include "platform/MessageBox.h"
 #include "windows/StVInfo.h"
 #include "windows/about.h"
@@ -451,6 +452,8 @@ void TApplicationForm::TimerEvent(desktop::TSimpleTimer *)
         return;
     ShowFoundLinks1->setEnabled(found);
     SearchTimer->setInterval(static_cast<int>(IntervalMilliseconds(ComboSearchFrequency->currentIndex())));
+    // The program now waits in the tray until the next pass.
+    platform::ReleaseIdleMemory();
 }
 
 bool TApplicationForm::SearchSites(int selected)
