@@ -212,11 +212,13 @@ bool FoundItemList::Index::insert(std::string_view link, uint32_t hash)
     if (tags_[slot] != freeTag)
         return false;
     // Blocks are filled up to their first size and never grow, so a big
-    // list never copies its links around.
-    constexpr size_t blockSize = 64 * 1024;
-    if (blocks_.empty() || blocks_.back().size() + link.size() > blockSize) {
+    // list never copies its links around. Each is twice the one before, up
+    // to a limit: a short list keeps no room it does not use.
+    constexpr size_t firstBlock = 1024, biggestBlock = 64 * 1024;
+    if (blocks_.empty() || blocks_.back().size() + link.size() > blocks_.back().capacity()) {
+        size_t size = blocks_.empty() ? firstBlock : std::min(2 * blocks_.back().capacity(), biggestBlock);
         blocks_.emplace_back();
-        blocks_.back().reserve(std::max(blockSize, link.size()));
+        blocks_.back().reserve(std::max(size, link.size()));
     }
     std::string &block = blocks_.back();
     tags_[slot] = tagOf(hash);
