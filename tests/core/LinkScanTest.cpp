@@ -359,6 +359,12 @@ TEST(LinkScan, CurrentRulesReadUnquotedValuesOnlyWhereTheQuotedScanFindsNothing)
          {1, {{u2, "Quoted"}}}},
         {"a quoted link outside an <a> tag has no element text", "<link href=\"" + u2 + "\">text", {1, {{u2, ""}}}},
         {"no /itm/ left: no second scan", "<a href='&#xA;/c/3.aspx&#xA;'>Lens</a>", {}},
+        {"quoted values that lead nowhere before the unquoted ones",
+         "<link href=\"srp.css\"><a HREF=\"/sch/\">x</a><a href=" + u1 + ">Nikon</a>",
+         {1, {{u1, "Nikon"}}}},
+        {"marks count only inside the value",
+         "<a href=https://www.ebay.com/it>m/196123456781</a><a href=/c/3.aspx&#xA>;</a> /itm/",
+         {}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
