@@ -189,13 +189,15 @@ size_t FoundItemList::Index::find(std::string_view link, uint32_t hash) const
     }
 }
 
-void FoundItemList::Index::prefetch(uint32_t hash) const
+void FoundItemList::Index::prefetch([[maybe_unused]] uint32_t hash) const
 {
     if (slots_.empty())
         return;
+#if defined(__GNUC__)
     size_t i = home(hash);
     __builtin_prefetch(&tags_[i]);
     __builtin_prefetch(&slots_[i], 1);
+#endif
 }
 
 bool FoundItemList::Index::contains(std::string_view link, uint32_t hash) const
