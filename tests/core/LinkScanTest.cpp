@@ -249,6 +249,29 @@ TEST(LinkScan, AgreesWithThePlainScanOnGeneratedPages)
     }
 }
 
+// Values in double quotes that lead nowhere make the scan read the page a
+// second time for the unquoted ones, which must then be read alike.
+TEST(LinkScan, UnquotedValuesAreReadAlikeBehindQuotedValuesThatLeadNowhere)
+{
+    // No piece makes a value in double quotes.
+    const std::vector<std::string> pieces = {
+        "href=", "HREF =", " href='",    " href=",    "'",   "=",    "f=", "/itm/",       "/itm/196123456781",
+        "&#xA;", "&#xA",   "g-b\">",     "</",        "<a ", "</a>", ">",  "<img alt=x>", "Title",
+        " ",     "\r\n",   "javascript", "/c/3.aspx", "x",
+    };
+    std::mt19937 random(20261208);
+    for (int round = 0; round < 3000; ++round) {
+        std::uniform_int_distribution<size_t> pick(0, pieces.size() - 1);
+        std::string page;
+        int length = std::uniform_int_distribution<int>(0, 80)(random);
+        for (int i = 0; i < length; ++i)
+            page += pieces[pick(random)];
+        ASSERT_EQ(scanned("<link href=\"srp.css\"> " + page, core::LinkRules::Current),
+                  scanned(page, core::LinkRules::Current))
+            << testing::PrintToString(page);
+    }
+}
+
 // ... and on the saved pages of the fixture site, as they are and damaged.
 TEST(LinkScan, AgreesWithThePlainScanOnSavedAndDamagedPages)
 {
