@@ -1,11 +1,32 @@
 #pragma once
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <string>
 #include <vector>
 
 namespace lotfinch::bench {
+
+// The processor time of the calling thread, as a clock for std::chrono: on a
+// machine shared with other work, the time slices others get stay out of a
+// figure (their effect on the caches does not).
+struct ThreadCpuClock
+{
+    using duration = std::chrono::nanoseconds;
+    using rep = duration::rep;
+    using period = duration::period;
+    using time_point = std::chrono::time_point<ThreadCpuClock>;
+    static constexpr bool is_steady = true;
+
+    static time_point now()
+    {
+        timespec now{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return time_point(std::chrono::seconds(now.tv_sec) + duration(now.tv_nsec));
+    }
+};
 
 inline double median(std::vector<double> values)
 {

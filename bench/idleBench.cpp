@@ -6,7 +6,8 @@
 // pass it idles for 30 seconds, and its processor time, wake-ups and resident
 // memory (from /proc) are set beside those of an idle `sleep` over the same
 // stretch and beside the target of 10 ms a minute. The 30 seconds after those
-// show whether anything wakes it up again.
+// show whether anything wakes it up again. Its private memory at the end is
+// set beside that of the smallest Qt Widgets program waiting in the same tray.
 //
 // Growth: the main window in this process, armed by its Start button, runs
 // 1000 passes back to back against the fixture site, each from the event loop
@@ -132,7 +133,10 @@ bool measureIdle()
     program.start(LOTFINCH_PROGRAM, {});
     QProcess sleeper;
     sleeper.start("sleep", {"600"});
-    if (!program.waitForStarted() || !sleeper.waitForStarted())
+    QProcess minimalTray;
+    minimalTray.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    minimalTray.start(LOTFINCH_MINIMAL_TRAY, {});
+    if (!program.waitForStarted() || !sleeper.waitForStarted() || !minimalTray.waitForStarted())
         return false;
     qint64 pid = program.processId();
 
@@ -170,13 +174,14 @@ bool measureIdle()
         sleepSamples.push_back(processFigures(static_cast<pid_t>(sleeper.processId())));
     }
 
+    bench::ProcessFigures minimalTrayFigures = processFigures(static_cast<pid_t>(minimalTray.processId()));
     bool running = program.state() == QProcess::Running;
     int requests = searchRequests(site);
-    program.terminate();
-    sleeper.terminate();
-    program.waitForFinished();
-    sleeper.waitForFinished();
-    if (!running || !oursSamples.back().valid || !sleepSamples.back().valid) {
+    for (QProcess *process : {&program, &sleeper, &minimalTray}) {
+        process->terminate();
+        process->waitForFinished();
+    }
+    if (!running || !oursSamples.back().valid || !sleepSamples.back().valid || !minimalTrayFigures.valid) {
         std::fprintf(stderr, "idle: the program ended while it should idle\n");
         return false;
     }
@@ -207,6 +212,9 @@ bool measureIdle()
     printLine("idle_cpu_later_vs_target", laterMs, TargetMsPerMinute, what);
     std::snprintf(what, sizeof what, "ours %.1f MiB / baseline %.1f MiB", ours.rssMiB, baseline.rssMiB);
     printLine("idle_rss", ours.rssMiB, baseline.rssMiB, what);
+    std::snprintf(what, sizeof what, "ours %.2f MiB / baseline %.2f MiB, the smallest Qt Widgets tray program",
+                  ours.anonymousMiB, minimalTrayFigures.anonymousMiB);
+    printLine("idle_private_memory", ours.anonymousMiB, minimalTrayFigures.anonymousMiB, what);
     return true;
 }
 

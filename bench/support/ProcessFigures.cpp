@@ -55,6 +55,7 @@ ProcessFigures processFigures(pid_t pid)
     }
     figures.cpuMs = static_cast<double>(utime + stime) * 1000 / static_cast<double>(sysconf(_SC_CLK_TCK));
     figures.rssMiB = static_cast<double>(statusValue(readFile(folder + "/status"), "VmRSS")) / 1024;
+    figures.anonymousMiB = static_cast<double>(statusValue(readFile(folder + "/smaps_rollup"), "Anonymous")) / 1024;
 
     if (DIR *tasks = opendir((folder + "/task").c_str())) {
         while (dirent *entry = readdir(tasks)) {
@@ -88,6 +89,7 @@ IdleFigures idleFigures(const std::vector<ProcessFigures> &samples)
     idle.seconds = samples.back().atSeconds - first.atSeconds;
     idle.cpuMs = samples.back().cpuMs - first.cpuMs;
     idle.rssMiB = samples.back().rssMiB;
+    idle.anonymousMiB = samples.back().anonymousMiB;
     // Each thread's last sighting; the figures only grow.
     std::map<pid_t, ThreadFigures> last;
     for (const ProcessFigures &sample : samples)

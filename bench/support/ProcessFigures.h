@@ -22,6 +22,7 @@ struct ProcessFigures
     double atSeconds = 0;                   // when it was taken, on a steady clock
     double cpuMs = 0;                       // utime + stime of all its threads, live and ended (clock-tick resolution)
     double rssMiB = 0;                      // VmRSS
+    double anonymousMiB = 0;                // private memory no file backs (heap, stacks, caches)
     std::map<pid_t, ThreadFigures> threads; // the live ones
 };
 
@@ -35,7 +36,8 @@ struct IdleFigures
     double cpuMs = 0;
     double runMs = 0;
     long wakeups = 0;
-    double rssMiB = 0; // at the end
+    double rssMiB = 0;       // at the end
+    double anonymousMiB = 0; // at the end
     int threadsEnded = 0;
     int threadsStarted = 0;
 

@@ -25,7 +25,8 @@ QIcon drawn(const Draw &draw)
         painter.scale(size / 16.0, size / 16.0);
         draw(painter, size / 16.0);
         painter.end();
-        icon.addPixmap(pixmap);
+        // A copy: the painted pixmap keeps the paint engine it was drawn with.
+        icon.addPixmap(pixmap.copy());
     }
     return icon;
 }

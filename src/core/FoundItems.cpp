@@ -149,7 +149,7 @@ std::string FormatTimeStamp(const QDateTime &time, const DateTimeSeparators &sep
     return out;
 }
 
-uint64_t FoundItemList::Index::hashOf(std::string_view link)
+uint32_t FoundItemList::Index::hashOf(std::string_view link)
 {
     // The lower-case bytes eight at a time, each word multiplied in: links
     // are long, and a multiply per byte is what a byte-wise hash waits on.
@@ -170,17 +170,20 @@ uint64_t FoundItemList::Index::hashOf(std::string_view link)
     for (size_t k = 0; i + k < link.size(); ++k)
         tail |= uint64_t{lower[static_cast<unsigned char>(link[i + k])]} << (8 * k);
     mix(tail);
-    return hash;
+    return static_cast<uint32_t>(hash ^ (hash >> 32));
 }
 
-size_t FoundItemList::Index::find(std::string_view link, uint64_t hash) const
+size_t FoundItemList::Index::find(std::string_view link, uint32_t hash) const
 {
     const auto &lower = lowerCase();
+    const uint8_t tag = tagOf(hash);
     const size_t mask = slots_.size() - 1;
-    for (size_t i = static_cast<size_t>(hash ^ (hash >> 32)) & mask;; i = (i + 1) & mask) {
-        const Slot &slot = slots_[i];
-        if (slot.length == npos)
+    for (size_t i = home(hash);; i = (i + 1) & mask) {
+        if (tags_[i] == freeTag)
             return i;
+        if (tags_[i] != tag)
+            continue;
+        const Slot &slot = slots_[i];
         if (slot.hash != hash || slot.length != link.size())
             continue;
         const char *listed = blocks_[slot.block].data() + slot.offset;
@@ -193,29 +196,43 @@ size_t FoundItemList::Index::find(std::string_view link, uint64_t hash) const
     }
 }
 
-bool FoundItemList::Index::contains(std::string_view link) const
+void FoundItemList::Index::prefetch([[maybe_unused]] uint32_t hash) const
 {
-    return !slots_.empty() && slots_[find(link, hashOf(link))].length != npos;
+    if (slots_.empty())
+        return;
+#if defined(__GNUC__)
+    size_t i = home(hash);
+    __builtin_prefetch(&tags_[i]);
+    __builtin_prefetch(&slots_[i], 1);
+#endif
 }
 
-bool FoundItemList::Index::insert(std::string_view link)
+bool FoundItemList::Index::contains(std::string_view link, uint32_t hash) const
+{
+    return !slots_.empty() && tags_[find(link, hash)] != freeTag;
+}
+
+bool FoundItemList::Index::insert(std::string_view link, uint32_t hash)
 {
     // At most half full, so probe runs stay short and a free slot always exists.
     if (2 * (used_ + 1) > slots_.size())
         grow();
-    uint64_t hash = hashOf(link);
     size_t slot = find(link, hash);
-    if (slots_[slot].length != npos)
+    if (tags_[slot] != freeTag)
         return false;
     // Blocks are filled up to their first size and never grow, so a big
-    // list never copies its links around.
-    constexpr size_t blockSize = 64 * 1024;
-    if (blocks_.empty() || blocks_.back().size() + link.size() > blockSize) {
+    // list never copies its links around. Each is twice the one before, up
+    // to a limit: a short list keeps no room it does not use.
+    constexpr size_t firstBlock = 1024, biggestBlock = 64 * 1024;
+    if (blocks_.empty() || blocks_.back().size() + link.size() > blocks_.back().capacity()) {
+        size_t size = blocks_.empty() ? firstBlock : std::min(2 * blocks_.back().capacity(), biggestBlock);
         blocks_.emplace_back();
-        blocks_.back().reserve(std::max(blockSize, link.size()));
+        blocks_.back().reserve(std::max(size, link.size()));
     }
     std::string &block = blocks_.back();
-    slots_[slot] = {hash, static_cast<uint32_t>(blocks_.size() - 1), static_cast<uint32_t>(block.size()), link.size()};
+    tags_[slot] = tagOf(hash);
+    slots_[slot] = {hash, static_cast<uint32_t>(blocks_.size() - 1), static_cast<uint32_t>(block.size()),
+                    static_cast<uint32_t>(link.size())};
     block.append(link);
     ++used_;
     return true;
@@ -223,15 +240,20 @@ bool FoundItemList::Index::insert(std::string_view link)
 
 void FoundItemList::Index::grow()
 {
-    std::vector<Slot> old = std::move(slots_);
-    slots_.assign(std::max<size_t>(64, old.size() * 2), Slot{});
-    const size_t mask = slots_.size() - 1;
-    for (const Slot &slot : old) {
-        if (slot.length == npos)
+    std::vector<uint8_t> oldTags = std::move(tags_);
+    std::vector<Slot> oldSlots = std::move(slots_);
+    const size_t size = std::max<size_t>(64, oldSlots.size() * 2);
+    tags_.assign(size, freeTag);
+    slots_.assign(size, Slot{});
+    const size_t mask = size - 1;
+    for (size_t old = 0; old < oldSlots.size(); ++old) {
+        if (oldTags[old] == freeTag)
             continue;
-        size_t i = static_cast<size_t>(slot.hash ^ (slot.hash >> 32)) & mask;
-        while (slots_[i].length != npos)
+        const Slot &slot = oldSlots[old];
+        size_t i = home(slot.hash);
+        while (tags_[i] != freeTag)
             i = (i + 1) & mask;
+        tags_[i] = oldTags[old];
         slots_[i] = slot;
     }
 }
@@ -240,6 +262,8 @@ void FoundItemList::Index::clear()
 {
     blocks_.clear();
     blocks_.shrink_to_fit();
+    tags_.clear();
+    tags_.shrink_to_fit();
     slots_.clear();
     slots_.shrink_to_fit();
     used_ = 0;
@@ -278,22 +302,27 @@ std::string FoundItemList::indexedItemKey(std::string_view key)
 bool FoundItemList::AddFoundItem(std::string_view link, std::string_view title)
 {
     std::string key = TrimText(link);
+    const uint32_t keyHash = Index::hashOf(key);
+    index_.prefetch(keyHash);
     std::string itemKey = indexedItemKey(key);
+    const uint32_t itemHash = itemKey.empty() ? 0 : Index::hashOf(itemKey);
+    if (!itemKey.empty())
+        index_.prefetch(itemHash);
     bool added;
     if (rules_ == LinkRules::Current && !itemKey.empty()) {
         // Every listed link with an item number lists its item too, so the
         // item alone tells whether the link is new.
-        added = !index_.contains(itemKey);
+        added = !index_.contains(itemKey, itemHash);
         if (added)
-            index_.insert(key);
+            index_.insert(key, keyHash);
     } else {
-        added = index_.insert(key);
+        added = index_.insert(key, keyHash);
     }
     if (added) {
         // The first link of an item lists the item; a later link of it that
         // the described rules list finds it listed.
         if (!itemKey.empty())
-            index_.insert(itemKey);
+            index_.insert(itemKey, itemHash);
         descriptions_.insert(0, FormatText("%s  %s", {timeStamp(), title}));
         items_.insert(0, std::move(key));
     }
@@ -304,10 +333,10 @@ bool FoundItemList::AddFoundItem(std::string_view link, std::string_view title)
 bool FoundItemList::Contains(std::string_view link) const
 {
     std::string key = TrimText(link);
-    if (index_.contains(key))
+    if (index_.contains(key, Index::hashOf(key)))
         return true;
     std::string itemKey = rules_ == LinkRules::Current ? indexedItemKey(key) : std::string();
-    return !itemKey.empty() && index_.contains(itemKey);
+    return !itemKey.empty() && index_.contains(itemKey, Index::hashOf(itemKey));
 }
 
 bool FoundItemList::AnyItemContains(std::string_view text) const

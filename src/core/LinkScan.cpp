@@ -1,6 +1,7 @@
 #include "core/LinkScan.h"
 
 #include <cstring>
+#include <vector>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -62,35 +63,6 @@ size_t findFrom(std::string_view text, size_t from, std::string_view needle)
     return npos;
 }
 
-// Whether the text holds either marker: one pass where two would find none.
-bool holdsMarker(std::string_view text)
-{
-    const size_t n = upperMarker.size();
-    if (text.size() < n)
-        return false;
-    const char *data = text.data();
-    const size_t end = text.size() - (n - 1);
-    const __m128i h = _mm_set1_epi8('h'), caseBit = _mm_set1_epi8(0x20), quote = _mm_set1_epi8('"');
-    auto markerAt = [&](size_t at) {
-        return (data[at] == 'H' && std::memcmp(data + at, upperMarker.data(), n) == 0) ||
-               (data[at] == 'h' && std::memcmp(data + at, lowerMarker.data(), n) == 0);
-    };
-    size_t i = 0;
-    for (; i + 16 <= end; i += 16) {
-        __m128i head = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i)), caseBit);
-        __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i + n - 1));
-        auto mask = static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(head, h), _mm_cmpeq_epi8(tail, quote))));
-        for (; mask != 0; mask &= mask - 1)
-            if (markerAt(i + static_cast<size_t>(__builtin_ctz(mask))))
-                return true;
-    }
-    for (; i < end; ++i)
-        if (markerAt(i))
-            return true;
-    return false;
-}
-
 // The next "=" at or after from that may end an href attribute's name: one
 // right after an "f" of either case or after white space. Most "=" of a page
 // (queries, other attributes) are passed over 16 at a time.
@@ -138,11 +110,6 @@ size_t findFrom(std::string_view text, size_t from, std::string_view needle)
     return from > text.size() ? npos : text.find(needle, from);
 }
 
-bool holdsMarker(std::string_view text)
-{
-    return text.find(upperMarker) != npos || text.find(lowerMarker) != npos;
-}
-
 size_t unquotedValueEnd(std::string_view text, size_t from)
 {
     while (from < text.size() && static_cast<unsigned char>(text[from]) > ' ' && text[from] != '>')
@@ -152,9 +119,47 @@ size_t unquotedValueEnd(std::string_view text, size_t from)
 
 size_t nextHrefEquals(std::string_view text, size_t from)
 {
-    return from > text.size() ? npos : text.find('=', from);
+    for (size_t i = std::max<size_t>(from, 1); i < text.size(); ++i)
+        if (text[i] == '=' && ((text[i - 1] | 0x20) == 'f' || static_cast<unsigned char>(text[i - 1]) <= ' '))
+            return i;
+    return npos;
 }
 #endif
+
+// Whether an href value holds the item mark, and if not whether it holds
+// the line-break reference: one walk over the value for both.
+enum class ValueKind { Item, LineBreak, Other };
+
+ValueKind kindOf(std::string_view value)
+{
+    bool lineBreak = false;
+    // At each "/" or "&": true once the value is known to be an item link.
+    auto visit = [&](size_t at) {
+        std::string_view rest = value.substr(at);
+        lineBreak = lineBreak || rest.starts_with(lineBreakRef);
+        return rest.starts_with(itemMark);
+    };
+    size_t i = 0;
+#if defined(__SSE2__) && defined(__GNUC__)
+    static_assert(itemMark.size() == 5 && lineBreakRef.size() == 5);
+    const char *data = value.data();
+    const __m128i slash = _mm_set1_epi8('/'), ampersand = _mm_set1_epi8('&'), semicolon = _mm_set1_epi8(';');
+    for (; i + 16 + 4 <= value.size(); i += 16) {
+        __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i));
+        __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i + 4));
+        __m128i item = _mm_and_si128(_mm_cmpeq_epi8(here, slash), _mm_cmpeq_epi8(last, slash));
+        __m128i reference = _mm_and_si128(_mm_cmpeq_epi8(here, ampersand), _mm_cmpeq_epi8(last, semicolon));
+        for (auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(item, reference))); mask != 0;
+             mask &= mask - 1)
+            if (visit(i + static_cast<size_t>(__builtin_ctz(mask))))
+                return ValueKind::Item;
+    }
+#endif
+    for (; i < value.size(); ++i)
+        if ((value[i] == '/' || value[i] == '&') && visit(i))
+            return ValueKind::Item;
+    return lineBreak ? ValueKind::LineBreak : ValueKind::Other;
+}
 
 // The first occurrence of a needle at or after a position that only moves
 // forward. The answer is kept until the position passes it, so every byte of
@@ -345,15 +350,14 @@ private:
     const std::string ubidHost_;
 };
 
-// The scan of href values in double quotes, the way result pages were written.
+// The scan of href values in double quotes, the way result pages were
+// written, over a page that holds such a value.
 int scanQuotedLinks(std::string_view text, const ItemLinkSink &sink, LinkText *linkText)
 {
     // The text still to scan is always text[cursor..]: each step drops a
     // prefix, so positions stand in for the copies the scan would make.
     NextOccurrence upper(text, upperMarker), lower(text, lowerMarker), item(text, itemMark),
         lineBreak(text, lineBreakPrefix);
-    if (!holdsMarker(text))
-        return 0;
     LinkTaker taker(text, sink, linkText);
     size_t cursor = 0;
     int count = 0;
@@ -402,19 +406,37 @@ bool isHrefBefore(std::string_view text, size_t equals, size_t &attribute)
     return true;
 }
 
-// The scan of href values without quotes or in single quotes, as pages are
-// written today: every such value in page order, with the same rules for
-// item and uBid links as the quoted scan.
-int scanUnquotedLinks(std::string_view text, const ItemLinkSink &sink, LinkText *linkText)
+// The places of the "=" of every href attribute, in page order. One pass
+// serves both scans: with untilQuoted it stops at the first href value in
+// double quotes (a page the quoted scan reads) and says whether it met one.
+bool hrefEquals(std::string_view text, bool untilQuoted, std::vector<size_t> &places)
 {
-    // Most values hold neither mark: where the next one lies says so at once.
-    NextOccurrence singleQuote(text, "'"), item(text, itemMark), lineBreak(text, lineBreakRef);
+    places.clear();
+    size_t attribute = 0;
+    for (size_t equals = nextHrefEquals(text, 0); equals != npos; equals = nextHrefEquals(text, equals + 1)) {
+        if (untilQuoted && equals >= 4 && equals + 1 < text.size() && text[equals + 1] == '"') {
+            std::string_view marker = text.substr(equals - 4, upperMarker.size());
+            if (marker == upperMarker || marker == lowerMarker)
+                return true;
+        }
+        if (isHrefBefore(text, equals, attribute))
+            places.push_back(equals);
+    }
+    return false;
+}
+
+// The scan of href values without quotes or in single quotes, as pages are
+// written today: every such value in page order (equals: their places), with
+// the same rules for item and uBid links as the quoted scan.
+int scanUnquotedLinks(std::string_view text, const std::vector<size_t> &places, const ItemLinkSink &sink,
+                      LinkText *linkText)
+{
+    NextOccurrence singleQuote(text, "'");
     LinkTaker taker(text, sink, linkText);
     int count = 0;
-    for (size_t equals = nextHrefEquals(text, 0); equals != npos; equals = nextHrefEquals(text, equals + 1)) {
-        size_t attribute = 0;
-        if (!isHrefBefore(text, equals, attribute))
-            continue;
+    size_t attribute = 0;
+    for (size_t equals : places) {
+        isHrefBefore(text, equals, attribute);
         size_t valueStart = equals + 1;
         while (valueStart < text.size() && isSpace(text[valueStart]))
             ++valueStart;
@@ -431,15 +453,14 @@ int scanUnquotedLinks(std::string_view text, const ItemLinkSink &sink, LinkText 
             valueEnd = unquotedValueEnd(text, valueStart);
             after = valueEnd;
         }
+        // Values are short and apart from each other (one in single quotes
+        // may hold unquoted ones, no more), so each is searched on its own.
         std::string_view link = text.substr(valueStart, valueEnd - valueStart);
-        auto holds = [&](NextOccurrence &mark, size_t length) {
-            size_t at = mark.at(valueStart);
-            return at != npos && at + length <= valueEnd;
-        };
-        if (holds(item, itemMark.size())) {
+        ValueKind kind = kindOf(link);
+        if (kind == ValueKind::Item) {
             if (taker.item(link, std::min(valueStart + 1, text.size()), attribute, after))
                 ++count;
-        } else if (holds(lineBreak, lineBreakRef.size()) && taker.ubid(link, attribute, after)) {
+        } else if (kind == ValueKind::LineBreak && taker.ubid(link, attribute, after)) {
             ++count;
         }
     }
@@ -450,17 +471,25 @@ int scanUnquotedLinks(std::string_view text, const ItemLinkSink &sink, LinkText 
 
 int ScanItemLinks(std::string_view text, const ItemLinkSink &sink, LinkRules rules)
 {
+    std::vector<size_t> places;
+    const bool quoted = hrefEquals(text, true, places);
     if (rules == LinkRules::Described)
-        return scanQuotedLinks(text, sink, nullptr);
-    LinkText quotedText(text);
-    int count = scanQuotedLinks(text, sink, &quotedText);
+        return quoted ? scanQuotedLinks(text, sink, nullptr) : 0;
+    int count = 0;
+    if (quoted) {
+        LinkText quotedText(text);
+        count = scanQuotedLinks(text, sink, &quotedText);
+    }
     // Only a page that the quoted scan takes nothing from and that still
     // holds an item mark is read again, so every page the quoted scan reads
     // gives exactly its links.
     if (count > 0 || findFrom(text, 0, itemMark) == npos)
         return count;
+    // Values in double quotes that led nowhere stopped the first pass short.
+    if (quoted)
+        hrefEquals(text, false, places);
     LinkText unquotedText(text);
-    return scanUnquotedLinks(text, sink, &unquotedText);
+    return scanUnquotedLinks(text, places, sink, &unquotedText);
 }
 
 int ExtractLinks(const platform::StringList &pageLines, FoundItemList &found)

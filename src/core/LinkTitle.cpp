@@ -170,6 +170,17 @@ std::string collapsedText(std::string_view text, bool markup, std::string_view *
                    length > 0) {
             append(code);
             i += length;
+        } else if (c > ' ' && static_cast<unsigned char>(c) < 0x80) {
+            // A run of plain characters goes in at once.
+            size_t end = i + 1;
+            while (end < text.size() && text[end] > ' ' && static_cast<unsigned char>(text[end]) < 0x80 &&
+                   text[end] != '&' && !(text[end] == '<' && markup))
+                ++end;
+            if (gap && !out.empty())
+                out += ' ';
+            gap = false;
+            out.append(text.substr(i, end - i));
+            i = end;
         } else {
             append(static_cast<unsigned char>(c));
             ++i;

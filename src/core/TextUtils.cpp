@@ -32,7 +32,12 @@ std::string ReplaceAllText(std::string_view text, std::string_view token, std::s
 
 std::string FormatText(std::string_view format, std::initializer_list<std::string_view> args)
 {
+    // Room for all of it at once: a description or a balloon is made per item found.
+    size_t size = format.size();
+    for (std::string_view a : args)
+        size += a.size();
     std::string out;
+    out.reserve(size);
     auto arg = args.begin();
     for (size_t i = 0; i < format.size(); ++i) {
         if (format[i] == '%' && i + 1 < format.size()) {

@@ -33,6 +33,7 @@
 #include "platform/AnsiText.h"
 #include "platform/DesktopSession.h"
 #include "platform/ErrorBox.h"
+#include "platform/IdleMemory.h"
 #include "platform/MessageBox.h"
 #include "windows/AccessibleRoles.h"
 #include "windows/StVInfo.h"
@@ -505,6 +506,8 @@ void TApplicationForm::TimerEvent(desktop::TSimpleTimer *)
     if (!hasTray())
         BitBtn3->setEnabled(found);
     SearchTimer->setInterval(static_cast<int>(IntervalMilliseconds(ComboSearchFrequency->currentIndex())));
+    // The program now waits in the tray until the next pass.
+    platform::ReleaseIdleMemory();
 }
 
 bool TApplicationForm::SearchSites(int selected)

@@ -1,5 +1,6 @@
 #include "platform/StringList.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "platform/AnsiText.h"
@@ -35,9 +36,17 @@ std::string StringList::text() const
         size += line.size() + 2;
     std::string out;
     out.reserve(size);
+    // A long page's lines lie all over memory: each is asked for a few
+    // lines before it is copied, so the copying does not wait for it.
+    auto ahead = lines_.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(8, lines_.size()));
     for (const auto &line : lines_) {
-        out += line;
-        out += "\r\n";
+        if (ahead != lines_.end()) {
+#if defined(__GNUC__)
+            __builtin_prefetch(ahead->data());
+#endif
+            ++ahead;
+        }
+        out.append(line).append("\r\n", 2);
     }
     return out;
 }

@@ -1,4 +1,5 @@
 #include <QLocale>
+#include <cctype>
 #include <gtest/gtest.h>
 
 #include "core/FoundItems.h"
@@ -167,6 +168,30 @@ TEST(FoundItems, CopiesKeepTheirOwnIndex)
     EXPECT_EQ(original.count(), 5001);
     EXPECT_EQ(copy.FoundItems()[0], "http://www.ebay.com/itm/new");
     EXPECT_EQ(original.FoundItems()[0], "http://www.ebay.com/itm/NEW");
+}
+
+TEST(FoundItems, LinksOfEveryLengthAreFoundAgainInTheListAndItsCopies)
+{
+    // Short and long links fill the index's storage unevenly; one is longer
+    // than any of its blocks.
+    std::vector<std::string> links;
+    for (size_t length : {1, 15, 16, 200, 1000, 5000, 70000})
+        for (char fill : {'a', 'b'})
+            links.push_back("http://www.ubid.com/" + std::string(length, fill));
+    FoundItemList original = steppingList();
+    for (const auto &link : links)
+        EXPECT_TRUE(original.AddFoundItem(link, ""));
+    FoundItemList copy = original;
+    EXPECT_TRUE(copy.AddFoundItem("http://www.ubid.com/" + std::string(3000, 'c'), ""));
+    for (const auto &link : links) {
+        std::string upper = link;
+        for (char &c : upper)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        EXPECT_TRUE(original.Contains(upper)) << link.size();
+        EXPECT_FALSE(copy.AddFoundItem(upper, "")) << link.size();
+    }
+    EXPECT_FALSE(original.Contains("http://www.ubid.com/" + std::string(3000, 'c')));
+    EXPECT_EQ(copy.count(), original.count() + 1);
 }
 
 TEST(FoundItems, ItemNumberIsTheLastRunOfNineToThirteenDigitsInTheItemPath)

@@ -251,6 +251,29 @@ TEST(LinkScan, AgreesWithThePlainScanOnGeneratedPages)
     }
 }
 
+// Values in double quotes that lead nowhere make the scan read the page a
+// second time for the unquoted ones, which must then be read alike.
+TEST(LinkScan, UnquotedValuesAreReadAlikeBehindQuotedValuesThatLeadNowhere)
+{
+    // No piece makes a value in double quotes.
+    const std::vector<std::string> pieces = {
+        "href=", "HREF =", " href='",    " href=",    "'",   "=",    "f=", "/itm/",       "/itm/196123456781",
+        "&#xA;", "&#xA",   "g-b\">",     "</",        "<a ", "</a>", ">",  "<img alt=x>", "Title",
+        " ",     "\r\n",   "javascript", "/c/3.aspx", "x",
+    };
+    std::mt19937 random(20261208);
+    for (int round = 0; round < 3000; ++round) {
+        std::uniform_int_distribution<size_t> pick(0, pieces.size() - 1);
+        std::string page;
+        int length = std::uniform_int_distribution<int>(0, 80)(random);
+        for (int i = 0; i < length; ++i)
+            page += pieces[pick(random)];
+        ASSERT_EQ(scanned("<link href=\"srp.css\"> " + page, core::LinkRules::Current),
+                  scanned(page, core::LinkRules::Current))
+            << testing::PrintToString(page);
+    }
+}
+
 // ... and on the saved pages of the fixture site, as they are and damaged.
 TEST(LinkScan, AgreesWithThePlainScanOnSavedAndDamagedPages)
 {
@@ -361,6 +384,12 @@ TEST(LinkScan, CurrentRulesReadUnquotedValuesOnlyWhereTheQuotedScanFindsNothing)
          {1, {{u2, "Quoted"}}}},
         {"a quoted link outside an <a> tag has no element text", "<link href=\"" + u2 + "\">text", {1, {{u2, ""}}}},
         {"no /itm/ left: no second scan", "<a href='&#xA;/c/3.aspx&#xA;'>Lens</a>", {}},
+        {"quoted values that lead nowhere before the unquoted ones",
+         "<link href=\"srp.css\"><a HREF=\"/sch/\">x</a><a href=" + u1 + ">Nikon</a>",
+         {1, {{u1, "Nikon"}}}},
+        {"marks count only inside the value",
+         "<a href=https://www.ebay.com/it>m/196123456781</a><a href=/c/3.aspx&#xA>;</a> /itm/",
+         {}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);

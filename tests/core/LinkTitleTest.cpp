@@ -31,6 +31,7 @@ TEST(LinkTitle, TheTextAReaderSeesAsTheLink)
          "Olympus \"OM-1\" Black"},
         {"alt in single quotes and unquoted", "<IMG alt='Zenit E'/>", "Zenit E"},
         {"unquoted alt", "<img src=a alt=Leica>", "Leica"},
+        {"alt text is plain text", "<img alt=\"5<6&amp;7  caf\xE9\">", "5<6&7 caf\xE9"},
         {"text wins over the image", "<img alt=\"Picture\"> Real title", "Real title"},
         {"an image without alt", "<img src=a.jpg>", ""},
         {"unclosed tag", "Title <span", "Title"},
