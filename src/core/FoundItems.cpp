@@ -299,7 +299,7 @@ std::string FoundItemList::indexedItemKey(std::string_view key)
     return itemKey;
 }
 
-bool FoundItemList::AddFoundItem(std::string_view link, std::string_view title)
+template <typename Title> bool FoundItemList::add(std::string_view link, const Title &title)
 {
     std::string key = TrimText(link);
     const uint32_t keyHash = Index::hashOf(key);
@@ -323,11 +323,22 @@ bool FoundItemList::AddFoundItem(std::string_view link, std::string_view title)
         // the described rules list finds it listed.
         if (!itemKey.empty())
             index_.insert(itemKey, itemHash);
-        descriptions_.insert(0, FormatText("%s  %s", {timeStamp(), title}));
+        descriptions_.insert(0, FormatText("%s  %s", {timeStamp(), title()}));
         items_.insert(0, std::move(key));
+        // A known link leaves the newest description, and so this text, as it was.
+        latestFoundText_ = FormatText("Most recent auction listing found: %s", {descriptions_[0]});
     }
-    latestFoundText_ = FormatText("Most recent auction listing found: %s", {descriptions_[0]});
     return added;
+}
+
+bool FoundItemList::AddFoundItem(std::string_view link, std::string_view title)
+{
+    return add(link, [title] { return title; });
+}
+
+bool FoundItemList::AddFoundItem(std::string_view link, const TitleSource &title)
+{
+    return add(link, title);
 }
 
 bool FoundItemList::Contains(std::string_view link) const

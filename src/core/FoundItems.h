@@ -83,6 +83,10 @@ public:
     // rules a link of an item already listed is not new: the first link seen
     // for an item is the one kept.
     bool AddFoundItem(std::string_view link, std::string_view title);
+    // The same, with the title asked for only when the link is new: a page
+    // offered again reads none of its titles.
+    using TitleSource = std::function<std::string_view()>;
+    bool AddFoundItem(std::string_view link, const TitleSource &title);
 
     // Whether a link equal to this one apart from letter case is listed, or,
     // under the current rules, a link of the same item.
@@ -98,6 +102,9 @@ public:
     void setSeparators(DateTimeSeparators separators);
 
 private:
+    // Both offers in one: title gives the title when called.
+    template <typename Title> bool add(std::string_view link, const Title &title);
+
     // The listed links without regard to letter case: an open-addressing
     // table of hashes and places in blocks holding the links back to back,
     // so a lookup in a big list touches two places in memory, not four.

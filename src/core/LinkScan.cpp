@@ -300,12 +300,15 @@ private:
     bool lastInTag_ = false;
 };
 
+// Receives one link and a way to its title, read only when asked for.
+using LazyLinkSink = std::function<void(std::string_view link, const FoundItemList::TitleSource &title)>;
+
 // Hands one link to the sink as the rules say: an eBay item link with its
 // title, or a uBid value made absolute. Returns whether it was an item link.
 class LinkTaker
 {
 public:
-    LinkTaker(std::string_view text, const ItemLinkSink &sink, LinkText *linkText)
+    LinkTaker(std::string_view text, const LazyLinkSink &sink, LinkText *linkText)
         : text_(text), sink_(sink), linkText_(linkText), title_(text, titleMarker), titleEnd_(text, titleStop),
           ubidHost_(std::string("http://www.") + SiteAt(ubidSite).domain)
     {}
@@ -318,17 +321,19 @@ public:
         // The described rules (which take no link texts) take every one.
         if (linkText_ && !IsItemLink(link))
             return false;
-        // The title is behind the next title marker.
-        if (size_t t = title_.at(titleFrom); t != npos) {
-            std::string_view itemTitle;
+        // The searches behind a title only move forward, so skipping those
+        // of links the sink takes no title from changes no later title, and
+        // a page whose links are all known is not searched for titles at all.
+        sink_(link, [this, titleFrom, attribute, after]() -> std::string_view {
+            // The title is behind the next title marker; with none left, there
+            // is no title, or the link's own text.
+            size_t t = title_.at(titleFrom);
+            if (t == npos)
+                return ownText(attribute, after);
             size_t titleStart = t + titleMarker.size();
-            if (size_t end = titleEnd_.at(titleStart); end != npos)
-                itemTitle = text_.substr(titleStart, end - titleStart);
-            sink_(link, itemTitle);
-        } else {
-            // None left: no title, or the link's own text.
-            sink_(link, linkText_ ? std::string_view(linkText_->of(attribute, after)) : std::string_view());
-        }
+            size_t end = titleEnd_.at(titleStart);
+            return end == npos ? std::string_view() : text_.substr(titleStart, end - titleStart);
+        });
         return true;
     }
 
@@ -338,13 +343,18 @@ public:
         std::string value = TrimText(withoutLineBreakRefs(link));
         if (value.size() < 2 || contains(value, "javascript"))
             return false;
-        sink_(ubidHost_ + value, linkText_ ? std::string_view(linkText_->of(attribute, after)) : std::string_view());
+        sink_(ubidHost_ + value, [this, attribute, after] { return ownText(attribute, after); });
         return true;
     }
 
 private:
+    std::string_view ownText(size_t attribute, size_t after)
+    {
+        return linkText_ ? std::string_view(linkText_->of(attribute, after)) : std::string_view();
+    }
+
     std::string_view text_;
-    const ItemLinkSink &sink_;
+    const LazyLinkSink &sink_;
     LinkText *linkText_;
     NextOccurrence title_, titleEnd_;
     const std::string ubidHost_;
@@ -352,7 +362,7 @@ private:
 
 // The scan of href values in double quotes, the way result pages were
 // written, over a page that holds such a value.
-int scanQuotedLinks(std::string_view text, const ItemLinkSink &sink, LinkText *linkText)
+int scanQuotedLinks(std::string_view text, const LazyLinkSink &sink, LinkText *linkText)
 {
     // The text still to scan is always text[cursor..]: each step drops a
     // prefix, so positions stand in for the copies the scan would make.
@@ -428,7 +438,7 @@ bool hrefEquals(std::string_view text, bool untilQuoted, std::vector<size_t> &pl
 // The scan of href values without quotes or in single quotes, as pages are
 // written today: every such value in page order (equals: their places), with
 // the same rules for item and uBid links as the quoted scan.
-int scanUnquotedLinks(std::string_view text, const std::vector<size_t> &places, const ItemLinkSink &sink,
+int scanUnquotedLinks(std::string_view text, const std::vector<size_t> &places, const LazyLinkSink &sink,
                       LinkText *linkText)
 {
     NextOccurrence singleQuote(text, "'");
@@ -467,9 +477,7 @@ int scanUnquotedLinks(std::string_view text, const std::vector<size_t> &places, 
     return count;
 }
 
-} // namespace
-
-int ScanItemLinks(std::string_view text, const ItemLinkSink &sink, LinkRules rules)
+int scanItemLinks(std::string_view text, const LazyLinkSink &sink, LinkRules rules)
 {
     std::vector<size_t> places;
     const bool quoted = hrefEquals(text, true, places);
@@ -492,10 +500,19 @@ int ScanItemLinks(std::string_view text, const ItemLinkSink &sink, LinkRules rul
     return scanUnquotedLinks(text, places, sink, &unquotedText);
 }
 
+} // namespace
+
+int ScanItemLinks(std::string_view text, const ItemLinkSink &sink, LinkRules rules)
+{
+    return scanItemLinks(
+        text, [&sink](std::string_view link, const FoundItemList::TitleSource &title) { sink(link, title()); }, rules);
+}
+
 int ExtractLinks(const platform::StringList &pageLines, FoundItemList &found)
 {
-    return ScanItemLinks(
-        pageLines.text(), [&found](std::string_view link, std::string_view title) { found.AddFoundItem(link, title); },
+    return scanItemLinks(
+        pageLines.text(),
+        [&found](std::string_view link, const FoundItemList::TitleSource &title) { found.AddFoundItem(link, title); },
         found.Rules());
 }
 

@@ -503,3 +503,36 @@ TEST(LinkScan, CurrentRulesTakeTheDescribedLinksFromEveryPageThatHasThem)
     }
     EXPECT_GE(compared, 6);
 }
+
+// The found list reads a title only for a link it takes. Whatever links it
+// knows beforehand, it ends up as if every title had been read and offered.
+TEST(LinkScan, ExtractLinksListsWhatOfferingEveryScannedLinkLists)
+{
+    std::vector<std::string> pages = fixturePages();
+    // Titles behind markers and titles from the link text, each item's first link known.
+    pages.push_back("<a href=\"" + item1 + "\">x</a><span class=\"g-b\">Nikon L24</span>\r\n<a href=\"" + item2 +
+                    "\">y</a><span class=\"g-b\">Canon SX130</span>\r\n");
+    pages.push_back("<p><a href=" + item1 + "/x>Nikon <b>L24</b></a><a class=t href=" + item2 +
+                    ">Canon &amp; SX130</a><a href='" + item1 + "'>again</a>\r\n");
+    int compared = 0;
+    for (const auto &page : pages)
+        for (auto rules : {core::LinkRules::Described, core::LinkRules::Current})
+            for (size_t seedEvery : {1, 2, 3}) {
+                platform::StringList lines;
+                core::SetPageLines(lines, page);
+                Scan offered = scanned(lines.text(), rules);
+                FoundItemList eager = fixedList(rules);
+                for (size_t i = 0; i < offered.offers.size(); i += seedEvery)
+                    if (seedEvery > 1)
+                        eager.AddFoundItem(offered.offers[i].link, "known");
+                FoundItemList lazy = eager;
+                for (const auto &offer : offered.offers)
+                    eager.AddFoundItem(offer.link, offer.title);
+                ASSERT_EQ(core::ExtractLinks(lines, lazy), offered.count);
+                EXPECT_EQ(lazy.FoundItems(), eager.FoundItems());
+                EXPECT_EQ(lazy.FoundDescriptions(), eager.FoundDescriptions());
+                EXPECT_EQ(lazy.LatestFoundText(), eager.LatestFoundText());
+                compared += offered.count > 0;
+            }
+    EXPECT_GT(compared, 12);
+}
