@@ -142,7 +142,7 @@ TEST(FoundItems, ManyItemsStayParallelAndDistinct)
     FoundItemList found({"/", ":"}, [] { return QDateTime(QDate(2026, 1, 1), QTime(0, 0)); });
     const int n = 30000;
     for (int i = 0; i < n; ++i)
-        found.AddFoundItem("http://www.ebay.com/itm/" + std::to_string(i), "T" + std::to_string(i));
+        found.AddFoundItem("http://www.ebay.com/itm/" + std::to_string(i), std::string("T").append(std::to_string(i)));
     for (int i = 0; i < n; i += 7)
         EXPECT_FALSE(found.AddFoundItem("HTTP://WWW.EBAY.COM/itm/" + std::to_string(i), "again"));
     ASSERT_EQ(found.count(), n);
