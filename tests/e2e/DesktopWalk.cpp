@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QImage>
-#include <QRegularExpression>
 #include <optional>
 
 #include "support/Desktop.h"
@@ -44,18 +42,6 @@ const QPoint AuctionsButton(117 + 45, 142 + 17);
 const QPoint ExitButton(220 + 45, 142 + 17);
 const QPoint CloseButton(257 + 55, 470 + 15);
 const QPoint FirstEntry(7 + 60, 8 + 6);
-
-QString newestItemLink()
-{
-    QFile page(FixtureSite::pagesPath() + "/ebay.com/digital-camera.html");
-    if (!page.open(QIODevice::ReadOnly))
-        return {};
-    static const QRegularExpression itemLink("href=\"([^\"]*/itm/[^\"]*)\"");
-    QString last;
-    for (const QRegularExpressionMatch &match : itemLink.globalMatch(QString::fromLatin1(page.readAll())))
-        last = match.captured(1);
-    return last;
-}
 
 // Whether the list row through the point shows the selection's colour over
 // most of its width: on its own, a row is dark text on white.
@@ -219,7 +205,7 @@ TEST_F(DesktopWalk, SearchBeToldOpenAndCopyAFoundItemThenExit)
     const QRect view = waitForText(buttons, "View Auction", "item-selected");
     ASSERT_FALSE(view.isEmpty());
     desktop.click(view.center());
-    const QString link = newestItemLink();
+    const QString link = FixtureSite::newestItemLink();
     EXPECT_TRUE(waitUntil([&] { return program->openedInBrowser() == QStringList{link}; }))
         << program->openedInBrowser().join(' ').toStdString();
 

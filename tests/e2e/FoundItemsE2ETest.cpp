@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QRegularExpression>
 
 #include "support/Desktop.h"
@@ -12,20 +11,6 @@ using lotfinch::test::FixtureSite;
 using lotfinch::test::waitUntil;
 
 namespace {
-
-// The newest item that a search for the phrase finds on ebay.com: the last
-// item link of the fixture's page (the list shows the newest first).
-QString newestItemLink()
-{
-    QFile page(FixtureSite::pagesPath() + "/ebay.com/digital-camera.html");
-    if (!page.open(QIODevice::ReadOnly))
-        return {};
-    static const QRegularExpression itemLink("href=\"([^\"]*/itm/[^\"]*)\"");
-    QString last;
-    for (const QRegularExpressionMatch &match : itemLink.globalMatch(QString::fromLatin1(page.readAll())))
-        last = match.captured(1);
-    return last;
-}
 
 // Waits for one of the program's windows, other than except, to show words;
 // returns where, or an empty rectangle.
@@ -53,7 +38,7 @@ class FoundItems : public ProgramWithFixtureSite
 // context menu.
 TEST_F(FoundItems, OpenFromTheTrayMenuAndCopyTheNewestItemNumber)
 {
-    const QString link = newestItemLink();
+    const QString link = FixtureSite::newestItemLink();
     QRegularExpressionMatch number = QRegularExpression("/itm/[^/]*/(\\d+)\\?").match(link);
     ASSERT_TRUE(number.hasMatch()) << "the fixture page holds an item link: " << link.toStdString();
 

@@ -22,6 +22,18 @@ QString FixtureSite::pagesPath()
     return QFileInfo(scriptPath()).dir().absoluteFilePath("pages");
 }
 
+QString FixtureSite::newestItemLink()
+{
+    QFile page(pagesPath() + "/ebay.com/digital-camera.html");
+    if (!page.open(QIODevice::ReadOnly))
+        return {};
+    static const QRegularExpression itemLink("href=\"([^\"]*/itm/[^\"]*)\"");
+    QString last;
+    for (const QRegularExpressionMatch &match : itemLink.globalMatch(QString::fromLatin1(page.readAll())))
+        last = match.captured(1);
+    return last;
+}
+
 FixtureSite::FixtureSite(const QString &pagesFolder) : process_(std::make_unique<QProcess>())
 {
     // The site ends by itself after a while, even if a crashed test leaves it behind.

@@ -36,6 +36,9 @@ public:
 
     static QString scriptPath();
     static QString pagesPath();
+    // The newest item that a search for "digital camera" finds on ebay.com: the
+    // last item link of the fixture's page (the found list shows it first).
+    static QString newestItemLink();
 
 private:
     QTemporaryDir dir_;
