@@ -88,6 +88,17 @@ std::vector<std::string> fixturePages()
 const std::string item1 = "http://www.ebay.com/itm/Nikon-L24-/2312345678";
 const std::string item2 = "http://www.ebay.com/itm/Canon-SX130-/2312353597";
 
+// A page of up to maxPieces pieces, picked at random.
+std::string randomPage(const std::vector<std::string> &pieces, int maxPieces, std::mt19937 &random)
+{
+    std::uniform_int_distribution<size_t> pick(0, pieces.size() - 1);
+    std::string page;
+    int length = std::uniform_int_distribution<int>(0, maxPieces)(random);
+    for (int i = 0; i < length; ++i)
+        page += pieces[pick(random)];
+    return page;
+}
+
 } // namespace
 
 TEST(LinkScan, HandsOverItemLinksAsThePageHoldsThem)
@@ -242,11 +253,7 @@ TEST(LinkScan, AgreesWithThePlainScanOnGeneratedPages)
     };
     std::mt19937 random(20260712);
     for (int round = 0; round < 3000; ++round) {
-        std::uniform_int_distribution<size_t> pick(0, pieces.size() - 1);
-        std::string page;
-        int length = std::uniform_int_distribution<int>(0, 120)(random);
-        for (int i = 0; i < length; ++i)
-            page += pieces[pick(random)];
+        const std::string page = randomPage(pieces, 120, random);
         ASSERT_EQ(scanned(page), literal(page)) << testing::PrintToString(page);
     }
 }
@@ -263,11 +270,7 @@ TEST(LinkScan, UnquotedValuesAreReadAlikeBehindQuotedValuesThatLeadNowhere)
     };
     std::mt19937 random(20261208);
     for (int round = 0; round < 3000; ++round) {
-        std::uniform_int_distribution<size_t> pick(0, pieces.size() - 1);
-        std::string page;
-        int length = std::uniform_int_distribution<int>(0, 80)(random);
-        for (int i = 0; i < length; ++i)
-            page += pieces[pick(random)];
+        const std::string page = randomPage(pieces, 80, random);
         ASSERT_EQ(scanned("<link href=\"srp.css\"> " + page, core::LinkRules::Current),
                   scanned(page, core::LinkRules::Current))
             << testing::PrintToString(page);
