@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (current[i].first != items[i].first)
             std::abort();
 
-    platform::StringList lines;
+    platform::LineText lines;
     core::SetPageLines(lines, body);
     for (core::LinkRules rules : {core::LinkRules::Described, core::LinkRules::Current}) {
         core::FoundItemList found(

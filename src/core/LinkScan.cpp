@@ -508,7 +508,7 @@ int ScanItemLinks(std::string_view text, const ItemLinkSink &sink, LinkRules rul
         text, [&sink](std::string_view link, const FoundItemList::TitleSource &title) { sink(link, title()); }, rules);
 }
 
-int ExtractLinks(const platform::StringList &pageLines, FoundItemList &found)
+int ExtractLinks(const platform::LineText &pageLines, FoundItemList &found)
 {
     return scanItemLinks(
         pageLines.text(),
@@ -516,7 +516,7 @@ int ExtractLinks(const platform::StringList &pageLines, FoundItemList &found)
         found.Rules());
 }
 
-void SetPageLines(platform::StringList &lines, std::string_view body)
+void SetPageLines(platform::LineText &lines, std::string_view body)
 {
     lines.setText(body.substr(0, body.find('\0')));
 }

@@ -9,6 +9,7 @@
 #include "core/SearchHistory.h"
 #include "core/SiteChecks.h"
 #include "core/TextUtils.h"
+#include "platform/LineText.h"
 #include "desktop/CoolTrayIcon.h"
 #include "desktop/SimpleTimer.h"
 #include "platform/ImageList.h"
@@ -78,7 +79,7 @@ public:
     std::string VersionText; // the product version named in the tray hint
 
     // Shared state of the crawler core
-    platform::StringList PageLines;
+    platform::LineText PageLines;
     // The phrase box's list, kept in the history file.
     TSearchHistory History;
     // The found-items list: FoundItems, FoundDescriptions and LatestFoundText.

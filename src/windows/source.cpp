@@ -41,13 +41,12 @@ void TSourceForm::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
 }
 
-void TSourceForm::SetLines(const platform::StringList &lines)
+void TSourceForm::SetLines(const platform::LineText &lines)
 {
-    QStringList text;
-    text.reserve(lines.count());
-    for (const std::string &line : lines.lines())
-        text.append(platform::fromAnsi(line));
-    Memo1->setPlainText(text.join('\n'));
+    QString text = platform::fromAnsi(lines.text());
+    text.replace("\r\n", "\n");
+    text.chop(1); // the last line's end
+    Memo1->setPlainText(text);
 }
 
 } // namespace lotfinch::windows

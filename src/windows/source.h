@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-#include "platform/StringList.h"
+#include "platform/LineText.h"
 
 class QPlainTextEdit;
 class QPushButton;
@@ -20,7 +20,7 @@ public:
     QPushButton *BitBtn1; // OK
 
     // Replaces the text box's lines with a copy of lines.
-    void SetLines(const platform::StringList &lines);
+    void SetLines(const platform::LineText &lines);
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -66,6 +66,16 @@ FoundItemList fixedList(core::LinkRules rules = core::LinkRules::Described)
         {"/", ":"}, [] { return QDateTime(QDate(2026, 7, 12), QTime(14, 5, 9)); }, rules);
 }
 
+platform::LineText linesOf(std::initializer_list<std::string> lines)
+{
+    std::string text;
+    for (const std::string &line : lines)
+        text.append(line).append("\n");
+    platform::LineText page;
+    page.setText(text);
+    return page;
+}
+
 std::string readFile(const QString &path)
 {
     QFile file(path);
@@ -162,11 +172,11 @@ TEST(LinkScan, HandsOverItemLinksAsThePageHoldsThem)
 
 TEST(LinkScan, ExtractLinksKeepsEachItemOnceAndCountsEveryItemLink)
 {
-    platform::StringList page{"<a href=\"" + item1 + "\"><span class=\"g-b\">Nikon L24</span></a>",
+    platform::LineText page = linesOf({"<a href=\"" + item1 + "\"><span class=\"g-b\">Nikon L24</span></a>",
                               "<a href=\"  " + item1 + "\r\">again</a>",
                               "<a href=\"HTTP://WWW.EBAY.COM/itm/NIKON-L24-/2312345678\">case</a>",
                               "<a href=\"&#xA;  /Cameras/300120000.aspx&#xA;\">uBid</a>",
-                              "<a href=\"" + item2 + "\"><span class=\"g-b\">Canon SX130</span></a>"};
+                              "<a href=\"" + item2 + "\"><span class=\"g-b\">Canon SX130</span></a>"});
     FoundItemList found = fixedList();
     EXPECT_EQ(core::ExtractLinks(page, found), 5);
     EXPECT_EQ(found.FoundItems(), (platform::StringList{item2, "http://www.ubid.com/Cameras/300120000.aspx", item1}));
@@ -182,7 +192,7 @@ TEST(LinkScan, ExtractLinksKeepsEachItemOnceAndCountsEveryItemLink)
     EXPECT_EQ(found.LatestFoundText(), latest);
 
     // Lines are joined with CR LF, so a link never runs across a line end unnoticed.
-    platform::StringList split{"<a href=\"http://www.ebay.com/it", "m/1\">"};
+    platform::LineText split = linesOf({"<a href=\"http://www.ebay.com/it", "m/1\">"});
     FoundItemList other = fixedList();
     EXPECT_EQ(core::ExtractLinks(split, other), 0);
 }
@@ -192,20 +202,23 @@ TEST(LinkScan, SetPageLinesCutsAtNulAndSplitsLines)
     struct Case
     {
         std::string body;
-        platform::StringList lines;
+        std::string_view text; // the lines, each followed by CR LF
     };
     const Case cases[] = {
-        {"", {}},
-        {"one", {"one"}},
-        {"a\r\nb\nc\rd\r\n", {"a", "b", "c", "d"}},
-        {"a\n\nb", {"a", "", "b"}},
-        {std::string("a\r\nb\0c\r\nd", 9), {"a", "b"}},
-        {std::string("\0a", 2), {}},
+        {"", ""},
+        {"one", "one\r\n"},
+        {"a\r\nb\nc\rd\r\n", "a\r\nb\r\nc\r\nd\r\n"},
+        {"a\n\nb", "a\r\n\r\nb\r\n"},
+        {"a\r\r\n\n\rb\r", "a\r\n\r\n\r\n\r\nb\r\n"},
+        {"\r\n\r", "\r\n\r\n"},
+        {std::string("a\r\nb\0c\r\nd", 9), "a\r\nb\r\n"},
+        {std::string("\0a", 2), ""},
     };
     for (const auto &c : cases) {
-        platform::StringList lines{"old"};
+        platform::LineText lines;
+        lines.setText("old");
         core::SetPageLines(lines, c.body);
-        EXPECT_EQ(lines, c.lines) << testing::PrintToString(c.body);
+        EXPECT_EQ(lines.text(), c.text) << testing::PrintToString(c.body);
     }
 }
 
@@ -335,7 +348,7 @@ TEST(LinkScan, HugePages)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         FoundItemList found = fixedList();
-        platform::StringList lines;
+        platform::LineText lines;
         core::SetPageLines(lines, c.page);
         EXPECT_EQ(core::ExtractLinks(lines, found), c.count);
         EXPECT_EQ(found.count(), c.distinct);
@@ -472,7 +485,7 @@ TEST(LinkScan, TodaysPagesGiveEachItemOnceOverFetchesWithNewTrackingParameters)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.site);
         FoundItemList found = fixedList(core::LinkRules::Current);
-        platform::StringList lines;
+        platform::LineText lines;
         for (const char *token : {"01K3AAAA", "01K3BBBB"}) {
             core::SetPageLines(lines, fetchOf(c.site, token));
             EXPECT_EQ(core::ExtractLinks(lines, found), c.links);
@@ -521,7 +534,7 @@ TEST(LinkScan, ExtractLinksListsWhatOfferingEveryScannedLinkLists)
     for (const auto &page : pages)
         for (auto rules : {core::LinkRules::Described, core::LinkRules::Current})
             for (size_t seedEvery : {1, 2, 3}) {
-                platform::StringList lines;
+                platform::LineText lines;
                 core::SetPageLines(lines, page);
                 Scan offered = scanned(lines.text(), rules);
                 FoundItemList eager = fixedList(rules);

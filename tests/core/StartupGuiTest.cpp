@@ -160,8 +160,7 @@ TEST_F(Startup, AboutAndThePageSourceOpenModallyFromTheMenuAndAreFreed)
                                           [&](windows::TAboutBox *box) { about = box; }));
     EXPECT_TRUE(about.isNull());
 
-    main->PageLines.add("<html>");
-    main->PageLines.add("<body>");
+    main->PageLines.setText("<html>\n<body>");
     QString shown;
     QPointer<windows::TSourceForm> source;
     EXPECT_TRUE(modal<windows::TSourceForm>([&] { main->ShowHTMLSource1->trigger(); },

@@ -5,27 +5,31 @@
 
 #include "windows/source.h"
 
-using lotfinch::platform::StringList;
+using lotfinch::platform::LineText;
 using lotfinch::windows::TSourceForm;
 
 TEST(PageSource, ShowsTheLinesReadOnlyAndUnwrapped)
 {
     struct Case
     {
-        StringList lines;
+        std::string text;
         QString shown;
+        int lines;
     };
     const Case cases[] = {
-        {{}, ""},
-        {{"<html>", "", "<a href=\"x\">caf\xE9</a>"}, QString::fromUtf8("<html>\n\n<a href=\"x\">café</a>")},
-        {{std::string(5000, 'z')}, QString(5000, 'z')},
+        {"", "", 1},
+        {"<html>\r\n\n<a href=\"x\">caf\xE9</a>", QString::fromUtf8("<html>\n\n<a href=\"x\">café</a>"), 3},
+        {"\r\n", "", 1},
+        {std::string(5000, 'z'), QString(5000, 'z'), 1},
     };
     QWidget owner;
     for (const Case &c : cases) {
+        LineText lines;
+        lines.setText(c.text);
         TSourceForm form(&owner);
-        form.SetLines(c.lines);
+        form.SetLines(lines);
         EXPECT_EQ(form.Memo1->toPlainText(), c.shown);
-        EXPECT_EQ(form.Memo1->document()->blockCount(), std::max(1, c.lines.count()));
+        EXPECT_EQ(form.Memo1->document()->blockCount(), c.lines);
     }
 
     TSourceForm form(&owner);
@@ -42,7 +46,9 @@ TEST(PageSource, OkClosesWithTheOkResult)
 {
     QWidget owner;
     TSourceForm form(&owner);
-    form.SetLines({"line"});
+    LineText lines;
+    lines.setText("line");
+    form.SetLines(lines);
     form.show();
     form.BitBtn1->click();
     EXPECT_FALSE(form.isVisible());

@@ -74,7 +74,7 @@ int main(int argc, char **argv)
             status = 1;
             continue;
         }
-        platform::StringList lines;
+        platform::LineText lines;
         core::SetPageLines(lines, body);
         pages.emplace_back(std::filesystem::path(argv[i]).filename().string(), core::ExtractLinks(lines, found));
     }
