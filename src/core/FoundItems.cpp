@@ -55,21 +55,30 @@ bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
+// How many characters of text come before the first "/", "?" or "#": a
+// plain loop, as links are short and a library search per character is not.
+size_t pathStart(std::string_view text)
+{
+    size_t i = 0;
+    while (i < text.size() && text[i] != '/' && text[i] != '?' && text[i] != '#')
+        ++i;
+    return i;
+}
+
 // The host of an absolute ("http://host/...") or scheme-relative ("//host/...")
 // link, without user, port and a leading "www.", in lower case; empty for
 // any other link.
 std::string hostOf(std::string_view link)
 {
     size_t from = std::string_view::npos;
-    if (size_t scheme = link.find("://"); scheme != std::string_view::npos && scheme > 0 &&
-                                          link.substr(0, scheme).find_first_of("/?#") == std::string_view::npos)
+    if (size_t scheme = link.find("://"); scheme != std::string_view::npos && scheme > 0 && pathStart(link) > scheme)
         from = scheme + 3;
     else if (link.starts_with("//"))
         from = 2;
     if (from == std::string_view::npos)
         return {};
     std::string_view host = link.substr(from);
-    host = host.substr(0, host.find_first_of("/?#"));
+    host = host.substr(0, pathStart(host));
     if (size_t at = host.rfind('@'); at != std::string_view::npos)
         host = host.substr(at + 1);
     host = host.substr(0, host.find(':'));
@@ -77,6 +86,30 @@ std::string hostOf(std::string_view link)
     if (std::string_view(lower).starts_with("www."))
         lower.erase(0, 4);
     return lower;
+}
+
+// ItemNumberOf without the copy.
+std::string_view itemNumberIn(std::string_view link)
+{
+    size_t itm = link.find("/itm/");
+    if (itm == std::string_view::npos)
+        return {};
+    std::string_view path = link.substr(itm + 5);
+    size_t pathEnd = 0;
+    while (pathEnd < path.size() && path[pathEnd] != '?' && path[pathEnd] != '#')
+        ++pathEnd;
+    path = path.substr(0, pathEnd);
+    for (size_t end = path.size(); end > 0;) {
+        while (end > 0 && !isDigit(path[end - 1]))
+            --end;
+        size_t start = end;
+        while (start > 0 && isDigit(path[start - 1]))
+            --start;
+        if (end - start >= 9 && end - start <= 13)
+            return path.substr(start, end - start);
+        end = start;
+    }
+    return {};
 }
 
 // Item keys live in the same index as links; a trimmed link never starts
@@ -87,35 +120,21 @@ constexpr char itemKeyMark = '\x01';
 
 std::string ItemNumberOf(std::string_view link)
 {
-    size_t itm = link.find("/itm/");
-    if (itm == std::string_view::npos)
-        return {};
-    std::string_view path = link.substr(itm + 5);
-    path = path.substr(0, path.find_first_of("?#"));
-    for (size_t end = path.size(); end > 0;) {
-        while (end > 0 && !isDigit(path[end - 1]))
-            --end;
-        size_t start = end;
-        while (start > 0 && isDigit(path[start - 1]))
-            --start;
-        if (end - start >= 9 && end - start <= 13)
-            return std::string(path.substr(start, end - start));
-        end = start;
-    }
-    return {};
+    return std::string(itemNumberIn(link));
 }
 
 std::string ItemKeyOf(std::string_view link)
 {
-    std::string number = ItemNumberOf(link);
-    return number.empty() ? number : hostOf(link) + "/" + number;
+    std::string_view number = itemNumberIn(link);
+    return number.empty() ? std::string() : hostOf(link).append("/").append(number);
 }
 
 bool IsItemLink(std::string_view link)
 {
-    const std::string host = hostOf(TrimText(link));
-    const bool ebay = host.empty() || host.starts_with("ebay.") || host.find(".ebay.") != std::string::npos;
-    return !ebay || !ItemNumberOf(link).empty();
+    if (!itemNumberIn(link).empty())
+        return true;
+    const std::string host = hostOf(TrimmedView(link));
+    return !host.empty() && !host.starts_with("ebay.") && host.find(".ebay.") == std::string::npos;
 }
 
 DateTimeSeparators LocaleDateTimeSeparators(const QLocale &locale)
@@ -293,15 +312,13 @@ std::string FoundItemList::timeStamp()
 
 std::string FoundItemList::indexedItemKey(std::string_view key)
 {
-    std::string itemKey = ItemKeyOf(key);
-    if (!itemKey.empty())
-        itemKey.insert(itemKey.begin(), itemKeyMark);
-    return itemKey;
+    std::string_view number = itemNumberIn(key);
+    return number.empty() ? std::string() : (itemKeyMark + hostOf(key)).append("/").append(number);
 }
 
 template <typename Title> bool FoundItemList::add(std::string_view link, const Title &title)
 {
-    std::string key = TrimText(link);
+    std::string_view key = TrimmedView(link);
     const uint32_t keyHash = Index::hashOf(key);
     index_.prefetch(keyHash);
     std::string itemKey = indexedItemKey(key);
@@ -324,7 +341,7 @@ template <typename Title> bool FoundItemList::add(std::string_view link, const T
         if (!itemKey.empty())
             index_.insert(itemKey, itemHash);
         descriptions_.insert(0, FormatText("%s  %s", {timeStamp(), title()}));
-        items_.insert(0, std::move(key));
+        items_.insert(0, std::string(key));
         // A known link leaves the newest description, and so this text, as it was.
         latestFoundText_ = FormatText("Most recent auction listing found: %s", {descriptions_[0]});
     }
@@ -343,7 +360,7 @@ bool FoundItemList::AddFoundItem(std::string_view link, const TitleSource &title
 
 bool FoundItemList::Contains(std::string_view link) const
 {
-    std::string key = TrimText(link);
+    std::string_view key = TrimmedView(link);
     if (index_.contains(key, Index::hashOf(key)))
         return true;
     std::string itemKey = rules_ == LinkRules::Current ? indexedItemKey(key) : std::string();

@@ -12,6 +12,7 @@ namespace lotfinch::core {
 
 using platform::TextBetween;
 using platform::TrimLeftText;
+using platform::TrimmedView;
 using platform::TrimText;
 
 // TextBetween, and S loses everything up to and including the first Start,

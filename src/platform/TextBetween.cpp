@@ -24,14 +24,19 @@ bool isBlank(char c)
 
 } // namespace
 
-std::string TrimText(std::string_view s)
+std::string_view TrimmedView(std::string_view s)
 {
     size_t first = 0, last = s.size();
     while (first < last && isBlank(s[first]))
         ++first;
     while (last > first && isBlank(s[last - 1]))
         --last;
-    return std::string(s.substr(first, last - first));
+    return s.substr(first, last - first);
+}
+
+std::string TrimText(std::string_view s)
+{
+    return std::string(TrimmedView(s));
 }
 
 std::string TrimLeftText(std::string_view s)

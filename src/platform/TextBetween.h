@@ -14,6 +14,8 @@ std::string TextBetween(std::string_view s, std::string_view start, std::string_
 
 // Without leading and trailing characters of code 32 or lower; without the leading ones.
 std::string TrimText(std::string_view s);
+// The same part of s, not copied.
+std::string_view TrimmedView(std::string_view s);
 std::string TrimLeftText(std::string_view s);
 
 } // namespace lotfinch::platform

@@ -173,10 +173,10 @@ TEST(LinkScan, HandsOverItemLinksAsThePageHoldsThem)
 TEST(LinkScan, ExtractLinksKeepsEachItemOnceAndCountsEveryItemLink)
 {
     platform::LineText page = linesOf({"<a href=\"" + item1 + "\"><span class=\"g-b\">Nikon L24</span></a>",
-                              "<a href=\"  " + item1 + "\r\">again</a>",
-                              "<a href=\"HTTP://WWW.EBAY.COM/itm/NIKON-L24-/2312345678\">case</a>",
-                              "<a href=\"&#xA;  /Cameras/300120000.aspx&#xA;\">uBid</a>",
-                              "<a href=\"" + item2 + "\"><span class=\"g-b\">Canon SX130</span></a>"});
+                                       "<a href=\"  " + item1 + "\r\">again</a>",
+                                       "<a href=\"HTTP://WWW.EBAY.COM/itm/NIKON-L24-/2312345678\">case</a>",
+                                       "<a href=\"&#xA;  /Cameras/300120000.aspx&#xA;\">uBid</a>",
+                                       "<a href=\"" + item2 + "\"><span class=\"g-b\">Canon SX130</span></a>"});
     FoundItemList found = fixedList();
     EXPECT_EQ(core::ExtractLinks(page, found), 5);
     EXPECT_EQ(found.FoundItems(), (platform::StringList{item2, "http://www.ubid.com/Cameras/300120000.aspx", item1}));
