@@ -25,6 +25,13 @@ constexpr std::string_view titleMarker = "g-b\">";
 constexpr std::string_view titleStop = "</";
 constexpr int ubidSite = 4;
 
+// What nextHrefEquals looks for, one character at a time.
+bool isHrefEqualsOrTitleEnd(char before, char c)
+{
+    return (c == '=' && ((before | 0x20) == 'f' || static_cast<unsigned char>(before) <= ' ')) ||
+           (c == '>' && before == '"');
+}
+
 #if defined(__SSE2__) && defined(__GNUC__)
 // Compares 16 positions at a time on the needle's first and last byte, and
 // only the rare positions where both match in full. On markup this runs
@@ -63,26 +70,28 @@ size_t findFrom(std::string_view text, size_t from, std::string_view needle)
     return npos;
 }
 
-// The next "=" at or after from that may end an href attribute's name: one
-// right after an "f" of either case or after white space. Most "=" of a page
-// (queries, other attributes) are passed over 16 at a time.
+// The next "=" at or after from that may end an href attribute's name (one
+// right after an "f" of either case or after white space), or ">" that may
+// end a title marker (one right after a double quote). Most "=" and ">" of a
+// page (queries, other attributes, tags) are passed over 16 at a time.
 size_t nextHrefEquals(std::string_view text, size_t from)
 {
     const char *data = text.data();
     size_t i = std::max<size_t>(from, 1);
     const __m128i equals = _mm_set1_epi8('='), f = _mm_set1_epi8('f'), caseBit = _mm_set1_epi8(0x20),
-                  blank = _mm_set1_epi8(' ');
+                  blank = _mm_set1_epi8(' '), tagEnd = _mm_set1_epi8('>'), quote = _mm_set1_epi8('"');
     for (; i + 16 <= text.size(); i += 16) {
         __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i));
         __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i - 1));
         __m128i afterName = _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(before, caseBit), f),
                                          _mm_cmpeq_epi8(_mm_min_epu8(before, blank), before));
-        auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(here, equals), afterName)));
-        if (mask != 0)
+        __m128i hit = _mm_or_si128(_mm_and_si128(_mm_cmpeq_epi8(here, equals), afterName),
+                                   _mm_and_si128(_mm_cmpeq_epi8(here, tagEnd), _mm_cmpeq_epi8(before, quote)));
+        if (auto mask = static_cast<unsigned>(_mm_movemask_epi8(hit)); mask != 0)
             return i + static_cast<size_t>(__builtin_ctz(mask));
     }
     for (; i < text.size(); ++i)
-        if (text[i] == '=' && ((text[i - 1] | 0x20) == 'f' || static_cast<unsigned char>(text[i - 1]) <= ' '))
+        if (isHrefEqualsOrTitleEnd(text[i - 1], text[i]))
             return i;
     return npos;
 }
@@ -120,7 +129,7 @@ size_t unquotedValueEnd(std::string_view text, size_t from)
 size_t nextHrefEquals(std::string_view text, size_t from)
 {
     for (size_t i = std::max<size_t>(from, 1); i < text.size(); ++i)
-        if (text[i] == '=' && ((text[i - 1] | 0x20) == 'f' || static_cast<unsigned char>(text[i - 1]) <= ' '))
+        if (isHrefEqualsOrTitleEnd(text[i - 1], text[i]))
             return i;
     return npos;
 }
@@ -168,9 +177,16 @@ class NextOccurrence
 {
 public:
     NextOccurrence(std::string_view text, std::string_view needle) : text_(text), needle_(needle) {}
+    // Over the occurrences found beforehand, in page order: no search at all.
+    explicit NextOccurrence(const std::vector<size_t> *known) : known_(known) {}
 
     size_t at(size_t from)
     {
+        if (known_) {
+            while (next_ < known_->size() && (*known_)[next_] < from)
+                ++next_;
+            return next_ < known_->size() ? (*known_)[next_] : npos;
+        }
         if (!searched_ || (hit_ != npos && hit_ < from)) {
             hit_ = findFrom(text_, from, needle_);
             searched_ = true;
@@ -183,6 +199,8 @@ private:
     std::string_view needle_;
     size_t hit_ = npos;
     bool searched_ = false;
+    const std::vector<size_t> *known_ = nullptr;
+    size_t next_ = 0;
 };
 
 bool contains(std::string_view text, std::string_view needle)
@@ -308,9 +326,12 @@ using LazyLinkSink = std::function<void(std::string_view link, const FoundItemLi
 class LinkTaker
 {
 public:
-    LinkTaker(std::string_view text, const LazyLinkSink &sink, LinkText *linkText)
-        : text_(text), sink_(sink), linkText_(linkText), title_(text, titleMarker), titleEnd_(text, titleStop),
-          ubidHost_(std::string("http://www.") + SiteAt(ubidSite).domain)
+    // titleMarkers: where the page's title markers are, when known.
+    LinkTaker(std::string_view text, const LazyLinkSink &sink, LinkText *linkText,
+              const std::vector<size_t> *titleMarkers = nullptr)
+        : text_(text), sink_(sink), linkText_(linkText),
+          title_(titleMarkers ? NextOccurrence(titleMarkers) : NextOccurrence(text, titleMarker)),
+          titleEnd_(text, titleStop), ubidHost_(std::string("http://www.") + SiteAt(ubidSite).domain)
     {}
 
     // The eBay item link link, found at attribute, its value ending just
@@ -416,36 +437,50 @@ bool isHrefBefore(std::string_view text, size_t equals, size_t &attribute)
     return true;
 }
 
-// The places of the "=" of every href attribute, in page order. One pass
-// serves both scans: with untilQuoted it stops at the first href value in
-// double quotes (a page the quoted scan reads) and says whether it met one.
-bool hrefEquals(std::string_view text, bool untilQuoted, std::vector<size_t> &places)
+// What one pass over a page finds for the scan of unquoted values, in page
+// order: the "=" of every href attribute and the start of every title marker.
+struct HrefPlaces
 {
-    places.clear();
+    std::vector<size_t> equals;
+    std::vector<size_t> titleMarkers;
+};
+
+// One pass serves both scans: with untilQuoted it stops at the first href
+// value in double quotes (a page the quoted scan reads) and says whether it
+// met one.
+bool findHrefPlaces(std::string_view text, bool untilQuoted, HrefPlaces &places)
+{
+    places.equals.clear();
+    places.titleMarkers.clear();
     size_t attribute = 0;
-    for (size_t equals = nextHrefEquals(text, 0); equals != npos; equals = nextHrefEquals(text, equals + 1)) {
-        if (untilQuoted && equals >= 4 && equals + 1 < text.size() && text[equals + 1] == '"') {
-            std::string_view marker = text.substr(equals - 4, upperMarker.size());
+    for (size_t at = nextHrefEquals(text, 0); at != npos; at = nextHrefEquals(text, at + 1)) {
+        if (text[at] == '>') {
+            const size_t start = at + 1 - titleMarker.size();
+            if (at + 1 >= titleMarker.size() && text.substr(start, titleMarker.size()) == titleMarker)
+                places.titleMarkers.push_back(start);
+            continue;
+        }
+        if (untilQuoted && at >= 4 && at + 1 < text.size() && text[at + 1] == '"') {
+            std::string_view marker = text.substr(at - 4, upperMarker.size());
             if (marker == upperMarker || marker == lowerMarker)
                 return true;
         }
-        if (isHrefBefore(text, equals, attribute))
-            places.push_back(equals);
+        if (isHrefBefore(text, at, attribute))
+            places.equals.push_back(at);
     }
     return false;
 }
 
 // The scan of href values without quotes or in single quotes, as pages are
-// written today: every such value in page order (equals: their places), with
-// the same rules for item and uBid links as the quoted scan.
-int scanUnquotedLinks(std::string_view text, const std::vector<size_t> &places, const LazyLinkSink &sink,
-                      LinkText *linkText)
+// written today: every such value in page order (from the places of a whole
+// page), with the same rules for item and uBid links as the quoted scan.
+int scanUnquotedLinks(std::string_view text, const HrefPlaces &places, const LazyLinkSink &sink, LinkText *linkText)
 {
     NextOccurrence singleQuote(text, "'");
-    LinkTaker taker(text, sink, linkText);
+    LinkTaker taker(text, sink, linkText, &places.titleMarkers);
     int count = 0;
     size_t attribute = 0;
-    for (size_t equals : places) {
+    for (size_t equals : places.equals) {
         isHrefBefore(text, equals, attribute);
         size_t valueStart = equals + 1;
         while (valueStart < text.size() && isSpace(text[valueStart]))
@@ -479,8 +514,8 @@ int scanUnquotedLinks(std::string_view text, const std::vector<size_t> &places, 
 
 int scanItemLinks(std::string_view text, const LazyLinkSink &sink, LinkRules rules)
 {
-    std::vector<size_t> places;
-    const bool quoted = hrefEquals(text, true, places);
+    HrefPlaces places;
+    const bool quoted = findHrefPlaces(text, true, places);
     if (rules == LinkRules::Described)
         return quoted ? scanQuotedLinks(text, sink, nullptr) : 0;
     int count = 0;
@@ -495,7 +530,7 @@ int scanItemLinks(std::string_view text, const LazyLinkSink &sink, LinkRules rul
         return count;
     // Values in double quotes that led nowhere stopped the first pass short.
     if (quoted)
-        hrefEquals(text, false, places);
+        findHrefPlaces(text, false, places);
     LinkText unquotedText(text);
     return scanUnquotedLinks(text, places, sink, &unquotedText);
 }
