@@ -310,10 +310,11 @@ std::string FoundItemList::timeStamp()
     return stamp_;
 }
 
-std::string FoundItemList::indexedItemKey(std::string_view key)
+void FoundItemList::indexedItemKey(std::string_view key, std::string &out)
 {
-    std::string_view number = itemNumberIn(key);
-    return number.empty() ? std::string() : (itemKeyMark + hostOf(key)).append("/").append(number);
+    out.clear();
+    if (std::string_view number = itemNumberIn(key); !number.empty())
+        out.append(1, itemKeyMark).append(hostOf(key)).append("/").append(number);
 }
 
 template <typename Title> bool FoundItemList::add(std::string_view link, const Title &title)
@@ -321,7 +322,8 @@ template <typename Title> bool FoundItemList::add(std::string_view link, const T
     std::string_view key = TrimmedView(link);
     const uint32_t keyHash = Index::hashOf(key);
     index_.prefetch(keyHash);
-    std::string itemKey = indexedItemKey(key);
+    indexedItemKey(key, itemKey_);
+    const std::string_view itemKey = itemKey_;
     const uint32_t itemHash = itemKey.empty() ? 0 : Index::hashOf(itemKey);
     if (!itemKey.empty())
         index_.prefetch(itemHash);
@@ -343,9 +345,18 @@ template <typename Title> bool FoundItemList::add(std::string_view link, const T
         descriptions_.insert(0, FormatText("%s  %s", {timeStamp(), title()}));
         items_.insert(0, std::string(key));
         // A known link leaves the newest description, and so this text, as it was.
-        latestFoundText_ = FormatText("Most recent auction listing found: %s", {descriptions_[0]});
+        latestFoundTextStale_ = true;
     }
     return added;
+}
+
+const std::string &FoundItemList::LatestFoundText() const
+{
+    if (latestFoundTextStale_) {
+        latestFoundText_ = FormatText("Most recent auction listing found: %s", {descriptions_[0]});
+        latestFoundTextStale_ = false;
+    }
+    return latestFoundText_;
 }
 
 bool FoundItemList::AddFoundItem(std::string_view link, std::string_view title)
@@ -363,7 +374,9 @@ bool FoundItemList::Contains(std::string_view link) const
     std::string_view key = TrimmedView(link);
     if (index_.contains(key, Index::hashOf(key)))
         return true;
-    std::string itemKey = rules_ == LinkRules::Current ? indexedItemKey(key) : std::string();
+    std::string itemKey;
+    if (rules_ == LinkRules::Current)
+        indexedItemKey(key, itemKey);
     return !itemKey.empty() && index_.contains(itemKey, Index::hashOf(itemKey));
 }
 
@@ -377,6 +390,7 @@ bool FoundItemList::AnyItemContains(std::string_view text) const
 
 void FoundItemList::Clear()
 {
+    LatestFoundText(); // kept
     descriptions_.clear();
     items_.clear();
     index_.clear();

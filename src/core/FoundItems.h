@@ -71,9 +71,9 @@ public:
 
     const platform::StringList &FoundItems() const { return items_; }
     const platform::StringList &FoundDescriptions() const { return descriptions_; }
-    // "Most recent auction listing found: <newest description>", rewritten
-    // on every offer; kept by Clear.
-    const std::string &LatestFoundText() const { return latestFoundText_; }
+    // "Most recent auction listing found: <newest description>", as of the
+    // last offer; kept by Clear.
+    const std::string &LatestFoundText() const;
 
     int count() const { return items_.count(); }
     bool empty() const { return items_.empty(); }
@@ -147,8 +147,9 @@ private:
     };
 
     std::string timeStamp();
-    // The item key of a trimmed link as the index holds it, or empty.
-    static std::string indexedItemKey(std::string_view key);
+    // The item key of a trimmed link as the index holds it (empty for a link
+    // without an item number), written over out.
+    static void indexedItemKey(std::string_view key, std::string &out);
 
     DateTimeSeparators separators_;
     Clock clock_;
@@ -160,7 +161,11 @@ private:
     platform::StringList items_;
     platform::StringList descriptions_;
     Index index_;
-    std::string latestFoundText_;
+    // Written when asked for: a page of new items changes the newest many times.
+    mutable std::string latestFoundText_;
+    mutable bool latestFoundTextStale_ = false;
+    // Reused by every offer: most item keys are too long to go without an allocation.
+    std::string itemKey_;
 };
 
 } // namespace lotfinch::core
