@@ -127,7 +127,8 @@ TEST(FoundItems, ClearEmptiesBothListsAndTheIndex)
     FoundItemList found = steppingList();
     found.AddFoundItem("http://www.ebay.com/itm/1", "One");
     found.AddFoundItem("http://www.ebay.com/itm/2", "Two");
-    std::string latest = found.LatestFoundText();
+    // Not asked for before the list is cleared: it is kept all the same.
+    std::string latest = "Most recent auction listing found: " + found.FoundDescriptions()[0];
     found.Clear();
     EXPECT_TRUE(found.empty());
     EXPECT_TRUE(found.FoundDescriptions().empty());
