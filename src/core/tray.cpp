@@ -269,6 +269,9 @@ void TApplicationForm::createTrayIcon()
     CoolTrayIcon1->setMinimizeToTray(true);
     CoolTrayIcon1->OnDblClick = [this](QObject *) { TrayDoubleClick(); };
     CoolTrayIcon1->OnBalloonHintClick = [this](QObject *) { CoolTrayIcon1BalloonHintClick(); };
+    // A balloon that has gone leaves its window's memory behind, as a pass does.
+    CoolTrayIcon1->OnBalloonHintTimeout = [](QObject *) { platform::ReleaseIdleMemory(); };
+    CoolTrayIcon1->OnBalloonHintHide = CoolTrayIcon1->OnBalloonHintTimeout;
     CoolTrayIcon1->Loaded();
 }
 
