@@ -320,13 +320,15 @@ void FoundItemList::indexedItemKey(std::string_view key, std::string &out)
 template <typename Title> bool FoundItemList::add(std::string_view link, const Title &title)
 {
     std::string_view key = TrimmedView(link);
-    const uint32_t keyHash = Index::hashOf(key);
-    index_.prefetch(keyHash);
+    // The item's places are asked for first: hashing the longer link gives
+    // them time to arrive before they are read.
     indexedItemKey(key, itemKey_);
     const std::string_view itemKey = itemKey_;
     const uint32_t itemHash = itemKey.empty() ? 0 : Index::hashOf(itemKey);
     if (!itemKey.empty())
         index_.prefetch(itemHash);
+    const uint32_t keyHash = Index::hashOf(key);
+    index_.prefetch(keyHash);
     bool added;
     if (rules_ == LinkRules::Current && !itemKey.empty()) {
         // Every listed link with an item number lists its item too, so the
