@@ -55,14 +55,19 @@ bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-// How many characters of text come before the first "/", "?" or "#": a
-// plain loop, as links are short and a library search per character is not.
-size_t pathStart(std::string_view text)
+// How many characters of text come before the first of the stops: a plain
+// loop, as links are short and a library search per character is not.
+template <char... Stops> size_t endAt(std::string_view text)
 {
     size_t i = 0;
-    while (i < text.size() && text[i] != '/' && text[i] != '?' && text[i] != '#')
+    while (i < text.size() && ((text[i] != Stops) && ...))
         ++i;
     return i;
+}
+
+size_t pathStart(std::string_view text)
+{
+    return endAt<'/', '?', '#'>(text);
 }
 
 // The host of an absolute ("http://host/...") or scheme-relative ("//host/...")
@@ -95,10 +100,7 @@ std::string_view itemNumberIn(std::string_view link)
     if (itm == std::string_view::npos)
         return {};
     std::string_view path = link.substr(itm + 5);
-    size_t pathEnd = 0;
-    while (pathEnd < path.size() && path[pathEnd] != '?' && path[pathEnd] != '#')
-        ++pathEnd;
-    path = path.substr(0, pathEnd);
+    path = path.substr(0, endAt<'?', '#'>(path));
     for (size_t end = path.size(); end > 0;) {
         while (end > 0 && !isDigit(path[end - 1]))
             --end;
