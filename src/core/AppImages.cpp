@@ -11,7 +11,7 @@ namespace {
 
 using Draw = std::function<void(QPainter &, qreal)>;
 
-// Draws a picture into pixmaps of 16 and 24 pixels; the drawing works in a
+// Draws a picture into pixmaps of 16, 24 and 32 pixels; the drawing works in a
 // 16-unit square scaled to the pixmap, with pen widths kept whole at each size.
 QIcon drawn(const Draw &draw)
 {
