@@ -25,11 +25,37 @@ constexpr std::string_view titleMarker = "g-b\">";
 constexpr std::string_view titleStop = "</";
 constexpr int ubidSite = 4;
 
-// What nextHrefEquals looks for, one character at a time.
-bool isHrefEqualsOrTitleEnd(char before, char c)
+// Calls visit(at), in page order until it returns false, for every "=" that
+// may end an href attribute's name (one right after an "f" of either case or
+// after white space) and every ">" that may end a title marker (one right
+// after a double quote). Most "=" and ">" of a page (queries, other
+// attributes, tags) are passed over 16 at a time.
+template <typename Visit> void forEachHrefEqualsOrTitleEnd(std::string_view text, Visit visit)
 {
-    return (c == '=' && ((before | 0x20) == 'f' || static_cast<unsigned char>(before) <= ' ')) ||
-           (c == '>' && before == '"');
+    size_t i = 1;
+#if defined(__SSE2__) && defined(__GNUC__)
+    const char *data = text.data();
+    const __m128i equals = _mm_set1_epi8('='), f = _mm_set1_epi8('f'), caseBit = _mm_set1_epi8(0x20),
+                  blank = _mm_set1_epi8(' '), tagEnd = _mm_set1_epi8('>'), quote = _mm_set1_epi8('"');
+    for (; i + 16 <= text.size(); i += 16) {
+        __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i));
+        __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i - 1));
+        __m128i afterName = _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(before, caseBit), f),
+                                         _mm_cmpeq_epi8(_mm_min_epu8(before, blank), before));
+        __m128i hit = _mm_or_si128(_mm_and_si128(_mm_cmpeq_epi8(here, equals), afterName),
+                                   _mm_and_si128(_mm_cmpeq_epi8(here, tagEnd), _mm_cmpeq_epi8(before, quote)));
+        for (auto mask = static_cast<unsigned>(_mm_movemask_epi8(hit)); mask != 0; mask &= mask - 1)
+            if (!visit(i + static_cast<size_t>(__builtin_ctz(mask))))
+                return;
+    }
+#endif
+    for (; i < text.size(); ++i) {
+        const char before = text[i - 1], c = text[i];
+        if (((c == '=' && ((before | 0x20) == 'f' || static_cast<unsigned char>(before) <= ' ')) ||
+             (c == '>' && before == '"')) &&
+            !visit(i))
+            return;
+    }
 }
 
 #if defined(__SSE2__) && defined(__GNUC__)
@@ -70,32 +96,6 @@ size_t findFrom(std::string_view text, size_t from, std::string_view needle)
     return npos;
 }
 
-// The next "=" at or after from that may end an href attribute's name (one
-// right after an "f" of either case or after white space), or ">" that may
-// end a title marker (one right after a double quote). Most "=" and ">" of a
-// page (queries, other attributes, tags) are passed over 16 at a time.
-size_t nextHrefEquals(std::string_view text, size_t from)
-{
-    const char *data = text.data();
-    size_t i = std::max<size_t>(from, 1);
-    const __m128i equals = _mm_set1_epi8('='), f = _mm_set1_epi8('f'), caseBit = _mm_set1_epi8(0x20),
-                  blank = _mm_set1_epi8(' '), tagEnd = _mm_set1_epi8('>'), quote = _mm_set1_epi8('"');
-    for (; i + 16 <= text.size(); i += 16) {
-        __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i));
-        __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i - 1));
-        __m128i afterName = _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(before, caseBit), f),
-                                         _mm_cmpeq_epi8(_mm_min_epu8(before, blank), before));
-        __m128i hit = _mm_or_si128(_mm_and_si128(_mm_cmpeq_epi8(here, equals), afterName),
-                                   _mm_and_si128(_mm_cmpeq_epi8(here, tagEnd), _mm_cmpeq_epi8(before, quote)));
-        if (auto mask = static_cast<unsigned>(_mm_movemask_epi8(hit)); mask != 0)
-            return i + static_cast<size_t>(__builtin_ctz(mask));
-    }
-    for (; i < text.size(); ++i)
-        if (isHrefEqualsOrTitleEnd(text[i - 1], text[i]))
-            return i;
-    return npos;
-}
-
 // The end of an attribute value without quotes: the first white space or
 // ">" at or after from, or the end of the text.
 size_t unquotedValueEnd(std::string_view text, size_t from)
@@ -126,13 +126,6 @@ size_t unquotedValueEnd(std::string_view text, size_t from)
     return from;
 }
 
-size_t nextHrefEquals(std::string_view text, size_t from)
-{
-    for (size_t i = std::max<size_t>(from, 1); i < text.size(); ++i)
-        if (isHrefEqualsOrTitleEnd(text[i - 1], text[i]))
-            return i;
-    return npos;
-}
 #endif
 
 // Whether an href value holds the item mark, and if not whether it holds
@@ -438,10 +431,16 @@ bool isHrefBefore(std::string_view text, size_t equals, size_t &attribute)
 }
 
 // What one pass over a page finds for the scan of unquoted values, in page
-// order: the "=" of every href attribute and the start of every title marker.
+// order: every href attribute whose value is not in double quotes (where the
+// attribute and its value start) and the start of every title marker.
 struct HrefPlaces
 {
-    std::vector<size_t> equals;
+    struct Value
+    {
+        size_t attribute;
+        size_t start;
+    };
+    std::vector<Value> values;
     std::vector<size_t> titleMarkers;
 };
 
@@ -450,25 +449,32 @@ struct HrefPlaces
 // met one.
 bool findHrefPlaces(std::string_view text, bool untilQuoted, HrefPlaces &places)
 {
-    places.equals.clear();
+    places.values.clear();
     places.titleMarkers.clear();
     size_t attribute = 0;
-    for (size_t at = nextHrefEquals(text, 0); at != npos; at = nextHrefEquals(text, at + 1)) {
+    bool quoted = false;
+    forEachHrefEqualsOrTitleEnd(text, [&](size_t at) {
         if (text[at] == '>') {
             const size_t start = at + 1 - titleMarker.size();
             if (at + 1 >= titleMarker.size() && text.substr(start, titleMarker.size()) == titleMarker)
                 places.titleMarkers.push_back(start);
-            continue;
+            return true;
         }
         if (untilQuoted && at >= 4 && at + 1 < text.size() && text[at + 1] == '"') {
             std::string_view marker = text.substr(at - 4, upperMarker.size());
-            if (marker == upperMarker || marker == lowerMarker)
-                return true;
+            if (marker == upperMarker || marker == lowerMarker) {
+                quoted = true;
+                return false;
+            }
         }
-        if (isHrefBefore(text, at, attribute))
-            places.equals.push_back(at);
-    }
-    return false;
+        size_t valueStart = at + 1;
+        while (valueStart < text.size() && isSpace(text[valueStart]))
+            ++valueStart;
+        if (valueStart < text.size() && text[valueStart] != '"' && isHrefBefore(text, at, attribute))
+            places.values.push_back({attribute, valueStart});
+        return true;
+    });
+    return quoted;
 }
 
 // The scan of href values without quotes or in single quotes, as pages are
@@ -479,14 +485,7 @@ int scanUnquotedLinks(std::string_view text, const HrefPlaces &places, const Laz
     NextOccurrence singleQuote(text, "'");
     LinkTaker taker(text, sink, linkText, &places.titleMarkers);
     int count = 0;
-    size_t attribute = 0;
-    for (size_t equals : places.equals) {
-        isHrefBefore(text, equals, attribute);
-        size_t valueStart = equals + 1;
-        while (valueStart < text.size() && isSpace(text[valueStart]))
-            ++valueStart;
-        if (valueStart == text.size() || text[valueStart] == '"')
-            continue;
+    for (auto [attribute, valueStart] : places.values) {
         size_t valueEnd, after;
         if (text[valueStart] == '\'') {
             ++valueStart;
