@@ -115,7 +115,7 @@ std::vector<Page> &pages()
     static std::vector<Page> all = [] {
         std::vector<Page> p;
         p.push_back(makePage("a-1.5MiB-240-items", ebayPage(3 << 19, 240)));
-        p.push_back(makePage("b-4MiB-50000-links", linkPage(50000)));
+        p.push_back(makePage("b-7.5MiB-50000-links", linkPage(50000)));
         p.push_back(makePage("c-16MiB", ebayPage(16 << 20, 2560)));
         p.push_back(makePage("d-1.5MiB-240-items-today", todaysPage(3 << 19, 240)));
         return p;
