@@ -125,7 +125,6 @@ size_t unquotedValueEnd(std::string_view text, size_t from)
         ++from;
     return from;
 }
-
 #endif
 
 // Whether an href value holds the item mark, and if not whether it holds

@@ -9,10 +9,10 @@
 #include "core/SearchHistory.h"
 #include "core/SiteChecks.h"
 #include "core/TextUtils.h"
-#include "platform/LineText.h"
 #include "desktop/CoolTrayIcon.h"
 #include "desktop/SimpleTimer.h"
 #include "platform/ImageList.h"
+#include "platform/LineText.h"
 #include "platform/StringList.h"
 
 class QAction;

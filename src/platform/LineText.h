@@ -13,7 +13,6 @@ class LineText
 public:
     // Every line followed by CR LF.
     std::string_view text() const { return text_; }
-    bool empty() const { return text_.empty(); }
     // Empties the list and gives its memory back.
     void clear();
     // Replaces the content: a line ends at CR, LF or CR LF; the ends are not
