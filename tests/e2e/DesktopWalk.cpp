@@ -86,20 +86,20 @@ protected:
     }
 
     // The window once it shows where the desktop put it (GNOME lists a new
-    // window before it places it).
+    // window before it places it, at first with no size at all).
     std::optional<ShownWindow> waitForWindow(const QString &title, int ms = 30000)
     {
         std::optional<ShownWindow> window;
         QRect before;
-        waitUntil(
+        const bool placed = waitUntil(
             [&] {
-                if (!(window = desktop.window(program->pid(), title)) || window->minimized)
+                if (!(window = desktop.window(program->pid(), title)) || window->minimized || window->frame.isEmpty())
                     return false;
                 std::swap(before, window->frame);
                 return before == window->frame;
             },
             ms);
-        return window;
+        return placed ? window : std::nullopt;
     }
 
     // Where the words show in the area of the screen, taking screenshots as
