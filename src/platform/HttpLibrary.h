@@ -119,8 +119,9 @@ public:
                                                     const std::string &user, const std::string &password) = 0;
 };
 
-// A session of the libcurl implementation, or nothing when it cannot start
-// or the agent would break the header lines (CR, LF, NUL).
+// A session whose requests run in the HTTP helper process. A request the
+// layer refuses (an agent, host, referer or accept type that would break it)
+// comes back from openRequest as nothing, as does one no helper could take.
 std::unique_ptr<HttpSession> openHttpSession(const HttpSessionOptions &options);
 
 } // namespace lotfinch::platform

@@ -9,23 +9,9 @@
 #include <utility>
 #include <vector>
 
-#include "platform/HttpLibrary.h"
+#include "platform/curl/CurlHttp.h"
 
 namespace lotfinch::platform {
-
-void HttpCancel::cancel()
-{
-    std::lock_guard lock(mutex_);
-    cancelled_ = true;
-    if (waker_)
-        waker_();
-}
-
-void HttpCancel::setWaker(std::function<void()> waker)
-{
-    std::lock_guard lock(mutex_);
-    waker_ = std::move(waker);
-}
 
 namespace {
 
@@ -700,12 +686,38 @@ private:
 
 } // namespace
 
-std::unique_ptr<HttpSession> openHttpSession(const HttpSessionOptions &options)
+std::unique_ptr<HttpSession> openCurlSession(const HttpSessionOptions &options)
 {
     if (!fitsHeaderLine(options.agent))
         return nullptr;
     initCurl();
     return std::make_unique<CurlSession>(options);
+}
+
+std::string storedCookies()
+{
+    initCurl();
+    CURL *easy = curl_easy_init();
+    curl_easy_setopt(easy, CURLOPT_SHARE, CookieStore::handle());
+    curl_slist *cookies = nullptr;
+    curl_easy_getinfo(easy, CURLINFO_COOKIELIST, &cookies);
+    std::string lines;
+    for (curl_slist *cookie = cookies; cookie; cookie = cookie->next)
+        lines.append(cookie->data).append("\r\n");
+    curl_slist_free_all(cookies);
+    curl_easy_cleanup(easy);
+    return lines;
+}
+
+void replaceStoredCookies(const std::string &lines)
+{
+    initCurl();
+    CURL *easy = curl_easy_init();
+    curl_easy_setopt(easy, CURLOPT_SHARE, CookieStore::handle());
+    curl_easy_setopt(easy, CURLOPT_COOKIELIST, "ALL");
+    for (const std::string &line : splitLines(lines))
+        curl_easy_setopt(easy, CURLOPT_COOKIELIST, line.c_str());
+    curl_easy_cleanup(easy);
 }
 
 } // namespace lotfinch::platform

@@ -1,0 +1,397 @@
+// The HTTP client layer of the program: every request runs in a helper
+// process (lotfinch-http, see curl/HttpHelper.cpp) that holds libcurl and its
+// TLS libraries. Loaded here, they would keep about a megabyte of this
+// program's memory for as long as it waits between passes. A helper serves one
+// request at a time and stays a few seconds for the next one of a pass; a
+// request that is cancelled, or whose helper breaks, ends its helper at once.
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+#include <spawn.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include "platform/HttpLibrary.h"
+#include "platform/HttpWire.h"
+
+namespace lotfinch::platform {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How long a helper waits for the next request: the requests of a pass follow
+// each other closely, and starting a helper costs some milliseconds.
+constexpr auto Linger = std::chrono::seconds(5);
+// Body bytes asked of the helper at a time; the caller's pieces come from these.
+constexpr int64_t ReadAhead = 256 * 1024;
+
+// The helper sits next to the program in its build folder, and in the
+// package's folder of helper programs once installed.
+std::string helperPath()
+{
+    std::error_code error;
+    std::filesystem::path folder = std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
+#ifdef LOTFINCH_LIBEXECDIR_FROM_BINDIR
+    folder /= LOTFINCH_LIBEXECDIR_FROM_BINDIR;
+#endif
+    return (folder / "lotfinch-http").string();
+}
+
+struct Helper
+{
+    pid_t pid = -1;
+    int socket = -1;
+};
+
+std::optional<Helper> startHelper()
+{
+    static const std::string path = helperPath();
+    int sockets[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0)
+        return std::nullopt;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, sockets[1], 0);
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    char *arguments[] = {const_cast<char *>(path.c_str()), nullptr};
+    pid_t pid = -1;
+    int error = posix_spawn(&pid, path.c_str(), &actions, nullptr, arguments, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(sockets[1]);
+    if (error != 0) {
+        ::close(sockets[0]);
+        std::fprintf(stderr, "lotfinch: cannot start the HTTP helper %s: %s\n", path.c_str(), std::strerror(error));
+        return std::nullopt;
+    }
+    return Helper{pid, sockets[0]};
+}
+
+// Closing its socket ends a helper; one that may be busy is killed first.
+void endHelper(Helper helper, bool busy)
+{
+    if (busy)
+        ::kill(helper.pid, SIGKILL);
+    ::close(helper.socket);
+    while (::waitpid(helper.pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
+}
+
+// The helpers waiting for a request, and the thread that ends each once its
+// time is up. The thread runs only while there are such helpers.
+class HelperPool
+{
+public:
+    // Never destroyed: a worker may still let go of its helper while the program exits.
+    static HelperPool &instance()
+    {
+        static auto *pool = new HelperPool;
+        return *pool;
+    }
+
+    std::optional<Helper> take()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            if (!waiting_.empty()) {
+                Helper helper = waiting_.back().helper;
+                waiting_.pop_back();
+                return helper;
+            }
+        }
+        return startHelper();
+    }
+
+    void giveBack(Helper helper)
+    {
+        std::lock_guard lock(mutex_);
+        waiting_.push_back({helper, Clock::now() + Linger});
+        if (!closing_) {
+            closing_ = true;
+            std::thread([this] { closeWhenDue(); }).detach();
+        }
+    }
+
+private:
+    void closeWhenDue()
+    {
+        std::unique_lock lock(mutex_);
+        while (!waiting_.empty()) {
+            auto due = waiting_.front().due;
+            if (Clock::now() < due) {
+                timer_.wait_until(lock, due);
+                continue;
+            }
+            Helper helper = waiting_.front().helper;
+            waiting_.erase(waiting_.begin());
+            lock.unlock();
+            endHelper(helper, false);
+            lock.lock();
+        }
+        closing_ = false;
+    }
+
+    struct Waiting
+    {
+        Helper helper;
+        Clock::time_point due;
+    };
+    std::mutex mutex_;
+    std::condition_variable timer_;
+    std::vector<Waiting> waiting_; // oldest first
+    bool closing_ = false;
+};
+
+// The cookies of every request that keeps them; a helper starts each request
+// with them and hands them back, with what the server set, once it is sent.
+class CookieJar
+{
+public:
+    static CookieJar &instance()
+    {
+        static CookieJar jar;
+        return jar;
+    }
+    std::string lines() const
+    {
+        std::lock_guard lock(mutex_);
+        return lines_;
+    }
+    void replace(std::string lines)
+    {
+        std::lock_guard lock(mutex_);
+        lines_ = std::move(lines);
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::string lines_;
+};
+
+class RemoteRequest final : public HttpRequest
+{
+public:
+    RemoteRequest(Helper helper, std::shared_ptr<HttpCancel> cancel, bool keepsCookies)
+        : helper_(helper), cancel_(std::move(cancel)), keepsCookies_(keepsCookies),
+          wake_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+    {
+        if (cancel_)
+            cancel_->setWaker([wake = wake_] {
+                uint64_t one = 1;
+                [[maybe_unused]] ssize_t written = ::write(wake, &one, sizeof one);
+            });
+    }
+
+    ~RemoteRequest() override
+    {
+        if (cancel_)
+            cancel_->setWaker(nullptr);
+        ::close(wake_);
+        if (!broken_ && writeMessage(helper_.socket, {"close"}))
+            HelperPool::instance().giveBack(helper_);
+        else
+            endHelper(helper_, true);
+    }
+
+    void setTimeouts(const HttpTimeouts &t) override
+    {
+        tell({"timeouts", std::to_string(t.connect), std::to_string(t.receive), std::to_string(t.send),
+              std::to_string(t.minimumSpeed), std::to_string(t.speedWindow), std::to_string(t.total)});
+    }
+
+    void setCredentials(const std::string &user, const std::string &password) override
+    {
+        tell({"credentials", user, password});
+    }
+
+    void setProxyCredentials(const std::string &user, const std::string &password) override
+    {
+        tell({"proxy credentials", user, password});
+    }
+
+    void setRedirectHandler(std::function<void(const std::string &newUrl)> handler) override
+    {
+        redirected_ = std::move(handler);
+    }
+
+    bool addHeaders(const std::string &lines) override
+    {
+        auto reply = ask({"headers", lines});
+        return reply && reply->at(0) == "1";
+    }
+
+    bool send(const std::string &extraHeaders, const std::string &body) override
+    {
+        buffered_.clear();
+        offset_ = 0;
+        if (!tell({"send", extraHeaders, body}))
+            return false;
+        // The redirects it follows come first; a handler that throws leaves
+        // the helper mid-send, of no further use.
+        for (;;) {
+            auto reply = receive();
+            if (!reply)
+                return false;
+            if (reply->at(0) == "redirect") {
+                broken_ = true;
+                if (redirected_)
+                    redirected_(reply->at(1));
+                broken_ = false;
+                continue;
+            }
+            if (keepsCookies_)
+                CookieJar::instance().replace(reply->at(2));
+            return reply->at(1) == "1";
+        }
+    }
+
+    std::optional<int> status() const override
+    {
+        auto reply = ask({"status"});
+        if (!reply || reply->at(0).empty())
+            return std::nullopt;
+        return std::stoi(reply->at(0));
+    }
+
+    std::optional<std::string> header(const std::string &name) const override
+    {
+        auto reply = ask({"header", name});
+        if (!reply || reply->at(0) != "1")
+            return std::nullopt;
+        return reply->at(1);
+    }
+
+    std::string rawHeaders() const override
+    {
+        auto reply = ask({"raw headers"});
+        return reply ? reply->at(0) : std::string();
+    }
+
+    int64_t read(char *buffer, int64_t size) override
+    {
+        if (size <= 0)
+            return 0;
+        if (offset_ == buffered_.size()) {
+            auto reply = ask({"read", std::to_string(ReadAhead)});
+            if (!reply)
+                return -1;
+            int64_t n = std::stoll(reply->at(0));
+            if (n <= 0)
+                return n;
+            buffered_ = std::move(reply->at(1));
+            offset_ = 0;
+        }
+        size_t n = std::min(buffered_.size() - offset_, static_cast<size_t>(size));
+        std::memcpy(buffer, buffered_.data() + offset_, n);
+        offset_ += n;
+        return static_cast<int64_t>(n);
+    }
+
+private:
+    // Sends a message; false, and the helper of no further use, once cancelled or gone.
+    bool tell(const WireMessage &message) const
+    {
+        if (!broken_ && cancel_ && cancel_->cancelled())
+            broken_ = true;
+        if (!broken_ && !writeMessage(helper_.socket, message))
+            broken_ = true;
+        return !broken_;
+    }
+
+    // The helper's next message; nothing once cancelled or gone.
+    std::optional<WireMessage> receive() const
+    {
+        std::optional<WireMessage> reply;
+        if (!broken_ && !(reply = readMessage(helper_.socket, wake_)))
+            broken_ = true;
+        return reply;
+    }
+
+    std::optional<WireMessage> ask(const WireMessage &message) const
+    {
+        return tell(message) ? receive() : std::nullopt;
+    }
+
+    Helper helper_;
+    std::shared_ptr<HttpCancel> cancel_;
+    bool keepsCookies_;
+    int wake_;
+    mutable bool broken_ = false;
+    std::function<void(const std::string &)> redirected_;
+    std::string buffered_; // body bytes the helper sent that the caller has not read yet
+    size_t offset_ = 0;
+};
+
+class RemoteConnection final : public HttpConnection
+{
+public:
+    RemoteConnection(HttpSessionOptions session, WireMessage server)
+        : session_(std::move(session)), server_(std::move(server))
+    {}
+
+    std::unique_ptr<HttpRequest> openRequest(const std::string &verb, const std::string &objectName,
+                                             const std::string &referer, const std::string &acceptTypes,
+                                             unsigned flags) override
+    {
+        bool keepsCookies = !(flags & httpNoCookies);
+        WireMessage open{"open",         session_.agent,       std::to_string(static_cast<int>(session_.access)),
+                         session_.proxy, session_.proxyBypass, session_.offline ? "1" : "0"};
+        open.insert(open.end(), server_.begin(), server_.end());
+        open.insert(open.end(), {verb, objectName, referer, acceptTypes, std::to_string(flags),
+                                 keepsCookies ? CookieJar::instance().lines() : std::string()});
+        // A waiting helper may have gone meanwhile; a new one is tried then.
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            std::optional<Helper> helper = HelperPool::instance().take();
+            if (!helper)
+                return nullptr;
+            std::optional<WireMessage> reply;
+            if (!writeMessage(helper->socket, open) || !(reply = readMessage(helper->socket))) {
+                endHelper(*helper, true);
+                continue;
+            }
+            if (reply->at(0) == "ok")
+                return std::make_unique<RemoteRequest>(*helper, session_.cancel, keepsCookies);
+            HelperPool::instance().giveBack(*helper);
+            return nullptr;
+        }
+        return nullptr;
+    }
+
+private:
+    HttpSessionOptions session_;
+    WireMessage server_; // scheme, host, port, user name, password
+};
+
+class RemoteSession final : public HttpSession
+{
+public:
+    explicit RemoteSession(HttpSessionOptions options) : options_(std::move(options)) {}
+
+    std::unique_ptr<HttpConnection> connect(const std::string &scheme, const std::string &host, uint16_t port,
+                                            const std::string &user, const std::string &password) override
+    {
+        return std::make_unique<RemoteConnection>(options_,
+                                                  WireMessage{scheme, host, std::to_string(port), user, password});
+    }
+
+private:
+    HttpSessionOptions options_;
+};
+
+} // namespace
+
+std::unique_ptr<HttpSession> openHttpSession(const HttpSessionOptions &options)
+{
+    return std::make_unique<RemoteSession>(options);
+}
+
+} // namespace lotfinch::platform
