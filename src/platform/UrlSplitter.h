@@ -16,9 +16,10 @@ struct UrlParts
 // upper-case hexadecimal digits.
 std::string PercentEncode(const std::string &text, bool (*escape)(unsigned char));
 
-// Splits an absolute URL with the HTTP library's parser: escape sequences are
-// decoded, the scheme's default port filled in, and everything from the first
-// "?" or "#" goes to extraInfo. Nothing when the URL cannot be split.
+// Splits an absolute URL "scheme:[//][user[:password]@]host[:port][path]": escape
+// sequences are decoded, the scheme's default port filled in, and everything
+// from the first "?" or "#" goes to extraInfo. Nothing when the URL cannot be
+// split.
 std::optional<UrlParts> CrackUrl(const std::string &url);
 
 } // namespace lotfinch::platform

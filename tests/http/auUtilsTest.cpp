@@ -101,6 +101,45 @@ TEST(auUtils, SplitUrl)
     }
 }
 
+// Forms that are easy to read wrongly: numeric and bracketed hosts, the
+// slashes after the scheme, logins with options, ports, file URLs. Each
+// expectation is "scheme|host|path|user|password|extra|port", "" for a refusal.
+TEST(auUtils, SplitUrlHostsLoginsPortsAndFileUrls)
+{
+    auto split = [](const std::string &url) -> std::string {
+        std::string scheme, host, path, user, password, extra;
+        uint16_t port = 0;
+        if (!SplitUrl(url, scheme, host, path, user, password, extra, port))
+            return "";
+        return scheme + "|" + host + "|" + path + "|" + user + "|" + password + "|" + extra + "|" +
+               std::to_string(port);
+    };
+    const std::pair<std::string, std::string> cases[] = {
+        {"HTTP://Ex%41mple.COM/", "http|ExAmple.COM|/||||80"},
+        {"http://0x7f.1:0080/", "http|127.0.0.1|/||||80"},
+        {"http://1.2.65536/", "http|1.2.65536|/||||80"},
+        {"http://[0:0:0:0:0:0:0:1]:8080/", "http|[::1]|/||||8080"},
+        {"http://[fe80::1%25eth0]/", "http|[fe80::1]|/||||80"},
+        {"http://[::1]x/", ""},
+        {"http://[::1%]/", ""},
+        {"http:///h/a/../b", "http|h|/a/../b||||80"},
+        {"http:////h/", ""},
+        {"http://h:/#y?z", "http|h|/|||#y?z|80"},
+        {"http://h:8a/", ""},
+        {"http://h\t/", ""},
+        {"http://h!/", ""},
+        {"http://a@b@c/", ""},
+        {"http://u;o:p:q@h/", "http|h|/|u;o|p:q||80"},
+        {"imap://u;o:p@h/", "imap|h|/|u|p||143"},
+        {"foo://h/", "foo|h|/||||0"},
+        {"file://LOCALHOST/tmp/x?y", "file||/tmp/x|||?y|0"},
+        {"file://h/x", ""},
+        {"file:///c:/x", ""},
+    };
+    for (const auto &[url, expected] : cases)
+        EXPECT_EQ(split(url), expected) << url;
+}
+
 TEST(auUtils, SplitUrlThenUrlEncodeRestoresTheEscapedBlank)
 {
     std::string scheme, host, path, user, password, extra;
