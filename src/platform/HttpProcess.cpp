@@ -51,6 +51,7 @@ struct Helper
 {
     pid_t pid = -1;
     int socket = -1;
+    bool fresh = false; // just started, not yet waiting for a request before
 };
 
 std::optional<Helper> startHelper()
@@ -73,7 +74,7 @@ std::optional<Helper> startHelper()
         std::fprintf(stderr, "lotfinch: cannot start the HTTP helper %s: %s\n", path.c_str(), std::strerror(error));
         return std::nullopt;
     }
-    return Helper{pid, sockets[0]};
+    return Helper{pid, sockets[0], true};
 }
 
 // Closing its socket ends a helper; one that may be busy is killed first.
@@ -113,6 +114,7 @@ public:
 
     void giveBack(Helper helper)
     {
+        helper.fresh = false;
         std::lock_guard lock(mutex_);
         waiting_.push_back({helper, Clock::now() + Linger});
         if (!closing_) {
@@ -348,14 +350,17 @@ public:
         open.insert(open.end(), server_.begin(), server_.end());
         open.insert(open.end(), {verb, objectName, referer, acceptTypes, std::to_string(flags),
                                  keepsCookies ? CookieJar::instance().lines() : std::string()});
-        // A waiting helper may have gone meanwhile; a new one is tried then.
-        for (int attempt = 0; attempt < 2; ++attempt) {
+        // A waiting helper may have gone meanwhile; the next one is tried then,
+        // up to a new one.
+        for (;;) {
             std::optional<Helper> helper = HelperPool::instance().take();
             if (!helper)
                 return nullptr;
             std::optional<WireMessage> reply;
             if (!writeMessage(helper->socket, open) || !(reply = readMessage(helper->socket))) {
                 endHelper(*helper, true);
+                if (helper->fresh)
+                    return nullptr;
                 continue;
             }
             if (reply->at(0) == "ok")
@@ -363,7 +368,6 @@ public:
             HelperPool::instance().giveBack(*helper);
             return nullptr;
         }
-        return nullptr;
     }
 
 private:

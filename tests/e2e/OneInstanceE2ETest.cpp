@@ -14,7 +14,7 @@ class Program : public ProgramWithFixtureSite
 // The phrase is stored once the focus moves on to Start: next to the program,
 // or, for the installed build (the install check names the data folder it
 // expects), in the user's data folder and not next to the program.
-TEST_F(Program, KeepsAPhraseInTheHistoryFile)
+TEST_F(Program, KeepsAPhraseInTheHistoryFileAndSearchesForIt)
 {
     const QString dataHome = qEnvironmentVariable("LOTFINCH_EXPECT_DATA_HOME");
     const QString besideProgram = program.folder() + "/searches.txt";
@@ -26,6 +26,10 @@ TEST_F(Program, KeepsAPhraseInTheHistoryFile)
     if (!dataHome.isEmpty()) {
         EXPECT_FALSE(QFile::exists(besideProgram));
     }
+    // The first pass fetches the results through the HTTP helper, which an
+    // installed build finds in the package's own folder.
+    EXPECT_TRUE(waitUntil([&] { return site.requestLines().join('\n').contains("_nkw=history%20phrase"); }, 30000))
+        << site.requestLines().join('\n').toStdString() << program.output().toStdString();
 }
 
 // A second start ends by itself and leaves the running copy's windows alone.

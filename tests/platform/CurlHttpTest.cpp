@@ -1,5 +1,9 @@
+#include <csignal>
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <thread>
+#include <unistd.h>
 
 #include "platform/HttpLibrary.h"
 #include "support/LoopbackServer.h"
@@ -69,6 +73,49 @@ TEST(CurlHttp, SendReturnsWithTheHeadersAndCancelStopsTheRead)
     EXPECT_EQ(request->read(buffer, sizeof buffer), -1);
     canceller.join();
     EXPECT_FALSE(request->send("", ""));
+}
+
+// The HTTP helpers of this process that are still alive.
+std::vector<pid_t> helpers()
+{
+    std::vector<pid_t> found;
+    for (const auto &entry : std::filesystem::directory_iterator("/proc")) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string pid, name, state;
+        pid_t parent = 0;
+        if (stat >> pid >> name >> state >> parent && name == "(lotfinch-http)" && state != "Z" && parent == getpid())
+            found.push_back(std::stoi(pid));
+    }
+    return found;
+}
+
+TEST(CurlHttp, AHelperThatDiesCostsOnlyItsOwnRequest)
+{
+    LoopbackServer server([](const HttpRequestRecord &r) {
+        HttpReply reply = HttpReply::text(200, "a body that never comes");
+        reply.pieceDelayMs = r.target == "/stall" ? -1 : 0;
+        return reply;
+    });
+    // Killed while it waits for the next request: that request gets another.
+    ASSERT_TRUE(openRequest(server, "/")->send("", ""));
+    ASSERT_FALSE(helpers().empty());
+    for (pid_t helper : helpers())
+        kill(helper, SIGKILL);
+    auto request = openRequest(server, "/stall");
+    ASSERT_TRUE(request);
+    ASSERT_TRUE(request->send("", ""));
+    EXPECT_EQ(request->status(), 200);
+    // Killed in the middle of a body: the request fails, and only it.
+    for (pid_t helper : helpers())
+        kill(helper, SIGKILL);
+    char buffer[16];
+    EXPECT_EQ(request->read(buffer, sizeof buffer), -1);
+    EXPECT_FALSE(request->send("", ""));
+    request.reset();
+    EXPECT_TRUE(helpers().empty());
+    auto next = openRequest(server, "/");
+    ASSERT_TRUE(next->send("", ""));
+    EXPECT_EQ(next->read(buffer, sizeof buffer), 16);
 }
 
 TEST(CurlHttp, RequestsThatNeverGoOut)
