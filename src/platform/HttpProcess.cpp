@@ -289,7 +289,7 @@ public:
             int64_t n = std::stoll(reply->at(0));
             if (n <= 0)
                 return n;
-            buffered_ = std::move(reply->at(1));
+            buffered_.swap(reply_.at(1));
             offset_ = 0;
         }
         size_t n = std::min(buffered_.size() - offset_, static_cast<size_t>(size));
@@ -310,24 +310,21 @@ private:
     }
 
     // The helper's next message; nothing once cancelled or gone.
-    std::optional<WireMessage> receive() const
+    const WireMessage *receive() const
     {
-        std::optional<WireMessage> reply;
-        if (!broken_ && !(reply = readMessage(helper_.socket, wake_)))
+        if (!broken_ && !readMessage(helper_.socket, reply_, wake_))
             broken_ = true;
-        return reply;
+        return broken_ ? nullptr : &reply_;
     }
 
-    std::optional<WireMessage> ask(const WireMessage &message) const
-    {
-        return tell(message) ? receive() : std::nullopt;
-    }
+    const WireMessage *ask(const WireMessage &message) const { return tell(message) ? receive() : nullptr; }
 
     Helper helper_;
     std::shared_ptr<HttpCancel> cancel_;
     bool keepsCookies_;
     int wake_;
     mutable bool broken_ = false;
+    mutable WireMessage reply_; // the last message from the helper
     std::function<void(const std::string &)> redirected_;
     std::string buffered_; // body bytes the helper sent that the caller has not read yet
     size_t offset_ = 0;
@@ -356,14 +353,14 @@ public:
             std::optional<Helper> helper = HelperPool::instance().take();
             if (!helper)
                 return nullptr;
-            std::optional<WireMessage> reply;
-            if (!writeMessage(helper->socket, open) || !(reply = readMessage(helper->socket))) {
+            WireMessage reply;
+            if (!writeMessage(helper->socket, open) || !readMessage(helper->socket, reply)) {
                 endHelper(*helper, true);
                 if (helper->fresh)
                     return nullptr;
                 continue;
             }
-            if (reply->at(0) == "ok")
+            if (reply.at(0) == "ok")
                 return std::make_unique<RemoteRequest>(*helper, session_.cancel, keepsCookies);
             HelperPool::instance().giveBack(*helper);
             return nullptr;

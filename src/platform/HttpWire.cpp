@@ -73,21 +73,21 @@ bool writeMessage(int socket, const WireMessage &message)
     return true;
 }
 
-std::optional<WireMessage> readMessage(int socket, int wake)
+bool readMessage(int socket, WireMessage &message, int wake)
 {
     uint32_t count = 0;
     if (!readAll(socket, wake, reinterpret_cast<char *>(&count), sizeof count) || count == 0 || count > MaxFields)
-        return std::nullopt;
-    std::vector<uint32_t> sizes(count);
-    if (!readAll(socket, wake, reinterpret_cast<char *>(sizes.data()), count * sizeof(uint32_t)))
-        return std::nullopt;
-    WireMessage message(count);
+        return false;
+    uint32_t sizes[MaxFields];
+    if (!readAll(socket, wake, reinterpret_cast<char *>(sizes), count * sizeof(uint32_t)))
+        return false;
+    message.resize(count);
     for (uint32_t i = 0; i < count; ++i) {
         message[i].resize(sizes[i]);
         if (!readAll(socket, wake, message[i].data(), sizes[i]))
-            return std::nullopt;
+            return false;
     }
-    return message;
+    return true;
 }
 
 } // namespace lotfinch::platform

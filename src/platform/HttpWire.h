@@ -1,6 +1,5 @@
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,8 +12,9 @@ using WireMessage = std::vector<std::string>;
 // Writes the whole message to the socket; false once the other side is gone.
 bool writeMessage(int socket, const WireMessage &message);
 
-// Reads one message. Nothing at the end of the stream or on a broken one, or,
-// with a wake descriptor, as soon as that becomes readable.
-std::optional<WireMessage> readMessage(int socket, int wake = -1);
+// Reads one message into the given one, whose strings keep their room for
+// the next. False at the end of the stream or on a broken one, or, with a wake
+// descriptor, as soon as that becomes readable.
+bool readMessage(int socket, WireMessage &message, int wake = -1);
 
 } // namespace lotfinch::platform

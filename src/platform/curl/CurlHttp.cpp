@@ -222,6 +222,8 @@ public:
         curl_easy_setopt(easy_, CURLOPT_PREREQFUNCTION, onConnected);
         curl_easy_setopt(easy_, CURLOPT_PREREQDATA, this);
         curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
+        // Large pieces: each one crosses over to the program as a message of its own.
+        curl_easy_setopt(easy_, CURLOPT_BUFFERSIZE, 256L * 1024);
         // A tunnel's own "200 Connection established" is not the response.
         curl_easy_setopt(easy_, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
         curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(DefaultConnectMs));

@@ -79,10 +79,12 @@ bool serve(const WireMessage &m)
     } else if (what == "raw headers") {
         return writeMessage(Socket, {request->rawHeaders()});
     } else if (what == "read") {
-        std::string data(number(m.at(1)), '\0');
-        int64_t n = request->read(data.data(), static_cast<int64_t>(data.size()));
-        data.resize(n > 0 ? static_cast<size_t>(n) : 0);
-        return writeMessage(Socket, {std::to_string(n), data});
+        static WireMessage reply(2);
+        reply[1].resize(number(m.at(1)));
+        int64_t n = request->read(reply[1].data(), static_cast<int64_t>(reply[1].size()));
+        reply[0] = std::to_string(n);
+        reply[1].resize(n > 0 ? static_cast<size_t>(n) : 0);
+        return writeMessage(Socket, reply);
     } else if (what == "close") {
         request.reset();
     } else {
@@ -97,8 +99,9 @@ int main()
 {
     std::signal(SIGPIPE, SIG_IGN);
     try {
-        while (auto message = readMessage(Socket))
-            if (!serve(*message))
+        WireMessage message;
+        while (readMessage(Socket, message))
+            if (!serve(message))
                 return 1;
     } catch (const std::exception &) {
         return 1; // a message with missing or malformed fields
