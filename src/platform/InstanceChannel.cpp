@@ -1,80 +1,163 @@
 #include "platform/InstanceChannel.h"
 
 #include <QDeadlineTimer>
-#include <QLocalServer>
-#include <QLocalSocket>
+#include <QFile>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QtEndian>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace lotfinch::platform {
 
 namespace {
 
 // Check value, key, block size: three little-endian 32-bit numbers.
-constexpr qint64 HeaderBytes = 12;
+constexpr qsizetype HeaderBytes = 12;
 // A copy that connects and then does not send its whole message is let go.
 constexpr int ReadTimeoutMs = 10000;
 constexpr char Answer = 1;
 
-int remaining(const QDeadlineTimer &deadline)
+// The socket address of the path; false when the path does not fit in one.
+bool addressOf(const QString &path, sockaddr_un &address)
 {
-    return static_cast<int>(deadline.remainingTime());
+    const QByteArray name = QFile::encodeName(path);
+    address = {};
+    address.sun_family = AF_UNIX;
+    if (name.isEmpty() || name.size() >= static_cast<qsizetype>(sizeof address.sun_path))
+        return false;
+    std::memcpy(address.sun_path, name.constData(), static_cast<size_t>(name.size()));
+    return true;
+}
+
+// Bounds the socket's next blocking calls by what is left of the deadline.
+bool limitTo(int socket, const QDeadlineTimer &deadline)
+{
+    const qint64 ms = deadline.remainingTime();
+    if (ms == 0)
+        return false;
+    timeval limit{};
+    if (ms > 0)
+        limit = {static_cast<time_t>(ms / 1000), static_cast<suseconds_t>(ms % 1000 * 1000)};
+    return ::setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit) == 0 &&
+           ::setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) == 0;
 }
 
 } // namespace
 
-InstanceReceiver::InstanceReceiver(const QString &path, QObject *parent)
-    : QObject(parent), path_(path), server_(new QLocalServer(this))
+// A connection whose message is still coming in. Its notifier's handlers
+// hold it; it closes the connection when they go, whichever way they go.
+struct InstanceReceiver::Incoming
 {
-    server_->setSocketOptions(QLocalServer::UserAccessOption);
-    connect(server_, &QLocalServer::newConnection, this, [this] { accept(); });
-}
+    Incoming(int socket, QSocketNotifier *notifier) : socket(socket), notifier(notifier) {}
+    Incoming(const Incoming &) = delete;
+    Incoming &operator=(const Incoming &) = delete;
+    ~Incoming()
+    {
+        if (open)
+            ::close(socket);
+    }
+
+    void close()
+    {
+        if (!open)
+            return;
+        open = false;
+        notifier->setEnabled(false);
+        ::close(socket);
+        notifier->deleteLater();
+    }
+
+    int socket;
+    QSocketNotifier *notifier;
+    QByteArray data;
+    bool open = true;
+};
+
+InstanceReceiver::InstanceReceiver(const QString &path, QObject *parent) : QObject(parent), path_(path)
+{}
 
 InstanceReceiver::~InstanceReceiver()
 {
-    // Closing removes the socket file while this copy still holds its claim.
-    server_->close();
+    // Removes the socket file while this copy still holds its claim.
+    if (listener_ >= 0) {
+        delete listening_;
+        ::close(listener_);
+        ::unlink(QFile::encodeName(path_).constData());
+    }
 }
 
 bool InstanceReceiver::listen()
 {
-    QLocalServer::removeServer(path_);
-    return server_->listen(path_);
+    sockaddr_un address;
+    if (listener_ >= 0 || !addressOf(path_, address))
+        return false;
+    ::unlink(address.sun_path);
+    int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (socket < 0)
+        return false;
+    // The socket file takes the socket's own permissions when it is made
+    // (Linux), so nobody else can reach it even for a moment.
+    if (::fchmod(socket, S_IRUSR | S_IWUSR) != 0 ||
+        ::bind(socket, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 ||
+        ::listen(socket, SOMAXCONN) != 0) {
+        ::close(socket);
+        return false;
+    }
+    listener_ = socket;
+    listening_ = new QSocketNotifier(socket, QSocketNotifier::Read, this);
+    connect(listening_, &QSocketNotifier::activated, this, [this] { accept(); });
+    return true;
 }
 
 void InstanceReceiver::accept()
 {
-    while (QLocalSocket *socket = server_->nextPendingConnection()) {
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { read(socket); });
-        QTimer::singleShot(ReadTimeoutMs, socket, [socket] {
-            socket->abort();
-            socket->deleteLater();
-        });
-        read(socket);
+    int socket;
+    while ((socket = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK)) >= 0) {
+        auto *notifier = new QSocketNotifier(socket, QSocketNotifier::Read, this);
+        auto incoming = std::make_shared<Incoming>(socket, notifier);
+        connect(notifier, &QSocketNotifier::activated, this, [this, incoming] { read(*incoming); });
+        QTimer::singleShot(ReadTimeoutMs, notifier, [incoming] { incoming->close(); });
+        read(*incoming);
     }
 }
 
-void InstanceReceiver::read(QLocalSocket *socket)
+void InstanceReceiver::read(Incoming &incoming)
 {
-    char header[HeaderBytes];
-    if (socket->peek(header, HeaderBytes) < HeaderBytes)
-        return;
-    const auto check = qFromLittleEndian<uint32_t>(header);
-    const auto key = qFromLittleEndian<uint32_t>(header + 4);
-    const auto size = qFromLittleEndian<uint32_t>(header + 8);
-    if (check != NewInstanceMessage || size > MaxMessageBytes) {
-        socket->abort();
-        socket->deleteLater();
+    bool ended = false;
+    for (char chunk[4096]; incoming.data.size() < HeaderBytes + static_cast<qsizetype>(MaxMessageBytes);) {
+        const ssize_t n = ::recv(incoming.socket, chunk, sizeof chunk, 0);
+        if (n > 0)
+            incoming.data.append(chunk, n);
+        else if (n < 0 && errno == EINTR)
+            continue;
+        else {
+            ended = n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
+            break;
+        }
+    }
+    const char *header = incoming.data.constData();
+    const bool headerIn = incoming.data.size() >= HeaderBytes;
+    const auto size = headerIn ? qFromLittleEndian<uint32_t>(header + 8) : 0;
+    if (headerIn && (qFromLittleEndian<uint32_t>(header) != NewInstanceMessage || size > MaxMessageBytes)) {
+        incoming.close();
         return;
     }
-    if (socket->bytesAvailable() < HeaderBytes + size)
+    if (!headerIn || incoming.data.size() < HeaderBytes + static_cast<qsizetype>(size)) {
+        if (ended)
+            incoming.close();
         return;
-    socket->skip(HeaderBytes);
-    const QByteArray block = socket->read(size);
-    socket->write(&Answer, 1);
-    socket->disconnectFromServer();
-    // The handler may open a modal window; the socket is not touched after it.
+    }
+    const auto key = qFromLittleEndian<uint32_t>(header + 4);
+    const QByteArray block = incoming.data.mid(HeaderBytes, size);
+    ::send(incoming.socket, &Answer, 1, MSG_NOSIGNAL);
+    incoming.close();
+    // The handler may open a modal window; the connection is not touched after it.
     if (OnMessage)
         OnMessage(key, block);
 }
@@ -82,24 +165,35 @@ void InstanceReceiver::read(QLocalSocket *socket)
 bool SendToInstance(const QString &path, uint32_t key, const QByteArray &block, int timeoutMs)
 {
     QDeadlineTimer deadline(timeoutMs);
-    QLocalSocket socket;
-    socket.connectToServer(path);
-    if (!socket.waitForConnected(remaining(deadline)))
+    sockaddr_un address;
+    if (!addressOf(path, address))
         return false;
     QByteArray message(HeaderBytes, '\0');
     qToLittleEndian<uint32_t>(NewInstanceMessage, message.data());
     qToLittleEndian<uint32_t>(key, message.data() + 4);
     qToLittleEndian<uint32_t>(static_cast<uint32_t>(block.size()), message.data() + 8);
     message += block;
-    socket.write(message);
-    while (socket.bytesToWrite() > 0)
-        if (!socket.waitForBytesWritten(remaining(deadline)))
-            return false;
-    while (socket.bytesAvailable() < 1)
-        if (!socket.waitForReadyRead(remaining(deadline)))
-            return false;
+
+    int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (socket < 0)
+        return false;
+    bool sent = limitTo(socket, deadline) &&
+                ::connect(socket, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
+    for (qsizetype done = 0; sent && done < message.size();) {
+        const ssize_t n = limitTo(socket, deadline) ? ::send(socket, message.constData() + done,
+                                                             static_cast<size_t>(message.size() - done), MSG_NOSIGNAL)
+                                                    : -1;
+        if (n > 0)
+            done += n;
+        else
+            sent = n < 0 && errno == EINTR;
+    }
     char answer = 0;
-    return socket.getChar(&answer) && answer == Answer;
+    ssize_t got = -1;
+    while (sent && limitTo(socket, deadline) && (got = ::recv(socket, &answer, 1, 0)) < 0 && errno == EINTR) {
+    }
+    ::close(socket);
+    return got == 1 && answer == Answer;
 }
 
 } // namespace lotfinch::platform

@@ -6,8 +6,7 @@
 #include <cstdint>
 #include <functional>
 
-class QLocalServer;
-class QLocalSocket;
+class QSocketNotifier;
 
 namespace lotfinch::platform {
 
@@ -18,7 +17,8 @@ constexpr uint32_t NewInstanceMessage = 0x0465;
 // Larger blocks are refused: no command line comes near it.
 constexpr uint32_t MaxMessageBytes = 4 << 20;
 
-// The first copy's end: a local socket that only its user can reach.
+// The first copy's end: a local socket that only its user can reach. (Plain
+// sockets: Qt's network module would cost the waiting program its memory.)
 class InstanceReceiver : public QObject
 {
 public:
@@ -33,11 +33,13 @@ public:
     std::function<void(uint32_t key, const QByteArray &block)> OnMessage;
 
 private:
+    struct Incoming;
     void accept();
-    void read(QLocalSocket *socket);
+    void read(Incoming &incoming);
 
     QString path_;
-    QLocalServer *server_;
+    int listener_ = -1;
+    QSocketNotifier *listening_ = nullptr;
 };
 
 // The new copy's end: sends the message and waits at most timeoutMs in all for

@@ -157,6 +157,9 @@ TEST(InstanceChannel, JunkAndSilentConnectionsDoNotStopAWholeMessage)
     const QString path = folder.filePath("channel.socket");
     platform::InstanceReceiver receiver(path);
     ASSERT_TRUE(receiver.listen());
+    struct stat info;
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u) << "only its user can reach it";
     std::vector<std::pair<uint32_t, QByteArray>> received;
     receiver.OnMessage = [&](uint32_t key, const QByteArray &block) { received.emplace_back(key, block); };
 

@@ -26,10 +26,16 @@ LotfinchProgram::LotfinchProgram(const QString &proxy, const std::vector<std::pa
     : folder_(QFileInfo(programPath()).dir().filePath("../e2e-program-XXXXXX"))
 {
     // A hard link keeps the program's file size, and with it its instance name;
-    // a copy does too where a link cannot be made.
+    // a copy does too where a link cannot be made. The HTTP helper goes along
+    // where it sits next to the program (a build folder; an installed program
+    // finds it in its package's folder).
+    const QDir programFolder = QFileInfo(programPath()).dir();
     program_ = folder_.filePath(QFileInfo(programPath()).fileName());
-    if (::link(QFile::encodeName(programPath()).constData(), QFile::encodeName(program_).constData()) != 0)
-        QFile::copy(programPath(), program_);
+    for (const QString &name : {QFileInfo(programPath()).fileName(), QString("lotfinch-http")}) {
+        const QString from = programFolder.filePath(name), to = folder_.filePath(name);
+        if (QFile::exists(from) && ::link(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
+            QFile::copy(from, to);
+    }
     QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
     // Qt hands web addresses to xdg-open when it finds one.
     QDir(folder_.path()).mkdir("browser");
