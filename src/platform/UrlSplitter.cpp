@@ -343,9 +343,9 @@ std::optional<UrlParts> CrackUrl(const std::string &text)
     size_t mark = text.find_first_of("?#", text.find("://") + 3);
     if (mark != std::string::npos) {
         if (text[mark] == '?')
-            parts.extraInfo = "?" + decoded(query.substr(query.empty() ? 0 : 1));
+            parts.extraInfo.append("?").append(decoded(query.substr(query.empty() ? 0 : 1)));
         if (text.find('#', mark) != std::string::npos)
-            parts.extraInfo += "#" + decoded(fragment.substr(fragment.empty() ? 0 : 1));
+            parts.extraInfo.append("#").append(decoded(fragment.substr(fragment.empty() ? 0 : 1)));
     }
     return parts;
 }
