@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
@@ -347,6 +348,11 @@ public:
         open.insert(open.end(), server_.begin(), server_.end());
         open.insert(open.end(), {verb, objectName, referer, acceptTypes, std::to_string(flags),
                                  keepsCookies ? CookieJar::instance().lines() : std::string()});
+        // Each proxy variable as its name and value, the name alone when it is not set.
+        for (const char *name : ProxyVariables) {
+            const char *value = std::getenv(name);
+            open.push_back(value ? std::string(name) + "=" + value : std::string(name));
+        }
         // A waiting helper may have gone meanwhile; the next one is tried then,
         // up to a new one.
         for (;;) {

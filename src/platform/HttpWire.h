@@ -9,6 +9,11 @@ namespace lotfinch::platform {
 
 using WireMessage = std::vector<std::string>;
 
+// The environment's proxy settings. A helper takes them from the program with
+// each request, as they are then: it may have been started before they changed.
+inline constexpr const char *ProxyVariables[] = {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY",
+                                                 "all_proxy",  "ALL_PROXY",  "no_proxy",    "NO_PROXY"};
+
 // Writes the whole message to the socket; false once the other side is gone.
 bool writeMessage(int socket, const WireMessage &message);
 

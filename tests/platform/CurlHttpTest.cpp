@@ -1,4 +1,5 @@
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -116,6 +117,27 @@ TEST(CurlHttp, AHelperThatDiesCostsOnlyItsOwnRequest)
     auto next = openRequest(server, "/");
     ASSERT_TRUE(next->send("", ""));
     EXPECT_EQ(next->read(buffer, sizeof buffer), 16);
+}
+
+TEST(CurlHttp, TheEnvironmentsProxyIsTheOneSetWhenTheRequestOpens)
+{
+    LoopbackServer first([](auto &) { return HttpReply::text(200, "first"); });
+    LoopbackServer second([](auto &) { return HttpReply::text(200, "second"); });
+    HttpSessionOptions options;
+    options.access = HttpProxyAccess::Preconfigured;
+    const char *before = std::getenv("http_proxy");
+    const std::optional<std::string> saved = before ? std::optional<std::string>(before) : std::nullopt;
+    for (LoopbackServer *proxy : {&first, &second}) {
+        setenv("http_proxy", ("http://127.0.0.1:" + std::to_string(proxy->port())).c_str(), 1);
+        auto request = openHttpSession(options)
+                           ->connect("http", "auctions.invalid", 80, "", "")
+                           ->openRequest("GET", "/", "", "", httpKeepConnection);
+        ASSERT_TRUE(request->send("", ""));
+    }
+    saved ? setenv("http_proxy", saved->c_str(), 1) : unsetenv("http_proxy");
+    ASSERT_EQ(first.requests().size(), 1u);
+    ASSERT_EQ(second.requests().size(), 1u);
+    EXPECT_EQ(second.requests()[0].target, "http://auctions.invalid/");
 }
 
 TEST(CurlHttp, RequestsThatNeverGoOut)

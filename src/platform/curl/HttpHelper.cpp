@@ -3,6 +3,7 @@
 // Only this process loads libcurl and its TLS libraries, so the program itself
 // stays small while it waits between passes. It ends when the socket closes.
 #include <csignal>
+#include <cstdlib>
 #include <exception>
 #include <memory>
 #include <string>
@@ -50,6 +51,13 @@ bool serve(const WireMessage &m)
     const std::string &what = m.at(0);
     if (what == "open") {
         request.reset();
+        for (size_t i = 17; i < m.size(); ++i) {
+            const size_t equals = m[i].find('=');
+            if (equals == std::string::npos)
+                ::unsetenv(m[i].c_str());
+            else
+                ::setenv(m[i].substr(0, equals).c_str(), m[i].c_str() + equals + 1, 1);
+        }
         request = openRequest(m);
         keepsCookies = !(number(m.at(15)) & httpNoCookies);
         if (request && keepsCookies)
