@@ -70,10 +70,21 @@ size_t pathStart(std::string_view text)
     return endAt<'/', '?', '#'>(text);
 }
 
+bool sameText(std::string_view a, std::string_view b)
+{
+    const auto &lower = lowerCase();
+    if (a.size() != b.size())
+        return false;
+    for (size_t k = 0; k < a.size(); ++k)
+        if (lower[static_cast<unsigned char>(a[k])] != lower[static_cast<unsigned char>(b[k])])
+            return false;
+    return true;
+}
+
 // The host of an absolute ("http://host/...") or scheme-relative ("//host/...")
-// link, without user, port and a leading "www.", in lower case; empty for
-// any other link.
-std::string hostOf(std::string_view link)
+// link as written, without user, port and a leading "www." (in any case);
+// empty for any other link.
+std::string_view hostIn(std::string_view link)
 {
     size_t from = std::string_view::npos;
     if (size_t scheme = link.find("://"); scheme != std::string_view::npos && scheme > 0 && pathStart(link) > scheme)
@@ -87,10 +98,15 @@ std::string hostOf(std::string_view link)
     if (size_t at = host.rfind('@'); at != std::string_view::npos)
         host = host.substr(at + 1);
     host = host.substr(0, host.find(':'));
-    std::string lower = platform::lowerAnsi(host);
-    if (std::string_view(lower).starts_with("www."))
-        lower.erase(0, 4);
-    return lower;
+    if (sameText(host.substr(0, 4), "www."))
+        host.remove_prefix(4);
+    return host;
+}
+
+// The same in lower case.
+std::string hostOf(std::string_view link)
+{
+    return platform::lowerAnsi(hostIn(link));
 }
 
 // ItemNumberOf without the copy.
@@ -114,9 +130,15 @@ std::string_view itemNumberIn(std::string_view link)
     return {};
 }
 
-// Item keys live in the same index as links; a trimmed link never starts
-// with a control character, so the two cannot meet.
-constexpr char itemKeyMark = '\x01';
+// Whether link's item key is key (as itemKeyIn writes it) without regard to letter case.
+bool hasItemKey(std::string_view link, std::string_view key)
+{
+    std::string_view number = itemNumberIn(link);
+    if (number.empty() || key.size() <= number.size() || !key.ends_with(number) ||
+        key[key.size() - number.size() - 1] != '/')
+        return false;
+    return sameText(hostIn(link), key.substr(0, key.size() - number.size() - 1));
+}
 
 } // namespace
 
@@ -194,53 +216,33 @@ uint32_t FoundItemList::Index::hashOf(std::string_view link)
     return static_cast<uint32_t>(hash ^ (hash >> 32));
 }
 
-size_t FoundItemList::Index::find(std::string_view link, uint32_t hash) const
+template <typename Same> size_t FoundItemList::Index::find(Kind kind, uint32_t hash, const Same &same) const
 {
-    const auto &lower = lowerCase();
-    const uint8_t tag = tagOf(hash);
+    const uint8_t tag = tagOf(kind, hash);
     const size_t mask = slots_.size() - 1;
     for (size_t i = home(hash);; i = (i + 1) & mask) {
         if (tags_[i] == freeTag)
             return i;
-        if (tags_[i] != tag)
-            continue;
-        const Slot &slot = slots_[i];
-        if (slot.hash != hash || slot.length != link.size())
-            continue;
-        const char *listed = blocks_[slot.block].data() + slot.offset;
-        size_t k = 0;
-        while (k < link.size() &&
-               lower[static_cast<unsigned char>(listed[k])] == lower[static_cast<unsigned char>(link[k])])
-            ++k;
-        if (k == link.size())
+        if (tags_[i] == tag && slots_[i].hash == hash && same(linkAt(i)))
             return i;
     }
 }
 
-void FoundItemList::Index::prefetch([[maybe_unused]] uint32_t hash) const
+std::string_view FoundItemList::Index::linkAt(size_t slot) const
 {
-    if (slots_.empty())
-        return;
-#if defined(__GNUC__)
-    size_t i = home(hash);
-    __builtin_prefetch(&tags_[i]);
-    __builtin_prefetch(&slots_[i], 1);
-#endif
+    const Slot &s = slots_[slot];
+    return std::string_view(blocks_[s.block]).substr(s.offset, s.length);
 }
 
-bool FoundItemList::Index::contains(std::string_view link, uint32_t hash) const
-{
-    return !slots_.empty() && tags_[find(link, hash)] != freeTag;
-}
-
-bool FoundItemList::Index::insert(std::string_view link, uint32_t hash)
+void FoundItemList::Index::reserveOne()
 {
     // At most half full, so probe runs stay short and a free slot always exists.
     if (2 * (used_ + 1) > slots_.size())
         grow();
-    size_t slot = find(link, hash);
-    if (tags_[slot] != freeTag)
-        return false;
+}
+
+void FoundItemList::Index::put(size_t slot, Kind kind, uint32_t hash, std::string_view link)
+{
     // Blocks are filled up to their first size and never grow, so a big
     // list never copies its links around. Each is twice the one before, up
     // to a limit: a short list keeps no room it does not use.
@@ -251,12 +253,11 @@ bool FoundItemList::Index::insert(std::string_view link, uint32_t hash)
         blocks_.back().reserve(std::max(size, link.size()));
     }
     std::string &block = blocks_.back();
-    tags_[slot] = tagOf(hash);
+    tags_[slot] = tagOf(kind, hash);
     slots_[slot] = {hash, static_cast<uint32_t>(blocks_.size() - 1), static_cast<uint32_t>(block.size()),
                     static_cast<uint32_t>(link.size())};
     block.append(link);
     ++used_;
-    return true;
 }
 
 void FoundItemList::Index::grow()
@@ -312,46 +313,45 @@ std::string FoundItemList::timeStamp()
     return stamp_;
 }
 
-void FoundItemList::indexedItemKey(std::string_view key, std::string &out)
+void FoundItemList::itemKeyIn(std::string_view link, std::string &out)
 {
     out.clear();
-    if (std::string_view number = itemNumberIn(key); !number.empty())
-        out.append(1, itemKeyMark).append(hostOf(key)).append("/").append(number);
+    if (std::string_view number = itemNumberIn(link); !number.empty())
+        out.append(hostIn(link)).append("/").append(number);
+}
+
+FoundItemList::Place FoundItemList::placeOf(std::string_view link, std::string_view itemKey) const
+{
+    using Kind = Index::Kind;
+    if (!itemKey.empty()) {
+        const uint32_t hash = Index::hashOf(itemKey);
+        size_t slot =
+            index_.find(Kind::Item, hash, [itemKey](std::string_view listed) { return hasItemKey(listed, itemKey); });
+        if (index_.isFree(slot))
+            return {slot, false, Kind::Item, hash};
+        // Under the current rules any link of a listed item is listed.
+        if (rules_ == LinkRules::Current || sameText(index_.linkAt(slot), link))
+            return {slot, true, Kind::Item, hash};
+    }
+    const uint32_t hash = Index::hashOf(link);
+    size_t slot = index_.find(Kind::Link, hash, [link](std::string_view listed) { return sameText(listed, link); });
+    return {slot, !index_.isFree(slot), Kind::Link, hash};
 }
 
 template <typename Title> bool FoundItemList::add(std::string_view link, const Title &title)
 {
     std::string_view key = TrimmedView(link);
-    // The item's places are asked for first: hashing the longer link gives
-    // them time to arrive before they are read.
-    indexedItemKey(key, itemKey_);
-    const std::string_view itemKey = itemKey_;
-    const uint32_t itemHash = itemKey.empty() ? 0 : Index::hashOf(itemKey);
-    if (!itemKey.empty())
-        index_.prefetch(itemHash);
-    const uint32_t keyHash = Index::hashOf(key);
-    index_.prefetch(keyHash);
-    bool added;
-    if (rules_ == LinkRules::Current && !itemKey.empty()) {
-        // Every listed link with an item number lists its item too, so the
-        // item alone tells whether the link is new.
-        added = !index_.contains(itemKey, itemHash);
-        if (added)
-            index_.insert(key, keyHash);
-    } else {
-        added = index_.insert(key, keyHash);
-    }
-    if (added) {
-        // The first link of an item lists the item; a later link of it that
-        // the described rules list finds it listed.
-        if (!itemKey.empty())
-            index_.insert(itemKey, itemHash);
-        descriptions_.insert(0, FormatText("%s  %s", {timeStamp(), title()}));
-        items_.insert(0, std::string(key));
-        // A known link leaves the newest description, and so this text, as it was.
-        latestFoundTextStale_ = true;
-    }
-    return added;
+    itemKeyIn(key, itemKey_);
+    index_.reserveOne();
+    const Place place = placeOf(key, itemKey_);
+    if (place.listed)
+        return false;
+    index_.put(place.slot, place.kind, place.hash, key);
+    descriptions_.insert(0, FormatText("%s  %s", {timeStamp(), title()}));
+    items_.insert(0, std::string(key));
+    // A known link leaves the newest description, and so this text, as it was.
+    latestFoundTextStale_ = true;
+    return true;
 }
 
 const std::string &FoundItemList::LatestFoundText() const
@@ -375,13 +375,12 @@ bool FoundItemList::AddFoundItem(std::string_view link, const TitleSource &title
 
 bool FoundItemList::Contains(std::string_view link) const
 {
+    if (index_.empty())
+        return false;
     std::string_view key = TrimmedView(link);
-    if (index_.contains(key, Index::hashOf(key)))
-        return true;
     std::string itemKey;
-    if (rules_ == LinkRules::Current)
-        indexedItemKey(key, itemKey);
-    return !itemKey.empty() && index_.contains(itemKey, Index::hashOf(itemKey));
+    itemKeyIn(key, itemKey);
+    return placeOf(key, itemKey).listed;
 }
 
 bool FoundItemList::AnyItemContains(std::string_view text) const

@@ -105,22 +105,34 @@ private:
     // Both offers in one: title gives the title when called.
     template <typename Title> bool add(std::string_view link, const Title &title);
 
-    // The listed links without regard to letter case: an open-addressing
-    // table of hashes and places in blocks holding the links back to back,
-    // so a lookup in a big list touches two places in memory, not four.
-    // Beside it one byte per slot (free, or seven bits of the hash) small
-    // enough to stay in the processor's cache: a link that is not listed is
-    // told so from those bytes alone, without a trip to the slots.
+    // The listed links, one entry each, in an open-addressing table of
+    // hashes and places in blocks holding the links back to back, so a
+    // lookup in a big list touches two places in memory, not four. The
+    // first link of an item is filed under its item key, so one lookup
+    // tells the current rules whether an item is new; any other link
+    // (one without an item number, or another link of a listed item, which
+    // only the described rules list) is filed under itself without regard
+    // to letter case. Beside the table one byte per slot (free, or the
+    // entry's kind and six bits of its hash) small enough to stay in the
+    // processor's cache: an entry that is not there is told so from those
+    // bytes alone, without a trip to the slots.
     class Index
     {
     public:
-        static uint32_t hashOf(std::string_view link);
-        // Asks the processor to fetch the places a lookup of hash reads: the
-        // lookups of one offer then wait for memory once, not one by one.
-        void prefetch(uint32_t hash) const;
-        bool contains(std::string_view link, uint32_t hash) const;
-        // Lists link unless it is listed; returns whether it was not.
-        bool insert(std::string_view link, uint32_t hash);
+        enum class Kind : uint8_t { Link, Item };
+        static uint32_t hashOf(std::string_view text);
+        bool empty() const { return slots_.empty(); }
+        // Makes room for one more entry: the free slot a lookup gives
+        // until then is the one the entry goes to.
+        void reserveOne();
+        // The slot of the entry of this kind and hash whose link same()
+        // accepts, or the free slot where such an entry would go. Not on
+        // an empty index.
+        template <typename Same> size_t find(Kind kind, uint32_t hash, const Same &same) const;
+        bool isFree(size_t slot) const { return tags_[slot] == freeTag; }
+        std::string_view linkAt(size_t slot) const;
+        // Files link in the free slot find() gave, after reserveOne().
+        void put(size_t slot, Kind kind, uint32_t hash, std::string_view link);
         void clear();
 
     private:
@@ -135,21 +147,36 @@ private:
         };
         static constexpr uint8_t freeTag = 0;
         // Never freeTag: the top bit is always set.
-        static uint8_t tagOf(uint32_t hash) { return static_cast<uint8_t>(0x80 | (hash >> 25)); }
+        static uint8_t tagOf(Kind kind, uint32_t hash)
+        {
+            return static_cast<uint8_t>(0x80 | (kind == Kind::Item ? 0x40 : 0) | (hash >> 26));
+        }
         size_t home(uint32_t hash) const { return hash & (slots_.size() - 1); }
-        size_t find(std::string_view link, uint32_t hash) const; // its slot, or the free slot to use
         void grow();
 
         std::vector<std::string> blocks_;
-        std::vector<uint8_t> tags_; // per slot: freeTag or tagOf(its hash)
+        std::vector<uint8_t> tags_; // per slot: freeTag or tagOf(its kind and hash)
         std::vector<Slot> slots_;
         size_t used_ = 0;
     };
 
+    // Where a trimmed link is listed: its entry's slot, or, when it is not,
+    // the free slot and the entry it would get there.
+    struct Place
+    {
+        size_t slot;
+        bool listed;
+        Index::Kind kind;
+        uint32_t hash;
+    };
+    // itemKey: the link's item key as itemKeyIn gives it. The index must not be empty.
+    Place placeOf(std::string_view link, std::string_view itemKey) const;
+
     std::string timeStamp();
-    // The item key of a trimmed link as the index holds it (empty for a link
-    // without an item number), written over out.
-    static void indexedItemKey(std::string_view key, std::string &out);
+    // The item key of a trimmed link for the index to hash (its host as
+    // written, "/", its item number; empty for a link without an item
+    // number), written over out.
+    static void itemKeyIn(std::string_view link, std::string &out);
 
     DateTimeSeparators separators_;
     Clock clock_;
