@@ -218,12 +218,10 @@ uint32_t FoundItemList::Index::hashOf(std::string_view link)
 
 template <typename Same> size_t FoundItemList::Index::find(Kind kind, uint32_t hash, const Same &same) const
 {
-    const uint8_t tag = tagOf(kind, hash);
+    const uint32_t kept = keptHash(kind, hash);
     const size_t mask = slots_.size() - 1;
-    for (size_t i = home(hash);; i = (i + 1) & mask) {
-        if (tags_[i] == freeTag)
-            return i;
-        if (tags_[i] == tag && slots_[i].hash == hash && same(linkAt(i)))
+    for (size_t i = home(kept);; i = (i + 1) & mask) {
+        if (slots_[i].hash == 0 || (slots_[i].hash == kept && same(linkAt(i))))
             return i;
     }
 }
@@ -253,29 +251,24 @@ void FoundItemList::Index::put(size_t slot, Kind kind, uint32_t hash, std::strin
         blocks_.back().reserve(std::max(size, link.size()));
     }
     std::string &block = blocks_.back();
-    tags_[slot] = tagOf(kind, hash);
-    slots_[slot] = {hash, static_cast<uint32_t>(blocks_.size() - 1), static_cast<uint32_t>(block.size()),
-                    static_cast<uint32_t>(link.size())};
+    slots_[slot] = {keptHash(kind, hash), static_cast<uint32_t>(blocks_.size() - 1),
+                    static_cast<uint32_t>(block.size()), static_cast<uint32_t>(link.size())};
     block.append(link);
     ++used_;
 }
 
 void FoundItemList::Index::grow()
 {
-    std::vector<uint8_t> oldTags = std::move(tags_);
     std::vector<Slot> oldSlots = std::move(slots_);
     const size_t size = std::max<size_t>(64, oldSlots.size() * 2);
-    tags_.assign(size, freeTag);
     slots_.assign(size, Slot{});
     const size_t mask = size - 1;
-    for (size_t old = 0; old < oldSlots.size(); ++old) {
-        if (oldTags[old] == freeTag)
+    for (const Slot &slot : oldSlots) {
+        if (slot.hash == 0)
             continue;
-        const Slot &slot = oldSlots[old];
         size_t i = home(slot.hash);
-        while (tags_[i] != freeTag)
+        while (slots_[i].hash != 0)
             i = (i + 1) & mask;
-        tags_[i] = oldTags[old];
         slots_[i] = slot;
     }
 }
@@ -284,8 +277,6 @@ void FoundItemList::Index::clear()
 {
     blocks_.clear();
     blocks_.shrink_to_fit();
-    tags_.clear();
-    tags_.shrink_to_fit();
     slots_.clear();
     slots_.shrink_to_fit();
     used_ = 0;

@@ -107,15 +107,14 @@ private:
 
     // The listed links, one entry each, in an open-addressing table of
     // hashes and places in blocks holding the links back to back, so a
-    // lookup in a big list touches two places in memory, not four. The
-    // first link of an item is filed under its item key, so one lookup
-    // tells the current rules whether an item is new; any other link
-    // (one without an item number, or another link of a listed item, which
-    // only the described rules list) is filed under itself without regard
-    // to letter case. Beside the table one byte per slot (free, or the
-    // entry's kind and six bits of its hash) small enough to stay in the
-    // processor's cache: an entry that is not there is told so from those
-    // bytes alone, without a trip to the slots.
+    // lookup in a big list touches two places in memory: its slot and, on a
+    // matching hash, the link. An entry that is not there costs the slot
+    // alone, and a new one goes into the slot its lookup has just read. The
+    // first link of an item is filed under its item key, so one lookup tells
+    // the current rules whether an item is new; any other link (one without
+    // an item number, or another link of a listed item, which only the
+    // described rules list) is filed under itself without regard to letter
+    // case.
     class Index
     {
     public:
@@ -129,7 +128,7 @@ private:
         // accepts, or the free slot where such an entry would go. Not on
         // an empty index.
         template <typename Same> size_t find(Kind kind, uint32_t hash, const Same &same) const;
-        bool isFree(size_t slot) const { return tags_[slot] == freeTag; }
+        bool isFree(size_t slot) const { return slots_[slot].hash == 0; }
         std::string_view linkAt(size_t slot) const;
         // Files link in the free slot find() gave, after reserveOne().
         void put(size_t slot, Kind kind, uint32_t hash, std::string_view link);
@@ -145,17 +144,16 @@ private:
             uint32_t offset = 0;
             uint32_t length = 0;
         };
-        static constexpr uint8_t freeTag = 0;
-        // Never freeTag: the top bit is always set.
-        static uint8_t tagOf(Kind kind, uint32_t hash)
+        // What a slot keeps of an entry's hash and kind: the kind in the
+        // lowest bit, and the top bit set, as a free slot holds 0.
+        static uint32_t keptHash(Kind kind, uint32_t hash)
         {
-            return static_cast<uint8_t>(0x80 | (kind == Kind::Item ? 0x40 : 0) | (hash >> 26));
+            return 0x80000000u | (hash & 0x7FFFFFFEu) | (kind == Kind::Item ? 1u : 0u);
         }
         size_t home(uint32_t hash) const { return hash & (slots_.size() - 1); }
         void grow();
 
         std::vector<std::string> blocks_;
-        std::vector<uint8_t> tags_; // per slot: freeTag or tagOf(its kind and hash)
         std::vector<Slot> slots_;
         size_t used_ = 0;
     };
