@@ -232,6 +232,8 @@ TEST(FoundItems, UnderTheCurrentRulesAnItemIsKeptOnceWhateverItsLinkCarries)
         {first, true, true},
         {"https://www.ebay.com/itm/196123456781?itmmeta=01K3BBB&hash=item2d", false, true},
         {"http://ebay.com/itm/Nikon-F3/196123456781", false, true},
+        // A second link of an item, in other letter case: listed once, under either rules.
+        {"HTTPS://WWW.EBAY.COM/itm/196123456781?ITMMETA=01K3BBB&HASH=ITEM2D", false, false},
         {"https://www.ebay.co.uk/itm/196123456781", true, true}, // another site
         {"https://www.ebay.com/itm/296123456781", true, true},
         {"https://www.ebay.com/itm/no-number", true, true},
