@@ -70,17 +70,6 @@ size_t pathStart(std::string_view text)
     return endAt<'/', '?', '#'>(text);
 }
 
-bool sameText(std::string_view a, std::string_view b)
-{
-    const auto &lower = lowerCase();
-    if (a.size() != b.size())
-        return false;
-    for (size_t k = 0; k < a.size(); ++k)
-        if (lower[static_cast<unsigned char>(a[k])] != lower[static_cast<unsigned char>(b[k])])
-            return false;
-    return true;
-}
-
 // The host of an absolute ("http://host/...") or scheme-relative ("//host/...")
 // link as written, without user, port and a leading "www." (in any case);
 // empty for any other link.
@@ -98,7 +87,7 @@ std::string_view hostIn(std::string_view link)
     if (size_t at = host.rfind('@'); at != std::string_view::npos)
         host = host.substr(at + 1);
     host = host.substr(0, host.find(':'));
-    if (sameText(host.substr(0, 4), "www."))
+    if (platform::sameTextAnsi(host.substr(0, 4), "www."))
         host.remove_prefix(4);
     return host;
 }
@@ -137,7 +126,7 @@ bool hasItemKey(std::string_view link, std::string_view key)
     if (number.empty() || key.size() <= number.size() || !key.ends_with(number) ||
         key[key.size() - number.size() - 1] != '/')
         return false;
-    return sameText(hostIn(link), key.substr(0, key.size() - number.size() - 1));
+    return platform::sameTextAnsi(hostIn(link), key.substr(0, key.size() - number.size() - 1));
 }
 
 } // namespace
@@ -321,11 +310,12 @@ FoundItemList::Place FoundItemList::placeOf(std::string_view link, std::string_v
         if (index_.isFree(slot))
             return {slot, false, Kind::Item, hash};
         // Under the current rules any link of a listed item is listed.
-        if (rules_ == LinkRules::Current || sameText(index_.linkAt(slot), link))
+        if (rules_ == LinkRules::Current || platform::sameTextAnsi(index_.linkAt(slot), link))
             return {slot, true, Kind::Item, hash};
     }
     const uint32_t hash = Index::hashOf(link);
-    size_t slot = index_.find(Kind::Link, hash, [link](std::string_view listed) { return sameText(listed, link); });
+    size_t slot =
+        index_.find(Kind::Link, hash, [link](std::string_view listed) { return platform::sameTextAnsi(listed, link); });
     return {slot, !index_.isFree(slot), Kind::Link, hash};
 }
 
