@@ -36,6 +36,15 @@ std::string FailureReason(const FetchOutcome &outcome, std::string_view domain)
     return FormatText("%s answered %s", {domain, std::to_string(outcome.statusCode)});
 }
 
+std::string UnsearchableReason(const QStringList &characters)
+{
+    std::string reason = "these characters cannot be searched for:";
+    for (const QString &character : characters)
+        for (char32_t point : character.toUcs4())
+            reason += QString::asprintf(" U+%04X", static_cast<unsigned>(point)).toStdString();
+    return reason;
+}
+
 std::string FailureLine(const QTime &at, std::string_view timeSeparator, std::string_view reason)
 {
     char hour[4], minute[4];

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QStringList>
 #include <QTime>
 #include <string>
 #include <string_view>
@@ -24,6 +25,11 @@ bool TimedOut(int elapsedMs, const http::TauHTTPTimeouts &timeouts);
 
 // A failed fetch in plain words, naming the site: "ebay.com timed out".
 std::string FailureReason(const FetchOutcome &outcome, std::string_view domain);
+
+// Why a check sent nothing: the phrase holds characters the sites' code
+// page cannot carry, named by their code points ("U+6771 U+4EAC"), as the
+// tooltip's code page cannot carry them either.
+std::string UnsearchableReason(const QStringList &characters);
 
 // "Last check failed at 14:00: <reason>", the time on the 24-hour clock.
 std::string FailureLine(const QTime &at, std::string_view timeSeparator, std::string_view reason);

@@ -86,7 +86,8 @@ TApplicationForm::TApplicationForm(QWidget *parent) : QWidget(parent, Qt::Window
     OneInstance1 = new desktop::TOneInstance(this);
     OneInstance1->setMaxNewInstances(0);
     OneInstance1->OnNewInstanceLoad = [this](uint32_t handle, const QString &commandLine) {
-        OneInstance1NewInstanceLoad(handle, commandLine);
+        platform::RunOutsideWaits(this,
+                                  [this, handle, commandLine] { OneInstance1NewInstanceLoad(handle, commandLine); });
     };
     setObjectName("ApplicationForm");
     windows::SetAccessibleRole(this, QAccessible::Window);
@@ -246,14 +247,26 @@ void TApplicationForm::createTrayMenu()
     ShowHTMLSource1->setVisible(false);
     ShowFoundLinks1 = PopupMenu1->addAction(ImageList1->icon(9), "Links to Found &Items...");
     ShowFoundLinks1->setEnabled(false);
-    connect(ShowFoundLinks1, &QAction::triggered, this, [this] { ShowFoundLinks1Click(); });
     PopupMenu1->addSeparator();
     Exit1 = PopupMenu1->addAction(ImageList1->icon(3), "E&xit");
-    connect(Exit1, &QAction::triggered, this, [this] { BitBtn2Click(); });
-    connect(Restore1, &QAction::triggered, this, [this] { TrayDoubleClick(); });
-    connect(AboutLotfinch1, &QAction::triggered, this, [this] { AboutLotfinch1Click(); });
-    connect(ProductManual1, &QAction::triggered, this, [this] { ProductManual1Click(); });
-    connect(ShowHTMLSource1, &QAction::triggered, this, [this] { ShowHTMLSource1Click(); });
+    const std::pair<QAction *, void (TApplicationForm::*)()> commands[] = {
+        {Restore1, &TApplicationForm::TrayDoubleClick},
+        {AboutLotfinch1, &TApplicationForm::AboutLotfinch1Click},
+        {ProductManual1, &TApplicationForm::ProductManual1Click},
+        {ShowHTMLSource1, &TApplicationForm::ShowHTMLSource1Click},
+        {ShowFoundLinks1, &TApplicationForm::ShowFoundLinks1Click},
+        {Exit1, &TApplicationForm::BitBtn2Click}};
+    for (auto [action, handler] : commands)
+        connect(action, &QAction::triggered, this, outsideWaits(handler));
+}
+
+std::function<void()> TApplicationForm::outsideWaits(void (TApplicationForm::*handler)())
+{
+    // A desktop with a StatusNotifier tray delivers the menu, the icon's
+    // activation and notification clicks over D-Bus, which the start popup's
+    // and the splash's waits answer: a command run there could close the
+    // window under them or open a modal window inside them.
+    return [this, handler] { platform::RunOutsideWaits(this, [this, handler] { (this->*handler)(); }); };
 }
 
 void TApplicationForm::createTrayIcon()
@@ -267,8 +280,9 @@ void TApplicationForm::createTrayIcon()
     CoolTrayIcon1->setIconIndex(0);
     CoolTrayIcon1->setPopupMenu(PopupMenu1);
     CoolTrayIcon1->setMinimizeToTray(true);
-    CoolTrayIcon1->OnDblClick = [this](QObject *) { TrayDoubleClick(); };
-    CoolTrayIcon1->OnBalloonHintClick = [this](QObject *) { CoolTrayIcon1BalloonHintClick(); };
+    CoolTrayIcon1->OnDblClick = [run = outsideWaits(&TApplicationForm::TrayDoubleClick)](QObject *) { run(); };
+    CoolTrayIcon1->OnBalloonHintClick =
+        [run = outsideWaits(&TApplicationForm::CoolTrayIcon1BalloonHintClick)](QObject *) { run(); };
     // A balloon that has gone leaves its window's memory behind, as a pass does.
     CoolTrayIcon1->OnBalloonHintTimeout = [](QObject *) { platform::ReleaseIdleMemory(); };
     CoolTrayIcon1->OnBalloonHintHide = CoolTrayIcon1->OnBalloonHintTimeout;
@@ -465,7 +479,7 @@ void TApplicationForm::AnnounceSearch()
 
 void TApplicationForm::IconTrayUpdate(desktop::TCoolTrayIcon *icon)
 {
-    icon->setHint(HintWithFailureLine(DefaultTrayHint(), Checks.LatestFailureLine()));
+    setTrayHint(DefaultTrayHint());
     icon->setIconVisible(true);
     if (BitBtn1Tag != 1)
         return;
@@ -476,7 +490,7 @@ void TApplicationForm::IconTrayUpdate(desktop::TCoolTrayIcon *icon)
         hint = ReplaceAllText(hint, "\"site\"", SiteAt(siteEntryOf(ComboAuctionSite->currentIndex())).shortName);
         hint = ReplaceAllText(hint, "\"time\"", IntervalAt(ComboSearchFrequency->currentIndex()).hintWord);
         hint = ReplaceAllText(hint, "\"search\"", phrase);
-        icon->setHint(HintWithFailureLine(hint, Checks.LatestFailureLine()));
+        setTrayHint(hint);
         SearchTimer->setEnabled(true);
     } catch (const std::exception &) {
         SearchTimer->setEnabled(false);
@@ -517,7 +531,7 @@ bool TApplicationForm::SearchSites(int selected)
 {
     const int entryIndex = siteEntryOf(selected);
     const Site &entry = SiteAt(entryIndex);
-    bool found = false;
+    bool found = !Found.empty();
     // The wait for a page runs the event loop: the user may close the window
     // meanwhile, which ends the pass.
     QPointer<TApplicationForm> self(this);
@@ -526,6 +540,15 @@ bool TApplicationForm::SearchSites(int selected)
     for (int site : sites) {
         if (closing_)
             break;
+        // The box may have changed since Start; a phrase that Start would
+        // refuse is not searched with question marks in place of its letters,
+        // and the tooltip keeps naming the last phrase searched.
+        const QStringList outside = platform::charactersOutsideAnsi(comboSearchString->currentText());
+        if (!outside.isEmpty()) {
+            noteFailedCheck(site, UnsearchableReason(outside));
+            setTrayHint(trayHint_);
+            continue;
+        }
         std::string phrase = SearchText();
         auHTTP1->setURL(SearchAddress(site, phrase));
         // Passes do not overlap, so the component is not busy here; were it
@@ -544,7 +567,11 @@ bool TApplicationForm::SearchSites(int selected)
                 CoolTrayIcon1->ShowBalloon(FoundBalloonTitle, FoundBalloonText(StartedPhrase),
                                            desktop::BalloonIconKind::bitInfo, FoundBalloonSeconds);
         } else if (!refused) {
-            noteFailedCheck(site, started);
+            auto elapsed =
+                std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+            FetchOutcome outcome{auHTTP1->StatusCode(),
+                                 TimedOut(static_cast<int>(elapsed.count()), auHTTP1->Timeouts())};
+            noteFailedCheck(site, FailureReason(outcome, SiteAt(site).domain));
         }
         found = !Found.empty();
         phrase = SearchText();
@@ -563,12 +590,9 @@ bool TApplicationForm::SearchSites(int selected)
     return found;
 }
 
-void TApplicationForm::noteFailedCheck(int site, std::chrono::steady_clock::time_point started)
+void TApplicationForm::noteFailedCheck(int site, std::string_view reason)
 {
-    auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
-    FetchOutcome outcome{auHTTP1->StatusCode(), TimedOut(static_cast<int>(elapsed.count()), auHTTP1->Timeouts())};
-    std::string line =
-        FailureLine(QTime::currentTime(), Found.separators().time, FailureReason(outcome, SiteAt(site).domain));
+    std::string line = FailureLine(QTime::currentTime(), Found.separators().time, reason);
     if (Checks.Failed(site, line))
         CoolTrayIcon1->ShowBalloon(CheckFailedBalloonTitle, line, desktop::BalloonIconKind::bitWarning,
                                    FoundBalloonSeconds);
@@ -576,6 +600,7 @@ void TApplicationForm::noteFailedCheck(int site, std::chrono::steady_clock::time
 
 void TApplicationForm::setTrayHint(const std::string &hint)
 {
+    trayHint_ = hint;
     CoolTrayIcon1->setHint(HintWithFailureLine(hint, Checks.LatestFailureLine()));
 }
 

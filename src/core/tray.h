@@ -2,8 +2,10 @@
 
 #include <QWidget>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "core/FoundItems.h"
 #include "core/SearchHistory.h"
@@ -138,6 +140,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // A handler as a command of the user's that may arrive during a wait.
+    std::function<void()> outsideWaits(void (TApplicationForm::*handler)());
     void createControls();
     void createTrayMenu();
     void createTrayIcon();
@@ -156,13 +160,14 @@ private:
     int siteEntryOf(int selected) const;
     // Sets the tray hint, followed by the line of a failed check if one stands.
     void setTrayHint(const std::string &hint);
-    // Notes a fetch of one site's page that delivered nothing; the first
+    // Notes a check of one site that delivered no page, and why; the first
     // failure after good checks raises a warning balloon.
-    void noteFailedCheck(int site, std::chrono::steady_clock::time_point started);
+    void noteFailedCheck(int site, std::string_view reason);
 
     int pagesDelivered_ = 0; // counts auHTTP1Done's pages: a fetch ended well when it grew
     bool centred_ = false;
-    QRect keptPlace_; // where the window was when it was last hidden
+    std::string trayHint_; // the tray hint without the failure line
+    QRect keptPlace_;      // where the window was when it was last hidden
     bool closing_ = false;
 };
 

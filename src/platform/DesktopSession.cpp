@@ -2,14 +2,42 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QThread>
 #include <QWindow>
 #include <algorithm>
+#include <vector>
 
 namespace lotfinch::platform {
 
 namespace {
 constexpr char PlatformVariable[] = "QT_QPA_PLATFORM";
+
+// The waits that answer the window system now running, innermost last, and
+// the commands held until they end.
+int waitsRunning = 0;
+struct HeldCommand
+{
+    QPointer<QObject> context;
+    std::function<void()> command;
+};
+std::vector<HeldCommand> heldCommands;
+
+// Hands the held commands back to the event loop once no wait runs; one that
+// arrives in a later wait is held again.
+void releaseHeldCommands()
+{
+    std::vector<HeldCommand> held;
+    held.swap(heldCommands);
+    for (HeldCommand &entry : held)
+        if (entry.context)
+            QMetaObject::invokeMethod(
+                entry.context.data(),
+                [context = entry.context.data(), command = std::move(entry.command)]() mutable {
+                    RunOutsideWaits(context, std::move(command));
+                },
+                Qt::QueuedConnection);
+}
 } // namespace
 
 std::optional<QByteArray> PreferredPlatform(const std::function<QByteArray(const char *)> &env)
@@ -58,12 +86,29 @@ void WaitAnsweringWindowSystem(QDeadlineTimer deadline, const std::function<bool
     // Looks for events every few milliseconds: a wait for more events could
     // outlast the deadline when timers are excluded.
     constexpr qint64 LookEveryMs = 10;
+    ++waitsRunning;
+    struct EndOfWait
+    {
+        ~EndOfWait()
+        {
+            if (--waitsRunning == 0)
+                releaseHeldCommands();
+        }
+    } endOfWait;
     for (;;) {
         QCoreApplication::processEvents(flags | QEventLoop::ExcludeUserInputEvents);
         if ((done && done()) || deadline.hasExpired())
             return;
         QThread::msleep(static_cast<unsigned long>(std::clamp<qint64>(deadline.remainingTime(), 1, LookEveryMs)));
     }
+}
+
+void RunOutsideWaits(QObject *context, std::function<void()> command)
+{
+    if (waitsRunning > 0)
+        heldCommands.push_back({context, std::move(command)});
+    else
+        command();
 }
 
 } // namespace lotfinch::platform

@@ -31,8 +31,15 @@ void SettleDesktopSession(QGuiApplication &app, bool platformChosen);
 // Runs the event loop without user input (and with flags, such as
 // QEventLoop::X11ExcludeTimers) until done() holds or the deadline passes:
 // the window system hears the program answer (a desktop calls one that does
-// not "not responding") while the user cannot act.
+// not "not responding") while the user cannot act. Commands given to
+// RunOutsideWaits meanwhile wait for its end.
 void WaitAnsweringWindowSystem(QDeadlineTimer deadline, const std::function<bool()> &done = {},
                                QEventLoop::ProcessEventsFlags flags = QEventLoop::AllEvents);
+
+// Runs a command of the user's now, or, if it arrives during a wait that
+// answers the window system (a tray menu entry or a notification click comes
+// over D-Bus, not as user input), once the last wait has ended, from the event
+// loop. The command is dropped if context is deleted first.
+void RunOutsideWaits(QObject *context, std::function<void()> command);
 
 } // namespace lotfinch::platform

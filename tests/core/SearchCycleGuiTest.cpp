@@ -15,6 +15,7 @@
 #include "support/FakeTrayShell.h"
 #include "support/FixtureSite.h"
 #include "support/TestUtil.h"
+#include "windows/progdlg.h"
 
 using namespace lotfinch;
 using core::TApplicationForm;
@@ -332,4 +333,40 @@ TEST_F(SearchCycle, ExitDuringAStalledFetchEndsTheWaitAndTheProgram)
     pass();
     EXPECT_TRUE(test::waitUntil([&] { return form.isNull(); }, 5000)) << "the window did not close during the wait";
     EXPECT_EQ(searchRequests().size(), 1);
+}
+
+TEST_F(SearchCycle, TrayCommandsArrivingDuringTheStartPopupRunAfterIt)
+{
+    // A StatusNotifier tray's menu arrives over D-Bus, which the popup's wait
+    // answers; a posted call stands in for it.
+    form->comboSearchString->setEditText("digital camera");
+    QMetaObject::invokeMethod(form->Exit1, &QAction::trigger, Qt::QueuedConnection);
+    form->BitBtn1->click(); // returns after the three-second start popup
+    ASSERT_FALSE(form.isNull()) << "Exit ran inside the popup's wait";
+    EXPECT_FALSE(form->ProgressPopup->isVisible());
+    EXPECT_TRUE(test::waitUntil([&] { return form.isNull(); }, 5000)) << "Exit was not run after the wait";
+}
+
+TEST_F(SearchCycle, APassNeverSearchesAPhraseStartWouldRefuse)
+{
+    arm("no such thing", 0);
+    pass();
+    ASSERT_EQ(searchRequests().size(), 1);
+    const std::string searched = form->CoolTrayIcon1->Hint();
+    form->comboSearchString->setEditText(QString::fromUtf8("\u6771\u4eac no such thing"));
+    pass();
+    EXPECT_EQ(searchRequests().size(), 1) << searchRequests().join("\n").toStdString();
+    EXPECT_EQ(warnings(), 1);
+    const QString hint = QString::fromStdString(form->CoolTrayIcon1->Hint());
+    EXPECT_TRUE(QRegularExpression("^" + QRegularExpression::escape(QString::fromStdString(searched)) +
+                                   "\nLast check failed at \\d\\d.\\d\\d: these characters cannot be searched for: "
+                                   "U\\+6771 U\\+4EAC$")
+                    .match(hint)
+                    .hasMatch())
+        << hint.toStdString();
+    // A searchable phrase again is searched, and clears the failure.
+    form->comboSearchString->setEditText("no such thing");
+    pass();
+    EXPECT_EQ(searchRequests().size(), 2);
+    EXPECT_EQ(form->CoolTrayIcon1->Hint(), searched);
 }

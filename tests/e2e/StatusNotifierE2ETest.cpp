@@ -65,3 +65,16 @@ TEST_F(StatusNotifierTray, HostsTheIconWithItsTooltipMenuAndActivationAndTheDaem
         << program.output().toStdString();
     screenshot("activated");
 }
+
+TEST_F(StatusNotifierTray, AboutAndExitFromTheMenuDuringTheStartPopupRunAfterIt)
+{
+    program.startSearch("digital camera");
+    QString item;
+    ASSERT_TRUE(waitUntil([&] { return !(item = statusNotifierItemOf(pid)).isEmpty(); }, 30000))
+        << program.output().toStdString();
+    // The popup shows for three seconds after the window goes to the tray.
+    ASSERT_TRUE(waitUntil([&] { return !visibleWindows(pid, LotfinchProgram::PopupTitle).empty(); }, 3000));
+    ASSERT_TRUE(clickStatusNotifierMenuEntry(item, "About Lotfinch..."));
+    ASSERT_TRUE(clickStatusNotifierMenuEntry(item, "Exit"));
+    EXPECT_EQ(program.waitForExit(20000), 0) << program.output().toStdString();
+}

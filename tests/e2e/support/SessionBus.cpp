@@ -4,6 +4,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QImage>
 #include <gtest/gtest.h>
@@ -75,6 +76,52 @@ bool activateStatusNotifierItem(const QString &item)
                                                            "org.kde.StatusNotifierItem", "Activate");
     activate << 0 << 0;
     return QDBusConnection::sessionBus().call(activate, QDBus::Block, 5000).type() == QDBusMessage::ReplyMessage;
+}
+
+namespace {
+
+// The id of the entry labelled label in a DBusMenu layout (id, properties,
+// children) and its submenus; -1 if none is.
+int menuEntryId(const QDBusArgument &layout, const QString &label)
+{
+    int id = -1, found = -1;
+    QVariantMap properties;
+    layout.beginStructure();
+    layout >> id >> properties;
+    if (properties.value("label").toString().remove('_') == label)
+        found = id;
+    layout.beginArray();
+    while (!layout.atEnd()) {
+        QDBusVariant child;
+        layout >> child;
+        const int inChild = menuEntryId(qvariant_cast<QDBusArgument>(child.variant()), label);
+        if (found < 0)
+            found = inChild;
+    }
+    layout.endArray();
+    layout.endStructure();
+    return found;
+}
+
+} // namespace
+
+bool clickStatusNotifierMenuEntry(const QString &item, const QString &label)
+{
+    const QString name = item.section('/', 0, 0);
+    const QString menu =
+        qvariant_cast<QDBusObjectPath>(property(name, '/' + item.section('/', 1), "org.kde.StatusNotifierItem", "Menu"))
+            .path();
+    QDBusMessage getLayout = QDBusMessage::createMethodCall(name, menu, "com.canonical.dbusmenu", "GetLayout");
+    getLayout << 0 << -1 << QStringList();
+    QDBusMessage layout = QDBusConnection::sessionBus().call(getLayout, QDBus::Block, 5000);
+    if (layout.type() != QDBusMessage::ReplyMessage || layout.arguments().size() < 2)
+        return false;
+    const int id = menuEntryId(qvariant_cast<QDBusArgument>(layout.arguments().at(1)), label);
+    if (id < 0)
+        return false;
+    QDBusMessage event = QDBusMessage::createMethodCall(name, menu, "com.canonical.dbusmenu", "Event");
+    event << id << QString("clicked") << QVariant::fromValue(QDBusVariant(0)) << 0u;
+    return QDBusConnection::sessionBus().call(event, QDBus::Block, 5000).type() == QDBusMessage::ReplyMessage;
 }
 
 namespace {

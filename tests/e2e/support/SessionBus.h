@@ -21,6 +21,11 @@ QString statusNotifierToolTip(const QString &item);
 // keyboard; false if the item did not answer.
 bool activateStatusNotifierItem(const QString &item);
 
+// Picks the entry of the item's menu whose label (mnemonic marks left out)
+// is label, as a host does over DBusMenu; false if there is none or the
+// item did not answer.
+bool clickStatusNotifierMenuEntry(const QString &item, const QString &label);
+
 // The left half of the xfce4-panel, where its status tray (the panel holds
 // nothing else) draws its items, away from notification popups at the right
 // end of the screen; an empty rectangle without the panel.
