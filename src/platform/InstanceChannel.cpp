@@ -5,6 +5,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QtEndian>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -17,8 +18,7 @@ namespace lotfinch::platform {
 
 namespace {
 
-// Check value, key, block size: three little-endian 32-bit numbers.
-constexpr qsizetype HeaderBytes = 12;
+constexpr qsizetype HeaderBytes = InstanceMessageReader::HeaderBytes;
 // A copy that connects and then does not send its whole message is let go.
 constexpr int ReadTimeoutMs = 10000;
 constexpr char Answer = 1;
@@ -50,6 +50,42 @@ bool limitTo(int socket, const QDeadlineTimer &deadline)
 
 } // namespace
 
+QByteArray EncodeInstanceMessage(uint32_t key, const QByteArray &block)
+{
+    QByteArray message(HeaderBytes, '\0');
+    qToLittleEndian<uint32_t>(NewInstanceMessage, message.data());
+    qToLittleEndian<uint32_t>(key, message.data() + 4);
+    qToLittleEndian<uint32_t>(static_cast<uint32_t>(block.size()), message.data() + 8);
+    return message + block;
+}
+
+qsizetype InstanceMessageReader::missing() const
+{
+    switch (state_) {
+    case State::Header: return HeaderBytes - data_.size();
+    case State::Block: return HeaderBytes + qFromLittleEndian<uint32_t>(data_.constData() + 8) - data_.size();
+    default: return 0;
+    }
+}
+
+void InstanceMessageReader::take(const char *bytes, qsizetype size)
+{
+    data_.append(bytes, std::min(size, missing()));
+    if (state_ == State::Header && data_.size() == HeaderBytes) {
+        const char *header = data_.constData();
+        if (qFromLittleEndian<uint32_t>(header) != NewInstanceMessage ||
+            qFromLittleEndian<uint32_t>(header + 8) > MaxMessageBytes) {
+            state_ = State::Refused;
+            data_ = QByteArray();
+            return;
+        }
+        key_ = qFromLittleEndian<uint32_t>(header + 4);
+        state_ = State::Block;
+    }
+    if (state_ == State::Block && missing() == 0)
+        state_ = State::Whole;
+}
+
 // A connection whose message is still coming in. Its notifier's handlers
 // hold it; it closes the connection when they go, whichever way they go.
 struct InstanceReceiver::Incoming
@@ -75,7 +111,7 @@ struct InstanceReceiver::Incoming
 
     int socket;
     QSocketNotifier *notifier;
-    QByteArray data;
+    InstanceMessageReader message;
     bool open = true;
 };
 
@@ -129,37 +165,28 @@ void InstanceReceiver::accept()
 
 void InstanceReceiver::read(Incoming &incoming)
 {
-    bool ended = false;
-    for (char chunk[4096]; incoming.data.size() < HeaderBytes + static_cast<qsizetype>(MaxMessageBytes);) {
-        const ssize_t n = ::recv(incoming.socket, chunk, sizeof chunk, 0);
+    InstanceMessageReader &message = incoming.message;
+    for (char chunk[16384]; message.missing() > 0;) {
+        const ssize_t n = ::recv(incoming.socket, chunk,
+                                 static_cast<size_t>(std::min<qsizetype>(sizeof chunk, message.missing())), 0);
         if (n > 0)
-            incoming.data.append(chunk, n);
+            message.take(chunk, n);
         else if (n < 0 && errno == EINTR)
             continue;
-        else {
-            ended = n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
+        else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return;
+        else
             break;
-        }
     }
-    const char *header = incoming.data.constData();
-    const bool headerIn = incoming.data.size() >= HeaderBytes;
-    const auto size = headerIn ? qFromLittleEndian<uint32_t>(header + 8) : 0;
-    if (headerIn && (qFromLittleEndian<uint32_t>(header) != NewInstanceMessage || size > MaxMessageBytes)) {
+    if (!message.whole()) {
         incoming.close();
         return;
     }
-    if (!headerIn || incoming.data.size() < HeaderBytes + static_cast<qsizetype>(size)) {
-        if (ended)
-            incoming.close();
-        return;
-    }
-    const auto key = qFromLittleEndian<uint32_t>(header + 4);
-    const QByteArray block = incoming.data.mid(HeaderBytes, size);
     ::send(incoming.socket, &Answer, 1, MSG_NOSIGNAL);
     incoming.close();
     // The handler may open a modal window; the connection is not touched after it.
     if (OnMessage)
-        OnMessage(key, block);
+        OnMessage(message.key(), message.block());
 }
 
 bool SendToInstance(const QString &path, uint32_t key, const QByteArray &block, int timeoutMs)
@@ -168,11 +195,7 @@ bool SendToInstance(const QString &path, uint32_t key, const QByteArray &block, 
     sockaddr_un address;
     if (!addressOf(path, address))
         return false;
-    QByteArray message(HeaderBytes, '\0');
-    qToLittleEndian<uint32_t>(NewInstanceMessage, message.data());
-    qToLittleEndian<uint32_t>(key, message.data() + 4);
-    qToLittleEndian<uint32_t>(static_cast<uint32_t>(block.size()), message.data() + 8);
-    message += block;
+    const QByteArray message = EncodeInstanceMessage(key, block);
 
     int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (socket < 0)

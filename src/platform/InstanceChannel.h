@@ -17,6 +17,38 @@ constexpr uint32_t NewInstanceMessage = 0x0465;
 // Larger blocks are refused: no command line comes near it.
 constexpr uint32_t MaxMessageBytes = 4 << 20;
 
+// The message as bytes on the wire: check value, key, block size (three
+// little-endian 32-bit numbers), then the block.
+QByteArray EncodeInstanceMessage(uint32_t key, const QByteArray &block);
+
+// Reads one message from the bytes of a connection as they arrive. It asks
+// for no byte beyond the message, so a connection costs at most the size the
+// message announces, and refuses a header that is not a new copy's message.
+class InstanceMessageReader
+{
+public:
+    // Bytes still to come: the rest of the header, then the rest of the
+    // block; 0 once the message is whole or refused.
+    qsizetype missing() const;
+    // Takes the bytes that arrived, at most missing() of them.
+    void take(const char *bytes, qsizetype size);
+
+    bool whole() const { return state_ == State::Whole; }
+    bool refused() const { return state_ == State::Refused; }
+    // Once whole: the new copy's key and its data block.
+    uint32_t key() const { return key_; }
+    QByteArray block() const { return data_.mid(HeaderBytes); }
+
+    static constexpr qsizetype HeaderBytes = 12;
+
+private:
+    enum class State { Header, Block, Whole, Refused };
+
+    State state_ = State::Header;
+    uint32_t key_ = 0;
+    QByteArray data_;
+};
+
 // The first copy's end: a local socket that only its user can reach. (Plain
 // sockets: Qt's network module would cost the waiting program its memory.)
 class InstanceReceiver : public QObject
