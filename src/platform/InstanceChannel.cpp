@@ -21,6 +21,9 @@ namespace {
 constexpr qsizetype HeaderBytes = InstanceMessageReader::HeaderBytes;
 // A copy that connects and then does not send its whole message is let go.
 constexpr int ReadTimeoutMs = 10000;
+// How long the listener rests when a connection cannot be taken (out of file
+// descriptors or kernel memory): the connection stays queued for the next try.
+constexpr int AcceptPauseMs = 250;
 constexpr char Answer = 1;
 
 // The socket address of the path; false when the path does not fit in one.
@@ -99,16 +102,6 @@ struct InstanceReceiver::Incoming
             ::close(socket);
     }
 
-    void close()
-    {
-        if (!open)
-            return;
-        open = false;
-        notifier->setEnabled(false);
-        ::close(socket);
-        notifier->deleteLater();
-    }
-
     int socket;
     QSocketNotifier *notifier;
     InstanceMessageReader message;
@@ -153,14 +146,25 @@ bool InstanceReceiver::listen()
 
 void InstanceReceiver::accept()
 {
-    int socket;
-    while ((socket = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK)) >= 0) {
+    while (held_ < MaxHeldConnections) {
+        const int socket = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (socket < 0) {
+            if (errno == EINTR || errno == ECONNABORTED)
+                continue;
+            // The listener stays ready while a connection cannot be taken;
+            // answering it at once would only spin.
+            if (errno != EAGAIN && errno != EWOULDBLOCK)
+                pauseAccepting();
+            break;
+        }
+        ++held_;
         auto *notifier = new QSocketNotifier(socket, QSocketNotifier::Read, this);
         auto incoming = std::make_shared<Incoming>(socket, notifier);
         connect(notifier, &QSocketNotifier::activated, this, [this, incoming] { read(*incoming); });
-        QTimer::singleShot(ReadTimeoutMs, notifier, [incoming] { incoming->close(); });
+        QTimer::singleShot(ReadTimeoutMs, notifier, [this, incoming] { drop(*incoming); });
         read(*incoming);
     }
+    updateListening();
 }
 
 void InstanceReceiver::read(Incoming &incoming)
@@ -179,14 +183,42 @@ void InstanceReceiver::read(Incoming &incoming)
             break;
     }
     if (!message.whole()) {
-        incoming.close();
+        drop(incoming);
         return;
     }
     ::send(incoming.socket, &Answer, 1, MSG_NOSIGNAL);
-    incoming.close();
+    drop(incoming);
     // The handler may open a modal window; the connection is not touched after it.
     if (OnMessage)
         OnMessage(message.key(), message.block());
+}
+
+void InstanceReceiver::drop(Incoming &incoming)
+{
+    if (!incoming.open)
+        return;
+    incoming.open = false;
+    incoming.notifier->setEnabled(false);
+    ::close(incoming.socket);
+    incoming.notifier->deleteLater();
+    --held_;
+    updateListening();
+}
+
+void InstanceReceiver::pauseAccepting()
+{
+    if (paused_)
+        return;
+    paused_ = true;
+    QTimer::singleShot(AcceptPauseMs, this, [this] {
+        paused_ = false;
+        updateListening();
+    });
+}
+
+void InstanceReceiver::updateListening()
+{
+    listening_->setEnabled(held_ < MaxHeldConnections && !paused_);
 }
 
 bool SendToInstance(const QString &path, uint32_t key, const QByteArray &block, int timeoutMs)

@@ -51,6 +51,9 @@ private:
 
 // The first copy's end: a local socket that only its user can reach. (Plain
 // sockets: Qt's network module would cost the waiting program its memory.)
+// It holds at most MaxHeldConnections at once; further copies wait in the
+// socket's queue until one is done, as they do while the process is out of
+// file descriptors.
 class InstanceReceiver : public QObject
 {
 public:
@@ -64,14 +67,21 @@ public:
     // Raised on the receiver's thread for each whole message, after the answer.
     std::function<void(uint32_t key, const QByteArray &block)> OnMessage;
 
+    static constexpr int MaxHeldConnections = 8;
+
 private:
     struct Incoming;
     void accept();
     void read(Incoming &incoming);
+    void drop(Incoming &incoming);
+    void pauseAccepting();
+    void updateListening();
 
     QString path_;
     int listener_ = -1;
     QSocketNotifier *listening_ = nullptr;
+    int held_ = 0;
+    bool paused_ = false;
 };
 
 // The new copy's end: sends the message and waits at most timeoutMs in all for

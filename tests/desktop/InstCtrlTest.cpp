@@ -1,10 +1,17 @@
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QLocalSocket>
 #include <QTemporaryDir>
 #include <QWidget>
+#include <algorithm>
+#include <cstring>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <thread>
 #include <unistd.h>
 
@@ -180,6 +187,120 @@ TEST(InstanceChannel, JunkAndSilentConnectionsDoNotStopAWholeMessage)
     EXPECT_TRUE(test::waitUntil([&] {
         return junk.state() == QLocalSocket::UnconnectedState && huge.state() == QLocalSocket::UnconnectedState;
     })) << "junk is cut off";
+}
+
+// A receiver on a fresh socket in its own folder, keeping what it receives.
+struct Receiving
+{
+    Receiving() : receiver(path)
+    {
+        receiver.OnMessage = [this](uint32_t key, const QByteArray &block) { received.emplace_back(key, block); };
+    }
+
+    QTemporaryDir folder;
+    const QString path = folder.filePath("channel.socket");
+    platform::InstanceReceiver receiver;
+    std::vector<std::pair<uint32_t, QByteArray>> received;
+};
+
+// Connects socket to the receiver at path.
+bool connectTo(int socket, const QString &path)
+{
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    const QByteArray name = QFile::encodeName(path);
+    std::memcpy(address.sun_path, name.constData(), static_cast<size_t>(name.size()));
+    return ::connect(socket, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
+}
+
+// The CPU time the process has used, user and system, in milliseconds.
+qint64 cpuMs()
+{
+    rusage usage;
+    ::getrusage(RUSAGE_SELF, &usage);
+    auto ms = [](const timeval &time) { return qint64(time.tv_sec) * 1000 + time.tv_usec / 1000; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
+// Out of file descriptors the receiver cannot take a copy's connection: it
+// leaves it queued without spinning on the ready socket, and takes it once
+// descriptors are free again.
+TEST(InstanceChannel, OutOfFileDescriptorsAConnectionWaitsWithoutSpinning)
+{
+    Receiving receiving;
+    ASSERT_TRUE(receiving.receiver.listen());
+    const int client = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(client, 0);
+    // The lowest free descriptor becomes the limit, so the next one fails with EMFILE.
+    const int lowestFree = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    ::close(lowestFree);
+    rlimit saved;
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit limited = saved;
+    limited.rlim_cur = static_cast<rlim_t>(lowestFree);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limited), 0);
+
+    const QByteArray message = platform::EncodeInstanceMessage(7, "block");
+    const bool sent = connectTo(client, receiving.path) &&
+                      ::send(client, message.constData(), message.size(), MSG_NOSIGNAL) == message.size();
+    const qint64 before = cpuMs();
+    test::runEventsFor(1000);
+    const qint64 used = cpuMs() - before;
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    ASSERT_TRUE(sent);
+    EXPECT_LT(used, 250) << "CPU milliseconds used in a second of waiting";
+
+    EXPECT_TRUE(test::waitUntil([&] { return !receiving.received.empty(); }));
+    char answer = 0;
+    EXPECT_EQ(::recv(client, &answer, 1, 0), 1);
+    ::close(client);
+    ASSERT_EQ(receiving.received.size(), 1u);
+    EXPECT_EQ(receiving.received[0].second, "block");
+}
+
+// Connections that never finish their message are held only so many at a
+// time, and so is their memory: the others wait in the socket's queue, where
+// a connection cannot send more than the socket's buffer takes. Once the held
+// ones go, a whole message comes through.
+TEST(InstanceChannel, AFloodOfUnfinishedMessagesHoldsABoundedNumberOfConnections)
+{
+    Receiving receiving;
+    ASSERT_TRUE(receiving.receiver.listen());
+    constexpr int held = platform::InstanceReceiver::MaxHeldConnections;
+    const QByteArray unfinished = platform::EncodeInstanceMessage(7, QByteArray(1 << 20, 'x')).chopped(1);
+    struct Client
+    {
+        int socket;
+        qsizetype sent = 0;
+    };
+    std::vector<Client> clients;
+    for (int i = 0; i < held + 4; ++i) {
+        clients.push_back({::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0)});
+        ASSERT_TRUE(connectTo(clients.back().socket, receiving.path));
+    }
+    auto sendMore = [&] {
+        for (Client &client : clients) {
+            ssize_t n;
+            while (client.sent < unfinished.size() &&
+                   (n = ::send(client.socket, unfinished.constData() + client.sent,
+                               static_cast<size_t>(unfinished.size() - client.sent), MSG_NOSIGNAL)) > 0)
+                client.sent += n;
+        }
+        return std::count_if(clients.begin(), clients.end(),
+                             [&](const Client &client) { return client.sent == unfinished.size(); });
+    };
+    ASSERT_TRUE(test::waitUntil([&] { return sendMore() >= held; }));
+    for (QDeadlineTimer deadline(500); !deadline.hasExpired(); sendMore())
+        test::runEventsOnce(10);
+    EXPECT_EQ(sendMore(), held) << "connections whose unfinished messages were taken";
+
+    for (Client &client : clients)
+        ::close(client.socket);
+    bool answered = false;
+    std::thread sender([&] { answered = platform::SendToInstance(receiving.path, 42, "block", 30000); });
+    EXPECT_TRUE(test::waitUntil([&] { return !receiving.received.empty(); }, 30000));
+    sender.join();
+    EXPECT_TRUE(answered);
 }
 
 } // namespace
