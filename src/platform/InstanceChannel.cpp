@@ -26,14 +26,16 @@ constexpr int ReadTimeoutMs = 10000;
 constexpr int AcceptPauseMs = 250;
 constexpr char Answer = 1;
 
-// The socket address of the path; false when the path does not fit in one.
+// The socket address of the path; false (ENAMETOOLONG) when the path does not fit in one.
 bool addressOf(const QString &path, sockaddr_un &address)
 {
     const QByteArray name = QFile::encodeName(path);
     address = {};
     address.sun_family = AF_UNIX;
-    if (name.isEmpty() || name.size() >= static_cast<qsizetype>(sizeof address.sun_path))
+    if (name.isEmpty() || name.size() >= static_cast<qsizetype>(sizeof address.sun_path)) {
+        errno = name.isEmpty() ? ENOENT : ENAMETOOLONG;
         return false;
+    }
     std::memcpy(address.sun_path, name.constData(), static_cast<size_t>(name.size()));
     return true;
 }
@@ -135,7 +137,9 @@ bool InstanceReceiver::listen()
     if (::fchmod(socket, S_IRUSR | S_IWUSR) != 0 ||
         ::bind(socket, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 ||
         ::listen(socket, SOMAXCONN) != 0) {
+        const int error = errno;
         ::close(socket);
+        errno = error;
         return false;
     }
     listener_ = socket;

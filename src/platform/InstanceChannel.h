@@ -62,6 +62,7 @@ public:
 
     // Replaces a socket left by a copy that ended without closing it; only the
     // holder of the first copy's claim may call it.
+    // False, with errno set, when it cannot (ENAMETOOLONG: the path does not fit in a socket address).
     bool listen();
 
     // Raised on the receiver's thread for each whole message, after the answer.

@@ -2,12 +2,16 @@
 #include <QDir>
 #include <QFile>
 #include <QLocalSocket>
+#include <QMap>
 #include <QTemporaryDir>
 #include <QWidget>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <gtest/gtest.h>
+#include <optional>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -124,36 +128,106 @@ TEST(OneInstance, NeedsAWindowAsOwnerAndIsOnePerProgram)
     EXPECT_EQ(constructionError(&other), "");
 }
 
+// Sets environment variables for a scope (a null value unsets one) and puts them back after it.
+class ScopedEnvironment
+{
+public:
+    void set(const char *name, const QString &value)
+    {
+        if (!saved_.contains(name))
+            saved_.insert(name, qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt);
+        value.isNull() ? qunsetenv(name) : qputenv(name, QFile::encodeName(value));
+    }
+    ~ScopedEnvironment()
+    {
+        for (auto it = saved_.begin(); it != saved_.end(); ++it)
+            it.value() ? qputenv(it.key(), *it.value()) : qunsetenv(it.key());
+    }
+
+private:
+    QMap<const char *, std::optional<QByteArray>> saved_;
+};
+
+// Where the guard keeps its files, by the state of the folders it may take.
 TEST(UserRuntimeFolder, IsTheUsersOwnAndWritableByNobodyElse)
 {
-    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
-    QTemporaryDir own;
-    QTemporaryDir shared;
-    ::chmod(QFile::encodeName(shared.path()).constData(), 0777);
-    const QString fallback = QDir::tempPath() + "/lotfinch-" + QString::number(::getuid());
+    QTemporaryDir root;
+    const QString name = "/lotfinch-" + QString::number(::getuid());
+    const QString runtime = root.filePath("runtime"), tmp = root.filePath("tmp"), home = root.filePath("home");
+    const QString inTmp = tmp + name, inHome = home + "/.cache" + name;
+    const QString elsewhere = root.filePath("elsewhere"), longHome = home + "/" + QString(100, 'h');
+    auto make = [](const QString &folder, mode_t mode) {
+        QDir().mkpath(folder);
+        ::chmod(QFile::encodeName(folder).constData(), mode);
+    };
+    const bool runsAsRoot = ::getuid() == 0;
     struct Case
     {
         const char *what;
         QString runtime;
+        std::function<void()> prepare;
         QString expected;
+        bool needsRoot = false;
     } cases[] = {
-        {"a private XDG_RUNTIME_DIR", own.path(), own.path()},
-        {"one that others can write", shared.path(), fallback},
-        {"one that does not exist", own.filePath("gone"), fallback},
-        {"none", QString(), fallback},
+        {"a private XDG_RUNTIME_DIR", runtime, [&] { make(runtime, 0700); }, runtime},
+        {"an XDG_RUNTIME_DIR that others can write", runtime, [&] { make(runtime, 0777); }, inTmp},
+        {"an XDG_RUNTIME_DIR that does not exist", runtime, [] {}, inTmp},
+        {"none, and nothing in the temporary folder yet", QString(), [] {}, inTmp},
+        {"the user's own private folder there", QString(), [&] { make(inTmp, 0700); }, inTmp},
+        {"the user's own folder that the group can write", QString(), [&] { make(inTmp, 0770); }, inHome},
+        {"the user's own folder that others can write", QString(), [&] { make(inTmp, 0703); }, inHome},
+        {"a link to a private folder", QString(),
+         [&] {
+             make(elsewhere, 0700);
+             QFile::link(elsewhere, inTmp);
+         },
+         inHome},
+        {"another user's folder", QString(),
+         [&] {
+             make(inTmp, 0700);
+             ::chown(QFile::encodeName(inTmp).constData(), 65534, 65534);
+         },
+         inHome, true},
+        {"a link there, and a folder in ~/.cache that others can write", QString(),
+         [&] {
+             QFile::link(elsewhere, inTmp);
+             make(inHome, 0777);
+         },
+         QString()},
+        // The claim still keeps a second copy from running; only a hand-over
+        // needs the socket, whose path would not fit.
+        {"a link there, and a home folder whose path is long", QString(),
+         [&] {
+             QFile::link(elsewhere, inTmp);
+             make(longHome, 0700);
+             qputenv("HOME", QFile::encodeName(longHome));
+         },
+         longHome + "/.cache" + name},
     };
+    ScopedEnvironment environment;
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
-        if (c.runtime.isNull())
-            qunsetenv("XDG_RUNTIME_DIR");
-        else
-            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(c.runtime));
-        EXPECT_EQ(platform::UserRuntimeFolder(), c.expected);
+        if (c.needsRoot && !runsAsRoot)
+            continue;
+        for (const QString &folder : {runtime, tmp, home})
+            QDir(folder).removeRecursively();
+        make(tmp, 01777);
+        make(home, 0700);
+        environment.set("XDG_RUNTIME_DIR", c.runtime);
+        environment.set("TMPDIR", tmp);
+        environment.set("HOME", home);
+        c.prepare();
+        const QString folder = platform::UserRuntimeFolder();
+        EXPECT_EQ(folder.toStdString(), c.expected.toStdString());
+        if (!folder.isEmpty()) {
+            struct stat info;
+            ASSERT_EQ(::lstat(QFile::encodeName(folder).constData(), &info), 0);
+            EXPECT_EQ(info.st_mode & 0777, 0700u);
+        }
     }
-    struct stat info;
-    ASSERT_EQ(::stat(QFile::encodeName(fallback).constData(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0700u);
-    qputenv("XDG_RUNTIME_DIR", saved);
+    platform::InstanceReceiver tooLong(longHome + "/.cache" + name + "/TOneInstance::1.socket");
+    EXPECT_FALSE(tooLong.listen());
+    EXPECT_EQ(errno, ENAMETOOLONG) << "what the first copy reports";
 }
 
 // The first copy's receiver takes a whole message even while other
