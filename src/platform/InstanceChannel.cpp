@@ -2,6 +2,7 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QtEndian>
@@ -166,7 +167,11 @@ void InstanceReceiver::accept()
         auto incoming = std::make_shared<Incoming>(socket, notifier);
         connect(notifier, &QSocketNotifier::activated, this, [this, incoming] { read(*incoming); });
         QTimer::singleShot(ReadTimeoutMs, notifier, [this, incoming] { drop(*incoming); });
+        // The message handler may end the receiver.
+        const QPointer<InstanceReceiver> alive(this);
         read(*incoming);
+        if (!alive)
+            return;
     }
     updateListening();
 }

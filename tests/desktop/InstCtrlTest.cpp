@@ -377,4 +377,32 @@ TEST(InstanceChannel, AFloodOfUnfinishedMessagesHoldsABoundedNumberOfConnections
     EXPECT_TRUE(answered);
 }
 
+// The handler may open a modal window, in which the program may end and
+// take the receiver with it; messages still waiting then go unread.
+TEST(InstanceChannel, AHandlerMayEndTheReceiver)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath("channel.socket");
+    auto *receiver = new platform::InstanceReceiver(path);
+    ASSERT_TRUE(receiver->listen());
+    int calls = 0;
+    receiver->OnMessage = [&](uint32_t, const QByteArray &) {
+        ++calls;
+        delete receiver;
+    };
+    // Both messages are in before the receiver takes the first connection.
+    const QByteArray message = platform::EncodeInstanceMessage(7, "block");
+    int clients[2];
+    for (int &client : clients) {
+        client = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        ASSERT_TRUE(connectTo(client, path));
+        ASSERT_EQ(::send(client, message.constData(), message.size(), MSG_NOSIGNAL), message.size());
+    }
+    EXPECT_TRUE(test::waitUntil([&] { return calls > 0; }));
+    test::runEventsFor(300);
+    EXPECT_EQ(calls, 1);
+    for (int client : clients)
+        ::close(client);
+}
+
 } // namespace
