@@ -1,16 +1,20 @@
 #include "desktop/InstCtrl.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QPointer>
 #include <QWidget>
 #include <QtEndian>
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <stdexcept>
+#include <utility>
 
 #include "platform/ErrorBox.h"
 #include "platform/InstanceChannel.h"
@@ -156,8 +160,16 @@ bool TOneInstance::StartUp(const QStringList &arguments, uint32_t msgTransportTi
         return true;
     const QString place = instancePlace();
     // Without a private place for it the guard cannot work; the program runs unguarded.
-    if (place.isEmpty())
+    if (place.isEmpty()) {
+        // Said once, though the main window's guard asks again.
+        static bool said = false;
+        if (!std::exchange(said, true))
+            std::fprintf(stderr,
+                         "lotfinch: no private runtime folder (XDG_RUNTIME_DIR, %s, ~/.cache): "
+                         "further copies of the program are not kept from running\n",
+                         qPrintable(QDir::tempPath()));
         return true;
+    }
     auto session = std::make_unique<Session>(place, QCoreApplication::instance());
     platform::InstanceRecord &record = session->record;
     if (!record.isOpen())
@@ -166,7 +178,12 @@ bool TOneInstance::StartUp(const QStringList &arguments, uint32_t msgTransportTi
     if (record.tryClaim()) {
         record.setMaxNewInstances(0);
         session->receiver = std::make_unique<platform::InstanceReceiver>(place + ".socket");
-        session->receiver->listen();
+        // The claim alone keeps further copies from running; only their hand-over needs the socket.
+        if (!session->receiver->listen())
+            std::fprintf(stderr,
+                         "lotfinch: cannot listen at %s (%s): further copies cannot hand their command "
+                         "lines over\n",
+                         qPrintable(place + ".socket"), std::strerror(errno));
         record.unlockStartUp();
         pendingSession() = session.release();
         return true;

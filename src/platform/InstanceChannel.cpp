@@ -2,9 +2,11 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QtEndian>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -17,20 +19,24 @@ namespace lotfinch::platform {
 
 namespace {
 
-// Check value, key, block size: three little-endian 32-bit numbers.
-constexpr qsizetype HeaderBytes = 12;
+constexpr qsizetype HeaderBytes = InstanceMessageReader::HeaderBytes;
 // A copy that connects and then does not send its whole message is let go.
 constexpr int ReadTimeoutMs = 10000;
+// How long the listener rests when a connection cannot be taken (out of file
+// descriptors or kernel memory): the connection stays queued for the next try.
+constexpr int AcceptPauseMs = 250;
 constexpr char Answer = 1;
 
-// The socket address of the path; false when the path does not fit in one.
+// The socket address of the path; false (ENAMETOOLONG) when the path does not fit in one.
 bool addressOf(const QString &path, sockaddr_un &address)
 {
     const QByteArray name = QFile::encodeName(path);
     address = {};
     address.sun_family = AF_UNIX;
-    if (name.isEmpty() || name.size() >= static_cast<qsizetype>(sizeof address.sun_path))
+    if (name.isEmpty() || name.size() >= static_cast<qsizetype>(sizeof address.sun_path)) {
+        errno = name.isEmpty() ? ENOENT : ENAMETOOLONG;
         return false;
+    }
     std::memcpy(address.sun_path, name.constData(), static_cast<size_t>(name.size()));
     return true;
 }
@@ -50,6 +56,42 @@ bool limitTo(int socket, const QDeadlineTimer &deadline)
 
 } // namespace
 
+QByteArray EncodeInstanceMessage(uint32_t key, const QByteArray &block)
+{
+    QByteArray message(HeaderBytes, '\0');
+    qToLittleEndian<uint32_t>(NewInstanceMessage, message.data());
+    qToLittleEndian<uint32_t>(key, message.data() + 4);
+    qToLittleEndian<uint32_t>(static_cast<uint32_t>(block.size()), message.data() + 8);
+    return message + block;
+}
+
+qsizetype InstanceMessageReader::missing() const
+{
+    switch (state_) {
+    case State::Header: return HeaderBytes - data_.size();
+    case State::Block: return HeaderBytes + qFromLittleEndian<uint32_t>(data_.constData() + 8) - data_.size();
+    default: return 0;
+    }
+}
+
+void InstanceMessageReader::take(const char *bytes, qsizetype size)
+{
+    data_.append(bytes, std::min(size, missing()));
+    if (state_ == State::Header && data_.size() == HeaderBytes) {
+        const char *header = data_.constData();
+        if (qFromLittleEndian<uint32_t>(header) != NewInstanceMessage ||
+            qFromLittleEndian<uint32_t>(header + 8) > MaxMessageBytes) {
+            state_ = State::Refused;
+            data_ = QByteArray();
+            return;
+        }
+        key_ = qFromLittleEndian<uint32_t>(header + 4);
+        state_ = State::Block;
+    }
+    if (state_ == State::Block && missing() == 0)
+        state_ = State::Whole;
+}
+
 // A connection whose message is still coming in. Its notifier's handlers
 // hold it; it closes the connection when they go, whichever way they go.
 struct InstanceReceiver::Incoming
@@ -63,19 +105,9 @@ struct InstanceReceiver::Incoming
             ::close(socket);
     }
 
-    void close()
-    {
-        if (!open)
-            return;
-        open = false;
-        notifier->setEnabled(false);
-        ::close(socket);
-        notifier->deleteLater();
-    }
-
     int socket;
     QSocketNotifier *notifier;
-    QByteArray data;
+    InstanceMessageReader message;
     bool open = true;
 };
 
@@ -106,7 +138,9 @@ bool InstanceReceiver::listen()
     if (::fchmod(socket, S_IRUSR | S_IWUSR) != 0 ||
         ::bind(socket, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 ||
         ::listen(socket, SOMAXCONN) != 0) {
+        const int error = errno;
         ::close(socket);
+        errno = error;
         return false;
     }
     listener_ = socket;
@@ -117,49 +151,83 @@ bool InstanceReceiver::listen()
 
 void InstanceReceiver::accept()
 {
-    int socket;
-    while ((socket = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK)) >= 0) {
+    while (held_ < MaxHeldConnections) {
+        const int socket = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (socket < 0) {
+            if (errno == EINTR || errno == ECONNABORTED)
+                continue;
+            // The listener stays ready while a connection cannot be taken;
+            // answering it at once would only spin.
+            if (errno != EAGAIN && errno != EWOULDBLOCK)
+                pauseAccepting();
+            break;
+        }
+        ++held_;
         auto *notifier = new QSocketNotifier(socket, QSocketNotifier::Read, this);
         auto incoming = std::make_shared<Incoming>(socket, notifier);
         connect(notifier, &QSocketNotifier::activated, this, [this, incoming] { read(*incoming); });
-        QTimer::singleShot(ReadTimeoutMs, notifier, [incoming] { incoming->close(); });
+        QTimer::singleShot(ReadTimeoutMs, notifier, [this, incoming] { drop(*incoming); });
+        // The message handler may end the receiver.
+        const QPointer<InstanceReceiver> alive(this);
         read(*incoming);
+        if (!alive)
+            return;
     }
+    updateListening();
 }
 
 void InstanceReceiver::read(Incoming &incoming)
 {
-    bool ended = false;
-    for (char chunk[4096]; incoming.data.size() < HeaderBytes + static_cast<qsizetype>(MaxMessageBytes);) {
-        const ssize_t n = ::recv(incoming.socket, chunk, sizeof chunk, 0);
+    InstanceMessageReader &message = incoming.message;
+    for (char chunk[16384]; message.missing() > 0;) {
+        const ssize_t n = ::recv(incoming.socket, chunk,
+                                 static_cast<size_t>(std::min<qsizetype>(sizeof chunk, message.missing())), 0);
         if (n > 0)
-            incoming.data.append(chunk, n);
+            message.take(chunk, n);
         else if (n < 0 && errno == EINTR)
             continue;
-        else {
-            ended = n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
+        else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return;
+        else
             break;
-        }
     }
-    const char *header = incoming.data.constData();
-    const bool headerIn = incoming.data.size() >= HeaderBytes;
-    const auto size = headerIn ? qFromLittleEndian<uint32_t>(header + 8) : 0;
-    if (headerIn && (qFromLittleEndian<uint32_t>(header) != NewInstanceMessage || size > MaxMessageBytes)) {
-        incoming.close();
+    if (!message.whole()) {
+        drop(incoming);
         return;
     }
-    if (!headerIn || incoming.data.size() < HeaderBytes + static_cast<qsizetype>(size)) {
-        if (ended)
-            incoming.close();
-        return;
-    }
-    const auto key = qFromLittleEndian<uint32_t>(header + 4);
-    const QByteArray block = incoming.data.mid(HeaderBytes, size);
     ::send(incoming.socket, &Answer, 1, MSG_NOSIGNAL);
-    incoming.close();
+    drop(incoming);
     // The handler may open a modal window; the connection is not touched after it.
     if (OnMessage)
-        OnMessage(key, block);
+        OnMessage(message.key(), message.block());
+}
+
+void InstanceReceiver::drop(Incoming &incoming)
+{
+    if (!incoming.open)
+        return;
+    incoming.open = false;
+    incoming.notifier->setEnabled(false);
+    ::close(incoming.socket);
+    incoming.notifier->deleteLater();
+    --held_;
+    updateListening();
+}
+
+void InstanceReceiver::pauseAccepting()
+{
+    if (paused_)
+        return;
+    paused_ = true;
+    QTimer::singleShot(AcceptPauseMs, this, [this] {
+        paused_ = false;
+        updateListening();
+    });
+}
+
+void InstanceReceiver::updateListening()
+{
+    listening_->setEnabled(held_ < MaxHeldConnections && !paused_);
 }
 
 bool SendToInstance(const QString &path, uint32_t key, const QByteArray &block, int timeoutMs)
@@ -168,11 +236,7 @@ bool SendToInstance(const QString &path, uint32_t key, const QByteArray &block, 
     sockaddr_un address;
     if (!addressOf(path, address))
         return false;
-    QByteArray message(HeaderBytes, '\0');
-    qToLittleEndian<uint32_t>(NewInstanceMessage, message.data());
-    qToLittleEndian<uint32_t>(key, message.data() + 4);
-    qToLittleEndian<uint32_t>(static_cast<uint32_t>(block.size()), message.data() + 8);
-    message += block;
+    const QByteArray message = EncodeInstanceMessage(key, block);
 
     int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (socket < 0)

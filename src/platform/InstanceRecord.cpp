@@ -20,11 +20,19 @@ constexpr int StartUpByte = 1;
 constexpr int FirstPlaceByte = 2;
 constexpr int PlaceCount = 255;
 
+// A folder itself (not a link to one) that belongs to this user and that nobody else can write.
 bool privateFolder(const QByteArray &path)
 {
     struct stat info;
     return !path.isEmpty() && ::lstat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode) &&
            info.st_uid == ::getuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+// The folder at path, made for this user alone if it is missing, when it is private.
+bool ownPrivateFolder(const QByteArray &path)
+{
+    ::mkdir(path.constData(), 0700);
+    return privateFolder(path);
 }
 
 // A lock of type on the one byte at offset.
@@ -45,9 +53,16 @@ QString UserRuntimeFolder()
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
     if (privateFolder(runtime))
         return QFile::decodeName(runtime);
-    const QByteArray own = QFile::encodeName(QDir::tempPath()) + "/lotfinch-" + QByteArray::number(::getuid());
-    ::mkdir(own.constData(), 0700);
-    return privateFolder(own) ? QFile::decodeName(own) : QString();
+    const QByteArray name = "/lotfinch-" + QByteArray::number(::getuid());
+    const QByteArray shared = QFile::encodeName(QDir::tempPath()) + name;
+    if (ownPrivateFolder(shared))
+        return QFile::decodeName(shared);
+    // Anyone may have made the name in the temporary folder first; the cache
+    // folder in the user's home is theirs alone, and every copy of the
+    // program comes to the same conclusion, so they still meet there.
+    const QByteArray cache = QFile::encodeName(QDir::homePath()) + "/.cache";
+    ::mkdir(cache.constData(), 0700);
+    return ownPrivateFolder(cache + name) ? QFile::decodeName(cache + name) : QString();
 }
 
 InstanceRecord::InstanceRecord(const QString &path)

@@ -7,9 +7,10 @@ namespace lotfinch::platform {
 
 // The folder for this user's runtime objects (locks, local sockets):
 // XDG_RUNTIME_DIR, or else a folder in the temporary folder named with the
-// user id. Either must belong to the user and be writable by nobody else, so
-// that another user can neither block nor reach what lies in it. Empty when
-// there is no such folder.
+// user id, or else one of that name in ~/.cache; the latter two are made
+// (mode 0700) when missing. The one taken must belong to the user and be
+// writable by nobody else (and not be a link), so that another user can
+// neither block nor reach what lies in it. Empty when there is no such folder.
 QString UserRuntimeFolder();
 
 // The shared record of a program's running copies: which copy runs first, its
