@@ -119,6 +119,10 @@ public:
                                                     const std::string &user, const std::string &password) = 0;
 };
 
+// The value of the first header of that name (any case) in response header
+// lines as HttpRequest::rawHeaders gives them, without the blanks around it.
+std::optional<std::string> headerValue(const std::string &rawHeaders, const std::string &name);
+
 // A session whose requests run in the HTTP helper process. A request the
 // layer refuses (an agent, host, referer or accept type that would break it)
 // comes back from openRequest as nothing, as does one no helper could take.

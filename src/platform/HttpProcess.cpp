@@ -205,11 +205,7 @@ public:
             endHelper(helper_, true);
     }
 
-    void setTimeouts(const HttpTimeouts &t) override
-    {
-        tell({"timeouts", std::to_string(t.connect), std::to_string(t.receive), std::to_string(t.send),
-              std::to_string(t.minimumSpeed), std::to_string(t.speedWindow), std::to_string(t.total)});
-    }
+    void setTimeouts(const HttpTimeouts &timeouts) override { tell(encodeTimeouts(timeouts)); }
 
     void setCredentials(const std::string &user, const std::string &password) override
     {
@@ -229,13 +225,14 @@ public:
     bool addHeaders(const std::string &lines) override
     {
         auto reply = ask({"headers", lines});
-        return reply && reply->at(0) == "1";
+        return reply && reply->size() == 1 && reply->at(0) == "1";
     }
 
     bool send(const std::string &extraHeaders, const std::string &body) override
     {
         buffered_.clear();
         offset_ = 0;
+        sent_ = SentMessage();
         if (!tell({"send", extraHeaders, body}))
             return false;
         // The redirects it follows come first; a handler that throws leaves
@@ -244,40 +241,33 @@ public:
             auto reply = receive();
             if (!reply)
                 return false;
-            if (reply->at(0) == "redirect") {
+            if (reply->size() == 2 && reply->at(0) == "redirect") {
                 broken_ = true;
                 if (redirected_)
                     redirected_(reply->at(1));
                 broken_ = false;
                 continue;
             }
+            std::optional<SentMessage> sent = decodeSent(*reply);
+            if (!sent) {
+                broken_ = true;
+                return false;
+            }
+            sent_ = std::move(*sent);
             if (keepsCookies_)
-                CookieJar::instance().replace(reply->at(2));
-            return reply->at(1) == "1";
+                CookieJar::instance().replace(sent_.cookies);
+            return sent_.sent;
         }
     }
 
-    std::optional<int> status() const override
-    {
-        auto reply = ask({"status"});
-        if (!reply || reply->at(0).empty())
-            return std::nullopt;
-        return std::stoi(reply->at(0));
-    }
+    std::optional<int> status() const override { return sent_.status; }
 
     std::optional<std::string> header(const std::string &name) const override
     {
-        auto reply = ask({"header", name});
-        if (!reply || reply->at(0) != "1")
-            return std::nullopt;
-        return reply->at(1);
+        return headerValue(sent_.rawHeaders, name);
     }
 
-    std::string rawHeaders() const override
-    {
-        auto reply = ask({"raw headers"});
-        return reply ? reply->at(0) : std::string();
-    }
+    std::string rawHeaders() const override { return sent_.rawHeaders; }
 
     int64_t read(char *buffer, int64_t size) override
     {
@@ -287,10 +277,13 @@ public:
             auto reply = ask({"read", std::to_string(ReadAhead)});
             if (!reply)
                 return -1;
-            int64_t n = std::stoll(reply->at(0));
-            if (n <= 0)
-                return n;
-            buffered_.swap(reply_.at(1));
+            if (reply->size() == 1 && reply->at(0) == "end")
+                return 0;
+            if (reply->size() != 2 || reply->at(0) != "piece" || reply->at(1).empty()) {
+                broken_ = reply->size() != 1 || reply->at(0) != "failed";
+                return -1;
+            }
+            buffered_.swap(reply_[1]);
             offset_ = 0;
         }
         size_t n = std::min(buffered_.size() - offset_, static_cast<size_t>(size));
@@ -301,7 +294,7 @@ public:
 
 private:
     // Sends a message; false, and the helper of no further use, once cancelled or gone.
-    bool tell(const WireMessage &message) const
+    bool tell(const WireMessage &message)
     {
         if (!broken_ && cancel_ && cancel_->cancelled())
             broken_ = true;
@@ -311,30 +304,39 @@ private:
     }
 
     // The helper's next message; nothing once cancelled or gone.
-    const WireMessage *receive() const
+    const WireMessage *receive()
     {
-        if (!broken_ && !readMessage(helper_.socket, reply_, wake_))
+        if (!broken_ && !readMessage(helper_.socket, reply_, {wake_}))
             broken_ = true;
         return broken_ ? nullptr : &reply_;
     }
 
-    const WireMessage *ask(const WireMessage &message) const { return tell(message) ? receive() : nullptr; }
+    const WireMessage *ask(const WireMessage &message) { return tell(message) ? receive() : nullptr; }
 
     Helper helper_;
     std::shared_ptr<HttpCancel> cancel_;
     bool keepsCookies_;
     int wake_;
-    mutable bool broken_ = false;
-    mutable WireMessage reply_; // the last message from the helper
+    bool broken_ = false;
+    WireMessage reply_; // the last message from the helper
     std::function<void(const std::string &)> redirected_;
+    SentMessage sent_;     // how the last send went
     std::string buffered_; // body bytes the helper sent that the caller has not read yet
     size_t offset_ = 0;
+};
+
+// The server a connection names.
+struct Server
+{
+    std::string scheme, host;
+    uint16_t port;
+    std::string user, password;
 };
 
 class RemoteConnection final : public HttpConnection
 {
 public:
-    RemoteConnection(HttpSessionOptions session, WireMessage server)
+    RemoteConnection(HttpSessionOptions session, Server server)
         : session_(std::move(session)), server_(std::move(server))
     {}
 
@@ -342,17 +344,30 @@ public:
                                              const std::string &referer, const std::string &acceptTypes,
                                              unsigned flags) override
     {
-        bool keepsCookies = !(flags & httpNoCookies);
-        WireMessage open{"open",         session_.agent,       std::to_string(static_cast<int>(session_.access)),
-                         session_.proxy, session_.proxyBypass, session_.offline ? "1" : "0"};
-        open.insert(open.end(), server_.begin(), server_.end());
-        open.insert(open.end(), {verb, objectName, referer, acceptTypes, std::to_string(flags),
-                                 keepsCookies ? CookieJar::instance().lines() : std::string()});
-        // Each proxy variable as its name and value, the name alone when it is not set.
+        OpenMessage open;
+        open.agent = session_.agent;
+        open.access = session_.access;
+        open.proxy = session_.proxy;
+        open.proxyBypass = session_.proxyBypass;
+        open.offline = session_.offline;
+        open.scheme = server_.scheme;
+        open.host = server_.host;
+        open.port = server_.port;
+        open.user = server_.user;
+        open.password = server_.password;
+        open.verb = verb;
+        open.objectName = objectName;
+        open.referer = referer;
+        open.acceptTypes = acceptTypes;
+        open.flags = flags;
+        const bool keepsCookies = !(flags & httpNoCookies);
+        if (keepsCookies)
+            open.cookies = CookieJar::instance().lines();
         for (const char *name : ProxyVariables) {
             const char *value = std::getenv(name);
-            open.push_back(value ? std::string(name) + "=" + value : std::string(name));
+            open.proxyEnvironment.push_back(value ? std::optional<std::string>(value) : std::nullopt);
         }
+        const WireMessage message = encodeOpen(open);
         // A waiting helper may have gone meanwhile; the next one is tried then,
         // up to a new one.
         for (;;) {
@@ -360,13 +375,13 @@ public:
             if (!helper)
                 return nullptr;
             WireMessage reply;
-            if (!writeMessage(helper->socket, open) || !readMessage(helper->socket, reply)) {
+            if (!writeMessage(helper->socket, message) || !readMessage(helper->socket, reply)) {
                 endHelper(*helper, true);
                 if (helper->fresh)
                     return nullptr;
                 continue;
             }
-            if (reply.at(0) == "ok")
+            if (reply.size() == 1 && reply[0] == "ok")
                 return std::make_unique<RemoteRequest>(*helper, session_.cancel, keepsCookies);
             HelperPool::instance().giveBack(*helper);
             return nullptr;
@@ -375,7 +390,7 @@ public:
 
 private:
     HttpSessionOptions session_;
-    WireMessage server_; // scheme, host, port, user name, password
+    Server server_;
 };
 
 class RemoteSession final : public HttpSession
@@ -386,8 +401,7 @@ public:
     std::unique_ptr<HttpConnection> connect(const std::string &scheme, const std::string &host, uint16_t port,
                                             const std::string &user, const std::string &password) override
     {
-        return std::make_unique<RemoteConnection>(options_,
-                                                  WireMessage{scheme, host, std::to_string(port), user, password});
+        return std::make_unique<RemoteConnection>(options_, Server{scheme, host, port, user, password});
     }
 
 private:

@@ -57,24 +57,6 @@ private:
     CURLSH *share_;
 };
 
-bool equalNoCase(const std::string &a, const std::string &b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
-std::string trim(const std::string &s)
-{
-    size_t first = s.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos)
-        return {};
-    return s.substr(first, s.find_last_not_of(" \t\r\n") - first + 1);
-}
-
 // A bypass list as the user writes it ("a;b c", "*.example.com", "<local>")
 // in the comma-separated form libcurl takes.
 std::string noProxyList(const std::string &bypass)
@@ -338,12 +320,7 @@ public:
 
     std::optional<std::string> header(const std::string &name) const override
     {
-        for (const std::string &line : headers_) {
-            size_t colon = line.find(':');
-            if (colon != std::string::npos && equalNoCase(trim(line.substr(0, colon)), name))
-                return trim(line.substr(colon + 1));
-        }
-        return std::nullopt;
+        return headerValue(rawHeaders(), name);
     }
 
     std::string rawHeaders() const override
@@ -530,10 +507,8 @@ private:
         } else if (line.empty()) {
             endOfBlock();
             return length;
-        } else {
-            size_t colon = line.find(':');
-            if (colon != std::string::npos && equalNoCase(trim(line.substr(0, colon)), "Location"))
-                blockHasLocation_ = !trim(line.substr(colon + 1)).empty();
+        } else if (auto location = headerValue(line, "Location")) {
+            blockHasLocation_ = !location->empty();
         }
         block_.push_back(line);
         return length;
