@@ -1,12 +1,11 @@
 #include <csignal>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <thread>
 #include <unistd.h>
 
 #include "platform/HttpLibrary.h"
+#include "support/HelperProcesses.h"
 #include "support/LoopbackServer.h"
 
 using namespace lotfinch::platform;
@@ -76,18 +75,9 @@ TEST(CurlHttp, SendReturnsWithTheHeadersAndCancelStopsTheRead)
     EXPECT_FALSE(request->send("", ""));
 }
 
-// The HTTP helpers of this process that are still alive.
 std::vector<pid_t> helpers()
 {
-    std::vector<pid_t> found;
-    for (const auto &entry : std::filesystem::directory_iterator("/proc")) {
-        std::ifstream stat(entry.path() / "stat");
-        std::string pid, name, state;
-        pid_t parent = 0;
-        if (stat >> pid >> name >> state >> parent && name == "(lotfinch-http)" && state != "Z" && parent == getpid())
-            found.push_back(std::stoi(pid));
-    }
-    return found;
+    return lotfinch::test::httpHelpersOf(getpid());
 }
 
 TEST(CurlHttp, AHelperThatDiesCostsOnlyItsOwnRequest)

@@ -2,12 +2,15 @@
 // over the socket it finds as its standard input (see platform/HttpProcess.cpp).
 // Only this process loads libcurl and its TLS libraries, so the program itself
 // stays small while it waits between passes. It ends when the socket closes.
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <exception>
 #include <iterator>
 #include <memory>
+#include <poll.h>
 #include <string>
+#include <thread>
 
 #include "platform/HttpWire.h"
 #include "platform/curl/CurlHttp.h"
@@ -101,11 +104,26 @@ bool serve(const WireMessage &m)
     return false;
 }
 
+// The program's end of the socket closes however the program ends, killed
+// included: then this helper ends at once, whatever it waits for (a stalled
+// server, say). The parent-death signal would not do: it follows the
+// program's thread that started the helper, not the program.
+void endWithTheProgram()
+{
+    std::thread([] {
+        pollfd socket{Socket, POLLRDHUP, 0};
+        while (::poll(&socket, 1, -1) < 0 && errno == EINTR) {
+        }
+        std::_Exit(0);
+    }).detach();
+}
+
 } // namespace
 
 int main()
 {
     std::signal(SIGPIPE, SIG_IGN);
+    endWithTheProgram();
     try {
         WireMessage message;
         while (readMessage(Socket, message))
