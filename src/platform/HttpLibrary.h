@@ -70,6 +70,11 @@ struct HttpTimeouts
     unsigned minimumSpeed = 0; // bytes per second over each window once connected (1024) ...
     unsigned speedWindow = 0;  // ... of this many ms (60 s)
     unsigned total = 0;        // ms for one send, from its start to the end of the body (5 min)
+
+    // A result page on a working link beats these by far; a server that
+    // trickles or never ends does not.
+    static constexpr unsigned DefaultConnect = 60000, DefaultIdle = 60000, DefaultMinimumSpeed = 1024,
+                              DefaultSpeedWindow = 60000, DefaultTotal = 5 * 60000;
 };
 
 class HttpRequest

@@ -35,6 +35,10 @@ using Clock = std::chrono::steady_clock;
 constexpr auto Linger = std::chrono::seconds(5);
 // Body bytes asked of the helper at a time; the caller's pieces come from these.
 constexpr int64_t ReadAhead = 256 * 1024;
+// A helper answers at once what needs no network; one that has not answered
+// within this long hangs. Where the network is involved, the request's own
+// time limit, which the helper keeps, comes first.
+constexpr auto AnswerLimit = std::chrono::seconds(10);
 
 // The helper sits next to the program in its build folder, and in the
 // package's folder of helper programs once installed.
@@ -180,6 +184,8 @@ private:
     std::string lines_;
 };
 
+// A request in a helper. Every wait for the helper ends on cancel, and at a
+// time limit: a helper that hangs (stopped, say) costs only its request.
 class RemoteRequest final : public HttpRequest
 {
 public:
@@ -199,13 +205,32 @@ public:
         if (cancel_)
             cancel_->setWaker(nullptr);
         ::close(wake_);
-        if (!broken_ && writeMessage(helper_.socket, {"close"}))
+        if (!broken_ && (!opened_ || writeMessage(helper_.socket, {"close"}, {-1, Clock::now() + AnswerLimit})))
             HelperPool::instance().giveBack(helper_);
         else
             endHelper(helper_, true);
     }
 
-    void setTimeouts(const HttpTimeouts &timeouts) override { tell(encodeTimeouts(timeouts)); }
+    enum class Opening { Opened, Refused, Gone, Stopped };
+
+    // Asks the helper to open the request.
+    Opening open(const WireMessage &message)
+    {
+        const WireMessage *reply = ask(message, Clock::now() + AnswerLimit);
+        opened_ = reply && reply->size() == 1 && (*reply)[0] == "ok";
+        if (opened_)
+            return Opening::Opened;
+        if (reply && reply->size() == 1 && (*reply)[0] == "refused")
+            return Opening::Refused;
+        broken_ = true;
+        return stopped_ ? Opening::Stopped : Opening::Gone;
+    }
+
+    void setTimeouts(const HttpTimeouts &timeouts) override
+    {
+        total_ = std::chrono::milliseconds(timeouts.total ? timeouts.total : HttpTimeouts::DefaultTotal);
+        tell(encodeTimeouts(timeouts));
+    }
 
     void setCredentials(const std::string &user, const std::string &password) override
     {
@@ -224,7 +249,7 @@ public:
 
     bool addHeaders(const std::string &lines) override
     {
-        auto reply = ask({"headers", lines});
+        auto reply = ask({"headers", lines}, Clock::now() + AnswerLimit);
         return reply && reply->size() == 1 && reply->at(0) == "1";
     }
 
@@ -233,12 +258,13 @@ public:
         buffered_.clear();
         offset_ = 0;
         sent_ = SentMessage();
-        if (!tell({"send", extraHeaders, body}))
+        transferDeadline_ = Clock::now() + total_ + AnswerLimit;
+        if (!tell({"send", extraHeaders, body}, transferDeadline_))
             return false;
         // The redirects it follows come first; a handler that throws leaves
         // the helper mid-send, of no further use.
         for (;;) {
-            auto reply = receive();
+            auto reply = receive(transferDeadline_);
             if (!reply)
                 return false;
             if (reply->size() == 2 && reply->at(0) == "redirect") {
@@ -274,7 +300,7 @@ public:
         if (size <= 0)
             return 0;
         if (offset_ == buffered_.size()) {
-            auto reply = ask({"read", std::to_string(ReadAhead)});
+            auto reply = ask({"read", std::to_string(ReadAhead)}, transferDeadline_);
             if (!reply)
                 return -1;
             if (reply->size() == 1 && reply->at(0) == "end")
@@ -293,32 +319,46 @@ public:
     }
 
 private:
-    // Sends a message; false, and the helper of no further use, once cancelled or gone.
-    bool tell(const WireMessage &message)
+    // Sends a message; false, and the helper of no further use, once cancelled,
+    // gone, or past the deadline.
+    bool tell(const WireMessage &message, Clock::time_point deadline = Clock::now() + AnswerLimit)
     {
         if (!broken_ && cancel_ && cancel_->cancelled())
-            broken_ = true;
-        if (!broken_ && !writeMessage(helper_.socket, message))
-            broken_ = true;
+            broken_ = stopped_ = true;
+        if (!broken_ && !writeMessage(helper_.socket, message, {wake_, deadline}))
+            fail(deadline);
         return !broken_;
     }
 
-    // The helper's next message; nothing once cancelled or gone.
-    const WireMessage *receive()
+    // The helper's next message; nothing once cancelled, gone, or past the deadline.
+    const WireMessage *receive(Clock::time_point deadline)
     {
-        if (!broken_ && !readMessage(helper_.socket, reply_, {wake_}))
-            broken_ = true;
+        if (!broken_ && !readMessage(helper_.socket, reply_, {wake_, deadline}))
+            fail(deadline);
         return broken_ ? nullptr : &reply_;
     }
 
-    const WireMessage *ask(const WireMessage &message) { return tell(message) ? receive() : nullptr; }
+    const WireMessage *ask(const WireMessage &message, Clock::time_point deadline)
+    {
+        return tell(message, deadline) ? receive(deadline) : nullptr;
+    }
+
+    void fail(Clock::time_point deadline)
+    {
+        broken_ = true;
+        stopped_ = (cancel_ && cancel_->cancelled()) || Clock::now() >= deadline;
+    }
 
     Helper helper_;
     std::shared_ptr<HttpCancel> cancel_;
     bool keepsCookies_;
     int wake_;
+    bool opened_ = false;
     bool broken_ = false;
-    WireMessage reply_; // the last message from the helper
+    bool stopped_ = false; // broken by cancel or a time limit, not by the helper
+    std::chrono::milliseconds total_{HttpTimeouts::DefaultTotal};
+    Clock::time_point transferDeadline_; // of the current send and its body
+    WireMessage reply_;                  // the last message from the helper
     std::function<void(const std::string &)> redirected_;
     SentMessage sent_;     // how the last send went
     std::string buffered_; // body bytes the helper sent that the caller has not read yet
@@ -374,17 +414,16 @@ public:
             std::optional<Helper> helper = HelperPool::instance().take();
             if (!helper)
                 return nullptr;
-            WireMessage reply;
-            if (!writeMessage(helper->socket, message) || !readMessage(helper->socket, reply)) {
-                endHelper(*helper, true);
-                if (helper->fresh)
-                    return nullptr;
-                continue;
+            auto request = std::make_unique<RemoteRequest>(*helper, session_.cancel, keepsCookies);
+            switch (request->open(message)) {
+            case RemoteRequest::Opening::Opened: return request;
+            case RemoteRequest::Opening::Gone:
+                if (!helper->fresh)
+                    continue;
+                [[fallthrough]];
+            case RemoteRequest::Opening::Refused:
+            case RemoteRequest::Opening::Stopped: return nullptr;
             }
-            if (reply.size() == 1 && reply[0] == "ok")
-                return std::make_unique<RemoteRequest>(*helper, session_.cancel, keepsCookies);
-            HelperPool::instance().giveBack(*helper);
-            return nullptr;
         }
     }
 

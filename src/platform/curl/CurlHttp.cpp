@@ -17,11 +17,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A result page on a working link beats these by far; a server that
-// trickles or never ends does not.
-constexpr unsigned DefaultConnectMs = 60000, DefaultIdleMs = 60000, DefaultMinimumSpeed = 1024,
-                   DefaultSpeedWindowMs = 60000, DefaultTotalMs = 5 * 60000;
-
 void initCurl()
 {
     static std::once_flag once;
@@ -208,7 +203,7 @@ public:
         curl_easy_setopt(easy_, CURLOPT_BUFFERSIZE, 256L * 1024);
         // A tunnel's own "200 Connection established" is not the response.
         curl_easy_setopt(easy_, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-        curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(DefaultConnectMs));
+        curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(HttpTimeouts::DefaultConnect));
     }
 
     ~CurlRequest() override
@@ -224,13 +219,13 @@ public:
 
     void setTimeouts(const HttpTimeouts &timeouts) override
     {
-        connectMs_ = timeouts.connect ? timeouts.connect : DefaultConnectMs;
+        connectMs_ = timeouts.connect ? timeouts.connect : HttpTimeouts::DefaultConnect;
         curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(connectMs_));
-        receiveMs_ = timeouts.receive ? timeouts.receive : DefaultIdleMs;
+        receiveMs_ = timeouts.receive ? timeouts.receive : HttpTimeouts::DefaultIdle;
         sendMs_ = timeouts.send ? timeouts.send : receiveMs_;
-        minimumSpeed_ = timeouts.minimumSpeed ? timeouts.minimumSpeed : DefaultMinimumSpeed;
-        speedWindowMs_ = timeouts.speedWindow ? timeouts.speedWindow : DefaultSpeedWindowMs;
-        totalMs_ = timeouts.total ? timeouts.total : DefaultTotalMs;
+        minimumSpeed_ = timeouts.minimumSpeed ? timeouts.minimumSpeed : HttpTimeouts::DefaultMinimumSpeed;
+        speedWindowMs_ = timeouts.speedWindow ? timeouts.speedWindow : HttpTimeouts::DefaultSpeedWindow;
+        totalMs_ = timeouts.total ? timeouts.total : HttpTimeouts::DefaultTotal;
     }
 
     void setCredentials(const std::string &user, const std::string &password) override
@@ -591,8 +586,10 @@ private:
     std::vector<std::string> headerLines_;
     std::string postBody_;
     std::function<void(const std::string &)> redirected_;
-    unsigned connectMs_ = DefaultConnectMs, receiveMs_ = DefaultIdleMs, sendMs_ = DefaultIdleMs;
-    unsigned minimumSpeed_ = DefaultMinimumSpeed, speedWindowMs_ = DefaultSpeedWindowMs, totalMs_ = DefaultTotalMs;
+    unsigned connectMs_ = HttpTimeouts::DefaultConnect, receiveMs_ = HttpTimeouts::DefaultIdle,
+             sendMs_ = HttpTimeouts::DefaultIdle;
+    unsigned minimumSpeed_ = HttpTimeouts::DefaultMinimumSpeed, speedWindowMs_ = HttpTimeouts::DefaultSpeedWindow,
+             totalMs_ = HttpTimeouts::DefaultTotal;
 
     // State of the current send.
     std::vector<std::string> headers_, block_;
