@@ -113,6 +113,8 @@ public:
     virtual std::unique_ptr<HttpRequest> openRequest(const std::string &verb, const std::string &objectName,
                                                      const std::string &referer, const std::string &acceptTypes,
                                                      unsigned flags) = 0;
+    // Whether the last openRequest gave nothing because no HTTP helper could be started.
+    virtual bool helperMissing() const { return false; }
 };
 
 class HttpSession

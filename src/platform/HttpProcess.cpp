@@ -40,16 +40,16 @@ constexpr int64_t ReadAhead = 256 * 1024;
 // time limit, which the helper keeps, comes first.
 constexpr auto AnswerLimit = std::chrono::seconds(10);
 
-// The helper sits next to the program in its build folder, and in the
-// package's folder of helper programs once installed.
+// The helper sits next to the program in its build folder (and in copies of
+// that), and in the package's folder of helper programs once installed.
 std::string helperPath()
 {
     std::error_code error;
-    std::filesystem::path folder = std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
-#ifdef LOTFINCH_LIBEXECDIR_FROM_BINDIR
-    folder /= LOTFINCH_LIBEXECDIR_FROM_BINDIR;
-#endif
-    return (folder / "lotfinch-http").string();
+    const std::filesystem::path folder = std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
+    const std::filesystem::path beside = folder / "lotfinch-http";
+    if (std::filesystem::exists(beside, error))
+        return beside.string();
+    return (folder / LOTFINCH_LIBEXECDIR_FROM_BINDIR / "lotfinch-http").lexically_normal().string();
 }
 
 struct Helper
@@ -411,25 +411,35 @@ public:
         // A waiting helper may have gone meanwhile; the next one is tried then,
         // up to a new one.
         for (;;) {
+            helperMissing_ = false;
             std::optional<Helper> helper = HelperPool::instance().take();
-            if (!helper)
+            if (!helper) {
+                helperMissing_ = true;
                 return nullptr;
+            }
             auto request = std::make_unique<RemoteRequest>(*helper, session_.cancel, keepsCookies);
             switch (request->open(message)) {
             case RemoteRequest::Opening::Opened: return request;
             case RemoteRequest::Opening::Gone:
+                // A new one that ends before it answers cannot run.
                 if (!helper->fresh)
                     continue;
-                [[fallthrough]];
-            case RemoteRequest::Opening::Refused:
-            case RemoteRequest::Opening::Stopped: return nullptr;
+                helperMissing_ = true;
+                return nullptr;
+            case RemoteRequest::Opening::Stopped:
+                helperMissing_ = helper->fresh && !(session_.cancel && session_.cancel->cancelled());
+                return nullptr;
+            case RemoteRequest::Opening::Refused: return nullptr;
             }
         }
     }
 
+    bool helperMissing() const override { return helperMissing_; }
+
 private:
     HttpSessionOptions session_;
     Server server_;
+    bool helperMissing_ = false;
 };
 
 class RemoteSession final : public HttpSession

@@ -4,6 +4,7 @@
 // as the program: killed mid-fetch, or from folders of their making.
 //   FetchDriver URL
 #include <QCoreApplication>
+#include <chrono>
 #include <cstdio>
 
 #include "core/SiteChecks.h"
@@ -21,12 +22,15 @@ int main(int argc, char **argv)
     component.setURL(argv[1]);
     int64_t fetched = -1;
     component.OnDone = [&](QObject *, const std::string &, int64_t size, http::TStream *) { fetched = size; };
+    const auto started = std::chrono::steady_clock::now();
     component.Read(true);
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
     if (fetched >= 0) {
         std::printf("fetched %lld bytes\n", static_cast<long long>(fetched));
         return 0;
     }
-    const core::FetchOutcome outcome{component.StatusCode(), false};
+    const core::FetchOutcome outcome = core::OutcomeOf(component, static_cast<int>(elapsed.count()));
     std::printf("%s\n", core::FailureReason(outcome, "the site").c_str());
     return 1;
 }
