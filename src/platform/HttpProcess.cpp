@@ -16,6 +16,7 @@
 #include <mutex>
 #include <spawn.h>
 #include <sys/eventfd.h>
+#include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
@@ -33,8 +34,10 @@ using Clock = std::chrono::steady_clock;
 // How long a helper waits for the next request: the requests of a pass follow
 // each other closely, and starting a helper costs some milliseconds.
 constexpr auto Linger = std::chrono::seconds(5);
-// Body bytes asked of the helper at a time; the caller's pieces come from these.
-constexpr int64_t ReadAhead = 256 * 1024;
+// Body bytes asked of the helper at a time; the caller's pieces come from
+// these. They come through memory the two share, not through the socket,
+// which would copy them twice more.
+constexpr size_t PieceBytes = 1u << 20;
 // A helper answers at once what needs no network; one that has not answered
 // within this long hangs. Where the network is involved, the request's own
 // time limit, which the helper keeps, comes first.
@@ -56,30 +59,45 @@ struct Helper
 {
     pid_t pid = -1;
     int socket = -1;
-    bool fresh = false; // just started, not yet waiting for a request before
+    const char *pieces = nullptr; // where the helper leaves body bytes, PieceBytes long
+    bool fresh = false;           // just started, not yet waiting for a request before
 };
 
+// A helper finds its socket as its standard input and the memory it leaves
+// body bytes in as descriptor 3.
 std::optional<Helper> startHelper()
 {
     static const std::string path = helperPath();
     int sockets[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0)
         return std::nullopt;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, sockets[1], 0);
-    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-    char *arguments[] = {const_cast<char *>(path.c_str()), nullptr};
+    const int memory = ::memfd_create("lotfinch-http body", MFD_CLOEXEC);
+    void *pieces = memory >= 0 && ::ftruncate(memory, PieceBytes) == 0
+                       ? ::mmap(nullptr, PieceBytes, PROT_READ, MAP_SHARED, memory, 0)
+                       : MAP_FAILED;
+    int error = errno;
     pid_t pid = -1;
-    int error = posix_spawn(&pid, path.c_str(), &actions, nullptr, arguments, environ);
-    posix_spawn_file_actions_destroy(&actions);
+    if (pieces != MAP_FAILED) {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, sockets[1], 0);
+        posix_spawn_file_actions_adddup2(&actions, memory, 3);
+        posix_spawn_file_actions_addclosefrom_np(&actions, 4);
+        char *arguments[] = {const_cast<char *>(path.c_str()), nullptr};
+        error = posix_spawn(&pid, path.c_str(), &actions, nullptr, arguments, environ);
+        posix_spawn_file_actions_destroy(&actions);
+    }
     ::close(sockets[1]);
-    if (error != 0) {
+    if (memory >= 0)
+        ::close(memory);
+    if (pieces == MAP_FAILED || error != 0) {
         ::close(sockets[0]);
+        if (pieces != MAP_FAILED)
+            ::munmap(pieces, PieceBytes);
         std::fprintf(stderr, "lotfinch: cannot start the HTTP helper %s: %s\n", path.c_str(), std::strerror(error));
         return std::nullopt;
     }
-    return Helper{pid, sockets[0], true};
+    return Helper{pid, sockets[0], static_cast<const char *>(pieces), true};
 }
 
 // Closing its socket ends a helper; one that may be busy is killed first.
@@ -88,6 +106,7 @@ void endHelper(Helper helper, bool busy)
     if (busy)
         ::kill(helper.pid, SIGKILL);
     ::close(helper.socket);
+    ::munmap(const_cast<char *>(helper.pieces), PieceBytes);
     while (::waitpid(helper.pid, nullptr, 0) < 0 && errno == EINTR) {
     }
 }
@@ -255,8 +274,7 @@ public:
 
     bool send(const std::string &extraHeaders, const std::string &body) override
     {
-        buffered_.clear();
-        offset_ = 0;
+        available_ = offset_ = 0;
         sent_ = SentMessage();
         transferDeadline_ = Clock::now() + total_ + AnswerLimit;
         if (!tell({"send", extraHeaders, body}, transferDeadline_))
@@ -299,21 +317,22 @@ public:
     {
         if (size <= 0)
             return 0;
-        if (offset_ == buffered_.size()) {
-            auto reply = ask({"read", std::to_string(ReadAhead)}, transferDeadline_);
+        if (offset_ == available_) {
+            auto reply = ask({"read", std::to_string(PieceBytes)}, transferDeadline_);
             if (!reply)
                 return -1;
-            if (reply->size() == 1 && reply->at(0) == "end")
+            if (reply->size() == 1 && (*reply)[0] == "end")
                 return 0;
-            if (reply->size() != 2 || reply->at(0) != "piece" || reply->at(1).empty()) {
-                broken_ = reply->size() != 1 || reply->at(0) != "failed";
+            auto n = reply->size() == 2 && (*reply)[0] == "piece" ? decodeCount((*reply)[1]) : std::nullopt;
+            if (!n || *n == 0 || *n > PieceBytes) {
+                broken_ = reply->size() != 1 || (*reply)[0] != "failed";
                 return -1;
             }
-            buffered_.swap(reply_[1]);
+            available_ = static_cast<size_t>(*n);
             offset_ = 0;
         }
-        size_t n = std::min(buffered_.size() - offset_, static_cast<size_t>(size));
-        std::memcpy(buffer, buffered_.data() + offset_, n);
+        size_t n = std::min(available_ - offset_, static_cast<size_t>(size));
+        std::memcpy(buffer, helper_.pieces + offset_, n);
         offset_ += n;
         return static_cast<int64_t>(n);
     }
@@ -361,8 +380,8 @@ private:
     WireMessage reply_;                  // the last message from the helper
     std::function<void(const std::string &)> redirected_;
     SentMessage sent_;     // how the last send went
-    std::string buffered_; // body bytes the helper sent that the caller has not read yet
-    size_t offset_ = 0;
+    size_t available_ = 0; // body bytes the helper left in the shared memory ...
+    size_t offset_ = 0;    // ... and those of them the caller has read
 };
 
 // The server a connection names.

@@ -199,7 +199,7 @@ public:
         curl_easy_setopt(easy_, CURLOPT_PREREQFUNCTION, onConnected);
         curl_easy_setopt(easy_, CURLOPT_PREREQDATA, this);
         curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
-        // Large pieces: each one crosses over to the program as a message of its own.
+        // Large pieces: fewer rounds of libcurl for each piece the program reads.
         curl_easy_setopt(easy_, CURLOPT_BUFFERSIZE, 256L * 1024);
         // A tunnel's own "200 Connection established" is not the response.
         curl_easy_setopt(easy_, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
@@ -326,23 +326,31 @@ public:
         return raw + "\r\n";
     }
 
+    // The body's bytes go straight from libcurl into the buffer while a read
+    // waits; only those beyond its room wait in between.
     int64_t read(char *buffer, int64_t size) override
     {
         if (size <= 0)
             return 0;
-        if (pendingOffset_ == pending_.size() && !done_)
-            drive([this] { return pendingOffset_ < pending_.size(); });
-        size_t available = pending_.size() - pendingOffset_;
-        if (available > 0) {
-            size_t n = std::min(available, static_cast<size_t>(size));
-            std::memcpy(buffer, pending_.data() + pendingOffset_, n);
-            pendingOffset_ += n;
-            if (pendingOffset_ == pending_.size()) {
-                pending_.clear();
-                pendingOffset_ = 0;
-            }
-            return static_cast<int64_t>(n);
+        target_ = buffer;
+        room_ = static_cast<size_t>(size);
+        filled_ = std::min(pending_.size() - pendingOffset_, room_);
+        std::memcpy(buffer, pending_.data() + pendingOffset_, filled_);
+        pendingOffset_ += filled_;
+        if (pendingOffset_ == pending_.size()) {
+            pending_.clear();
+            pendingOffset_ = 0;
         }
+        if (filled_ == 0 && !done_)
+            drive([this] { return filled_ > 0; });
+        // What else has arrived goes along, without waiting for more.
+        for (size_t had = 0; filled_ > had && filled_ < room_ && !done_;) {
+            had = filled_;
+            perform();
+        }
+        target_ = nullptr;
+        if (filled_ > 0)
+            return static_cast<int64_t>(filled_);
         return done_ && result_ == CURLE_OK ? 0 : -1;
     }
 
@@ -353,6 +361,7 @@ private:
         block_.clear();
         pending_.clear();
         pendingOffset_ = 0;
+        target_ = nullptr; // a read that threw left it behind
         headersDone_ = done_ = connected_ = uploading_ = false;
         result_ = CURLE_OK;
         blockStatus_ = 0;
@@ -392,18 +401,7 @@ private:
                 finish(CURLE_ABORTED_BY_CALLBACK);
                 return;
             }
-            int running = 0;
-            curl_multi_perform(multi_, &running);
-            int queued = 0;
-            while (CURLMsg *message = curl_multi_info_read(multi_, &queued))
-                if (message->msg == CURLMSG_DONE)
-                    finish(message->data.result);
-            if (failure_) {
-                // libcurl has returned: the failure may go on from here.
-                finish(CURLE_ABORTED_BY_CALLBACK);
-                std::rethrow_exception(std::exchange(failure_, nullptr));
-            }
-            reportRedirects();
+            perform();
             if (ready() || done_)
                 return;
 
@@ -443,6 +441,23 @@ private:
             auto waitMs = std::chrono::ceil<milliseconds>(wait).count();
             curl_multi_poll(multi_, nullptr, 0, static_cast<int>(std::max<long long>(waitMs, 1)), nullptr);
         }
+    }
+
+    // What libcurl can do now without waiting.
+    void perform()
+    {
+        int running = 0;
+        curl_multi_perform(multi_, &running);
+        int queued = 0;
+        while (CURLMsg *message = curl_multi_info_read(multi_, &queued))
+            if (message->msg == CURLMSG_DONE)
+                finish(message->data.result);
+        if (failure_) {
+            // libcurl has returned: the failure may go on from here.
+            finish(CURLE_ABORTED_BY_CALLBACK);
+            std::rethrow_exception(std::exchange(failure_, nullptr));
+        }
+        reportRedirects();
     }
 
     // User code runs here, after libcurl has returned, never inside its callbacks.
@@ -547,7 +562,11 @@ private:
             // libcurl passes on only the body of the response it keeps, so its
             // first byte means the final headers are complete.
             self.headersDone_ = true;
-            self.pending_.append(data, length);
+            const size_t direct = self.target_ ? std::min(length, self.room_ - self.filled_) : 0;
+            if (direct > 0)
+                std::memcpy(self.target_ + self.filled_, data, direct);
+            self.filled_ += direct;
+            self.pending_.append(data + direct, length - direct);
             return length;
         });
     }
@@ -595,8 +614,11 @@ private:
     std::vector<std::string> headers_, block_;
     long blockStatus_ = 0;
     bool blockHasLocation_ = false; // the block's last Location header is not empty
-    std::string pending_;
+    std::string pending_;           // body bytes that arrived while no read had room for them
     size_t pendingOffset_ = 0;
+    char *target_ = nullptr; // the buffer of the read in progress ...
+    size_t room_ = 0;        // ... its size ...
+    size_t filled_ = 0;      // ... and the bytes in it so far
     bool headersDone_ = false, done_ = false, connected_ = false, uploading_ = false;
     bool haveCredentials_ = false, haveProxyCredentials_ = false;
     CURLcode result_ = CURLE_OK;

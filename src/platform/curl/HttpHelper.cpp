@@ -1,5 +1,6 @@
 // lotfinch-http: the program's HTTP transfers, one request at a time, driven
-// over the socket it finds as its standard input (see platform/HttpProcess.cpp).
+// over the socket it finds as its standard input (see platform/HttpProcess.cpp),
+// the body's bytes handed over in the memory it finds as descriptor 3.
 // Only this process loads libcurl and its TLS libraries, so the program itself
 // stays small while it waits between passes. It ends when the socket closes.
 #include <cerrno>
@@ -10,7 +11,10 @@
 #include <memory>
 #include <poll.h>
 #include <string>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 #include "platform/HttpWire.h"
 #include "platform/curl/CurlHttp.h"
@@ -19,9 +23,24 @@ using namespace lotfinch::platform;
 
 namespace {
 
-constexpr int Socket = 0;
-// The most body bytes one "read" may ask for.
-constexpr uint64_t MaxPiece = 16u << 20;
+constexpr int Socket = 0, Pieces = 3;
+
+// The memory the program shares for the body's bytes: a "read" leaves them there.
+char *pieces = nullptr;
+size_t pieceBytes = 0;
+
+bool mapPieces()
+{
+    struct stat info
+    {};
+    if (::fstat(Pieces, &info) != 0 || info.st_size <= 0)
+        return false;
+    pieceBytes = static_cast<size_t>(info.st_size);
+    void *memory = ::mmap(nullptr, pieceBytes, PROT_READ | PROT_WRITE, MAP_SHARED, Pieces, 0);
+    ::close(Pieces);
+    pieces = memory == MAP_FAILED ? nullptr : static_cast<char *>(memory);
+    return pieces != nullptr;
+}
 
 std::unique_ptr<HttpRequest> request;
 bool keepsCookies = false;
@@ -88,15 +107,12 @@ bool serve(const WireMessage &m)
     }
     case HelperCommand::Read: {
         const std::optional<uint64_t> size = decodeCount(m[1]);
-        if (!size || *size == 0 || *size > MaxPiece)
+        if (!size || *size == 0 || *size > pieceBytes)
             return false;
-        static WireMessage piece{"piece", ""};
-        piece[1].resize(*size);
-        int64_t n = request->read(piece[1].data(), static_cast<int64_t>(piece[1].size()));
+        const int64_t n = request->read(pieces, static_cast<int64_t>(*size));
         if (n <= 0)
             return writeMessage(Socket, {n == 0 ? "end" : "failed"});
-        piece[1].resize(static_cast<size_t>(n));
-        return writeMessage(Socket, piece);
+        return writeMessage(Socket, {"piece", std::to_string(n)});
     }
     case HelperCommand::Close: request.reset(); return true;
     case HelperCommand::Open: break;
@@ -123,6 +139,8 @@ void endWithTheProgram()
 int main()
 {
     std::signal(SIGPIPE, SIG_IGN);
+    if (!mapPieces())
+        return 1;
     endWithTheProgram();
     try {
         WireMessage message;
