@@ -269,7 +269,9 @@ public:
     bool addHeaders(const std::string &lines) override
     {
         auto reply = ask({"headers", lines}, Clock::now() + AnswerLimit);
-        return reply && reply->size() == 1 && reply->at(0) == "1";
+        if (reply && (reply->size() != 1 || ((*reply)[0] != "1" && (*reply)[0] != "0")))
+            broken_ = true;
+        return !broken_ && (*reply)[0] == "1";
     }
 
     bool send(const std::string &extraHeaders, const std::string &body) override
@@ -384,18 +386,10 @@ private:
     size_t offset_ = 0;    // ... and those of them the caller has read
 };
 
-// The server a connection names.
-struct Server
-{
-    std::string scheme, host;
-    uint16_t port;
-    std::string user, password;
-};
-
 class RemoteConnection final : public HttpConnection
 {
 public:
-    RemoteConnection(HttpSessionOptions session, Server server)
+    RemoteConnection(HttpSessionOptions session, HttpServer server)
         : session_(std::move(session)), server_(std::move(server))
     {}
 
@@ -404,16 +398,8 @@ public:
                                              unsigned flags) override
     {
         OpenMessage open;
-        open.agent = session_.agent;
-        open.access = session_.access;
-        open.proxy = session_.proxy;
-        open.proxyBypass = session_.proxyBypass;
-        open.offline = session_.offline;
-        open.scheme = server_.scheme;
-        open.host = server_.host;
-        open.port = server_.port;
-        open.user = server_.user;
-        open.password = server_.password;
+        open.session = session_;
+        open.server = server_;
         open.verb = verb;
         open.objectName = objectName;
         open.referer = referer;
@@ -457,7 +443,7 @@ public:
 
 private:
     HttpSessionOptions session_;
-    Server server_;
+    HttpServer server_;
     bool helperMissing_ = false;
 };
 
@@ -469,7 +455,7 @@ public:
     std::unique_ptr<HttpConnection> connect(const std::string &scheme, const std::string &host, uint16_t port,
                                             const std::string &user, const std::string &password) override
     {
-        return std::make_unique<RemoteConnection>(options_, Server{scheme, host, port, user, password});
+        return std::make_unique<RemoteConnection>(options_, HttpServer{scheme, host, port, user, password});
     }
 
 private:

@@ -97,16 +97,16 @@ bool writeAll(int socket, const WireWait &wait, iovec *parts, size_t count)
 // list serves the encoder and the decoder, so the two cannot drift apart.
 template <class Visit> void fieldsOf(OpenMessage &open, Visit &visit)
 {
-    visit(open.agent);
-    visit(open.access);
-    visit(open.proxy);
-    visit(open.proxyBypass);
-    visit(open.offline);
-    visit(open.scheme);
-    visit(open.host);
-    visit(open.port);
-    visit(open.user);
-    visit(open.password);
+    visit(open.session.agent);
+    visit(open.session.access);
+    visit(open.session.proxy);
+    visit(open.session.proxyBypass);
+    visit(open.session.offline);
+    visit(open.server.scheme);
+    visit(open.server.host);
+    visit(open.server.port);
+    visit(open.server.user);
+    visit(open.server.password);
     visit(open.verb);
     visit(open.objectName);
     visit(open.referer);

@@ -46,16 +46,19 @@ enum class HelperCommand { Open, Timeouts, Credentials, ProxyCredentials, Header
 // unknown or it has not the fields that command takes.
 std::optional<HelperCommand> commandOf(const WireMessage &message);
 
-// Opens a request in the helper: everything it needs to make one.
-struct OpenMessage
+// The server a connection names.
+struct HttpServer
 {
-    std::string agent;
-    HttpProxyAccess access = HttpProxyAccess::Preconfigured;
-    std::string proxy, proxyBypass;
-    bool offline = false;
     std::string scheme, host;
     uint16_t port = 0;
     std::string user, password;
+};
+
+// Opens a request in the helper: everything it needs to make one.
+struct OpenMessage
+{
+    HttpSessionOptions session; // its cancel stays in the program
+    HttpServer server;
     std::string verb, objectName, referer, acceptTypes;
     unsigned flags = 0;
     std::string cookies; // the lines the cookie store starts with (see storedCookies)

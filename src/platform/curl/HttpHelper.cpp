@@ -54,14 +54,10 @@ std::unique_ptr<HttpRequest> openRequest(const OpenMessage &open)
         else
             ::unsetenv(ProxyVariables[i]);
     }
-    HttpSessionOptions options;
-    options.agent = open.agent;
-    options.access = open.access;
-    options.proxy = open.proxy;
-    options.proxyBypass = open.proxyBypass;
-    options.offline = open.offline;
-    auto session = openCurlSession(options);
-    auto connection = session ? session->connect(open.scheme, open.host, open.port, open.user, open.password) : nullptr;
+    const HttpServer &server = open.server;
+    auto session = openCurlSession(open.session);
+    auto connection =
+        session ? session->connect(server.scheme, server.host, server.port, server.user, server.password) : nullptr;
     auto opened = connection
                       ? connection->openRequest(open.verb, open.objectName, open.referer, open.acceptTypes, open.flags)
                       : nullptr;
