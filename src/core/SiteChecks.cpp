@@ -27,8 +27,15 @@ bool TimedOut(int elapsedMs, const http::TauHTTPTimeouts &timeouts)
     return elapsedMs >= 0 && static_cast<unsigned>(elapsedMs) >= limit;
 }
 
+FetchOutcome OutcomeOf(const http::TauHTTP &http, int elapsedMs)
+{
+    return {http.StatusCode(), TimedOut(elapsedMs, http.Timeouts()), http.HelperMissing()};
+}
+
 std::string FailureReason(const FetchOutcome &outcome, std::string_view domain)
 {
+    if (outcome.helperMissing)
+        return "the HTTP helper could not be started";
     if (outcome.statusCode == -1)
         return FormatText(outcome.timedOut ? "%s timed out" : "could not connect to %s", {domain});
     if (outcome.statusCode == 200 || outcome.statusCode == 206)

@@ -17,11 +17,15 @@ struct FetchOutcome
 {
     int statusCode = -1; // the HTTP status; -1: no answer at all
     bool timedOut = false;
+    bool helperMissing = false; // no HTTP helper could be started to ask
 };
 
 // Whether a fetch that got no answer took as long as the component's time-outs
 // allow, so that the wait, not a refusal, ended it.
 bool TimedOut(int elapsedMs, const http::TauHTTPTimeouts &timeouts);
+
+// How the component's last fetch ended, which took elapsedMs.
+FetchOutcome OutcomeOf(const http::TauHTTP &http, int elapsedMs);
 
 // A failed fetch in plain words, naming the site: "ebay.com timed out".
 std::string FailureReason(const FetchOutcome &outcome, std::string_view domain);

@@ -144,6 +144,7 @@ void TauHTTP::FinishProcessing()
     if (stream)
         stream->SetPosition(0);
     statusCode_ = transfer->StatusCode;
+    helperMissing_ = transfer->HelperMissing;
     contentType_ = transfer->ContentType;
     contentLength_ = transfer->ContentLength;
     bytesRead_ = transfer->BytesRead;

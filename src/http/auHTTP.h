@@ -200,6 +200,7 @@ public:
     bool ShowGoOnlineMessage() const { return settings_.showGoOnlineMessage; }
     void setShowGoOnlineMessage(bool value) { settings_.showGoOnlineMessage = value; }
     TauHTTPTimeouts &Timeouts() { return settings_.timeouts; }
+    const TauHTTPTimeouts &Timeouts() const { return settings_.timeouts; }
     void setTimeouts(const TauHTTPTimeouts &value) { settings_.timeouts.Assign(&value); }
     TThreadPriority ThreadPriority() const { return thread_->Priority(); }
     void setThreadPriority(TThreadPriority value) { thread_->SetPriority(value); }
@@ -221,6 +222,8 @@ public:
     const std::string &ContentType() const { return contentType_; }
     int64_t ContentLength() const { return contentLength_; }
     int64_t BytesRead() const { return bytesRead_; }
+    // The last request got no answer because no HTTP helper could be started.
+    bool HelperMissing() const { return helperMissing_; }
 
     TauHTTPBeforeSendRequest OnBeforeSendRequest; // worker thread
     TauHTTPHeaderInfoEvent OnHeaderInfo;
@@ -256,6 +259,7 @@ private:
     std::shared_ptr<TauTransfer> transfer_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     int statusCode_ = -1;
+    bool helperMissing_ = false;
     std::string contentType_;
     int64_t contentLength_ = 0, bytesRead_ = 0;
 };

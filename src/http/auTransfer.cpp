@@ -228,6 +228,7 @@ bool TauTransfer::OpenAndSend(const std::string &scheme, const std::string &host
         settings_.requestMethod == rmPOST || (settings_.requestMethod == rmAutoDetect && !settings_.postData.empty());
     request_ = connection_->openRequest(post ? "POST" : "GET", objectName, settings_.referer, settings_.acceptTypes,
                                         RequestFlags(scheme));
+    HelperMissing = connection_->helperMissing();
     Success = request_ != nullptr;
     if (!Success)
         return false;

@@ -40,6 +40,7 @@ public:
     const TransferSettings &Settings() const { return settings_; }
 
     int StatusCode = -1;
+    bool HelperMissing = false; // no HTTP helper could be started for the request
     bool Success = false;
     bool ContinueDownload = true;
     bool OutputToFile = false;

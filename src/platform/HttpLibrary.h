@@ -70,6 +70,11 @@ struct HttpTimeouts
     unsigned minimumSpeed = 0; // bytes per second over each window once connected (1024) ...
     unsigned speedWindow = 0;  // ... of this many ms (60 s)
     unsigned total = 0;        // ms for one send, from its start to the end of the body (5 min)
+
+    // A result page on a working link beats these by far; a server that
+    // trickles or never ends does not.
+    static constexpr unsigned DefaultConnect = 60000, DefaultIdle = 60000, DefaultMinimumSpeed = 1024,
+                              DefaultSpeedWindow = 60000, DefaultTotal = 5 * 60000;
 };
 
 class HttpRequest
@@ -108,6 +113,8 @@ public:
     virtual std::unique_ptr<HttpRequest> openRequest(const std::string &verb, const std::string &objectName,
                                                      const std::string &referer, const std::string &acceptTypes,
                                                      unsigned flags) = 0;
+    // Whether the last openRequest gave nothing because no HTTP helper could be started.
+    virtual bool helperMissing() const { return false; }
 };
 
 class HttpSession
@@ -118,6 +125,10 @@ public:
     virtual std::unique_ptr<HttpConnection> connect(const std::string &scheme, const std::string &host, uint16_t port,
                                                     const std::string &user, const std::string &password) = 0;
 };
+
+// The value of the first header of that name (any case) in response header
+// lines as HttpRequest::rawHeaders gives them, without the blanks around it.
+std::optional<std::string> headerValue(const std::string &rawHeaders, const std::string &name);
 
 // A session whose requests run in the HTTP helper process. A request the
 // layer refuses (an agent, host, referer or accept type that would break it)

@@ -17,6 +17,7 @@ TEST(SiteChecks, FailuresInPlainWords)
         {{503, false}, "ebay.com answered 503"},
         {{404, false}, "ebay.com answered 404"},
         {{200, false}, "the page from ebay.com arrived cut short"},
+        {{-1, false, true}, "the HTTP helper could not be started"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(FailureReason(c.outcome, "ebay.com"), c.reason);

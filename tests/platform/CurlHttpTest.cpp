@@ -1,13 +1,15 @@
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <thread>
 #include <unistd.h>
 
 #include "platform/HttpLibrary.h"
+#include "support/HelperProcesses.h"
 #include "support/LoopbackServer.h"
+#include "support/TestUtil.h"
 
 using namespace lotfinch::platform;
 using lotfinch::test::HttpReply;
@@ -76,18 +78,9 @@ TEST(CurlHttp, SendReturnsWithTheHeadersAndCancelStopsTheRead)
     EXPECT_FALSE(request->send("", ""));
 }
 
-// The HTTP helpers of this process that are still alive.
 std::vector<pid_t> helpers()
 {
-    std::vector<pid_t> found;
-    for (const auto &entry : std::filesystem::directory_iterator("/proc")) {
-        std::ifstream stat(entry.path() / "stat");
-        std::string pid, name, state;
-        pid_t parent = 0;
-        if (stat >> pid >> name >> state >> parent && name == "(lotfinch-http)" && state != "Z" && parent == getpid())
-            found.push_back(std::stoi(pid));
-    }
-    return found;
+    return lotfinch::test::httpHelpersOf(getpid());
 }
 
 TEST(CurlHttp, AHelperThatDiesCostsOnlyItsOwnRequest)
@@ -117,6 +110,32 @@ TEST(CurlHttp, AHelperThatDiesCostsOnlyItsOwnRequest)
     auto next = openRequest(server, "/");
     ASSERT_TRUE(next->send("", ""));
     EXPECT_EQ(next->read(buffer, sizeof buffer), 16);
+}
+
+TEST(CurlHttp, CancelReachesARequestWhoseHelperHangsWhileItOpens)
+{
+    LoopbackServer server([](auto &) { return HttpReply::text(200, "ok"); });
+    // Leaves its helper waiting for the next request; that one stops.
+    ASSERT_TRUE(openRequest(server, "/")->send("", ""));
+    const std::vector<pid_t> waiting = helpers();
+    ASSERT_FALSE(waiting.empty());
+    for (pid_t helper : waiting)
+        kill(helper, SIGSTOP);
+    auto cancel = std::make_shared<HttpCancel>();
+    std::atomic<bool> returned = false;
+    std::unique_ptr<HttpRequest> request;
+    std::thread opener([&] {
+        request = openRequest(server, "/", cancel);
+        returned = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200)); // into the wait for the helper's answer
+    cancel->cancel();
+    const bool ended = lotfinch::test::waitUntil([&] { return returned.load(); }, 5000);
+    for (pid_t helper : waiting)
+        kill(helper, ended ? SIGCONT : SIGKILL); // a request still waiting then goes on
+    opener.join();
+    EXPECT_TRUE(ended) << "still waiting for the stopped helper after the cancel";
+    EXPECT_FALSE(request);
 }
 
 TEST(CurlHttp, TheEnvironmentsProxyIsTheOneSetWhenTheRequestOpens)

@@ -17,11 +17,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A result page on a working link beats these by far; a server that
-// trickles or never ends does not.
-constexpr unsigned DefaultConnectMs = 60000, DefaultIdleMs = 60000, DefaultMinimumSpeed = 1024,
-                   DefaultSpeedWindowMs = 60000, DefaultTotalMs = 5 * 60000;
-
 void initCurl()
 {
     static std::once_flag once;
@@ -56,24 +51,6 @@ private:
 
     CURLSH *share_;
 };
-
-bool equalNoCase(const std::string &a, const std::string &b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
-std::string trim(const std::string &s)
-{
-    size_t first = s.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos)
-        return {};
-    return s.substr(first, s.find_last_not_of(" \t\r\n") - first + 1);
-}
 
 // A bypass list as the user writes it ("a;b c", "*.example.com", "<local>")
 // in the comma-separated form libcurl takes.
@@ -222,11 +199,11 @@ public:
         curl_easy_setopt(easy_, CURLOPT_PREREQFUNCTION, onConnected);
         curl_easy_setopt(easy_, CURLOPT_PREREQDATA, this);
         curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
-        // Large pieces: each one crosses over to the program as a message of its own.
+        // Large pieces: fewer rounds of libcurl for each piece the program reads.
         curl_easy_setopt(easy_, CURLOPT_BUFFERSIZE, 256L * 1024);
         // A tunnel's own "200 Connection established" is not the response.
         curl_easy_setopt(easy_, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-        curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(DefaultConnectMs));
+        curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(HttpTimeouts::DefaultConnect));
     }
 
     ~CurlRequest() override
@@ -242,13 +219,13 @@ public:
 
     void setTimeouts(const HttpTimeouts &timeouts) override
     {
-        connectMs_ = timeouts.connect ? timeouts.connect : DefaultConnectMs;
+        connectMs_ = timeouts.connect ? timeouts.connect : HttpTimeouts::DefaultConnect;
         curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(connectMs_));
-        receiveMs_ = timeouts.receive ? timeouts.receive : DefaultIdleMs;
+        receiveMs_ = timeouts.receive ? timeouts.receive : HttpTimeouts::DefaultIdle;
         sendMs_ = timeouts.send ? timeouts.send : receiveMs_;
-        minimumSpeed_ = timeouts.minimumSpeed ? timeouts.minimumSpeed : DefaultMinimumSpeed;
-        speedWindowMs_ = timeouts.speedWindow ? timeouts.speedWindow : DefaultSpeedWindowMs;
-        totalMs_ = timeouts.total ? timeouts.total : DefaultTotalMs;
+        minimumSpeed_ = timeouts.minimumSpeed ? timeouts.minimumSpeed : HttpTimeouts::DefaultMinimumSpeed;
+        speedWindowMs_ = timeouts.speedWindow ? timeouts.speedWindow : HttpTimeouts::DefaultSpeedWindow;
+        totalMs_ = timeouts.total ? timeouts.total : HttpTimeouts::DefaultTotal;
     }
 
     void setCredentials(const std::string &user, const std::string &password) override
@@ -338,12 +315,7 @@ public:
 
     std::optional<std::string> header(const std::string &name) const override
     {
-        for (const std::string &line : headers_) {
-            size_t colon = line.find(':');
-            if (colon != std::string::npos && equalNoCase(trim(line.substr(0, colon)), name))
-                return trim(line.substr(colon + 1));
-        }
-        return std::nullopt;
+        return headerValue(rawHeaders(), name);
     }
 
     std::string rawHeaders() const override
@@ -354,23 +326,31 @@ public:
         return raw + "\r\n";
     }
 
+    // The body's bytes go straight from libcurl into the buffer while a read
+    // waits; only those beyond its room wait in between.
     int64_t read(char *buffer, int64_t size) override
     {
         if (size <= 0)
             return 0;
-        if (pendingOffset_ == pending_.size() && !done_)
-            drive([this] { return pendingOffset_ < pending_.size(); });
-        size_t available = pending_.size() - pendingOffset_;
-        if (available > 0) {
-            size_t n = std::min(available, static_cast<size_t>(size));
-            std::memcpy(buffer, pending_.data() + pendingOffset_, n);
-            pendingOffset_ += n;
-            if (pendingOffset_ == pending_.size()) {
-                pending_.clear();
-                pendingOffset_ = 0;
-            }
-            return static_cast<int64_t>(n);
+        target_ = buffer;
+        room_ = static_cast<size_t>(size);
+        filled_ = std::min(pending_.size() - pendingOffset_, room_);
+        std::memcpy(buffer, pending_.data() + pendingOffset_, filled_);
+        pendingOffset_ += filled_;
+        if (pendingOffset_ == pending_.size()) {
+            pending_.clear();
+            pendingOffset_ = 0;
         }
+        if (filled_ == 0 && !done_)
+            drive([this] { return filled_ > 0; });
+        // What else has arrived goes along, without waiting for more.
+        for (size_t had = 0; filled_ > had && filled_ < room_ && !done_;) {
+            had = filled_;
+            perform();
+        }
+        target_ = nullptr;
+        if (filled_ > 0)
+            return static_cast<int64_t>(filled_);
         return done_ && result_ == CURLE_OK ? 0 : -1;
     }
 
@@ -381,6 +361,7 @@ private:
         block_.clear();
         pending_.clear();
         pendingOffset_ = 0;
+        target_ = nullptr; // a read that threw left it behind
         headersDone_ = done_ = connected_ = uploading_ = false;
         result_ = CURLE_OK;
         blockStatus_ = 0;
@@ -420,18 +401,7 @@ private:
                 finish(CURLE_ABORTED_BY_CALLBACK);
                 return;
             }
-            int running = 0;
-            curl_multi_perform(multi_, &running);
-            int queued = 0;
-            while (CURLMsg *message = curl_multi_info_read(multi_, &queued))
-                if (message->msg == CURLMSG_DONE)
-                    finish(message->data.result);
-            if (failure_) {
-                // libcurl has returned: the failure may go on from here.
-                finish(CURLE_ABORTED_BY_CALLBACK);
-                std::rethrow_exception(std::exchange(failure_, nullptr));
-            }
-            reportRedirects();
+            perform();
             if (ready() || done_)
                 return;
 
@@ -471,6 +441,23 @@ private:
             auto waitMs = std::chrono::ceil<milliseconds>(wait).count();
             curl_multi_poll(multi_, nullptr, 0, static_cast<int>(std::max<long long>(waitMs, 1)), nullptr);
         }
+    }
+
+    // What libcurl can do now without waiting.
+    void perform()
+    {
+        int running = 0;
+        curl_multi_perform(multi_, &running);
+        int queued = 0;
+        while (CURLMsg *message = curl_multi_info_read(multi_, &queued))
+            if (message->msg == CURLMSG_DONE)
+                finish(message->data.result);
+        if (failure_) {
+            // libcurl has returned: the failure may go on from here.
+            finish(CURLE_ABORTED_BY_CALLBACK);
+            std::rethrow_exception(std::exchange(failure_, nullptr));
+        }
+        reportRedirects();
     }
 
     // User code runs here, after libcurl has returned, never inside its callbacks.
@@ -530,10 +517,8 @@ private:
         } else if (line.empty()) {
             endOfBlock();
             return length;
-        } else {
-            size_t colon = line.find(':');
-            if (colon != std::string::npos && equalNoCase(trim(line.substr(0, colon)), "Location"))
-                blockHasLocation_ = !trim(line.substr(colon + 1)).empty();
+        } else if (auto location = headerValue(line, "Location")) {
+            blockHasLocation_ = !location->empty();
         }
         block_.push_back(line);
         return length;
@@ -577,7 +562,11 @@ private:
             // libcurl passes on only the body of the response it keeps, so its
             // first byte means the final headers are complete.
             self.headersDone_ = true;
-            self.pending_.append(data, length);
+            const size_t direct = self.target_ ? std::min(length, self.room_ - self.filled_) : 0;
+            if (direct > 0)
+                std::memcpy(self.target_ + self.filled_, data, direct);
+            self.filled_ += direct;
+            self.pending_.append(data + direct, length - direct);
             return length;
         });
     }
@@ -616,15 +605,20 @@ private:
     std::vector<std::string> headerLines_;
     std::string postBody_;
     std::function<void(const std::string &)> redirected_;
-    unsigned connectMs_ = DefaultConnectMs, receiveMs_ = DefaultIdleMs, sendMs_ = DefaultIdleMs;
-    unsigned minimumSpeed_ = DefaultMinimumSpeed, speedWindowMs_ = DefaultSpeedWindowMs, totalMs_ = DefaultTotalMs;
+    unsigned connectMs_ = HttpTimeouts::DefaultConnect, receiveMs_ = HttpTimeouts::DefaultIdle,
+             sendMs_ = HttpTimeouts::DefaultIdle;
+    unsigned minimumSpeed_ = HttpTimeouts::DefaultMinimumSpeed, speedWindowMs_ = HttpTimeouts::DefaultSpeedWindow,
+             totalMs_ = HttpTimeouts::DefaultTotal;
 
     // State of the current send.
     std::vector<std::string> headers_, block_;
     long blockStatus_ = 0;
     bool blockHasLocation_ = false; // the block's last Location header is not empty
-    std::string pending_;
+    std::string pending_;           // body bytes that arrived while no read had room for them
     size_t pendingOffset_ = 0;
+    char *target_ = nullptr; // the buffer of the read in progress ...
+    size_t room_ = 0;        // ... its size ...
+    size_t filled_ = 0;      // ... and the bytes in it so far
     bool headersDone_ = false, done_ = false, connected_ = false, uploading_ = false;
     bool haveCredentials_ = false, haveProxyCredentials_ = false;
     CURLcode result_ = CURLE_OK;
