@@ -569,9 +569,8 @@ bool TApplicationForm::SearchSites(int selected)
         } else if (!refused) {
             auto elapsed =
                 std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
-            FetchOutcome outcome{auHTTP1->StatusCode(),
-                                 TimedOut(static_cast<int>(elapsed.count()), auHTTP1->Timeouts())};
-            noteFailedCheck(site, FailureReason(outcome, SiteAt(site).domain));
+            noteFailedCheck(site,
+                            FailureReason(OutcomeOf(*auHTTP1, static_cast<int>(elapsed.count())), SiteAt(site).domain));
         }
         found = !Found.empty();
         phrase = SearchText();
