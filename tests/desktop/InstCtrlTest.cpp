@@ -301,6 +301,9 @@ qint64 cpuMs()
 // descriptors are free again.
 TEST(InstanceChannel, OutOfFileDescriptorsAConnectionWaitsWithoutSpinning)
 {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizers' own checks need free descriptors (they probe memory through a pipe)";
+#endif
     Receiving receiving;
     ASSERT_TRUE(receiving.receiver.listen());
     const int client = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
