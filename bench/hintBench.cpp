@@ -15,10 +15,11 @@
 #include <string>
 
 #include "BenchRatio.h"
-#include "windows/HintLayout.h"
-#include "windows/htmlhintRender.h"
+#include "core/HintLayout.h"
+#include "gui/HtmlHintPainter.h"
 
-using namespace lotfinch::windows;
+using namespace lotfinch::core;
+using namespace lotfinch::gui;
 
 namespace {
 

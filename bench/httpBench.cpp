@@ -7,7 +7,7 @@
 #include <string>
 
 #include "BenchRatio.h"
-#include "http/auHTTP.h"
+#include "http/HttpComponent.h"
 #include "support/LoopbackServer.h"
 
 using namespace lotfinch;

@@ -31,7 +31,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "core/tray.h"
+#include "gui/MainWindow.h"
 #include "support/Desktop.h"
 #include "support/FixtureSite.h"
 #include "support/ProcessFigures.h"
@@ -232,8 +232,8 @@ bool measureGrowth(const char *name, const char *phrase)
     unsetenv("NO_PROXY");
 
     // The splash has nothing to do with what is measured here.
-    core::TApplicationForm::SplashDotWait = std::chrono::milliseconds(1);
-    auto *form = new core::TApplicationForm;
+    gui::TApplicationForm::SplashDotWait = std::chrono::milliseconds(1);
+    auto *form = new gui::TApplicationForm;
     form->show();
     form->comboSearchString->setEditText(phrase);
     form->ComboSearchFrequency->setCurrentIndex(HourlyInterval);

@@ -22,7 +22,7 @@ using Clock = bench::ThreadCpuClock;
 struct Page
 {
     std::string name;
-    platform::LineText lines;
+    text::LineText lines;
     double mebibytes = 0;
 };
 

@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "BenchRatio.h"
-#include "http/auHTTP.h"
+#include "http/HttpComponent.h"
 #include "support/LoopbackServer.h"
 
 using namespace lotfinch;

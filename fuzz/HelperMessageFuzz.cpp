@@ -7,9 +7,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "platform/HttpWire.h"
+#include "http/HelperProtocol.h"
 
-using namespace lotfinch::platform;
+using namespace lotfinch::http;
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "windows/HintLayout.h"
-#include "windows/htmlhintRender.h"
+#include "core/HintLayout.h"
+#include "gui/HtmlHintPainter.h"
 
-using namespace lotfinch::windows;
+using namespace lotfinch::core;
 
 namespace {
 

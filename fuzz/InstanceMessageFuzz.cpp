@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "desktop/InstCtrl.h"
+#include "desktop/SingleInstance.h"
 #include "platform/InstanceChannel.h"
 
 using namespace lotfinch;
@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     qsizetype taken = 0;
     for (qsizetype n; taken < bytes.size() && (n = std::min({piece, reader.missing(), bytes.size() - taken})) > 0;
          taken += n) {
-        if (reader.missing() > platform::InstanceMessageReader::HeaderBytes + platform::MaxMessageBytes)
+        if (reader.missing() > platform::InstanceMessageReader::HeaderBytes + http::MaxMessageBytes)
             std::abort();
         reader.take(bytes.constData() + taken, n);
     }

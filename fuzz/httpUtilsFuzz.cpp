@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "http/auUtils.h"
+#include "http/UrlAndDate.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -11,7 +11,7 @@
 #include "../tests/core/LiteralLinkScan.h"
 #include "core/FoundItems.h"
 #include "core/LinkScan.h"
-#include "platform/AnsiText.h"
+#include "text/AnsiText.h"
 
 using namespace lotfinch;
 
@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (current[i].first != items[i].first)
             std::abort();
 
-    platform::LineText lines;
+    text::LineText lines;
     core::SetPageLines(lines, body);
     for (core::LinkRules rules : {core::LinkRules::Described, core::LinkRules::Current}) {
         core::FoundItemList found(
@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             std::abort();
         for (int i = 0; i < found.count(); ++i)
             for (int j = i + 1; j < found.count(); ++j)
-                if (platform::sameTextAnsi(found.FoundItems()[i], found.FoundItems()[j]) ||
+                if (text::sameTextAnsi(found.FoundItems()[i], found.FoundItems()[j]) ||
                     (rules == core::LinkRules::Current && !core::ItemKeyOf(found.FoundItems()[i]).empty() &&
                      core::ItemKeyOf(found.FoundItems()[i]) == core::ItemKeyOf(found.FoundItems()[j])))
                     std::abort();

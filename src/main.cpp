@@ -1,10 +1,10 @@
 #include <cstdio>
 
 #include "core/ProgramInfo.h"
-#include "core/tray.h"
-#include "desktop/InstCtrl.h"
+#include "gui/MainWindow.h"
+#include "desktop/SingleInstance.h"
 #include "platform/DesktopSession.h"
-#include "platform/ErrorBox.h"
+#include "platform/Application.h"
 
 int main(int argc, char **argv)
 {
@@ -22,7 +22,7 @@ int main(int argc, char **argv)
         return 0;
     // The window hides into the tray; only closing it ends the program.
     app.setQuitOnLastWindowClosed(false);
-    auto *form = new lotfinch::core::TApplicationForm;
+    auto *form = new lotfinch::gui::TApplicationForm;
     QObject::connect(form, &QObject::destroyed, &app, &QCoreApplication::quit);
     form->show();
     return app.exec();

@@ -6,7 +6,7 @@
 #include <ctime>
 
 #include "core/TextUtils.h"
-#include "platform/AnsiText.h"
+#include "text/AnsiText.h"
 
 namespace lotfinch::core {
 
@@ -32,7 +32,7 @@ std::string separatorOf(const QString &format, const char *fallback)
             if (format[i] != '\'' && !format[i].isSpace())
                 separator += format[i];
         if (!separator.isEmpty() && i < format.size())
-            return platform::toAnsi(separator);
+            return text::toAnsi(separator);
     }
     return fallback;
 }
@@ -44,7 +44,7 @@ const std::array<unsigned char, 256> &lowerCase()
     static const std::array<unsigned char, 256> table = [] {
         std::array<unsigned char, 256> t{};
         for (int i = 0; i < 256; ++i)
-            t[static_cast<size_t>(i)] = platform::lowerAnsi(static_cast<unsigned char>(i));
+            t[static_cast<size_t>(i)] = text::lowerAnsi(static_cast<unsigned char>(i));
         return t;
     }();
     return table;
@@ -87,7 +87,7 @@ std::string_view hostIn(std::string_view link)
     if (size_t at = host.rfind('@'); at != std::string_view::npos)
         host = host.substr(at + 1);
     host = host.substr(0, host.find(':'));
-    if (platform::sameTextAnsi(host.substr(0, 4), "www."))
+    if (text::sameTextAnsi(host.substr(0, 4), "www."))
         host.remove_prefix(4);
     return host;
 }
@@ -95,7 +95,7 @@ std::string_view hostIn(std::string_view link)
 // The same in lower case.
 std::string hostOf(std::string_view link)
 {
-    return platform::lowerAnsi(hostIn(link));
+    return text::lowerAnsi(hostIn(link));
 }
 
 // ItemNumberOf without the copy.
@@ -126,7 +126,7 @@ bool hasItemKey(std::string_view link, std::string_view key)
     if (number.empty() || key.size() <= number.size() || !key.ends_with(number) ||
         key[key.size() - number.size() - 1] != '/')
         return false;
-    return platform::sameTextAnsi(hostIn(link), key.substr(0, key.size() - number.size() - 1));
+    return text::sameTextAnsi(hostIn(link), key.substr(0, key.size() - number.size() - 1));
 }
 
 } // namespace
@@ -310,12 +310,12 @@ FoundItemList::Place FoundItemList::placeOf(std::string_view link, std::string_v
         if (index_.isFree(slot))
             return {slot, false, Kind::Item, hash};
         // Under the current rules any link of a listed item is listed.
-        if (rules_ == LinkRules::Current || platform::sameTextAnsi(index_.linkAt(slot), link))
+        if (rules_ == LinkRules::Current || text::sameTextAnsi(index_.linkAt(slot), link))
             return {slot, true, Kind::Item, hash};
     }
     const uint32_t hash = Index::hashOf(link);
     size_t slot =
-        index_.find(Kind::Link, hash, [link](std::string_view listed) { return platform::sameTextAnsi(listed, link); });
+        index_.find(Kind::Link, hash, [link](std::string_view listed) { return text::sameTextAnsi(listed, link); });
     return {slot, !index_.isFree(slot), Kind::Link, hash};
 }
 

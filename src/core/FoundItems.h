@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/StringList.h"
+#include "text/StringList.h"
 
 class QLocale;
 
@@ -69,8 +69,8 @@ public:
     // May change at any time: every listed link is indexed under both rules.
     void setRules(LinkRules rules) { rules_ = rules; }
 
-    const platform::StringList &FoundItems() const { return items_; }
-    const platform::StringList &FoundDescriptions() const { return descriptions_; }
+    const text::StringList &FoundItems() const { return items_; }
+    const text::StringList &FoundDescriptions() const { return descriptions_; }
     // "Most recent auction listing found: <newest description>", as of the
     // last offer; kept by Clear.
     const std::string &LatestFoundText() const;
@@ -183,8 +183,8 @@ private:
     // and a page's new items mostly share one second.
     int64_t stampSecond_ = -1;
     std::string stamp_;
-    platform::StringList items_;
-    platform::StringList descriptions_;
+    text::StringList items_;
+    text::StringList descriptions_;
     Index index_;
     // Written when asked for: a page of new items changes the newest many times.
     mutable std::string latestFoundText_;

@@ -1,10 +1,10 @@
-#include "windows/HintLayout.h"
+#include "core/HintLayout.h"
 
 #include <algorithm>
 #include <array>
 #include <cctype>
 
-namespace lotfinch::windows {
+namespace lotfinch::core {
 
 namespace {
 
@@ -677,4 +677,4 @@ HintSize HintWindowSize(HintSize text, int xMargin, int yMargin)
     return {text.width + xMargin + 16, text.height + 2 * yMargin + 4};
 }
 
-} // namespace lotfinch::windows
+} // namespace lotfinch::core

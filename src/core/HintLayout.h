@@ -10,7 +10,7 @@
 // positioned pieces, measuring text through an interface so that it runs
 // without a display (tests and fuzzing use a fixed-width fake font).
 // All text is 8-bit program text.
-namespace lotfinch::windows {
+namespace lotfinch::core {
 
 // A 24-bit colour or a reference to a system colour by its index (1..24).
 struct HintColor
@@ -120,4 +120,4 @@ HintLayout LayoutHint(std::string_view markup, const HintLayoutOptions &options,
 // The hint window's size for a text block of the given size.
 HintSize HintWindowSize(HintSize text, int xMargin, int yMargin);
 
-} // namespace lotfinch::windows
+} // namespace lotfinch::core

@@ -541,7 +541,7 @@ int ScanItemLinks(std::string_view text, const ItemLinkSink &sink, LinkRules rul
         text, [&sink](std::string_view link, const FoundItemList::TitleSource &title) { sink(link, title()); }, rules);
 }
 
-int ExtractLinks(const platform::LineText &pageLines, FoundItemList &found)
+int ExtractLinks(const text::LineText &pageLines, FoundItemList &found)
 {
     return scanItemLinks(
         pageLines.text(),
@@ -549,7 +549,7 @@ int ExtractLinks(const platform::LineText &pageLines, FoundItemList &found)
         found.Rules());
 }
 
-void SetPageLines(platform::LineText &lines, std::string_view body)
+void SetPageLines(text::LineText &lines, std::string_view body)
 {
     lines.setText(body.substr(0, body.find('\0')));
 }

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "core/FoundItems.h"
-#include "platform/LineText.h"
+#include "text/LineText.h"
 
 // The scan of a search-result page for links to auction items: plain text
 // matching on the markers the sites' pages carry, no HTML parsing.
@@ -29,11 +29,11 @@ int ScanItemLinks(std::string_view pageText, const ItemLinkSink &sink, LinkRules
 // Scans the page lines into the found-items list, under the list's rules.
 // Returns the number of item links the page held, known ones included: above
 // 0, the window shows the "FOUND" balloon.
-int ExtractLinks(const platform::LineText &pageLines, FoundItemList &found);
+int ExtractLinks(const text::LineText &pageLines, FoundItemList &found);
 
 // Replaces lines with a fetched body: the body ends at its first NUL, and a
 // line ends at CR, LF or CR LF.
-void SetPageLines(platform::LineText &lines, std::string_view body);
+void SetPageLines(text::LineText &lines, std::string_view body);
 
 // The "FOUND" balloon for a page that held item links.
 inline constexpr const char *FoundBalloonTitle = "FOUND";

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <array>
 
-#include "platform/AnsiText.h"
+#include "text/AnsiText.h"
 
 namespace lotfinch::core {
 
@@ -43,7 +43,7 @@ bool isAsciiLetterOrDigit(char c)
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix)
 {
-    return text.size() >= prefix.size() && platform::sameTextAnsi(text.substr(0, prefix.size()), prefix);
+    return text.size() >= prefix.size() && text::sameTextAnsi(text.substr(0, prefix.size()), prefix);
 }
 
 int digitValue(char c, int base)
@@ -92,7 +92,7 @@ void appendCode(std::string &out, char32_t code)
     if (code < 0x80)
         out += static_cast<char>(code);
     else
-        out += platform::toAnsi(QString::fromUcs4(&code, 1));
+        out += text::toAnsi(QString::fromUcs4(&code, 1));
 }
 
 // Whether a tag (the text between "<" and ">") breaks the line or starts a
@@ -104,7 +104,7 @@ bool separatesWords(std::string_view tag)
     size_t end = 0;
     while (end < tag.size() && isAsciiLetterOrDigit(tag[end]))
         ++end;
-    const std::string name = platform::lowerAnsi(tag.substr(0, end));
+    const std::string name = text::lowerAnsi(tag.substr(0, end));
     static constexpr std::string_view blocks[] = {"br", "p",  "div", "li", "td", "th", "tr",
                                                   "h1", "h2", "h3",  "h4", "h5", "h6"};
     return std::find(std::begin(blocks), std::end(blocks), name) != std::end(blocks);

@@ -9,7 +9,7 @@
 #include <stdexcept>
 
 #include "core/TextUtils.h"
-#include "platform/AnsiText.h"
+#include "text/AnsiText.h"
 
 namespace lotfinch::core {
 
@@ -20,9 +20,9 @@ const QString HistoryFileName = QStringLiteral("searches.txt");
 // The file's lines: the text ends at a NUL, a line at CR, LF or CR LF, and a
 // line too long is cut. Nothing when there is no regular file to read (a
 // pipe or a device in its place would never end).
-platform::StringList readLines(const QString &fileName)
+text::StringList readLines(const QString &fileName)
 {
-    platform::StringList lines;
+    text::StringList lines;
     QFile file(fileName);
     if (!QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly))
         return lines;
@@ -73,7 +73,7 @@ void TSearchHistory::Enter(const std::string &phrase)
 
 void TSearchHistory::load()
 {
-    platform::StringList lines = readLines(fileName_);
+    text::StringList lines = readLines(fileName_);
     later_.clear();
     for (int i = 0; i < lines.count(); ++i) {
         if (i >= HistoryLinesShown)
@@ -101,7 +101,7 @@ void TSearchHistory::save() const
         return;
     file.cancelWriting();
     throw std::runtime_error(
-        platform::toAnsi(QString("The search history could not be saved to %1: %2").arg(fileName_, failure)));
+        text::toAnsi(QString("The search history could not be saved to %1: %2").arg(fileName_, failure)));
 }
 
 } // namespace lotfinch::core

@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/StringList.h"
+#include "text/StringList.h"
 
 class QByteArray;
 class QSaveFile;
@@ -38,7 +38,7 @@ public:
     explicit TSearchHistory(QString fileName = SearchHistoryFile());
 
     const QString &FileName() const { return fileName_; }
-    const platform::StringList &Phrases() const { return phrases_; }
+    const text::StringList &Phrases() const { return phrases_; }
 
     // The drop-down is about to open: an empty list takes the phrases of the
     // file's first ten lines (blank lines count but are skipped).
@@ -59,9 +59,9 @@ private:
     void save() const;
 
     QString fileName_;
-    platform::StringList phrases_;
+    text::StringList phrases_;
     // The file's lines after the first ten, as read: a save keeps them.
-    platform::StringList later_;
+    text::StringList later_;
 };
 
 } // namespace lotfinch::core

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "http/auHTTP.h"
+#include "http/HttpComponent.h"
 
 // How the checks of the sites went: which site's last check failed and why,
 // for the tray's tooltip and its warning balloon.

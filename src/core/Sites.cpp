@@ -3,7 +3,7 @@
 #include <stdexcept>
 
 #include "core/TextUtils.h"
-#include "http/auUtils.h"
+#include "http/UrlAndDate.h"
 
 namespace lotfinch::core {
 

@@ -4,16 +4,16 @@
 #include <string>
 #include <string_view>
 
-#include "platform/TextBetween.h"
+#include "text/TextBetween.h"
 
 // Text helpers of the crawler core. Positions follow the program's rule:
 // counted from 1, 0 meaning not found; matching is case-sensitive.
 namespace lotfinch::core {
 
-using platform::TextBetween;
-using platform::TrimLeftText;
-using platform::TrimmedView;
-using platform::TrimText;
+using text::TextBetween;
+using text::TrimLeftText;
+using text::TrimmedView;
+using text::TrimText;
 
 // TextBetween, and S loses everything up to and including the first Start,
 // then as many further characters as Stop has.

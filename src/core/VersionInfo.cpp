@@ -1,4 +1,4 @@
-#include "windows/StVInfo.h"
+#include "core/VersionInfo.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -7,7 +7,7 @@
 #include "platform/VersionBlock.h"
 #include "platform/VersionResource.h"
 
-namespace lotfinch::windows {
+namespace lotfinch::core {
 
 namespace {
 
@@ -107,4 +107,4 @@ void TStCustomVersionInfo::LoadVersionInfo()
             values_[i] = platform::VersionText(*value);
 }
 
-} // namespace lotfinch::windows
+} // namespace lotfinch::core

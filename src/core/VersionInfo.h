@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace lotfinch::windows {
+namespace lotfinch::core {
 
 // Error codes of the version reader's family of components.
 constexpr int stscFileOpen = 73;
@@ -99,4 +99,4 @@ public:
     using TStCustomVersionInfo::TStCustomVersionInfo;
 };
 
-} // namespace lotfinch::windows
+} // namespace lotfinch::core

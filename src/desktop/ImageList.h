@@ -4,7 +4,7 @@
 #include <QObject>
 #include <vector>
 
-namespace lotfinch::platform {
+namespace lotfinch::desktop {
 
 // A numbered list of images shared by menus, the tray icon and windows.
 // Components that refer to one hold a QPointer, so its destruction clears them.
@@ -29,4 +29,4 @@ private:
     std::vector<QIcon> icons_;
 };
 
-} // namespace lotfinch::platform
+} // namespace lotfinch::desktop

@@ -1,10 +1,10 @@
-#include "desktop/FmxUtils.h"
+#include "desktop/LaunchFile.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QUrl>
 
-#include "platform/AnsiText.h"
+#include "text/AnsiText.h"
 #include "platform/Shell.h"
 
 namespace lotfinch::desktop {
@@ -13,8 +13,8 @@ intptr_t LaunchFile(const std::string &fileName, const std::string &params, cons
 {
     (void)params;
     (void)showCmd;
-    const QString name = platform::fromAnsi(fileName);
-    const QString path = QDir(platform::fromAnsi(defaultDir)).absoluteFilePath(name);
+    const QString name = text::fromAnsi(fileName);
+    const QString path = QDir(text::fromAnsi(defaultDir)).absoluteFilePath(name);
     if (name.isEmpty() || !QFileInfo::exists(path))
         return 2;
     // A file: address, fully percent-encoded, so the shell sees plain ASCII.

@@ -1,4 +1,4 @@
-#include "desktop/InstCtrl.h"
+#include "desktop/SingleInstance.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -16,7 +16,7 @@
 #include <stdexcept>
 #include <utility>
 
-#include "platform/ErrorBox.h"
+#include "platform/Application.h"
 #include "platform/InstanceChannel.h"
 #include "platform/InstanceRecord.h"
 

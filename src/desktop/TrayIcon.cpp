@@ -1,4 +1,4 @@
-#include "desktop/CoolTrayIcon.h"
+#include "desktop/TrayIcon.h"
 
 #include <QAction>
 #include <QEvent>
@@ -10,7 +10,7 @@
 #include "desktop/FireEvent.h"
 #include "desktop/SharedHandler.h"
 #include "desktop/SimpleTimer.h"
-#include "platform/ImageList.h"
+#include "desktop/ImageList.h"
 
 namespace lotfinch::desktop {
 

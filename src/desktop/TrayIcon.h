@@ -11,7 +11,7 @@
 
 #include <QMenu>
 
-#include "platform/ImageList.h"
+#include "desktop/ImageList.h"
 #include "platform/TrayShell.h"
 
 class QWidget;
@@ -57,8 +57,8 @@ public:
     bool DesignPreview() const { return designPreview_; }
     // There is no form designer here, so this has no effect.
     void setDesignPreview(bool value) { designPreview_ = value; }
-    platform::ImageList *IconList() const { return iconList_; }
-    void setIconList(platform::ImageList *value);
+    desktop::ImageList *IconList() const { return iconList_; }
+    void setIconList(desktop::ImageList *value);
     bool CycleIcons() const { return cycleIcons_; }
     void setCycleIcons(bool value);
     quint32 CycleInterval() const { return cycleInterval_; }
@@ -151,7 +151,7 @@ private:
 
     bool destroying_ = false;
     bool designPreview_ = false;
-    QPointer<platform::ImageList> iconList_;
+    QPointer<desktop::ImageList> iconList_;
     bool cycleIcons_ = false;
     quint32 cycleInterval_ = 0;
     bool enabled_ = true;

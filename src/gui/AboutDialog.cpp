@@ -1,4 +1,4 @@
-#include "windows/about.h"
+#include "gui/AboutDialog.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -8,15 +8,15 @@
 #include <QScreen>
 #include <QShowEvent>
 
-#include "platform/AnsiText.h"
-#include "platform/ImageList.h"
-#include "windows/AccessibleRoles.h"
-#include "windows/Pictures.h"
-#include "windows/splash.h"
+#include "text/AnsiText.h"
+#include "desktop/ImageList.h"
+#include "gui/AccessibleRoles.h"
+#include "gui/PictureWidgets.h"
+#include "gui/SplashScreen.h"
 
-namespace lotfinch::windows {
+namespace lotfinch::gui {
 
-TAboutBox::TAboutBox(QWidget *owner, platform::ImageList *ownerImages)
+TAboutBox::TAboutBox(QWidget *owner, desktop::ImageList *ownerImages)
     : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       ownerImages_(ownerImages)
 {
@@ -55,7 +55,7 @@ TAboutBox::TAboutBox(QWidget *owner, platform::ImageList *ownerImages)
     versionFont.setPixelSize(12);
     Version = label("Version", "Version 2.0.1, March 2012", 146, 48, versionFont);
 
-    Copyright = label("Copyright", platform::fromAnsi(CopyrightNotice), 3, 144, QFont("Tahoma", 8));
+    Copyright = label("Copyright", text::fromAnsi(CopyrightNotice), 3, 144, QFont("Tahoma", 8));
     Copyright->setGeometry(3, 144, 275, 15);
     Copyright->setWordWrap(true);
 
@@ -107,4 +107,4 @@ void TAboutBox::showEvent(QShowEvent *event)
         FormShow();
 }
 
-} // namespace lotfinch::windows
+} // namespace lotfinch::gui

@@ -6,11 +6,11 @@ class QLabel;
 class QFrame;
 class QPushButton;
 
-namespace lotfinch::platform {
+namespace lotfinch::desktop {
 class ImageList;
 }
 
-namespace lotfinch::windows {
+namespace lotfinch::gui {
 
 class TImage;
 
@@ -21,7 +21,7 @@ class TAboutBox : public QDialog
 public:
     // ownerImages: the owner's tray image list; its entry Tag becomes the
     // application icon while the window shows.
-    TAboutBox(QWidget *owner, platform::ImageList *ownerImages);
+    TAboutBox(QWidget *owner, desktop::ImageList *ownerImages);
 
     QFrame *Panel1;
     TImage *ProgramIcon;
@@ -40,7 +40,7 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    platform::ImageList *ownerImages_;
+    desktop::ImageList *ownerImages_;
 };
 
-} // namespace lotfinch::windows
+} // namespace lotfinch::gui

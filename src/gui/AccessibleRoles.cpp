@@ -1,10 +1,10 @@
-#include "windows/AccessibleRoles.h"
+#include "gui/AccessibleRoles.h"
 
 #include <QAccessibleWidget>
 #include <QVariant>
 #include <QWidget>
 
-namespace lotfinch::windows {
+namespace lotfinch::gui {
 
 namespace {
 
@@ -29,4 +29,4 @@ void SetAccessibleRole(QWidget *widget, QAccessible::Role role)
     widget->setProperty(RoleProperty, static_cast<int>(role));
 }
 
-} // namespace lotfinch::windows
+} // namespace lotfinch::gui

@@ -1,11 +1,11 @@
-#include "core/AppImages.h"
+#include "gui/AppImages.h"
 
 #include <QPainter>
 #include <functional>
 
-#include "windows/Pictures.h"
+#include "gui/PictureWidgets.h"
 
-namespace lotfinch::core {
+namespace lotfinch::gui {
 
 namespace {
 
@@ -100,7 +100,7 @@ QIcon linksList()
 
 } // namespace
 
-void FillMenuImages(platform::ImageList &list)
+void FillMenuImages(desktop::ImageList &list)
 {
     list.set(0, drawn([](QPainter &p, qreal) {
                  p.setPen(QPen(QColor(0, 60, 140), 1.0));
@@ -109,7 +109,7 @@ void FillMenuImages(platform::ImageList &list)
                  label(p, "i", Qt::white, 11);
              }));
     list.set(3, redCross(true));
-    list.set(5, drawn([](QPainter &p, qreal) { windows::DrawProgramIcon(p, QRectF(0, 0, 16, 16)); }));
+    list.set(5, drawn([](QPainter &p, qreal) { gui::DrawProgramIcon(p, QRectF(0, 0, 16, 16)); }));
     list.set(7, drawn([](QPainter &p, qreal) {
                  p.setPen(QPen(QColor(80, 20, 20), 1.0));
                  p.setBrush(QColor(170, 40, 40));
@@ -130,7 +130,7 @@ void FillMenuImages(platform::ImageList &list)
     list.set(9, linksList());
 }
 
-void FillTrayImages(platform::ImageList &list)
+void FillTrayImages(desktop::ImageList &list)
 {
     list.set(0, drawn([](QPainter &p, qreal) { magnifier(p, QColor(90, 90, 100)); }));
     list.set(1, siteBadge(QColor(20, 80, 190), QColor(10, 40, 110), "US"));
@@ -140,7 +140,7 @@ void FillTrayImages(platform::ImageList &list)
     list.set(5, siteBadge(QColor(240, 130, 20), QColor(150, 70, 0), "uB"));
     list.set(6, siteBadge(QColor(120, 40, 150), QColor(60, 10, 80), "All"));
     list.set(7, drawn([](QPainter &p, qreal) { magnifier(p, QColor(0, 120, 60)); }));
-    list.set(8, drawn([](QPainter &p, qreal) { windows::DrawProgramIcon(p, QRectF(0, 0, 16, 16)); }));
+    list.set(8, drawn([](QPainter &p, qreal) { gui::DrawProgramIcon(p, QRectF(0, 0, 16, 16)); }));
     list.set(9, drawn([](QPainter &p, qreal) { magnifier(p, QColor(200, 120, 0)); }));
     list.set(10, linksList());
 }
@@ -160,4 +160,4 @@ QIcon ButtonGlyph(Glyph glyph)
     return {};
 }
 
-} // namespace lotfinch::core
+} // namespace lotfinch::gui

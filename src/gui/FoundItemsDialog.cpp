@@ -1,4 +1,4 @@
-#include "windows/links.h"
+#include "gui/FoundItemsDialog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -14,13 +14,13 @@
 #include <QStyle>
 #include <stdexcept>
 
-#include "platform/AnsiText.h"
-#include "platform/ErrorBox.h"
-#include "platform/TextBetween.h"
-#include "windows/OwnedWindow.h"
-#include "windows/RUrllabel.h"
+#include "text/AnsiText.h"
+#include "platform/Application.h"
+#include "text/TextBetween.h"
+#include "gui/OwnedWindow.h"
+#include "gui/UrlLabel.h"
 
-namespace lotfinch::windows {
+namespace lotfinch::gui {
 
 namespace {
 
@@ -28,7 +28,7 @@ constexpr const char *openFailure = "Searching for alternate browser.";
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix)
 {
-    return text.size() >= prefix.size() && platform::sameTextAnsi(text.substr(0, prefix.size()), prefix);
+    return text.size() >= prefix.size() && text::sameTextAnsi(text.substr(0, prefix.size()), prefix);
 }
 
 // Runs a command of the window; a failure goes to the standard error box
@@ -52,7 +52,7 @@ std::string AuctionNumberOf(std::string_view entry)
     // Without the marker the rest starts at the fifth character.
     size_t from = marker == std::string_view::npos ? 4 : marker + 5;
     std::string_view rest = from <= entry.size() ? entry.substr(from) : std::string_view();
-    return platform::TextBetween(rest, "/", "?");
+    return text::TextBetween(rest, "/", "?");
 }
 
 bool IsWebAddress(std::string_view entry)
@@ -63,7 +63,7 @@ bool IsWebAddress(std::string_view entry)
     return false;
 }
 
-TLinkURLsForm::TLinkURLsForm(QWidget *owner, const platform::ImageList *appImages)
+TLinkURLsForm::TLinkURLsForm(QWidget *owner, const desktop::ImageList *appImages)
     : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       appImages_(appImages)
@@ -146,7 +146,7 @@ TLinkURLsForm::TLinkURLsForm(QWidget *owner, const platform::ImageList *appImage
             [this](QPoint pos) { PopupMenu1->popup(ListBox1->viewport()->mapToGlobal(pos)); });
 }
 
-void TLinkURLsForm::SetItems(const platform::StringList &items, const platform::StringList &descriptions)
+void TLinkURLsForm::SetItems(const text::StringList &items, const text::StringList &descriptions)
 {
     // Searches go on while the window is open: the owner's lists may grow,
     // but each listed link keeps the description taken with it.
@@ -154,7 +154,7 @@ void TLinkURLsForm::SetItems(const platform::StringList &items, const platform::
     hintIndex_ = -1;
     ListBox1->clear();
     for (const std::string &item : items.lines())
-        ListBox1->addItem(platform::fromAnsi(item));
+        ListBox1->addItem(text::fromAnsi(item));
     // Without a current entry the first arrow key selects the newest one;
     // Qt would otherwise make it current unselected when the list gets focus.
     ListBox1->setCurrentIndex(QModelIndex());
@@ -163,7 +163,7 @@ void TLinkURLsForm::SetItems(const platform::StringList &items, const platform::
 std::string TLinkURLsForm::SelectedEntry() const
 {
     QList<QListWidgetItem *> selected = ListBox1->selectedItems();
-    return selected.isEmpty() ? std::string() : platform::toAnsi(selected.first()->text());
+    return selected.isEmpty() ? std::string() : text::toAnsi(selected.first()->text());
 }
 
 void TLinkURLsForm::FormShow()
@@ -187,7 +187,7 @@ void TLinkURLsForm::describeSelectedItem()
         QListWidgetItem *item = ListBox1->item(row);
         QString description;
         if (item == selected && row < descriptions_.count())
-            description = platform::fromAnsi(descriptions_[row]);
+            description = text::fromAnsi(descriptions_[row]);
         if (item->data(Qt::AccessibleDescriptionRole).toString() != description)
             item->setData(Qt::AccessibleDescriptionRole, description);
     }
@@ -215,13 +215,13 @@ void TLinkURLsForm::bbtnGetInfoClick()
 void TLinkURLsForm::CopyURLtoClipboard1Click()
 {
     if (!ListBox1->selectedItems().isEmpty())
-        QApplication::clipboard()->setText(platform::fromAnsi(SelectedEntry()));
+        QApplication::clipboard()->setText(text::fromAnsi(SelectedEntry()));
 }
 
 void TLinkURLsForm::CopyAuctionNumbertoClipboard1Click()
 {
     if (!ListBox1->selectedItems().isEmpty())
-        QApplication::clipboard()->setText(platform::fromAnsi(AuctionNumberOf(SelectedEntry())));
+        QApplication::clipboard()->setText(text::fromAnsi(AuctionNumberOf(SelectedEntry())));
 }
 
 void TLinkURLsForm::PopupMenu1Popup()
@@ -237,7 +237,7 @@ void TLinkURLsForm::SetShowHint(bool on)
     if (!on && !showHint_)
         return;
     showHint_ = on;
-    setToolTip(on ? platform::fromAnsi(hint_) : QString());
+    setToolTip(on ? text::fromAnsi(hint_) : QString());
 }
 
 void TLinkURLsForm::ListBox1MouseMove()
@@ -253,7 +253,7 @@ void TLinkURLsForm::ListBox1MouseMove()
     if (showHint_ && index == hintIndex_)
         return;
     hint_ = "<b><font color=\"#A00000\">" + descriptions_[index] + "</font></b><br/><br/>" +
-            platform::toAnsi(ListBox1->item(index)->text());
+            text::toAnsi(ListBox1->item(index)->text());
     hintIndex_ = index;
     SetShowHint(true);
 }
@@ -310,4 +310,4 @@ bool TLinkURLsForm::eventFilter(QObject *watched, QEvent *event)
     return QDialog::eventFilter(watched, event);
 }
 
-} // namespace lotfinch::windows
+} // namespace lotfinch::gui

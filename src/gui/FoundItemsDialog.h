@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/ImageList.h"
-#include "platform/StringList.h"
+#include "desktop/ImageList.h"
+#include "text/StringList.h"
 
 class QAction;
 class QLabel;
@@ -14,7 +14,7 @@ class QMenu;
 class QPushButton;
 class QStatusBar;
 
-namespace lotfinch::windows {
+namespace lotfinch::gui {
 
 class TRUrllabel;
 
@@ -33,7 +33,7 @@ class TLinkURLsForm : public QDialog
     Q_OBJECT
 public:
     // appImages gives the application icon shown while the window is open.
-    TLinkURLsForm(QWidget *owner, const platform::ImageList *appImages);
+    TLinkURLsForm(QWidget *owner, const desktop::ImageList *appImages);
 
     QListWidget *ListBox1;
     QPushButton *bbtnGetInfo;
@@ -56,7 +56,7 @@ public:
 
     // Lists a copy of the links, and keeps a copy of their descriptions
     // (entry i describes link i) for the list's hint.
-    void SetItems(const platform::StringList &items, const platform::StringList &descriptions);
+    void SetItems(const text::StringList &items, const text::StringList &descriptions);
     // The selected entry as program text; empty without a selection.
     std::string SelectedEntry() const;
 
@@ -79,11 +79,11 @@ private:
     void describeSelectedItem();
     void popupListMenuFromKeyboard();
 
-    platform::StringList descriptions_;
-    const platform::ImageList *appImages_;
+    text::StringList descriptions_;
+    const desktop::ImageList *appImages_;
     std::string hint_;
     bool showHint_ = false;
     int hintIndex_ = -1; // the entry the hint was built for
 };
 
-} // namespace lotfinch::windows
+} // namespace lotfinch::gui

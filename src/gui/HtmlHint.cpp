@@ -1,4 +1,4 @@
-#include "windows/htmlhint.h"
+#include "gui/HtmlHint.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -10,10 +10,10 @@
 #include <QToolTip>
 
 #include "desktop/FireEvent.h"
-#include "platform/AnsiText.h"
-#include "windows/htmlhintRender.h"
+#include "text/AnsiText.h"
+#include "gui/HtmlHintPainter.h"
 
-namespace lotfinch::windows {
+namespace lotfinch::gui {
 
 namespace {
 
@@ -112,7 +112,7 @@ bool THTMLHint::ShowHintFor(QWidget *widget, QPoint globalPos)
     info.CursorRect = QRect(control->mapToGlobal(QPoint(0, 0)), control->size());
 
     QString text = control->toolTip();
-    std::string hintStr = platform::toAnsi(text);
+    std::string hintStr = text::toAnsi(text);
     bool canShow = true;
     if (!showHintNotification(hintStr, canShow, info))
         return true; // the handler freed the hint component
@@ -218,18 +218,18 @@ void THTMLHintWindow::ActivateHint(const std::string &text)
     for (QScreen *each : QGuiApplication::screens())
         screens << each->geometry();
 
-    HintLayoutOptions options;
+    core::HintLayoutOptions options;
     options.font = hint.hintFont_;
     options.urlColor = hint.urlColor_;
     options.ellipsis = hint.ellipsis_;
     options.boxWidth = std::max(0, info.HintMaxWidth - 16);
     options.boxHeight = std::max(0, (screen ? screen->geometry().height() : 0) - 2 * yMargin - 4);
     QtHintMetrics metrics(HintPictures{hint.images_, hint.pictures_});
-    layout_ = LayoutHint(text, options, metrics);
+    layout_ = core::LayoutHint(text, options, metrics);
 
-    HintSize size = HintWindowSize({layout_.width, layout_.height}, xMargin, yMargin);
+    core::HintSize size = core::HintWindowSize({layout_.width, layout_.height}, xMargin, yMargin);
     QRect placed = PlaceHintWindow(info.HintPos, QSize(size.width, size.height), screens);
-    HintColor background = layout_.background.kind != HintColor::Kind::None ? layout_.background : info.HintColor;
+    core::HintColor background = layout_.background.kind != core::HintColor::Kind::None ? layout_.background : info.HintColor;
     background_ = ResolveHintColor(background, palette());
     setGeometry(placed);
     if (hint.hintStyle_ == THintStyle::hsRounded) {
@@ -258,10 +258,10 @@ void THTMLHintWindow::paintEvent(QPaintEvent *)
         painter.drawRoundedRect(rect().adjusted(0, 0, -1, -1), cornerDiameter / 2.0, cornerDiameter / 2.0);
     } else {
         QRect frame = rect().adjusted(0, 0, -1, -1);
-        painter.setPen(ResolveHintColor(HintColor::system(sys::Light3D), palette()));
+        painter.setPen(ResolveHintColor(core::HintColor::system(core::sys::Light3D), palette()));
         painter.drawLine(frame.topLeft(), frame.topRight());
         painter.drawLine(frame.topLeft(), frame.bottomLeft());
-        painter.setPen(ResolveHintColor(HintColor::system(sys::DarkShadow3D), palette()));
+        painter.setPen(ResolveHintColor(core::HintColor::system(core::sys::DarkShadow3D), palette()));
         painter.drawLine(frame.bottomLeft(), frame.bottomRight());
         painter.drawLine(frame.topRight(), frame.bottomRight());
     }
@@ -271,4 +271,4 @@ void THTMLHintWindow::paintEvent(QPaintEvent *)
     PaintHintLayout(painter, layout_, origin, style, palette());
 }
 
-} // namespace lotfinch::windows
+} // namespace lotfinch::gui

@@ -10,11 +10,11 @@
 #include <stdexcept>
 #include <string>
 
-#include "platform/ImageList.h"
-#include "windows/HintLayout.h"
-#include "windows/PictureContainer.h"
+#include "desktop/ImageList.h"
+#include "core/HintLayout.h"
+#include "gui/PictureContainer.h"
 
-namespace lotfinch::windows {
+namespace lotfinch::gui {
 
 class EHTMLHintError : public std::runtime_error
 {
@@ -30,7 +30,7 @@ struct THintInfo
     QPointer<QWidget> HintControl;
     QPoint HintPos;               // the hint window's top-left corner, in global coordinates
     int HintMaxWidth = 0;         // the widest the hint window may be
-    windows::HintColor HintColor; // its background
+    core::HintColor HintColor; // its background
     QRect CursorRect;             // the hint hides when the pointer leaves it (global)
 };
 
@@ -48,14 +48,14 @@ public:
 
     bool Ellipsis() const { return ellipsis_; }
     void SetEllipsis(bool value) { ellipsis_ = value; }
-    windows::HintColor HintColor() const { return hintColor_; }
-    void SetHintColor(windows::HintColor value) { hintColor_ = value; }
-    const windows::HintFont &HintFont() const { return hintFont_; }
-    void SetHintFont(const windows::HintFont &value) { hintFont_ = value; }
+    core::HintColor HintColor() const { return hintColor_; }
+    void SetHintColor(core::HintColor value) { hintColor_ = value; }
+    const core::HintFont &HintFont() const { return hintFont_; }
+    void SetHintFont(const core::HintFont &value) { hintFont_ = value; }
     THintStyle HintStyle() const { return hintStyle_; }
     void SetHintStyle(THintStyle value) { hintStyle_ = value; }
-    platform::ImageList *Images() const { return images_; }
-    void SetImages(platform::ImageList *value) { images_ = value; }
+    desktop::ImageList *Images() const { return images_; }
+    void SetImages(desktop::ImageList *value) { images_ = value; }
     int MaxWidth() const { return maxWidth_; }
     void SetMaxWidth(int value) { maxWidth_ = value; }
     TPictureContainer *PictureContainer() const { return pictures_; }
@@ -64,8 +64,8 @@ public:
     void SetShadowColor(QColor value) { shadowColor_ = value; }
     int ShadowOffset() const { return shadowOffset_; }
     void SetShadowOffset(int value) { shadowOffset_ = value; }
-    windows::HintColor URLColor() const { return urlColor_; }
-    void SetURLColor(windows::HintColor value) { urlColor_ = value; }
+    core::HintColor URLColor() const { return urlColor_; }
+    void SetURLColor(core::HintColor value) { urlColor_ = value; }
     int XMargin() const { return xMargin_; }
     void SetXMargin(int value) { xMargin_ = value; }
     int YMargin() const { return yMargin_; }
@@ -98,15 +98,15 @@ private:
     void recheckHint();
 
     bool ellipsis_ = false;
-    windows::HintColor hintColor_ = windows::HintColor::system(sys::InfoBk);
-    windows::HintFont hintFont_;
+    core::HintColor hintColor_ = core::HintColor::system(core::sys::InfoBk);
+    core::HintFont hintFont_;
     THintStyle hintStyle_ = THintStyle::hsRectangle;
-    QPointer<platform::ImageList> images_;
+    QPointer<desktop::ImageList> images_;
     int maxWidth_ = 0;
     QPointer<TPictureContainer> pictures_;
     QColor shadowColor_{128, 128, 128};
     int shadowOffset_ = 1;
-    windows::HintColor urlColor_ = windows::HintColor::rgb(0, 0, 255);
+    core::HintColor urlColor_ = core::HintColor::rgb(0, 0, 255);
     int xMargin_ = 0;
     int yMargin_ = 0;
 
@@ -131,7 +131,7 @@ public:
     void ActivateHint(const std::string &text);
 
     const std::string &Caption() const { return caption_; }
-    const HintLayout &Layout() const { return layout_; }
+    const core::HintLayout &Layout() const { return layout_; }
     int TextWidth() const { return layout_.width; }
     int TextHeight() const { return layout_.height; }
 
@@ -141,7 +141,7 @@ protected:
 private:
     QPointer<THTMLHint> hint_;
     std::string caption_;
-    HintLayout layout_;
+    core::HintLayout layout_;
     QColor background_;
 };
 
@@ -149,4 +149,4 @@ private:
 // ends 2 pixels inside the screen nearest to pos.
 QRect PlaceHintWindow(QPoint pos, QSize size, const QList<QRect> &screens);
 
-} // namespace lotfinch::windows
+} // namespace lotfinch::gui

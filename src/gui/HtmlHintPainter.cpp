@@ -1,4 +1,4 @@
-#include "windows/htmlhintRender.h"
+#include "gui/HtmlHintPainter.h"
 
 #include <QLinearGradient>
 #include <QPainter>
@@ -6,11 +6,11 @@
 #include <QPolygon>
 #include <array>
 
-#include "platform/AnsiText.h"
-#include "platform/ImageList.h"
-#include "windows/PictureContainer.h"
+#include "text/AnsiText.h"
+#include "desktop/ImageList.h"
+#include "gui/PictureContainer.h"
 
-namespace lotfinch::windows {
+namespace lotfinch::gui {
 
 namespace {
 
@@ -59,14 +59,14 @@ void drawSquiggle(QPainter &painter, int left, int right, int y)
     painter.drawPolyline(zigzag);
 }
 
-void paintText(QPainter &painter, const HintItem &item, QPoint at, const HintPaintStyle &style, const QPalette &palette)
+void paintText(QPainter &painter, const core::HintItem &item, QPoint at, const HintPaintStyle &style, const QPalette &palette)
 {
     QFont font = ToQFont(item.font);
     QFontMetrics metrics(font);
     QRect box(at, QSize(item.width, item.height));
-    if (item.background.kind != HintColor::Kind::None)
+    if (item.background.kind != core::HintColor::Kind::None)
         painter.fillRect(box, ResolveHintColor(item.background, palette));
-    QString text = platform::fromAnsi(item.text);
+    QString text = text::fromAnsi(item.text);
     painter.setFont(font);
     QPoint baseline(at.x(), at.y() + metrics.ascent());
     if (item.shadow) {
@@ -99,7 +99,7 @@ void paintText(QPainter &painter, const HintItem &item, QPoint at, const HintPai
 QPixmap HintPictures::find(std::string_view source) const
 {
     if (source.size() > pictureIndexPrefix.size() &&
-        platform::sameTextAnsi(source.substr(0, pictureIndexPrefix.size()), pictureIndexPrefix)) {
+        text::sameTextAnsi(source.substr(0, pictureIndexPrefix.size()), pictureIndexPrefix)) {
         if (!images)
             return {};
         bool ok = false;
@@ -116,9 +116,9 @@ QPixmap HintPictures::find(std::string_view source) const
     return {};
 }
 
-QFont ToQFont(const HintFont &font)
+QFont ToQFont(const core::HintFont &font)
 {
-    QFont qt(platform::fromAnsi(font.face));
+    QFont qt(text::fromAnsi(font.face));
     qt.setPointSize(font.points);
     qt.setBold(font.bold);
     qt.setItalic(font.italic);
@@ -127,22 +127,22 @@ QFont ToQFont(const HintFont &font)
     return qt;
 }
 
-QColor ResolveHintColor(HintColor color, const QPalette &palette)
+QColor ResolveHintColor(core::HintColor color, const QPalette &palette)
 {
     switch (color.kind) {
-    case HintColor::Kind::Rgb: return QColor::fromRgb(color.value);
-    case HintColor::Kind::System:
+    case core::HintColor::Kind::Rgb: return QColor::fromRgb(color.value);
+    case core::HintColor::Kind::System:
         if (color.value >= 1 && color.value <= systemColors.size()) {
             const SystemColor &system = systemColors[color.value - 1];
             return palette.color(system.group, system.role);
         }
         break;
-    case HintColor::Kind::None: break;
+    case core::HintColor::Kind::None: break;
     }
     return Qt::black;
 }
 
-const QFontMetrics &QtHintMetrics::metricsFor(const HintFont &font)
+const QFontMetrics &QtHintMetrics::metricsFor(const core::HintFont &font)
 {
     int flags = font.bold | font.italic << 1 | font.underline << 2 | font.strikeOut << 3;
     auto key = std::make_tuple(font.face, font.points, flags);
@@ -152,42 +152,42 @@ const QFontMetrics &QtHintMetrics::metricsFor(const HintFont &font)
     return found->second;
 }
 
-int QtHintMetrics::textWidth(const HintFont &font, std::string_view text)
+int QtHintMetrics::textWidth(const core::HintFont &font, std::string_view text)
 {
-    return metricsFor(font).horizontalAdvance(platform::fromAnsi(text));
+    return metricsFor(font).horizontalAdvance(text::fromAnsi(text));
 }
 
-int QtHintMetrics::textHeight(const HintFont &font)
+int QtHintMetrics::textHeight(const core::HintFont &font)
 {
     return metricsFor(font).height();
 }
 
-std::optional<HintSize> QtHintMetrics::pictureSize(std::string_view source)
+std::optional<core::HintSize> QtHintMetrics::pictureSize(std::string_view source)
 {
     QPixmap picture = pictures_.find(source);
     if (picture.isNull())
         return std::nullopt;
-    return HintSize{picture.width(), picture.height()};
+    return core::HintSize{picture.width(), picture.height()};
 }
 
-void PaintHintLayout(QPainter &painter, const HintLayout &layout, QPoint origin, const HintPaintStyle &style,
+void PaintHintLayout(QPainter &painter, const core::HintLayout &layout, QPoint origin, const HintPaintStyle &style,
                      const QPalette &palette)
 {
     painter.save();
-    for (const HintItem &item : layout.items) {
+    for (const core::HintItem &item : layout.items) {
         QPoint at = origin + QPoint(item.x, item.y);
         QRect box(at, QSize(item.width, item.height));
         switch (item.kind) {
-        case HintItemKind::Text: paintText(painter, item, at, style, palette); break;
-        case HintItemKind::Picture:
+        case core::HintItemKind::Text: paintText(painter, item, at, style, palette); break;
+        case core::HintItemKind::Picture:
             if (QPixmap picture = style.pictures.find(item.text); !picture.isNull())
                 painter.drawPixmap(box, picture);
             break;
-        case HintItemKind::Rule:
+        case core::HintItemKind::Rule:
             painter.setPen(ResolveHintColor(item.color, palette));
             painter.drawLine(box.left(), box.center().y(), box.right(), box.center().y());
             break;
-        case HintItemKind::Fill:
+        case core::HintItemKind::Fill:
             if (item.background == item.color) {
                 painter.fillRect(box, ResolveHintColor(item.color, palette));
             } else {
@@ -202,4 +202,4 @@ void PaintHintLayout(QPainter &painter, const HintLayout &layout, QPoint origin,
     painter.restore();
 }
 
-} // namespace lotfinch::windows
+} // namespace lotfinch::gui

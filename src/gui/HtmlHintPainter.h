@@ -7,16 +7,16 @@
 #include <map>
 #include <tuple>
 
-#include "windows/HintLayout.h"
+#include "core/HintLayout.h"
 
 class QPainter;
 class QPalette;
 
-namespace lotfinch::platform {
+namespace lotfinch::desktop {
 class ImageList;
 }
 
-namespace lotfinch::windows {
+namespace lotfinch::gui {
 
 class TPictureContainer;
 
@@ -24,30 +24,30 @@ class TPictureContainer;
 // name from the picture container. Either may be missing.
 struct HintPictures
 {
-    const platform::ImageList *images = nullptr;
+    const desktop::ImageList *images = nullptr;
     const TPictureContainer *pictures = nullptr;
 
     // A null pixmap when there is no such picture.
     QPixmap find(std::string_view source) const;
 };
 
-QFont ToQFont(const HintFont &font);
+QFont ToQFont(const core::HintFont &font);
 
 // The colour to paint with; system colours come from palette.
-QColor ResolveHintColor(HintColor color, const QPalette &palette);
+QColor ResolveHintColor(core::HintColor color, const QPalette &palette);
 
 // Measures hint text with the fonts of this system.
-class QtHintMetrics : public HintMetrics
+class QtHintMetrics : public core::HintMetrics
 {
 public:
     explicit QtHintMetrics(HintPictures pictures) : pictures_(pictures) {}
 
-    int textWidth(const HintFont &font, std::string_view text) override;
-    int textHeight(const HintFont &font) override;
-    std::optional<HintSize> pictureSize(std::string_view source) override;
+    int textWidth(const core::HintFont &font, std::string_view text) override;
+    int textHeight(const core::HintFont &font) override;
+    std::optional<core::HintSize> pictureSize(std::string_view source) override;
 
 private:
-    const QFontMetrics &metricsFor(const HintFont &font);
+    const QFontMetrics &metricsFor(const core::HintFont &font);
 
     HintPictures pictures_;
     std::map<std::tuple<std::string, int, int>, QFontMetrics> cache_;
@@ -61,7 +61,7 @@ struct HintPaintStyle
 };
 
 // Draws a laid-out hint with its top-left corner at origin.
-void PaintHintLayout(QPainter &painter, const HintLayout &layout, QPoint origin, const HintPaintStyle &style,
+void PaintHintLayout(QPainter &painter, const core::HintLayout &layout, QPoint origin, const HintPaintStyle &style,
                      const QPalette &palette);
 
-} // namespace lotfinch::windows
+} // namespace lotfinch::gui

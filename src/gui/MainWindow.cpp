@@ -1,4 +1,4 @@
-#include "core/tray.h"
+#include "gui/MainWindow.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -23,30 +23,30 @@
 #include <QWindowStateChangeEvent>
 #include <functional>
 
-#include "core/AppImages.h"
+#include "gui/AppImages.h"
 #include "core/LinkScan.h"
 #include "core/Sites.h"
 #include "core/TextUtils.h"
-#include "desktop/FmxUtils.h"
-#include "desktop/InstCtrl.h"
-#include "http/auHTTP.h"
-#include "platform/AnsiText.h"
+#include "desktop/LaunchFile.h"
+#include "desktop/SingleInstance.h"
+#include "http/HttpComponent.h"
+#include "text/AnsiText.h"
 #include "platform/DesktopSession.h"
-#include "platform/ErrorBox.h"
+#include "platform/Application.h"
 #include "platform/IdleMemory.h"
 #include "platform/MessageBox.h"
-#include "windows/AccessibleRoles.h"
-#include "windows/StVInfo.h"
-#include "windows/about.h"
-#include "windows/htmlhint.h"
-#include "windows/links.h"
-#include "windows/progdlg.h"
-#include "windows/source.h"
-#include "windows/splash.h"
+#include "gui/AccessibleRoles.h"
+#include "core/VersionInfo.h"
+#include "gui/AboutDialog.h"
+#include "gui/HtmlHint.h"
+#include "gui/FoundItemsDialog.h"
+#include "gui/ProgressPopup.h"
+#include "gui/PageSourceDialog.h"
+#include "gui/SplashScreen.h"
 
-namespace lotfinch::core {
+namespace lotfinch::gui {
 
-using platform::fromAnsi;
+using text::fromAnsi;
 
 namespace {
 
@@ -90,7 +90,7 @@ TApplicationForm::TApplicationForm(QWidget *parent) : QWidget(parent, Qt::Window
                                   [this, handle, commandLine] { OneInstance1NewInstanceLoad(handle, commandLine); });
     };
     setObjectName("ApplicationForm");
-    windows::SetAccessibleRole(this, QAccessible::Window);
+    gui::SetAccessibleRole(this, QAccessible::Window);
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -101,8 +101,8 @@ TApplicationForm::TApplicationForm(QWidget *parent) : QWidget(parent, Qt::Window
     QFont::insertSubstitutions("MS Sans Serif", {"Liberation Sans", "Arial", "Arimo"});
     setFont(QFont("MS Sans Serif", 8));
 
-    ImageList1 = new platform::ImageList(this);
-    ImageList2 = new platform::ImageList(this);
+    ImageList1 = new desktop::ImageList(this);
+    ImageList2 = new desktop::ImageList(this);
     FillMenuImages(*ImageList1);
     FillTrayImages(*ImageList2);
 
@@ -124,7 +124,7 @@ TApplicationForm::~TApplicationForm()
 
 void TApplicationForm::createControls()
 {
-    GroupBox1 = new QGroupBox(" Search the Following Web Site ", this);
+    GroupBox1 = new QGroupBox(" Search the Following Web core::Site ", this);
     GroupBox1->setGeometry(19, 20, 287, 111);
     QFont bold = font();
     bold.setBold(true);
@@ -140,7 +140,7 @@ void TApplicationForm::createControls()
         l->adjustSize();
         return l;
     };
-    Label1 = label("Site Name:", 14, 30);
+    Label1 = label("core::Site Name:", 14, 30);
     Label2 = label("Look For:", 14, 54);
     Label3 = label("Repeat Search: ", 14, 82);
 
@@ -154,8 +154,8 @@ void TApplicationForm::createControls()
         return c;
     };
     ComboAuctionSite = combo("ComboAuctionSite", 72, 26, 200, false);
-    for (int i = 0; i < SiteCount; ++i)
-        ComboAuctionSite->addItem(fromAnsi(SiteAt(i).listText));
+    for (int i = 0; i < core::SiteCount; ++i)
+        ComboAuctionSite->addItem(fromAnsi(core::SiteAt(i).listText));
     ComboAuctionSite->setCurrentIndex(0);
     connect(ComboAuctionSite, &QComboBox::currentIndexChanged, this, [this] { ComboAuctionSiteChange(); });
 
@@ -178,8 +178,8 @@ void TApplicationForm::createControls()
     connect(comboSearchString, &QComboBox::activated, this, [this] { SearchTextChange(); });
 
     ComboSearchFrequency = combo("ComboSearchFrequency", 102, 78, 170, false);
-    for (int i = 0; i < IntervalCount; ++i)
-        ComboSearchFrequency->addItem(fromAnsi(IntervalAt(i).listText));
+    for (int i = 0; i < core::IntervalCount; ++i)
+        ComboSearchFrequency->addItem(fromAnsi(core::IntervalAt(i).listText));
     ComboSearchFrequency->setCurrentIndex(0);
 
     // A screen reader announces each box by its label, not by its value or
@@ -187,7 +187,7 @@ void TApplicationForm::createControls()
     Label1->setBuddy(ComboAuctionSite);
     Label2->setBuddy(comboSearchString);
     Label3->setBuddy(ComboSearchFrequency);
-    ComboAuctionSite->setAccessibleName("Site Name");
+    ComboAuctionSite->setAccessibleName("core::Site Name");
     comboSearchString->setAccessibleName("Look For");
     comboSearchString->lineEdit()->setAccessibleName("Look For");
     ComboSearchFrequency->setAccessibleName("Repeat Search");
@@ -297,31 +297,31 @@ void TApplicationForm::createSearchObjects()
         auHTTP1Done(sender, type, size, stream);
     };
 
-    HTMLHint1 = new windows::THTMLHint(this);
+    HTMLHint1 = new gui::THTMLHint(this);
     HTMLHint1->setObjectName("HTMLHint1");
-    HTMLHint1->SetHintStyle(windows::THintStyle::hsRounded);
+    HTMLHint1->SetHintStyle(gui::THintStyle::hsRounded);
     HTMLHint1->SetEllipsis(false);
     HTMLHint1->SetMaxWidth(0);
-    HTMLHint1->SetURLColor(windows::HintColor::rgb(0, 0, 0));
+    HTMLHint1->SetURLColor(core::HintColor::rgb(0, 0, 0));
     HTMLHint1->SetXMargin(0);
     HTMLHint1->SetYMargin(0);
 }
 
 void TApplicationForm::FormCreate()
 {
-    std::unique_ptr<windows::TSplashForm> splash = std::make_unique<windows::TSplashForm>(this);
+    std::unique_ptr<gui::TSplashForm> splash = std::make_unique<gui::TSplashForm>(this);
     SearchTimer = std::make_unique<desktop::TSimpleTimer>();
     SearchTimer->setInterval(500);
     SearchTimer->setOnTick([this](desktop::TSimpleTimer *timer) { TimerEvent(timer); });
     RunSplash(splash.get());
     PageLines.clear();
     Found.Clear();
-    ProgressPopup = new windows::TUpdateUsForm(this);
-    LinksCaption = LinksCaptionFor(SiteAt(0).listText);
+    ProgressPopup = new gui::TUpdateUsForm(this);
+    LinksCaption = core::LinksCaptionFor(core::SiteAt(0).listText);
     TrayHintTemplate = CoolTrayIcon1->Hint();
 }
 
-void TApplicationForm::RunSplash(windows::TSplashForm *splash)
+void TApplicationForm::RunSplash(gui::TSplashForm *splash)
 {
     QApplication::setOverrideCursor(Qt::BusyCursor);
     splash->show();
@@ -342,47 +342,47 @@ void TApplicationForm::RunSplash(windows::TSplashForm *splash)
     // tray hint just names no version.
     try {
         VersionText = splash->StVersionInfo1->ProductVersion();
-    } catch (const windows::EStVersionInfoError &) {
+    } catch (const core::EStVersionInfoError &) {
         VersionText.clear();
     }
     QApplication::restoreOverrideCursor();
 }
 
-std::string TApplicationForm::buttonHint(QPushButton *button, HintForm form) const
+std::string TApplicationForm::buttonHint(QPushButton *button, core::HintForm form) const
 {
     const std::string phrase = button == BitBtn3 ? StartedPhrase : SearchText();
-    return ButtonHint(platform::toAnsi(button->property("HelpKeyword").toString()), phrase, form);
+    return core::ButtonHint(text::toAnsi(button->property("HelpKeyword").toString()), phrase, form);
 }
 
 void TApplicationForm::BitBtnMouseMove(QPushButton *button)
 {
-    button->setToolTip(button->isEnabled() ? fromAnsi(buttonHint(button, HintForm::Markup)) : QString());
+    button->setToolTip(button->isEnabled() ? fromAnsi(buttonHint(button, core::HintForm::Markup)) : QString());
 }
 
 void TApplicationForm::describeHintButtons()
 {
     for (QPushButton *button : {BitBtn1, BitBtn3})
-        button->setAccessibleDescription(fromAnsi(buttonHint(button, HintForm::Plain)));
+        button->setAccessibleDescription(fromAnsi(buttonHint(button, core::HintForm::Plain)));
 }
 
 void TApplicationForm::AboutLotfinch1Click()
 {
-    QPointer<windows::TAboutBox> box = new windows::TAboutBox(this, ImageList2);
+    QPointer<gui::TAboutBox> box = new gui::TAboutBox(this, ImageList2);
     box->exec();
     delete box;
 }
 
 void TApplicationForm::ProductManual1Click()
 {
-    QFileInfo manual(ShippedDocumentFile("manual.pdf"));
+    QFileInfo manual(core::ShippedDocumentFile("manual.pdf"));
     if (manual.isFile())
-        desktop::LaunchFile(platform::toAnsi(manual.fileName()), std::string(), platform::toAnsi(manual.absolutePath()),
+        desktop::LaunchFile(text::toAnsi(manual.fileName()), std::string(), text::toAnsi(manual.absolutePath()),
                             desktop::SW_SHOWNORMAL);
 }
 
 void TApplicationForm::ShowHTMLSource1Click()
 {
-    QPointer<windows::TSourceForm> form = new windows::TSourceForm(this);
+    QPointer<gui::TSourceForm> form = new gui::TSourceForm(this);
     form->SetLines(PageLines);
     form->exec();
     delete form;
@@ -424,7 +424,7 @@ void TApplicationForm::BitBtn1Click()
 {
     // The sites are searched in Windows-1252: a phrase beyond it would be
     // searched with question marks in place of its letters.
-    const QStringList outside = platform::charactersOutsideAnsi(comboSearchString->currentText());
+    const QStringList outside = text::charactersOutsideAnsi(comboSearchString->currentText());
     if (!outside.isEmpty()) {
         platform::MsgQuestion question{this,
                                        "These characters cannot be searched for: " + outside.join(' ').toStdString(),
@@ -452,7 +452,7 @@ void TApplicationForm::BitBtn1Click()
     } restoreCursor;
     SearchTimer->setInterval(3000);
     StartedPhrase = SearchText();
-    StartedSite = platform::toAnsi(ComboAuctionSite->currentText());
+    StartedSite = text::toAnsi(ComboAuctionSite->currentText());
     describeHintButtons();
     AnnounceSearch();
 }
@@ -473,7 +473,7 @@ void TApplicationForm::AnnounceSearch()
         showMinimized();
     }
     ProgressPopup->ShowStatus(
-        3000, FormatText("Crawling %s for \"%s\"", {platform::toAnsi(ComboAuctionSite->currentText()), SearchText()}),
+        3000, core::FormatText("Crawling %s for \"%s\"", {text::toAnsi(ComboAuctionSite->currentText()), SearchText()}),
         true);
 }
 
@@ -485,11 +485,11 @@ void TApplicationForm::IconTrayUpdate(desktop::TCoolTrayIcon *icon)
         return;
     try {
         std::string phrase = SearchText();
-        ShowHTMLSource1->setText(fromAnsi(FormatText("Starting Search for %s...", {phrase})));
+        ShowHTMLSource1->setText(fromAnsi(core::FormatText("Starting Search for %s...", {phrase})));
         std::string hint = TrayHintTemplate;
-        hint = ReplaceAllText(hint, "\"site\"", SiteAt(siteEntryOf(ComboAuctionSite->currentIndex())).shortName);
-        hint = ReplaceAllText(hint, "\"time\"", IntervalAt(ComboSearchFrequency->currentIndex()).hintWord);
-        hint = ReplaceAllText(hint, "\"search\"", phrase);
+        hint = core::ReplaceAllText(hint, "\"site\"", core::SiteAt(siteEntryOf(ComboAuctionSite->currentIndex())).shortName);
+        hint = core::ReplaceAllText(hint, "\"time\"", core::IntervalAt(ComboSearchFrequency->currentIndex()).hintWord);
+        hint = core::ReplaceAllText(hint, "\"search\"", phrase);
         setTrayHint(hint);
         SearchTimer->setEnabled(true);
     } catch (const std::exception &) {
@@ -500,8 +500,8 @@ void TApplicationForm::IconTrayUpdate(desktop::TCoolTrayIcon *icon)
 std::string TApplicationForm::DefaultTrayHint() const
 {
     if (Found.empty())
-        return FormatText("Lotfinch (Desktop) %s from Pellory", {VersionText});
-    return FormatText("STILL crawling %s for \"%s\".", {StartedSite, StartedPhrase});
+        return core::FormatText("Lotfinch (Desktop) %s from Pellory", {VersionText});
+    return core::FormatText("STILL crawling %s for \"%s\".", {StartedSite, StartedPhrase});
 }
 
 void TApplicationForm::TimerEvent(desktop::TSimpleTimer *)
@@ -522,7 +522,7 @@ void TApplicationForm::TimerEvent(desktop::TSimpleTimer *)
     // not the desktop minimised it.
     if (!hasTray())
         BitBtn3->setEnabled(found);
-    SearchTimer->setInterval(static_cast<int>(IntervalMilliseconds(ComboSearchFrequency->currentIndex())));
+    SearchTimer->setInterval(static_cast<int>(core::IntervalMilliseconds(ComboSearchFrequency->currentIndex())));
     // The program now waits in the tray until the next pass.
     platform::ReleaseIdleMemory();
 }
@@ -530,12 +530,12 @@ void TApplicationForm::TimerEvent(desktop::TSimpleTimer *)
 bool TApplicationForm::SearchSites(int selected)
 {
     const int entryIndex = siteEntryOf(selected);
-    const Site &entry = SiteAt(entryIndex);
+    const core::Site &entry = core::SiteAt(entryIndex);
     bool found = !Found.empty();
     // The wait for a page runs the event loop: the user may close the window
     // meanwhile, which ends the pass.
     QPointer<TApplicationForm> self(this);
-    const std::vector<int> sites = SitesOfPass(selected, ComboAuctionSite->count());
+    const std::vector<int> sites = core::SitesOfPass(selected, ComboAuctionSite->count());
     Checks.KeepOnly(sites);
     for (int site : sites) {
         if (closing_)
@@ -543,14 +543,14 @@ bool TApplicationForm::SearchSites(int selected)
         // The box may have changed since Start; a phrase that Start would
         // refuse is not searched with question marks in place of its letters,
         // and the tooltip keeps naming the last phrase searched.
-        const QStringList outside = platform::charactersOutsideAnsi(comboSearchString->currentText());
+        const QStringList outside = text::charactersOutsideAnsi(comboSearchString->currentText());
         if (!outside.isEmpty()) {
-            noteFailedCheck(site, UnsearchableReason(outside));
+            noteFailedCheck(site, core::UnsearchableReason(outside));
             setTrayHint(trayHint_);
             continue;
         }
         std::string phrase = SearchText();
-        auHTTP1->setURL(SearchAddress(site, phrase));
+        auHTTP1->setURL(core::SearchAddress(site, phrase));
         // Passes do not overlap, so the component is not busy here; were it
         // so, its refusal would be no check of the site, nor a failed one.
         const bool refused = auHTTP1->Busy();
@@ -563,26 +563,26 @@ bool TApplicationForm::SearchSites(int selected)
         // nothing this check found.
         if (pagesDelivered_ != delivered) {
             Checks.Succeeded(site);
-            if (ExtractLinks(PageLines, Found) > 0)
-                CoolTrayIcon1->ShowBalloon(FoundBalloonTitle, FoundBalloonText(StartedPhrase),
-                                           desktop::BalloonIconKind::bitInfo, FoundBalloonSeconds);
+            if (core::ExtractLinks(PageLines, Found) > 0)
+                CoolTrayIcon1->ShowBalloon(core::FoundBalloonTitle, core::FoundBalloonText(StartedPhrase),
+                                           desktop::BalloonIconKind::bitInfo, core::FoundBalloonSeconds);
         } else if (!refused) {
             auto elapsed =
                 std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
             noteFailedCheck(site,
-                            FailureReason(OutcomeOf(*auHTTP1, static_cast<int>(elapsed.count())), SiteAt(site).domain));
+                            core::FailureReason(core::OutcomeOf(*auHTTP1, static_cast<int>(elapsed.count())), core::SiteAt(site).domain));
         }
         found = !Found.empty();
         phrase = SearchText();
         if (found) {
-            const char *shortName = SiteAt(site).shortName;
+            const char *shortName = core::SiteAt(site).shortName;
             const char *siteName = Found.AnyItemContains(shortName) ? shortName : entry.shortName;
-            setTrayHint(FormatText("FOUND matches for \"%s\" on %s.", {phrase, siteName}));
+            setTrayHint(core::FormatText("FOUND matches for \"%s\" on %s.", {phrase, siteName}));
             CoolTrayIcon1->setIconIndex(entryIndex + 1);
-            ShowFoundLinks1->setText(fromAnsi(FormatText("&Links to \"%s\"...", {phrase})));
+            ShowFoundLinks1->setText(fromAnsi(core::FormatText("&Links to \"%s\"...", {phrase})));
         } else {
             if (BitBtn1Tag == 1)
-                setTrayHint(FormatText("STILL crawling %s for \"%s\".", {entry.shortName, phrase}));
+                setTrayHint(core::FormatText("STILL crawling %s for \"%s\".", {entry.shortName, phrase}));
             CoolTrayIcon1->setIconIndex(0);
         }
     }
@@ -591,29 +591,29 @@ bool TApplicationForm::SearchSites(int selected)
 
 void TApplicationForm::noteFailedCheck(int site, std::string_view reason)
 {
-    std::string line = FailureLine(QTime::currentTime(), Found.separators().time, reason);
+    std::string line = core::FailureLine(QTime::currentTime(), Found.separators().time, reason);
     if (Checks.Failed(site, line))
-        CoolTrayIcon1->ShowBalloon(CheckFailedBalloonTitle, line, desktop::BalloonIconKind::bitWarning,
-                                   FoundBalloonSeconds);
+        CoolTrayIcon1->ShowBalloon(core::CheckFailedBalloonTitle, line, desktop::BalloonIconKind::bitWarning,
+                                   core::FoundBalloonSeconds);
 }
 
 void TApplicationForm::setTrayHint(const std::string &hint)
 {
     trayHint_ = hint;
-    CoolTrayIcon1->setHint(HintWithFailureLine(hint, Checks.LatestFailureLine()));
+    CoolTrayIcon1->setHint(core::HintWithFailureLine(hint, Checks.LatestFailureLine()));
 }
 
 void TApplicationForm::auHTTP1Done(QObject *, const std::string &, int64_t, http::TStream *stream)
 {
     if (!stream)
         return;
-    SetPageLines(PageLines, stream->ReadAll());
+    core::SetPageLines(PageLines, stream->ReadAll());
     ++pagesDelivered_;
 }
 
 int TApplicationForm::siteEntryOf(int selected) const
 {
-    return selected >= 0 && selected < ComboAuctionSite->count() - 1 ? selected : AllSitesIndex;
+    return selected >= 0 && selected < ComboAuctionSite->count() - 1 ? selected : core::AllSitesIndex;
 }
 
 void TApplicationForm::SearchTextChange()
@@ -635,14 +635,14 @@ void TApplicationForm::BitBtn2Click()
 
 void TApplicationForm::ComboAuctionSiteChange()
 {
-    LinksCaption = SiteChangeCaption(ComboAuctionSite->currentIndex(), !Found.empty());
+    LinksCaption = core::SiteChangeCaption(ComboAuctionSite->currentIndex(), !Found.empty());
 }
 
 void TApplicationForm::ShowFoundLinks1Click()
 {
     if (Found.empty())
         return;
-    QPointer<windows::TLinkURLsForm> form = new windows::TLinkURLsForm(this, ImageList2);
+    QPointer<gui::TLinkURLsForm> form = new gui::TLinkURLsForm(this, ImageList2);
     form->SetItems(Found.FoundItems(), Found.FoundDescriptions());
     form->StatusPanel0->setText(fromAnsi(Found.LatestFoundText()));
     form->StatusPanel1->setText(QString("%1 Items Found").arg(Found.count()));
@@ -701,13 +701,13 @@ void TApplicationForm::comboSearchStringExit()
     } show{this};
     // The file holds Windows-1252: a phrase that Start refuses would be kept
     // with question marks in place of its letters.
-    if (platform::charactersOutsideAnsi(comboSearchString->currentText()).isEmpty())
+    if (text::charactersOutsideAnsi(comboSearchString->currentText()).isEmpty())
         History.Enter(SearchText());
 }
 
 void TApplicationForm::showHistory()
 {
-    const platform::StringList &phrases = History.Phrases();
+    const text::StringList &phrases = History.Phrases();
     bool same = comboSearchString->count() == phrases.count();
     for (int i = 0; same && i < phrases.count(); ++i)
         same = comboSearchString->itemText(i) == fromAnsi(phrases[i]);
@@ -737,7 +737,7 @@ void TApplicationForm::OneInstance1NewInstanceLoad(uint32_t, const QString &NewC
 
 std::string TApplicationForm::SearchText() const
 {
-    return platform::toAnsi(comboSearchString->currentText());
+    return text::toAnsi(comboSearchString->currentText());
 }
 
 void TApplicationForm::showEvent(QShowEvent *event)
@@ -822,4 +822,4 @@ void TApplicationForm::keyPressEvent(QKeyEvent *event)
     QWidget::keyPressEvent(event);
 }
 
-} // namespace lotfinch::core
+} // namespace lotfinch::gui

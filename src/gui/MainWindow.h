@@ -11,11 +11,11 @@
 #include "core/SearchHistory.h"
 #include "core/SiteChecks.h"
 #include "core/TextUtils.h"
-#include "desktop/CoolTrayIcon.h"
+#include "desktop/TrayIcon.h"
 #include "desktop/SimpleTimer.h"
-#include "platform/ImageList.h"
-#include "platform/LineText.h"
-#include "platform/StringList.h"
+#include "desktop/ImageList.h"
+#include "text/LineText.h"
+#include "text/StringList.h"
 
 class QAction;
 class QComboBox;
@@ -33,13 +33,13 @@ class TauHTTP;
 class TStream;
 } // namespace lotfinch::http
 
-namespace lotfinch::windows {
+namespace lotfinch::gui {
 class THTMLHint;
 class TSplashForm;
 class TUpdateUsForm;
-} // namespace lotfinch::windows
+} // namespace lotfinch::gui
 
-namespace lotfinch::core {
+namespace lotfinch::gui {
 
 // The program's main window: the search controls, the tray menu, and the
 // lists that carry a search's results. It owns everything else.
@@ -70,24 +70,24 @@ public:
     QAction *Exit1;
 
     desktop::TOneInstance *OneInstance1; // no second copy of the program runs
-    platform::ImageList *ImageList1;     // menu images
-    platform::ImageList *ImageList2;     // tray images
+    desktop::ImageList *ImageList1;     // menu images
+    desktop::ImageList *ImageList2;     // tray images
     desktop::TCoolTrayIcon *CoolTrayIcon1;
     http::TauHTTP *auHTTP1;
     std::unique_ptr<desktop::TSimpleTimer> SearchTimer;
-    windows::TUpdateUsForm *ProgressPopup;
-    windows::THTMLHint *HTMLHint1; // draws every hint of the application
+    gui::TUpdateUsForm *ProgressPopup;
+    gui::THTMLHint *HTMLHint1; // draws every hint of the application
     std::string TrayHintTemplate;
     std::string VersionText; // the product version named in the tray hint
 
     // Shared state of the crawler core
-    platform::LineText PageLines;
+    text::LineText PageLines;
     // The phrase box's list, kept in the history file.
-    TSearchHistory History;
+    core::TSearchHistory History;
     // The found-items list: FoundItems, FoundDescriptions and LatestFoundText.
-    FoundItemList Found;
+    core::FoundItemList Found;
     // The sites whose last check failed, told in the tray hint.
-    SiteChecks Checks;
+    core::SiteChecks Checks;
     std::string LinksCaption;
     std::string StartedSite;
     std::string StartedPhrase;
@@ -122,7 +122,7 @@ public:
     // Start-up, hints and the menu commands
     // The splash shows this long after each of its five dots; tests shorten it.
     static inline std::chrono::milliseconds SplashDotWait{1850};
-    void RunSplash(windows::TSplashForm *splash);
+    void RunSplash(gui::TSplashForm *splash);
     void BitBtnMouseMove(QPushButton *button);
     void AboutLotfinch1Click();
     void ProductManual1Click();
@@ -148,7 +148,7 @@ private:
 
     void createSearchObjects();
     // The hint of Start or Auctions..., for the hint window or a screen reader.
-    std::string buttonHint(QPushButton *button, HintForm form) const;
+    std::string buttonHint(QPushButton *button, core::HintForm form) const;
     // Start's and Auctions...' descriptions follow the phrases their hints name.
     void describeHintButtons();
     // Whether the desktop has a notification area to hide the window into.
@@ -171,4 +171,4 @@ private:
     bool closing_ = false;
 };
 
-} // namespace lotfinch::core
+} // namespace lotfinch::gui

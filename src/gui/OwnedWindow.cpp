@@ -1,9 +1,9 @@
-#include "windows/OwnedWindow.h"
+#include "gui/OwnedWindow.h"
 
 #include <QWidget>
 #include <QWindow>
 
-namespace lotfinch::windows {
+namespace lotfinch::gui {
 
 void BelongToShownOwner(QWidget *window)
 {
@@ -14,4 +14,4 @@ void BelongToShownOwner(QWidget *window)
         handle->setTransientParent(ownerShown ? owner->windowHandle() : nullptr);
 }
 
-} // namespace lotfinch::windows
+} // namespace lotfinch::gui

@@ -2,7 +2,7 @@
 
 class QWidget;
 
-namespace lotfinch::windows {
+namespace lotfinch::gui {
 
 // Makes window, about to be shown, belong to its owner window while the user
 // works in that: tiling desktops then float it over the owner. A window that
@@ -11,4 +11,4 @@ namespace lotfinch::windows {
 // minimised; the owner being the active window tells.)
 void BelongToShownOwner(QWidget *window);
 
-} // namespace lotfinch::windows
+} // namespace lotfinch::gui

@@ -1,14 +1,14 @@
-#include "windows/source.h"
+#include "gui/PageSourceDialog.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QStyle>
 
-#include "platform/AnsiText.h"
-#include "windows/OwnedWindow.h"
+#include "text/AnsiText.h"
+#include "gui/OwnedWindow.h"
 
-namespace lotfinch::windows {
+namespace lotfinch::gui {
 
 TSourceForm::TSourceForm(QWidget *owner)
     : QDialog(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
@@ -41,12 +41,12 @@ void TSourceForm::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
 }
 
-void TSourceForm::SetLines(const platform::LineText &lines)
+void TSourceForm::SetLines(const text::LineText &lines)
 {
-    QString text = platform::fromAnsi(lines.text());
+    QString text = text::fromAnsi(lines.text());
     text.replace("\r\n", "\n");
     text.chop(1); // the last line's end
     Memo1->setPlainText(text);
 }
 
-} // namespace lotfinch::windows
+} // namespace lotfinch::gui

@@ -2,12 +2,12 @@
 
 #include <QDialog>
 
-#include "platform/LineText.h"
+#include "text/LineText.h"
 
 class QPlainTextEdit;
 class QPushButton;
 
-namespace lotfinch::windows {
+namespace lotfinch::gui {
 
 // The page-source window: the lines of the last fetched page, read-only.
 class TSourceForm : public QDialog
@@ -20,10 +20,10 @@ public:
     QPushButton *BitBtn1; // OK
 
     // Replaces the text box's lines with a copy of lines.
-    void SetLines(const platform::LineText &lines);
+    void SetLines(const text::LineText &lines);
 
 protected:
     void showEvent(QShowEvent *event) override;
 };
 
-} // namespace lotfinch::windows
+} // namespace lotfinch::gui

@@ -1,13 +1,13 @@
-#include "windows/PictureContainer.h"
+#include "gui/PictureContainer.h"
 
-#include "platform/AnsiText.h"
+#include "text/AnsiText.h"
 
-namespace lotfinch::windows {
+namespace lotfinch::gui {
 
 void TPictureContainer::Add(const std::string &name, const QImage &picture)
 {
     for (auto &[itemName, itemPicture] : items_) {
-        if (platform::sameTextAnsi(itemName, name)) {
+        if (text::sameTextAnsi(itemName, name)) {
             itemPicture = picture;
             return;
         }
@@ -18,9 +18,9 @@ void TPictureContainer::Add(const std::string &name, const QImage &picture)
 const QImage *TPictureContainer::FindPicture(std::string_view name) const
 {
     for (const auto &[itemName, picture] : items_)
-        if (platform::sameTextAnsi(itemName, name))
+        if (text::sameTextAnsi(itemName, name))
             return &picture;
     return nullptr;
 }
 
-} // namespace lotfinch::windows
+} // namespace lotfinch::gui

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace lotfinch::windows {
+namespace lotfinch::gui {
 
 // Named pictures that hint markup can show with an image tag. Pictures come
 // only from the program itself: markup never loads anything.
@@ -27,4 +27,4 @@ private:
     std::vector<std::pair<std::string, QImage>> items_;
 };
 
-} // namespace lotfinch::windows
+} // namespace lotfinch::gui

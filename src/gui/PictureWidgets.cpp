@@ -1,4 +1,4 @@
-#include "windows/Pictures.h"
+#include "gui/PictureWidgets.h"
 
 #include <QFile>
 #include <QPainterPath>
@@ -11,7 +11,7 @@ static void registerPictures()
     Q_INIT_RESOURCE(pictures);
 }
 
-namespace lotfinch::windows {
+namespace lotfinch::gui {
 
 QImage LoadPicture(Picture picture)
 {
@@ -140,4 +140,4 @@ void TBevel::paintEvent(QPaintEvent *)
     }
 }
 
-} // namespace lotfinch::windows
+} // namespace lotfinch::gui

@@ -6,7 +6,7 @@
 #include <functional>
 
 // The pictures and plain picture controls of the splash and About windows.
-namespace lotfinch::windows {
+namespace lotfinch::gui {
 
 // The program's JPEG pictures (assets/), decoded through libjpeg.
 enum class Picture { Splash, Logo, About };
@@ -59,4 +59,4 @@ private:
     Shape shape_;
 };
 
-} // namespace lotfinch::windows
+} // namespace lotfinch::gui

@@ -1,4 +1,4 @@
-#include "windows/progdlg.h"
+#include "gui/ProgressPopup.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -8,12 +8,12 @@
 #include <QWindow>
 #include <algorithm>
 
-#include "platform/AnsiText.h"
+#include "text/AnsiText.h"
 #include "platform/DesktopSession.h"
-#include "windows/AccessibleRoles.h"
-#include "windows/OwnedWindow.h"
+#include "gui/AccessibleRoles.h"
+#include "gui/OwnedWindow.h"
 
-namespace lotfinch::windows {
+namespace lotfinch::gui {
 
 namespace {
 // How long a newly shown popup may take to reach the screen before the
@@ -56,7 +56,7 @@ void TUpdateUsForm::ShowStatus(quint16 duration, const std::string &text, bool h
     QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     int screenWidth = screen ? screen->geometry().width() : 0;
     int left = (screenWidth - width) / 2;
-    Panel1->setText(platform::fromAnsi(text));
+    Panel1->setText(text::fromAnsi(text));
     setAccessibleName(Panel1->text());
     if (!text.empty())
         setWindowTitle(Panel1->text());
@@ -98,4 +98,4 @@ void TUpdateUsForm::FormShow()
     repaint();
 }
 
-} // namespace lotfinch::windows
+} // namespace lotfinch::gui

@@ -5,7 +5,7 @@
 
 class QLabel;
 
-namespace lotfinch::windows {
+namespace lotfinch::gui {
 
 // The progress popup: a borderless strip that shows one line of status text
 // for a fixed time, blocking the caller meanwhile.
@@ -31,4 +31,4 @@ protected:
     void showEvent(QShowEvent *event) override;
 };
 
-} // namespace lotfinch::windows
+} // namespace lotfinch::gui

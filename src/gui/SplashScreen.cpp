@@ -1,15 +1,15 @@
-#include "windows/splash.h"
+#include "gui/SplashScreen.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QScreen>
 #include <QShowEvent>
 
-#include "platform/AnsiText.h"
-#include "windows/Pictures.h"
-#include "windows/StVInfo.h"
+#include "text/AnsiText.h"
+#include "gui/PictureWidgets.h"
+#include "core/VersionInfo.h"
 
-namespace lotfinch::windows {
+namespace lotfinch::gui {
 
 TSplashForm::TSplashForm(QWidget *owner) : QWidget(owner, Qt::SplashScreen | Qt::FramelessWindowHint)
 {
@@ -33,7 +33,7 @@ TSplashForm::TSplashForm(QWidget *owner) : QWidget(owner, Qt::SplashScreen | Qt:
     Image2->setGeometry(171, 18, 223, 77);
     Image2->SetPicture(LoadPicture(Picture::Logo));
 
-    Copyright = new QLabel(platform::fromAnsi(CopyrightNotice), this);
+    Copyright = new QLabel(text::fromAnsi(CopyrightNotice), this);
     Copyright->setObjectName("Copyright");
     Copyright->setGeometry(36, 215, 354, 15);
     Copyright->setFont(QFont("Tahoma", 8));
@@ -68,7 +68,7 @@ TSplashForm::TSplashForm(QWidget *owner) : QWidget(owner, Qt::SplashScreen | Qt:
     Bevel2->setObjectName("Bevel2");
     Bevel2->setGeometry(rect());
 
-    StVersionInfo1 = new TStVersionInfo(this);
+    StVersionInfo1 = new core::TStVersionInfo(this);
     StVersionInfo1->setObjectName("StVersionInfo1");
     StVersionInfo1->Loaded();
 
@@ -86,7 +86,7 @@ void TSplashForm::FormCreate()
 
 void TSplashForm::FormShow()
 {
-    LabelBuildNo->setText(QString("Build %1").arg(platform::fromAnsi(StVersionInfo1->FileVersion())));
+    LabelBuildNo->setText(QString("Build %1").arg(text::fromAnsi(StVersionInfo1->FileVersion())));
     LabelBuildNo->adjustSize();
 }
 
@@ -97,4 +97,4 @@ void TSplashForm::showEvent(QShowEvent *event)
         FormShow();
 }
 
-} // namespace lotfinch::windows
+} // namespace lotfinch::gui

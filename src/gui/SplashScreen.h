@@ -4,11 +4,14 @@
 
 class QLabel;
 
-namespace lotfinch::windows {
+namespace lotfinch::core {
+class TStVersionInfo;
+}
+
+namespace lotfinch::gui {
 
 class TBevel;
 class TImage;
-class TStVersionInfo;
 
 // The maker's one-line copyright notice (8-bit text), on the splash and About windows.
 inline constexpr char CopyrightNotice[] = "Copyright \xA9 2012 Pellory. All rights reserved.";
@@ -28,7 +31,7 @@ public:
     QLabel *LabelInit;
     QLabel *LabelBuildNo;
     TBevel *Bevel1, *Bevel2;
-    TStVersionInfo *StVersionInfo1; // reads the program's own file
+    core::TStVersionInfo *StVersionInfo1; // reads the program's own file
 
     void FormCreate();
     // Fills in the build number; throws EStVersionInfoError when the program
@@ -39,4 +42,4 @@ protected:
     void showEvent(QShowEvent *event) override;
 };
 
-} // namespace lotfinch::windows
+} // namespace lotfinch::gui

@@ -1,14 +1,14 @@
-#include "windows/RUrllabel.h"
+#include "gui/UrlLabel.h"
 
 #include <QMouseEvent>
 #include <stdexcept>
 
 #include "desktop/FireEvent.h"
-#include "platform/ErrorBox.h"
+#include "platform/Application.h"
 #include "platform/MessageBox.h"
 #include "platform/Shell.h"
 
-namespace lotfinch::windows {
+namespace lotfinch::gui {
 
 TRUrllabel::TRUrllabel(QWidget *owner) : QLabel(owner)
 {
@@ -41,7 +41,7 @@ void TRUrllabel::SetMailSubject(const std::string &value)
         mailSubject_ = value;
 }
 
-void TRUrllabel::SetMailBody(platform::StringList &lines)
+void TRUrllabel::SetMailBody(text::StringList &lines)
 {
     if (!mailSettable("Can only set Mail Body\n\rin Auto or Mail Type."))
         return;
@@ -130,4 +130,4 @@ void TRUrllabel::leaveEvent(QEvent *event)
     desktop::fire(OnMouseLeave, this);
 }
 
-} // namespace lotfinch::windows
+} // namespace lotfinch::gui

@@ -6,9 +6,9 @@
 #include <functional>
 #include <string>
 
-#include "platform/StringList.h"
+#include "text/StringList.h"
 
-namespace lotfinch::windows {
+namespace lotfinch::gui {
 
 enum class TUrlType : uint8_t { Auto, Http, Mail, Ftp, Custom };
 
@@ -35,9 +35,9 @@ public:
     void SetActiveColor(QColor value) { activeColor_ = value; }
     const std::string &MailSubject() const { return mailSubject_; }
     void SetMailSubject(const std::string &value);
-    const platform::StringList &MailBody() const { return mailBody_; }
+    const text::StringList &MailBody() const { return mailBody_; }
     // Ends every line of lines with LF CR, in lines itself, and keeps a copy.
-    void SetMailBody(platform::StringList &lines);
+    void SetMailBody(text::StringList &lines);
     const std::string &Attachment() const { return attachment_; }
     void SetAttachment(const std::string &value);
 
@@ -67,8 +67,8 @@ private:
     std::string customUrlType_;
     QColor activeColor_ = Qt::red;
     std::string mailSubject_;
-    platform::StringList mailBody_;
+    text::StringList mailBody_;
     std::string attachment_;
 };
 
-} // namespace lotfinch::windows
+} // namespace lotfinch::gui

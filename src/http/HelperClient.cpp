@@ -22,10 +22,10 @@
 #include <thread>
 #include <unistd.h>
 
-#include "platform/HttpLibrary.h"
-#include "platform/HttpWire.h"
+#include "http/HttpClient.h"
+#include "http/HelperProtocol.h"
 
-namespace lotfinch::platform {
+namespace lotfinch::http {
 
 namespace {
 
@@ -469,4 +469,4 @@ std::unique_ptr<HttpSession> openHttpSession(const HttpSessionOptions &options)
     return std::make_unique<RemoteSession>(options);
 }
 
-} // namespace lotfinch::platform
+} // namespace lotfinch::http

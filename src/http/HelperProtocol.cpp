@@ -1,4 +1,4 @@
-#include "platform/HttpWire.h"
+#include "http/HelperProtocol.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -11,7 +11,7 @@
 #include <sys/socket.h>
 #include <sys/uio.h>
 
-namespace lotfinch::platform {
+namespace lotfinch::http {
 
 namespace {
 
@@ -350,4 +350,4 @@ std::optional<uint64_t> decodeCount(const std::string &text)
     return value;
 }
 
-} // namespace lotfinch::platform
+} // namespace lotfinch::http

@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/HttpLibrary.h"
+#include "http/HttpClient.h"
 
 // The messages between the program and its HTTP helper process (see
 // HttpProcess.cpp): each is a list of byte strings, the first naming what it
 // is. Both sides write and read the structured ones with the functions here.
-namespace lotfinch::platform {
+namespace lotfinch::http {
 
 using WireMessage = std::vector<std::string>;
 
@@ -87,4 +87,4 @@ std::optional<SentMessage> decodeSent(const WireMessage &message);
 // A count written in decimal digits alone, or nothing.
 std::optional<uint64_t> decodeCount(const std::string &text);
 
-} // namespace lotfinch::platform
+} // namespace lotfinch::http

@@ -1,10 +1,10 @@
-#include "platform/HttpLibrary.h"
+#include "http/HttpClient.h"
 
 #include <algorithm>
 #include <cctype>
 #include <string_view>
 
-namespace lotfinch::platform {
+namespace lotfinch::http {
 
 namespace {
 
@@ -53,4 +53,4 @@ void HttpCancel::setWaker(std::function<void()> waker)
     waker_ = std::move(waker);
 }
 
-} // namespace lotfinch::platform
+} // namespace lotfinch::http

@@ -10,7 +10,7 @@
 
 // The HTTP client layer used by the HTTP component: sessions, connections,
 // requests, header queries and piecewise reading of the body.
-namespace lotfinch::platform {
+namespace lotfinch::http {
 
 // Lets another thread stop a transfer that is waiting on the network.
 class HttpCancel
@@ -135,4 +135,4 @@ std::optional<std::string> headerValue(const std::string &rawHeaders, const std:
 // comes back from openRequest as nothing, as does one no helper could take.
 std::unique_ptr<HttpSession> openHttpSession(const HttpSessionOptions &options);
 
-} // namespace lotfinch::platform
+} // namespace lotfinch::http

@@ -1,9 +1,9 @@
-#include "http/auHTTP.h"
+#include "http/HttpComponent.h"
 
 #include <cstdio>
 #include <system_error>
 
-#include "http/auTransfer.h"
+#include "http/HttpTransfer.h"
 
 namespace lotfinch::http {
 

@@ -6,12 +6,12 @@
 #include <memory>
 #include <string>
 
-#include "http/auStream.h"
-#include "http/auThread.h"
-#include "http/auUtils.h"
-#include "platform/StringList.h"
+#include "http/Streams.h"
+#include "http/WorkerThread.h"
+#include "http/UrlAndDate.h"
+#include "text/StringList.h"
 
-namespace lotfinch::platform {
+namespace lotfinch::http {
 class HttpRequest;
 }
 
@@ -90,7 +90,7 @@ struct TauOutputFileAttributes : TauPersistent<TauOutputFileAttributes>
     bool operator==(const TauOutputFileAttributes &) const = default;
 };
 
-using TauHTTPBeforeSendRequest = std::function<void(QObject *sender, platform::HttpRequest *hRequest)>;
+using TauHTTPBeforeSendRequest = std::function<void(QObject *sender, http::HttpRequest *hRequest)>;
 using TauHTTPHeaderInfoEvent = std::function<void(QObject *sender, int ErrorCode, const std::string &RawHeadersCRLF,
                                                   const std::string &ContentType, const std::string &ContentLanguage,
                                                   const std::string &ContentEncoding, int64_t ContentLength,
@@ -112,7 +112,7 @@ using TauHTTPProxyAuthenticationEvent =
 // The component's request settings; every request works on its own copy.
 struct TauHTTPSettings
 {
-    platform::StringList addHeaders;
+    text::StringList addHeaders;
     std::string acceptTypes = "text/html, */*";
     std::string agent = "Mozilla/5.0 (compatible; auHTTP/2.0; Lotfinch)";
     std::string outputFileName;
@@ -168,9 +168,9 @@ public:
     const std::string &AcceptTypes() const { return settings_.acceptTypes; }
     void setAcceptTypes(const std::string &value) { settings_.acceptTypes = value; }
     bool AcceptTypesStored() const { return settings_.acceptTypes != TauHTTPSettings().acceptTypes; }
-    const platform::StringList &AddHeaders() const { return settings_.addHeaders; }
-    platform::StringList &AddHeaders() { return settings_.addHeaders; }
-    void setAddHeaders(const platform::StringList &value) { settings_.addHeaders = value; }
+    const text::StringList &AddHeaders() const { return settings_.addHeaders; }
+    text::StringList &AddHeaders() { return settings_.addHeaders; }
+    void setAddHeaders(const text::StringList &value) { settings_.addHeaders = value; }
     const std::string &Agent() const { return settings_.agent; }
     void setAgent(const std::string &value) { settings_.agent = value; }
     TauHTTPProxy &Proxy() { return settings_.proxy; }

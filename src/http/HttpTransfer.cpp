@@ -1,4 +1,4 @@
-#include "http/auTransfer.h"
+#include "http/HttpTransfer.h"
 
 #include <cmath>
 #include <fcntl.h>
@@ -7,7 +7,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "platform/UrlSplitter.h"
+#include "http/UrlSplitter.h"
 
 namespace lotfinch::http {
 
@@ -24,7 +24,7 @@ bool isHttpOk(int status)
 // A decoded path as it may stand in a request line.
 std::string escapePath(const std::string &path)
 {
-    return platform::PercentEncode(path, [](unsigned char c) {
+    return http::PercentEncode(path, [](unsigned char c) {
         return c <= ' ' || c >= 127 ||
                std::string_view("\"#%<>?\\^`{|}").find(static_cast<char>(c)) != std::string_view::npos;
     });
@@ -102,7 +102,6 @@ std::optional<std::string> TauTransfer::Query(const std::string &name) const
 
 unsigned TauTransfer::RequestFlags(const std::string &scheme) const
 {
-    using namespace platform;
     unsigned flags = 0;
     TauCacheOptions cache = settings_.cacheOptions;
     TauInternetOptions options = settings_.internetOptions;
@@ -204,18 +203,18 @@ bool TauTransfer::OpenAndSend(const std::string &scheme, const std::string &host
                               const std::string &objectName, const std::string &user, const std::string &password)
 {
     const TauHTTPProxy &proxy = settings_.proxy;
-    platform::HttpSessionOptions options;
+    http::HttpSessionOptions options;
     options.agent = settings_.agent;
-    options.access = proxy.AccessType == atDirect     ? platform::HttpProxyAccess::Direct
-                     : proxy.AccessType == atUseProxy ? platform::HttpProxyAccess::Named
-                                                      : platform::HttpProxyAccess::Preconfigured;
+    options.access = proxy.AccessType == atDirect     ? http::HttpProxyAccess::Direct
+                     : proxy.AccessType == atUseProxy ? http::HttpProxyAccess::Named
+                                                      : http::HttpProxyAccess::Preconfigured;
     if (proxy.AccessType == atUseProxy) {
         options.proxy = proxy.ProxyServer + ":" + std::to_string(proxy.ProxyPort);
         options.proxyBypass = proxy.ProxyBypass;
     }
     options.offline = settings_.workOffline;
     options.cancel = cancel_;
-    session_ = platform::openHttpSession(options);
+    session_ = http::openHttpSession(options);
     Success = session_ != nullptr;
     if (!Success)
         return false;

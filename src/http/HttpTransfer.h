@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "http/auHTTP.h"
-#include "platform/HttpLibrary.h"
+#include "http/HttpComponent.h"
+#include "http/HttpClient.h"
 
 namespace lotfinch::http {
 
@@ -65,13 +65,13 @@ private:
     TauHTTP *owner_; // GUI thread only, while *ownerAlive_
     std::shared_ptr<bool> ownerAlive_;
     TransferSettings settings_;
-    std::shared_ptr<platform::HttpCancel> cancel_ = std::make_shared<platform::HttpCancel>();
+    std::shared_ptr<http::HttpCancel> cancel_ = std::make_shared<http::HttpCancel>();
     std::chrono::steady_clock::time_point start_;
     bool tryAgain_ = false;
 
-    std::unique_ptr<platform::HttpSession> session_;
-    std::unique_ptr<platform::HttpConnection> connection_;
-    std::unique_ptr<platform::HttpRequest> request_;
+    std::unique_ptr<http::HttpSession> session_;
+    std::unique_ptr<http::HttpConnection> connection_;
+    std::unique_ptr<http::HttpRequest> request_;
     int localFile_ = -1;
 };
 

@@ -1,4 +1,4 @@
-#include "http/auStream.h"
+#include "http/Streams.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "http/auUtils.h"
+#include "http/UrlAndDate.h"
 
 #include <cctype>
 #include <charconv>
@@ -6,8 +6,8 @@
 #include <stdexcept>
 #include <sys/stat.h>
 
-#include "platform/TextBetween.h"
-#include "platform/UrlSplitter.h"
+#include "text/TextBetween.h"
+#include "http/UrlSplitter.h"
 
 namespace lotfinch::http {
 
@@ -77,7 +77,7 @@ constexpr long UnixEpochDay = 25569; // 1970-01-01 as a date-time value
 
 std::string UrlEncode(const std::string &text)
 {
-    return platform::PercentEncode(text, [](unsigned char c) {
+    return http::PercentEncode(text, [](unsigned char c) {
         return c < 32 || c >= 128 || c == ' ' || c == '#' || c == '%' || c == '*' || c == '+' || c == '<' || c == '>';
     });
 }
@@ -86,7 +86,7 @@ bool SplitUrl(const std::string &url, std::string &scheme, std::string &host, st
               std::string &password, std::string &extraInfo, uint16_t &port)
 {
     std::string full = url.find("://") == std::string::npos ? "http://" + url : url;
-    auto parts = platform::CrackUrl(full);
+    auto parts = http::CrackUrl(full);
     if (!parts || parts->scheme.size() > SchemeLimit || parts->host.size() > HostLimit ||
         parts->userName.size() > UserLimit || parts->password.size() > PasswordLimit ||
         parts->path.size() > PathLimit || parts->extraInfo.size() > ExtraLimit)
@@ -131,7 +131,7 @@ TDateTime EncodeDateTime(int year, int month, int day, int hours, int minutes, i
 
 double ParseGmtOffset(const std::string &text)
 {
-    std::string s = platform::TrimText(text).substr(0, 5);
+    std::string s = text::TrimText(text).substr(0, 5);
     if (s.empty() || (s[0] != '+' && s[0] != '-'))
         return 0;
     auto digits = [&](size_t from) {
@@ -158,7 +158,7 @@ TDateTime UtcToLocal(TDateTime value)
 
 TDateTime ParseHttpDate(const std::string &text)
 {
-    std::string s = platform::TrimText(text);
+    std::string s = text::TrimText(text);
     if (s.empty())
         return 0;
     TDateTime value = 0;
@@ -168,7 +168,7 @@ TDateTime ParseHttpDate(const std::string &text)
             for (const char *day : weekdays)
                 if (head == day) {
                     SplitToken(s, " ", true);
-                    s = platform::TrimLeftText(s);
+                    s = text::TrimLeftText(s);
                     break;
                 }
         }
@@ -177,12 +177,12 @@ TDateTime ParseHttpDate(const std::string &text)
             (dash != std::string::npos && dash >= 1 && space != std::string::npos && dash < space) ? "-" : " ";
         auto readDay = [&] {
             int day = toIntDef(SplitToken(s, separator, true), 1);
-            s = platform::TrimLeftText(s);
+            s = text::TrimLeftText(s);
             return day;
         };
         auto readMonth = [&] {
             int month = monthNumber(SplitToken(s, separator, true));
-            s = platform::TrimLeftText(s);
+            s = text::TrimLeftText(s);
             return month;
         };
         int day, month;
@@ -211,7 +211,7 @@ TDateTime ParseHttpDate(const std::string &text)
             int minutes = toIntDef(SplitToken(time, ":", true), 0);
             int seconds = toIntDef(SplitToken(time, " ", true), 0);
             value += EncodeDateTime(1899, 12, 30, hours, minutes, seconds);
-            s = platform::TrimLeftText(s);
+            s = text::TrimLeftText(s);
         }
     } catch (const std::exception &) {
         value = 0;

@@ -1,4 +1,4 @@
-#include "platform/UrlSplitter.h"
+#include "http/UrlSplitter.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -6,7 +6,7 @@
 #include <cctype>
 #include <string_view>
 
-namespace lotfinch::platform {
+namespace lotfinch::http {
 
 namespace {
 
@@ -350,4 +350,4 @@ std::optional<UrlParts> CrackUrl(const std::string &text)
     return parts;
 }
 
-} // namespace lotfinch::platform
+} // namespace lotfinch::http

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-namespace lotfinch::platform {
+namespace lotfinch::http {
 
 struct UrlParts
 {
@@ -22,4 +22,4 @@ std::string PercentEncode(const std::string &text, bool (*escape)(unsigned char)
 // split.
 std::optional<UrlParts> CrackUrl(const std::string &url);
 
-} // namespace lotfinch::platform
+} // namespace lotfinch::http

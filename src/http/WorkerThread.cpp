@@ -1,4 +1,4 @@
-#include "http/auThread.h"
+#include "http/WorkerThread.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -1,4 +1,4 @@
-#include "platform/ErrorBox.h"
+#include "platform/Application.h"
 
 #include "platform/MessageBox.h"
 

@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QMessageBox>
 
-#include "platform/AnsiText.h"
+#include "text/AnsiText.h"
 
 namespace lotfinch::platform {
 
@@ -62,7 +62,7 @@ MsgAnswer MessageBoxService::ask(const MsgQuestion &question)
         return answer;
     }
     auto decode = [&](const std::string &text) {
-        return question.unicode ? QString::fromStdString(text) : fromAnsi(text);
+        return question.unicode ? QString::fromStdString(text) : text::fromAnsi(text);
     };
     QMessageBox box(qtIcon(question.icon), decode(question.title), decode(question.text), qtButtons(question.buttons),
                     question.owner);

@@ -15,7 +15,7 @@
 #include <climits>
 #include <span>
 
-#include "platform/AnsiText.h"
+#include "text/AnsiText.h"
 
 namespace lotfinch::platform {
 
@@ -241,7 +241,7 @@ void QtTrayShell::apply(Icon &icon, const NotifyIconData &data)
         icon.tray->setIcon(data.hIcon.isNull() ? blank : data.hIcon);
     }
     if (data.uFlags & NIF_TIP)
-        icon.tray->setToolTip(fromAnsi(fieldText(data.szTip)));
+        icon.tray->setToolTip(text::fromAnsi(fieldText(data.szTip)));
     // A StatusNotifier host shows the menu itself and never asks for it
     // otherwise; an X11 tray leaves it to the owner.
     if (statusNotifier_ && icon.tray->contextMenu() != data.menu)
@@ -264,13 +264,13 @@ bool QtTrayShell::applyBalloon(Icon &icon, const NotifyIconData &data)
         return false;
     }
     int shownMs = static_cast<int>(std::clamp<quint32>(data.uTimeout, MinimumBalloonMs, INT_MAX));
-    QString title = fromAnsi(fieldText(data.szInfoTitle));
+    QString title = text::fromAnsi(fieldText(data.szInfoTitle));
     if (!icon.tray || statusNotifier_) {
         // Shown once the service has put it up. Without a tray the
         // notification is the one thing left to click.
-        return icon.notification->show(title, fromAnsi(text), balloonIconName(data.dwInfoFlags), shownMs, !icon.tray);
+        return icon.notification->show(title, text::fromAnsi(text), balloonIconName(data.dwInfoFlags), shownMs, !icon.tray);
     }
-    icon.tray->showMessage(title, fromAnsi(text), balloonIcon(data.dwInfoFlags), shownMs);
+    icon.tray->showMessage(title, text::fromAnsi(text), balloonIcon(data.dwInfoFlags), shownMs);
     icon.balloonShowing = true;
     icon.balloonTimer.start(shownMs);
     icon.post(NIN_BALLOONSHOW);

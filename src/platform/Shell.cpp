@@ -3,7 +3,7 @@
 #include <QDesktopServices>
 #include <QUrl>
 
-#include "platform/AnsiText.h"
+#include "text/AnsiText.h"
 
 namespace lotfinch::platform {
 
@@ -25,7 +25,7 @@ Shell &Shell::current()
 
 bool DesktopShell::open(const std::string &target)
 {
-    QUrl url(fromAnsi(target), QUrl::TolerantMode);
+    QUrl url(text::fromAnsi(target), QUrl::TolerantMode);
     // Without a scheme Qt would guess a local file; that is not what was asked.
     if (!url.isValid() || url.scheme().isEmpty())
         return false;

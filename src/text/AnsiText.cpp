@@ -1,11 +1,11 @@
-#include "platform/AnsiText.h"
+#include "text/AnsiText.h"
 
 #include <array>
 #include <cerrno>
 #include <iconv.h>
 #include <stdexcept>
 
-namespace lotfinch::platform {
+namespace lotfinch::text {
 
 namespace {
 
@@ -147,4 +147,4 @@ bool sameTextAnsi(std::string_view a, std::string_view b)
     return true;
 }
 
-} // namespace lotfinch::platform
+} // namespace lotfinch::text

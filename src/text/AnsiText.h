@@ -7,7 +7,7 @@
 
 // The program's 8-bit text is Windows-1252 on every platform. These convert
 // it at the widget boundary; nothing else in the program deals in QString.
-namespace lotfinch::platform {
+namespace lotfinch::text {
 
 // Bytes that Windows-1252 leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D)
 // become the C1 control of the same value, so every byte string survives a
@@ -27,4 +27,4 @@ unsigned char lowerAnsi(unsigned char c);
 std::string lowerAnsi(std::string_view text);
 bool sameTextAnsi(std::string_view a, std::string_view b);
 
-} // namespace lotfinch::platform
+} // namespace lotfinch::text

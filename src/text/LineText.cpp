@@ -1,8 +1,8 @@
-#include "platform/LineText.h"
+#include "text/LineText.h"
 
 #include <cstring>
 
-namespace lotfinch::platform {
+namespace lotfinch::text {
 
 void LineText::clear()
 {
@@ -43,4 +43,4 @@ void LineText::setText(std::string_view text)
     text_ = std::move(out);
 }
 
-} // namespace lotfinch::platform
+} // namespace lotfinch::text

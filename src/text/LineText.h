@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-namespace lotfinch::platform {
+namespace lotfinch::text {
 
 // A list of 8-bit lines kept as one text, every line followed by CR LF: a
 // fetched page is read into it once, then scanned and shown whole, without
@@ -23,4 +23,4 @@ private:
     std::string text_;
 };
 
-} // namespace lotfinch::platform
+} // namespace lotfinch::text

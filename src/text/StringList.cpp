@@ -1,11 +1,11 @@
-#include "platform/StringList.h"
+#include "text/StringList.h"
 
 #include <algorithm>
 #include <stdexcept>
 
-#include "platform/AnsiText.h"
+#include "text/AnsiText.h"
 
-namespace lotfinch::platform {
+namespace lotfinch::text {
 
 void StringList::insert(int index, std::string line)
 {
@@ -68,4 +68,4 @@ void StringList::setText(std::string_view text)
     }
 }
 
-} // namespace lotfinch::platform
+} // namespace lotfinch::text

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace lotfinch::platform {
+namespace lotfinch::text {
 
 // An ordered list of 8-bit texts with line-based import and export.
 // Indexes are 0-based. Lookups compare without regard to letter case.
@@ -42,4 +42,4 @@ private:
     std::deque<std::string> lines_;
 };
 
-} // namespace lotfinch::platform
+} // namespace lotfinch::text

@@ -1,6 +1,6 @@
-#include "platform/TextBetween.h"
+#include "text/TextBetween.h"
 
-namespace lotfinch::platform {
+namespace lotfinch::text {
 
 std::string TextBetween(std::string_view s, std::string_view start, std::string_view stop)
 {
@@ -47,4 +47,4 @@ std::string TrimLeftText(std::string_view s)
     return std::string(s.substr(first));
 }
 
-} // namespace lotfinch::platform
+} // namespace lotfinch::text

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-namespace lotfinch::platform {
+namespace lotfinch::text {
 
 // The text after the first Start in S up to (not including) the first Stop
 // after it; empty when no Stop follows. Without a Start in S, the text
@@ -18,4 +18,4 @@ std::string TrimText(std::string_view s);
 std::string_view TrimmedView(std::string_view s);
 std::string TrimLeftText(std::string_view s);
 
-} // namespace lotfinch::platform
+} // namespace lotfinch::text

@@ -65,8 +65,8 @@ TEST(FoundItems, AddFoundItemKeepsDistinctLinksNewestFirst)
         std::string link;
         std::string title;
         bool added;
-        platform::StringList items;
-        platform::StringList descriptions;
+        text::StringList items;
+        text::StringList descriptions;
         const char *latest;
     };
     const std::string cafe = "http://www.ubid.com/Caf\xE9/1.aspx";
@@ -135,7 +135,7 @@ TEST(FoundItems, ClearEmptiesBothListsAndTheIndex)
     EXPECT_FALSE(found.Contains("http://www.ebay.com/itm/1"));
     EXPECT_EQ(found.LatestFoundText(), latest);
     EXPECT_TRUE(found.AddFoundItem("http://www.EBAY.com/itm/1", "Again"));
-    EXPECT_EQ(found.FoundItems(), (platform::StringList{"http://www.EBAY.com/itm/1"}));
+    EXPECT_EQ(found.FoundItems(), (text::StringList{"http://www.EBAY.com/itm/1"}));
 }
 
 TEST(FoundItems, ManyItemsStayParallelAndDistinct)

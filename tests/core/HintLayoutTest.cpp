@@ -1,9 +1,9 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 
-#include "windows/HintLayout.h"
+#include "core/HintLayout.h"
 
-using namespace lotfinch::windows;
+using namespace lotfinch::core;
 
 namespace {
 

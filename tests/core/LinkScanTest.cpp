@@ -66,12 +66,12 @@ FoundItemList fixedList(core::LinkRules rules = core::LinkRules::Described)
         {"/", ":"}, [] { return QDateTime(QDate(2026, 7, 12), QTime(14, 5, 9)); }, rules);
 }
 
-platform::LineText linesOf(std::initializer_list<std::string> lines)
+text::LineText linesOf(std::initializer_list<std::string> lines)
 {
     std::string text;
     for (const std::string &line : lines)
         text.append(line).append("\n");
-    platform::LineText page;
+    text::LineText page;
     page.setText(text);
     return page;
 }
@@ -172,16 +172,16 @@ TEST(LinkScan, HandsOverItemLinksAsThePageHoldsThem)
 
 TEST(LinkScan, ExtractLinksKeepsEachItemOnceAndCountsEveryItemLink)
 {
-    platform::LineText page = linesOf({"<a href=\"" + item1 + "\"><span class=\"g-b\">Nikon L24</span></a>",
+    text::LineText page = linesOf({"<a href=\"" + item1 + "\"><span class=\"g-b\">Nikon L24</span></a>",
                                        "<a href=\"  " + item1 + "\r\">again</a>",
                                        "<a href=\"HTTP://WWW.EBAY.COM/itm/NIKON-L24-/2312345678\">case</a>",
                                        "<a href=\"&#xA;  /Cameras/300120000.aspx&#xA;\">uBid</a>",
                                        "<a href=\"" + item2 + "\"><span class=\"g-b\">Canon SX130</span></a>"});
     FoundItemList found = fixedList();
     EXPECT_EQ(core::ExtractLinks(page, found), 5);
-    EXPECT_EQ(found.FoundItems(), (platform::StringList{item2, "http://www.ubid.com/Cameras/300120000.aspx", item1}));
+    EXPECT_EQ(found.FoundItems(), (text::StringList{item2, "http://www.ubid.com/Cameras/300120000.aspx", item1}));
     EXPECT_EQ(found.FoundDescriptions(),
-              (platform::StringList{"07/12/2026 14:05:09  Canon SX130", "07/12/2026 14:05:09  ",
+              (text::StringList{"07/12/2026 14:05:09  Canon SX130", "07/12/2026 14:05:09  ",
                                     "07/12/2026 14:05:09  Nikon L24"}));
     std::string latest = found.LatestFoundText();
     EXPECT_EQ(latest, "Most recent auction listing found: 07/12/2026 14:05:09  Canon SX130");
@@ -192,7 +192,7 @@ TEST(LinkScan, ExtractLinksKeepsEachItemOnceAndCountsEveryItemLink)
     EXPECT_EQ(found.LatestFoundText(), latest);
 
     // Lines are joined with CR LF, so a link never runs across a line end unnoticed.
-    platform::LineText split = linesOf({"<a href=\"http://www.ebay.com/it", "m/1\">"});
+    text::LineText split = linesOf({"<a href=\"http://www.ebay.com/it", "m/1\">"});
     FoundItemList other = fixedList();
     EXPECT_EQ(core::ExtractLinks(split, other), 0);
 }
@@ -215,7 +215,7 @@ TEST(LinkScan, SetPageLinesCutsAtNulAndSplitsLines)
         {std::string("\0a", 2), ""},
     };
     for (const auto &c : cases) {
-        platform::LineText lines;
+        text::LineText lines;
         lines.setText("old");
         core::SetPageLines(lines, c.body);
         EXPECT_EQ(lines.text(), c.text) << testing::PrintToString(c.body);
@@ -348,7 +348,7 @@ TEST(LinkScan, HugePages)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         FoundItemList found = fixedList();
-        platform::LineText lines;
+        text::LineText lines;
         core::SetPageLines(lines, c.page);
         EXPECT_EQ(core::ExtractLinks(lines, found), c.count);
         EXPECT_EQ(found.count(), c.distinct);
@@ -485,7 +485,7 @@ TEST(LinkScan, TodaysPagesGiveEachItemOnceOverFetchesWithNewTrackingParameters)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.site);
         FoundItemList found = fixedList(core::LinkRules::Current);
-        platform::LineText lines;
+        text::LineText lines;
         for (const char *token : {"01K3AAAA", "01K3BBBB"}) {
             core::SetPageLines(lines, fetchOf(c.site, token));
             EXPECT_EQ(core::ExtractLinks(lines, found), c.links);
@@ -534,7 +534,7 @@ TEST(LinkScan, ExtractLinksListsWhatOfferingEveryScannedLinkLists)
     for (const auto &page : pages)
         for (auto rules : {core::LinkRules::Described, core::LinkRules::Current})
             for (size_t seedEvery : {1, 2, 3}) {
-                platform::LineText lines;
+                text::LineText lines;
                 core::SetPageLines(lines, page);
                 Scan offered = scanned(lines.text(), rules);
                 FoundItemList eager = fixedList(rules);

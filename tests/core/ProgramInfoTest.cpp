@@ -3,7 +3,7 @@
 
 #include "core/ProgramInfo.h"
 #include "core/TextUtils.h"
-#include "windows/StVInfo.h"
+#include "core/VersionInfo.h"
 
 using namespace lotfinch::core;
 
@@ -22,7 +22,7 @@ TEST(ProgramInfo, TheFirstOfVersionAndHelpAnswersAndOtherArgumentsAreLeftAlone)
     };
     for (const auto &c : cases)
         EXPECT_EQ(InformationRequest(c.arguments), c.request) << c.arguments.join(' ').toStdString();
-    EXPECT_THROW(VersionLine("/bin/true"), lotfinch::windows::EStVersionInfoError);
+    EXPECT_THROW(VersionLine("/bin/true"), lotfinch::core::EStVersionInfoError);
 }
 
 TEST(ProgramInfo, TheProgramAnswersVersionAndHelpAtOnceWithoutADisplay)

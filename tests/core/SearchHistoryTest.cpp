@@ -61,7 +61,7 @@ TEST_F(SearchHistory, TheDropDownShowsThePhrasesOfTheFirstTenLines)
     {
         const char *what;
         std::string file;
-        platform::StringList shown;
+        text::StringList shown;
     } cases[] = {
         {"no file", "<none>", {}},
         {"fifteen phrases",
@@ -140,7 +140,7 @@ TEST_F(SearchHistory, TheSecondDropDownDoesNotReadTheFileAgain)
     history.DropDown();
     store(lines({"b", "c"}));
     history.DropDown();
-    EXPECT_EQ(history.Phrases(), platform::StringList{"a"});
+    EXPECT_EQ(history.Phrases(), text::StringList{"a"});
 }
 
 TEST_F(SearchHistory, AFailedSaveLeavesTheOldFileAndKeepsThePhraseInTheList)

@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 
 #include "support/ElfFile.h"
-#include "windows/StVInfo.h"
+#include "core/VersionInfo.h"
 
 using namespace lotfinch;
-using namespace lotfinch::windows;
+using namespace lotfinch::core;
 using test::MakeElfFile;
 using test::MakeVersionBlock;
 

@@ -4,7 +4,7 @@
 #include <QUrl>
 #include <gtest/gtest.h>
 
-#include "desktop/FmxUtils.h"
+#include "desktop/LaunchFile.h"
 #include "platform/Shell.h"
 
 using namespace lotfinch::desktop;

@@ -19,7 +19,7 @@
 #include <thread>
 #include <unistd.h>
 
-#include "desktop/InstCtrl.h"
+#include "desktop/SingleInstance.h"
 #include "platform/InstanceChannel.h"
 #include "platform/InstanceRecord.h"
 #include "support/TestUtil.h"

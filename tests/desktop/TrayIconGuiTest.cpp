@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-#include "desktop/CoolTrayIcon.h"
+#include "desktop/TrayIcon.h"
 #include "support/FakeTrayShell.h"
 #include "support/TestUtil.h"
 

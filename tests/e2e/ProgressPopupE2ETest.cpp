@@ -6,11 +6,11 @@
 
 #include "support/Desktop.h"
 #include "support/TestUtil.h"
-#include "windows/progdlg.h"
+#include "gui/ProgressPopup.h"
 
 using namespace lotfinch::e2e;
 using lotfinch::test::waitUntil;
-using lotfinch::windows::TUpdateUsForm;
+using lotfinch::gui::TUpdateUsForm;
 
 TEST(ProgressPopupOnScreen, IsOnScreenBeforeTheWaitEvenWithItsOwnerHidden)
 {

@@ -6,12 +6,12 @@
 #include "support/Desktop.h"
 #include "support/LotfinchProgram.h"
 #include "support/TestUtil.h"
-#include "windows/Pictures.h"
+#include "gui/PictureWidgets.h"
 
 using namespace lotfinch::e2e;
 using lotfinch::test::waitUntil;
-using lotfinch::windows::LoadPicture;
-using lotfinch::windows::Picture;
+using lotfinch::gui::LoadPicture;
+using lotfinch::gui::Picture;
 
 namespace {
 

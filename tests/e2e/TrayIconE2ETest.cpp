@@ -12,9 +12,9 @@
 #include <csignal>
 #include <memory>
 
-#include "desktop/CoolTrayIcon.h"
-#include "platform/AnsiText.h"
-#include "platform/ImageList.h"
+#include "desktop/TrayIcon.h"
+#include "text/AnsiText.h"
+#include "desktop/ImageList.h"
 #include "support/Desktop.h"
 #include "support/TestUtil.h"
 
@@ -59,7 +59,7 @@ protected:
 
     const std::string hint = "Lotfinch: watching for \"caf\xE9 lamp\"";
     const qint64 pid = QCoreApplication::applicationPid();
-    lotfinch::platform::ImageList images;
+    lotfinch::desktop::ImageList images;
     QMenu menu;
     std::unique_ptr<TCoolTrayIcon> icon;
 };
@@ -80,7 +80,7 @@ TEST_F(TrayIcon, ShowsItsTooltipAndABalloonThatCanBeClicked)
     movePointer(iconCentre());
     EXPECT_TRUE(waitUntil([&] {
         return QToolTip::isVisible() &&
-               QTextDocumentFragment::fromHtml(QToolTip::text()).toPlainText() == lotfinch::platform::fromAnsi(hint);
+               QTextDocumentFragment::fromHtml(QToolTip::text()).toPlainText() == lotfinch::text::fromAnsi(hint);
     }));
     screenshot("tooltip");
     movePointer({500, 500});

@@ -3,12 +3,12 @@
 #include <QAccessible>
 #include <QPlainTextEdit>
 
-#include "windows/Pictures.h"
-#include "windows/about.h"
-#include "windows/progdlg.h"
-#include "windows/source.h"
+#include "gui/PictureWidgets.h"
+#include "gui/AboutDialog.h"
+#include "gui/ProgressPopup.h"
+#include "gui/PageSourceDialog.h"
 
-using namespace lotfinch::windows;
+using namespace lotfinch::gui;
 
 // The popup, which Qt would report as a filler named by its unseen caption,
 // and the pictures tell a screen reader what they are.

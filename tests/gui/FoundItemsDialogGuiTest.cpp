@@ -13,11 +13,11 @@
 
 #include "platform/MessageBox.h"
 #include "platform/Shell.h"
-#include "windows/RUrllabel.h"
-#include "windows/links.h"
+#include "gui/UrlLabel.h"
+#include "gui/FoundItemsDialog.h"
 
 using namespace lotfinch;
-using windows::TLinkURLsForm;
+using gui::TLinkURLsForm;
 
 namespace {
 
@@ -38,7 +38,7 @@ TEST(FoundLinks, AuctionNumberOfAnEntry)
         {"", ""},
     };
     for (const Case &c : cases)
-        EXPECT_EQ(windows::AuctionNumberOf(c.entry), c.number) << c.entry;
+        EXPECT_EQ(gui::AuctionNumberOf(c.entry), c.number) << c.entry;
 }
 
 TEST(FoundLinks, OnlyWebAddressesAreOpened)
@@ -61,7 +61,7 @@ TEST(FoundLinks, OnlyWebAddressesAreOpened)
         {"", false},
     };
     for (const Case &c : cases)
-        EXPECT_EQ(windows::IsWebAddress(c.entry), c.web) << c.entry;
+        EXPECT_EQ(gui::IsWebAddress(c.entry), c.web) << c.entry;
 }
 
 class LinksForm : public testing::Test
@@ -96,9 +96,9 @@ protected:
     }
 
     QWidget owner;
-    platform::StringList descriptions{"12/07/2026 10:00:00  Newest Camera", "12/07/2026 09:00:00  Older Lens",
+    text::StringList descriptions{"12/07/2026 10:00:00  Newest Camera", "12/07/2026 09:00:00  Older Lens",
                                       "12/07/2026 08:00:00  Local file"};
-    platform::ImageList images;
+    desktop::ImageList images;
     TLinkURLsForm form{&owner, &images};
 };
 

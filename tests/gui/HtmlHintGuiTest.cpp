@@ -8,12 +8,13 @@
 #include <memory>
 
 #include "support/TestUtil.h"
-#include "windows/RUrllabel.h"
-#include "windows/htmlhint.h"
-#include "windows/htmlhintRender.h"
+#include "gui/UrlLabel.h"
+#include "gui/HtmlHint.h"
+#include "gui/HtmlHintPainter.h"
 
 using namespace lotfinch;
-using namespace lotfinch::windows;
+using namespace lotfinch::core;
+using namespace lotfinch::gui;
 
 namespace {
 
@@ -171,7 +172,7 @@ TEST_F(HtmlHint, DrawsTheMarkup)
 
 TEST(HintPictures, OnlyTheProgramsOwnPictures)
 {
-    platform::ImageList images;
+    desktop::ImageList images;
     QPixmap square(20, 10);
     square.fill(Qt::red);
     images.add(QIcon(square));
@@ -199,7 +200,7 @@ TEST(HintPictures, OnlyTheProgramsOwnPictures)
 
 TEST_F(HtmlHint, ForgetsImagesAndPicturesThatGoAway)
 {
-    auto *images = new platform::ImageList;
+    auto *images = new desktop::ImageList;
     auto *pictures = new TPictureContainer;
     hint.SetImages(images);
     hint.SetPictureContainer(pictures);

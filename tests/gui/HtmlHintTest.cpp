@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "windows/htmlhint.h"
+#include "gui/HtmlHint.h"
 
-using lotfinch::windows::PlaceHintWindow;
+using lotfinch::gui::PlaceHintWindow;
 
 namespace {
 

@@ -15,13 +15,13 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
-#include "core/tray.h"
+#include "gui/MainWindow.h"
 #include "support/FakeTrayShell.h"
 #include "support/FixtureSite.h"
-#include "windows/links.h"
+#include "gui/FoundItemsDialog.h"
 
 using namespace lotfinch;
-using windows::TLinkURLsForm;
+using gui::TLinkURLsForm;
 
 namespace {
 
@@ -64,7 +64,7 @@ protected:
         return seen;
     }
 
-    core::TApplicationForm *main = new core::TApplicationForm;
+    gui::TApplicationForm *main = new gui::TApplicationForm;
 };
 
 TEST_F(FoundLinks, NothingOpensWithoutFoundItems)

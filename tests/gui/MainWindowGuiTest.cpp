@@ -11,13 +11,13 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "core/tray.h"
+#include "gui/MainWindow.h"
 #include "platform/MessageBox.h"
 #include "support/TestUtil.h"
-#include "windows/htmlhint.h"
+#include "gui/HtmlHint.h"
 
 using namespace lotfinch;
-using core::TApplicationForm;
+using gui::TApplicationForm;
 using platform::MessageBoxService;
 using platform::MsgAnswer;
 
@@ -183,7 +183,7 @@ TEST_F(MainWindow, HintsAreDrawnByTheProgramsHintWindow)
     QApplication::sendEvent(form->BitBtn2, &event);
     ASSERT_TRUE(test::waitUntil(
         [&] { return form->HTMLHint1->HintWindow() && form->HTMLHint1->HintWindow()->isVisible(); }, 3000));
-    EXPECT_EQ(form->HTMLHint1->HintStyle(), windows::THintStyle::hsRounded);
+    EXPECT_EQ(form->HTMLHint1->HintStyle(), gui::THintStyle::hsRounded);
 }
 
 TEST_F(MainWindow, AltAndTheLetterOfADisabledButtonChangesNothing)

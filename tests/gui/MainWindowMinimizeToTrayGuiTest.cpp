@@ -5,7 +5,7 @@
 #include <QPointer>
 #include <QPushButton>
 
-#include "core/tray.h"
+#include "gui/MainWindow.h"
 #include "support/FakeTrayShell.h"
 #include "support/TestUtil.h"
 
@@ -18,13 +18,13 @@ namespace {
 class MinimizeToTray : public testing::Test
 {
 protected:
-    MinimizeToTray() : form(new core::TApplicationForm) {}
+    MinimizeToTray() : form(new gui::TApplicationForm) {}
     ~MinimizeToTray() override { delete form; }
 
     bool inTray() const { return shell.icon(form->CoolTrayIcon1->iconId()) != nullptr; }
 
     FakeTrayShell shell;
-    QPointer<core::TApplicationForm> form;
+    QPointer<gui::TApplicationForm> form;
 };
 
 } // namespace

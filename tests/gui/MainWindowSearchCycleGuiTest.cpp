@@ -10,15 +10,15 @@
 
 #include "core/SiteChecks.h"
 #include "core/Sites.h"
-#include "core/tray.h"
+#include "gui/MainWindow.h"
 #include "platform/MessageBox.h"
 #include "support/FakeTrayShell.h"
 #include "support/FixtureSite.h"
 #include "support/TestUtil.h"
-#include "windows/progdlg.h"
+#include "gui/ProgressPopup.h"
 
 using namespace lotfinch;
-using core::TApplicationForm;
+using gui::TApplicationForm;
 using platform::MessageBoxService;
 using platform::MsgAnswer;
 

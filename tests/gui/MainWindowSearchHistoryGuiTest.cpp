@@ -7,7 +7,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "core/tray.h"
+#include "gui/MainWindow.h"
 #include "platform/MessageBox.h"
 
 using namespace lotfinch;
@@ -27,7 +27,7 @@ protected:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write("Camera\r\nlens\r\n");
         file.close();
-        form = new core::TApplicationForm;
+        form = new gui::TApplicationForm;
         form->History = core::TSearchHistory(file.fileName());
         form->show();
         form->activateWindow();
@@ -60,7 +60,7 @@ protected:
     }
 
     QTemporaryDir folder;
-    QPointer<core::TApplicationForm> form;
+    QPointer<gui::TApplicationForm> form;
 };
 
 TEST_F(PhraseHistory, TheDropDownOffersTheStoredPhrasesAndLeavingTheBoxStoresANewOneFirst)

@@ -8,7 +8,7 @@
 #include <memory>
 #include <signal.h>
 
-#include "desktop/InstCtrl.h"
+#include "desktop/SingleInstance.h"
 #include "platform/InstanceRecord.h"
 #include "support/TestUtil.h"
 
@@ -28,7 +28,7 @@ public:
         for (const QString &pair : environment)
             env.insert(pair.section('=', 0, 0), pair.section('=', 1));
         process_.setProcessEnvironment(env);
-        process_.start(ONE_INSTANCE_DRIVER, arguments);
+        process_.start(SINGLE_INSTANCE_DRIVER, arguments);
         process_.waitForStarted();
     }
     ~Copy()
@@ -83,7 +83,7 @@ protected:
     }
     platform::InstanceRecord record() const
     {
-        return platform::InstanceRecord(folder.filePath(desktop::InstanceName(ONE_INSTANCE_DRIVER) + ".record"));
+        return platform::InstanceRecord(folder.filePath(desktop::InstanceName(SINGLE_INSTANCE_DRIVER) + ".record"));
     }
 
     QTemporaryDir folder;

@@ -12,17 +12,17 @@
 #include <gtest/gtest.h>
 
 #include "core/TextUtils.h"
-#include "core/tray.h"
+#include "gui/MainWindow.h"
 #include "platform/MessageBox.h"
 #include "platform/Shell.h"
-#include "windows/StVInfo.h"
-#include "windows/about.h"
-#include "windows/htmlhint.h"
-#include "windows/source.h"
-#include "windows/splash.h"
+#include "core/VersionInfo.h"
+#include "gui/AboutDialog.h"
+#include "gui/HtmlHint.h"
+#include "gui/PageSourceDialog.h"
+#include "gui/SplashScreen.h"
 
 using namespace lotfinch;
-using core::TApplicationForm;
+using gui::TApplicationForm;
 using platform::MessageBoxService;
 
 namespace {
@@ -83,10 +83,10 @@ TEST_F(Startup, TheSplashCountsFiveDotsUnderTheBusyCursorAndGivesTheProductVersi
 {
     EXPECT_EQ(main->VersionText, "2.0.1") << "read during the window's creation";
     EXPECT_EQ(main->DefaultTrayHint(), "Lotfinch (Desktop) 2.0.1 from Pellory");
-    EXPECT_TRUE(main->findChildren<windows::TSplashForm *>().isEmpty()) << "the splash is gone after start-up";
+    EXPECT_TRUE(main->findChildren<gui::TSplashForm *>().isEmpty()) << "the splash is gone after start-up";
 
     main->VersionText.clear();
-    windows::TSplashForm splash(main);
+    gui::TSplashForm splash(main);
     SplashWatch watch(splash.LabelInit);
     main->RunSplash(&splash);
     const QString init = "Initializing the Lotfinch";
@@ -102,7 +102,7 @@ TEST_F(Startup, AProgramFileWithoutVersionInformationStillStarts)
 {
     MessageBoxService::reset();
     MessageBoxService::preAnswer(platform::MsgAnswer::OK);
-    windows::TSplashForm splash(main);
+    gui::TSplashForm splash(main);
     splash.StVersionInfo1->SetFileName("/bin/true");
     main->RunSplash(&splash);
     EXPECT_EQ(main->VersionText, "");
@@ -142,8 +142,8 @@ TEST_F(Startup, TheButtonHintsNameThePhraseInBoldAndOnlyOverAnEnabledButton)
     mouseOver(main->BitBtn1);
     ASSERT_TRUE(main->HTMLHint1->ShowHintFor(main->BitBtn1, main->BitBtn1->mapToGlobal(QPoint(5, 5))));
     std::string drawn, bold;
-    for (const windows::HintItem &item : main->HTMLHint1->HintWindow()->Layout().items)
-        if (item.kind == windows::HintItemKind::Text) {
+    for (const core::HintItem &item : main->HTMLHint1->HintWindow()->Layout().items)
+        if (item.kind == core::HintItemKind::Text) {
             drawn += item.text;
             if (item.font.bold)
                 bold += item.text;
@@ -155,16 +155,16 @@ TEST_F(Startup, TheButtonHintsNameThePhraseInBoldAndOnlyOverAnEnabledButton)
 
 TEST_F(Startup, AboutAndThePageSourceOpenModallyFromTheMenuAndAreFreed)
 {
-    QPointer<windows::TAboutBox> about;
-    EXPECT_TRUE(modal<windows::TAboutBox>([&] { main->AboutLotfinch1->trigger(); },
-                                          [&](windows::TAboutBox *box) { about = box; }));
+    QPointer<gui::TAboutBox> about;
+    EXPECT_TRUE(modal<gui::TAboutBox>([&] { main->AboutLotfinch1->trigger(); },
+                                          [&](gui::TAboutBox *box) { about = box; }));
     EXPECT_TRUE(about.isNull());
 
     main->PageLines.setText("<html>\n<body>");
     QString shown;
-    QPointer<windows::TSourceForm> source;
-    EXPECT_TRUE(modal<windows::TSourceForm>([&] { main->ShowHTMLSource1->trigger(); },
-                                            [&](windows::TSourceForm *form) {
+    QPointer<gui::TSourceForm> source;
+    EXPECT_TRUE(modal<gui::TSourceForm>([&] { main->ShowHTMLSource1->trigger(); },
+                                            [&](gui::TSourceForm *form) {
                                                 shown = form->Memo1->toPlainText();
                                                 source = form;
                                             }));
@@ -203,7 +203,7 @@ TEST_F(Startup, TheSplashAnswersTheWindowSystemWhileItWaits)
 {
     const auto dotWait = TApplicationForm::SplashDotWait;
     TApplicationForm::SplashDotWait = std::chrono::milliseconds(40);
-    windows::TSplashForm splash(main);
+    gui::TSplashForm splash(main);
     // Stands for the desktop's ping, due while the dots count.
     bool answeredWhileShown = false;
     QTimer::singleShot(60, [&] { answeredWhileShown = splash.isVisible(); });

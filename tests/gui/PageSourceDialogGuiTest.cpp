@@ -3,10 +3,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "windows/source.h"
+#include "gui/PageSourceDialog.h"
 
-using lotfinch::platform::LineText;
-using lotfinch::windows::TSourceForm;
+using lotfinch::text::LineText;
+using lotfinch::gui::TSourceForm;
 
 TEST(PageSource, ShowsTheLinesReadOnlyAndUnwrapped)
 {

@@ -6,11 +6,11 @@
 #include <QTimer>
 #include <QWindow>
 
-#include "platform/AnsiText.h"
+#include "text/AnsiText.h"
 #include "support/TestUtil.h"
-#include "windows/progdlg.h"
+#include "gui/ProgressPopup.h"
 
-using lotfinch::windows::TUpdateUsForm;
+using lotfinch::gui::TUpdateUsForm;
 
 namespace {
 
@@ -65,7 +65,7 @@ TEST(ProgressPopup, ShowStatusSizesAndCentresThePopupInPlace)
         popup.ShowStatus(5, c.text, c.hideAfter);
         EXPECT_EQ(popup.width(), c.width);
         EXPECT_EQ(popup.x(), (screenWidth - c.width) / 2);
-        EXPECT_EQ(popup.Panel1->text(), lotfinch::platform::fromAnsi(c.text));
+        EXPECT_EQ(popup.Panel1->text(), lotfinch::text::fromAnsi(c.text));
         EXPECT_EQ(popup.isVisible(), !c.hideAfter);
         // The vertical place comes from the owner and stays.
         if (top < 0)

@@ -7,9 +7,9 @@
 //   LOTFINCH_TRANSPORT_TIMEOUT  how long a new copy waits for the first (ms)
 #include <cstdio>
 
-#include "core/tray.h"
-#include "desktop/InstCtrl.h"
-#include "platform/ErrorBox.h"
+#include "gui/MainWindow.h"
+#include "desktop/SingleInstance.h"
+#include "platform/Application.h"
 #include "platform/MessageBox.h"
 
 using namespace lotfinch;
@@ -22,7 +22,7 @@ int main(int argc, char **argv)
     if (!desktop::TOneInstance::StartUp(app.arguments(), set ? static_cast<uint32_t>(timeout) : 3000))
         return 0;
 
-    core::TApplicationForm form;
+    gui::TApplicationForm form;
     form.OneInstance1->setMaxNewInstances(
         static_cast<int8_t>(qEnvironmentVariableIntValue("LOTFINCH_MAX_NEW_INSTANCES")));
     auto showMessage = form.OneInstance1->OnNewInstanceLoad;

@@ -6,15 +6,15 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "platform/ImageList.h"
+#include "desktop/ImageList.h"
 #include "platform/JpegImage.h"
-#include "windows/Pictures.h"
-#include "windows/StVInfo.h"
-#include "windows/about.h"
-#include "windows/splash.h"
+#include "gui/PictureWidgets.h"
+#include "core/VersionInfo.h"
+#include "gui/AboutDialog.h"
+#include "gui/SplashScreen.h"
 
 using namespace lotfinch;
-using namespace lotfinch::windows;
+using namespace lotfinch::gui;
 
 namespace {
 
@@ -70,7 +70,7 @@ TEST(Splash, ShowsTheBuildNumberOfTheProgramFileAndTheLogoUnscaled)
 TEST(About, IsAFixedModalWindowThatOkAndEnterClose)
 {
     QWidget owner;
-    platform::ImageList images;
+    desktop::ImageList images;
     for (int i = 0; i < 10; ++i) {
         QPixmap pixmap(16, 16);
         pixmap.fill(QColor(i * 20, 0, 0));

@@ -5,11 +5,11 @@
 
 #include "platform/MessageBox.h"
 #include "platform/Shell.h"
-#include "windows/RUrllabel.h"
+#include "gui/UrlLabel.h"
 
 using namespace lotfinch;
-using windows::TRUrllabel;
-using windows::TUrlType;
+using gui::TRUrllabel;
+using gui::TUrlType;
 
 namespace {
 
@@ -62,10 +62,10 @@ TEST_F(RUrllabel, MailTargetCarriesSubjectBodyAndAttachmentUnencoded)
 {
     label.SetURL("me@example.com");
     label.SetMailSubject("Hi there");
-    platform::StringList body{"one", "two"};
+    text::StringList body{"one", "two"};
     label.SetMailBody(body);
     label.SetAttachment("C:\\a b.txt");
-    EXPECT_EQ(body, (platform::StringList{"one\n\r", "two\n\r"}));
+    EXPECT_EQ(body, (text::StringList{"one\n\r", "two\n\r"}));
     EXPECT_EQ(label.Target(),
               "mailto:me@example.com?Subject=Hi there&Body=one\n\r\r\ntwo\n\r\r\n&Attach=\"C:\\a b.txt\"");
 }
@@ -78,7 +78,7 @@ TEST_F(RUrllabel, MailSettersRefuseOutsideAutoAndMail)
     platform::MessageBoxService::preAnswer(platform::MsgAnswer::OK);
     label.SetMailSubject("s");
     label.SetAttachment("a");
-    platform::StringList body{"b"};
+    text::StringList body{"b"};
     label.SetMailBody(body);
 
     auto &asked = platform::MessageBoxService::answeredQuestions();
@@ -89,7 +89,7 @@ TEST_F(RUrllabel, MailSettersRefuseOutsideAutoAndMail)
     EXPECT_EQ(label.MailSubject(), "");
     EXPECT_EQ(label.Attachment(), "");
     EXPECT_TRUE(label.MailBody().empty());
-    EXPECT_EQ(body, platform::StringList{"b"});
+    EXPECT_EQ(body, text::StringList{"b"});
 
     label.SetUrlType(TUrlType::Mail);
     label.SetMailSubject("s");

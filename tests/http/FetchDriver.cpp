@@ -8,7 +8,7 @@
 #include <cstdio>
 
 #include "core/SiteChecks.h"
-#include "http/auHTTP.h"
+#include "http/HttpComponent.h"
 
 using namespace lotfinch;
 

@@ -6,12 +6,12 @@
 #include <thread>
 #include <unistd.h>
 
-#include "platform/HttpLibrary.h"
+#include "http/HttpClient.h"
 #include "support/HelperProcesses.h"
 #include "support/LoopbackServer.h"
 #include "support/TestUtil.h"
 
-using namespace lotfinch::platform;
+using namespace lotfinch::http;
 using lotfinch::test::HttpReply;
 using lotfinch::test::HttpRequestRecord;
 using lotfinch::test::LoopbackServer;

@@ -13,7 +13,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 
-#include "http/auHTTP.h"
+#include "http/HttpComponent.h"
 #include "support/LoopbackServer.h"
 #include "support/TestUtil.h"
 
@@ -538,7 +538,7 @@ TEST_F(AuHttpTest, WorkerThreadEvents)
     std::mutex mutex;
     std::vector<std::string> events;
     auto onWorker = [] { return QThread::currentThread() != QCoreApplication::instance()->thread(); };
-    http.OnBeforeSendRequest = [&](QObject *, lotfinch::platform::HttpRequest *request) {
+    http.OnBeforeSendRequest = [&](QObject *, lotfinch::http::HttpRequest *request) {
         std::lock_guard lock(mutex);
         events.push_back(std::string("before send") + (request && onWorker() ? " on worker" : ""));
     };
@@ -896,7 +896,7 @@ TEST_F(AuHttpTest, WorkerThreadEventsEndBeforeTheComponentGoes)
         if (redirect)
             http->OnRedirected = [=](QObject *sender, const std::string &) { handler(sender); };
         else
-            http->OnBeforeSendRequest = [=](QObject *sender, lotfinch::platform::HttpRequest *) { handler(sender); };
+            http->OnBeforeSendRequest = [=](QObject *sender, lotfinch::http::HttpRequest *) { handler(sender); };
         http->setURL(server.url("/old"));
         ASSERT_TRUE(http->Read(false));
         ASSERT_TRUE(waitUntil([&] { return entered.load(); }));

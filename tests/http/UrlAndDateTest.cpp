@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "http/auUtils.h"
+#include "http/UrlAndDate.h"
 
 using namespace lotfinch::http;
 

@@ -5,7 +5,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include "http/auThread.h"
+#include "http/WorkerThread.h"
 #include "support/TestUtil.h"
 
 using namespace lotfinch::http;

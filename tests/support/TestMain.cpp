@@ -3,8 +3,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include "core/tray.h"
-#include "platform/ErrorBox.h"
+#include "gui/MainWindow.h"
+#include "platform/Application.h"
 
 // Every test executable runs inside a QApplication on the offscreen platform
 // unless a display platform was chosen explicitly.
@@ -20,6 +20,6 @@ int main(int argc, char **argv)
     testing::InitGoogleTest(&argc, argv);
     lotfinch::platform::LotfinchApplication app(argc, argv);
     // Many tests create the main window; its splash need not hold each one up.
-    lotfinch::core::TApplicationForm::SplashDotWait = std::chrono::milliseconds(1);
+    lotfinch::gui::TApplicationForm::SplashDotWait = std::chrono::milliseconds(1);
     return RUN_ALL_TESTS();
 }

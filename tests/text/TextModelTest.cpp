@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "platform/AnsiText.h"
-#include "platform/StringList.h"
+#include "text/AnsiText.h"
+#include "text/StringList.h"
 
-using namespace lotfinch::platform;
+using namespace lotfinch::text;
 
 TEST(AnsiText, RoundTripsEveryByte)
 {

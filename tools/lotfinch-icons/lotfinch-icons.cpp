@@ -9,7 +9,7 @@
 #include <QSvgGenerator>
 #include <cstdio>
 
-#include "windows/Pictures.h"
+#include "gui/PictureWidgets.h"
 
 int main(int argc, char **argv)
 {
@@ -29,7 +29,7 @@ int main(int argc, char **argv)
         image.fill(Qt::transparent);
         QPainter painter(&image);
         painter.setRenderHint(QPainter::Antialiasing);
-        lotfinch::windows::DrawProgramIcon(painter, QRectF(0, 0, size, size));
+        lotfinch::gui::DrawProgramIcon(painter, QRectF(0, 0, size, size));
         painter.end();
         if (!out.mkpath(folder) || !image.save(out.filePath(folder + "/" + name + ".png"))) {
             std::fprintf(stderr, "lotfinch-icons: cannot write %s\n", qPrintable(out.filePath(folder)));
@@ -52,7 +52,7 @@ int main(int argc, char **argv)
         return 1;
     }
     painter.setRenderHint(QPainter::Antialiasing);
-    lotfinch::windows::DrawProgramIcon(painter, QRectF(0, 0, 256, 256));
+    lotfinch::gui::DrawProgramIcon(painter, QRectF(0, 0, 256, 256));
     painter.end();
     return 0;
 }

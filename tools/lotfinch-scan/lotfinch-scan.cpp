@@ -16,7 +16,7 @@
 
 #include "core/FoundItems.h"
 #include "core/LinkScan.h"
-#include "platform/AnsiText.h"
+#include "text/AnsiText.h"
 
 using namespace lotfinch;
 
@@ -30,7 +30,7 @@ void write(std::string_view text)
 // Links and titles are the program's 8-bit text; a terminal reads UTF-8.
 void writeText(std::string_view text)
 {
-    write(platform::fromAnsi(text).toUtf8().toStdString());
+    write(text::fromAnsi(text).toUtf8().toStdString());
 }
 
 bool readFile(const char *path, std::string &body)
@@ -74,7 +74,7 @@ int main(int argc, char **argv)
             status = 1;
             continue;
         }
-        platform::LineText lines;
+        text::LineText lines;
         core::SetPageLines(lines, body);
         pages.emplace_back(std::filesystem::path(argv[i]).filename().string(), core::ExtractLinks(lines, found));
     }

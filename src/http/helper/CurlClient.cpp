@@ -9,9 +9,9 @@
 #include <utility>
 #include <vector>
 
-#include "platform/curl/CurlHttp.h"
+#include "http/helper/CurlClient.h"
 
-namespace lotfinch::platform {
+namespace lotfinch::http {
 
 namespace {
 
@@ -716,4 +716,4 @@ void replaceStoredCookies(const std::string &lines)
     curl_easy_cleanup(easy);
 }
 
-} // namespace lotfinch::platform
+} // namespace lotfinch::http

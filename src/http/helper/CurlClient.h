@@ -3,10 +3,10 @@
 #include <memory>
 #include <string>
 
-#include "platform/HttpLibrary.h"
+#include "http/HttpClient.h"
 
 // The HTTP client layer on libcurl, as the HTTP helper process runs it.
-namespace lotfinch::platform {
+namespace lotfinch::http {
 
 // A session on libcurl, or nothing when it cannot start or the agent would
 // break the header lines (CR, LF, NUL).
@@ -18,4 +18,4 @@ std::string storedCookies();
 // Replaces them all.
 void replaceStoredCookies(const std::string &lines);
 
-} // namespace lotfinch::platform
+} // namespace lotfinch::http

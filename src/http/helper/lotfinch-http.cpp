@@ -16,10 +16,10 @@
 #include <thread>
 #include <unistd.h>
 
-#include "platform/HttpWire.h"
-#include "platform/curl/CurlHttp.h"
+#include "http/HelperProtocol.h"
+#include "http/helper/CurlClient.h"
 
-using namespace lotfinch::platform;
+using namespace lotfinch::http;
 
 namespace {
 
