@@ -124,7 +124,7 @@ TApplicationForm::~TApplicationForm()
 
 void TApplicationForm::createControls()
 {
-    GroupBox1 = new QGroupBox(" Search the Following Web core::Site ", this);
+    GroupBox1 = new QGroupBox(" Search the Following Web Site ", this);
     GroupBox1->setGeometry(19, 20, 287, 111);
     QFont bold = font();
     bold.setBold(true);
@@ -140,7 +140,7 @@ void TApplicationForm::createControls()
         l->adjustSize();
         return l;
     };
-    Label1 = label("core::Site Name:", 14, 30);
+    Label1 = label("Site Name:", 14, 30);
     Label2 = label("Look For:", 14, 54);
     Label3 = label("Repeat Search: ", 14, 82);
 
@@ -187,7 +187,7 @@ void TApplicationForm::createControls()
     Label1->setBuddy(ComboAuctionSite);
     Label2->setBuddy(comboSearchString);
     Label3->setBuddy(ComboSearchFrequency);
-    ComboAuctionSite->setAccessibleName("core::Site Name");
+    ComboAuctionSite->setAccessibleName("Site Name");
     comboSearchString->setAccessibleName("Look For");
     comboSearchString->lineEdit()->setAccessibleName("Look For");
     ComboSearchFrequency->setAccessibleName("Repeat Search");
