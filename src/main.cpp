@@ -1,10 +1,10 @@
 #include <cstdio>
 
 #include "core/ProgramInfo.h"
-#include "gui/MainWindow.h"
 #include "desktop/SingleInstance.h"
-#include "platform/DesktopSession.h"
+#include "gui/MainWindow.h"
 #include "platform/Application.h"
+#include "platform/DesktopSession.h"
 
 int main(int argc, char **argv)
 {

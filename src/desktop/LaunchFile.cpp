@@ -4,8 +4,8 @@
 #include <QFileInfo>
 #include <QUrl>
 
-#include "text/AnsiText.h"
 #include "platform/Shell.h"
+#include "text/AnsiText.h"
 
 namespace lotfinch::desktop {
 

@@ -8,9 +8,9 @@
 #include <climits>
 
 #include "desktop/FireEvent.h"
+#include "desktop/ImageList.h"
 #include "desktop/SharedHandler.h"
 #include "desktop/SimpleTimer.h"
-#include "desktop/ImageList.h"
 
 namespace lotfinch::desktop {
 

@@ -8,11 +8,11 @@
 #include <QScreen>
 #include <QShowEvent>
 
-#include "text/AnsiText.h"
 #include "desktop/ImageList.h"
 #include "gui/AccessibleRoles.h"
 #include "gui/PictureWidgets.h"
 #include "gui/SplashScreen.h"
+#include "text/AnsiText.h"
 
 namespace lotfinch::gui {
 

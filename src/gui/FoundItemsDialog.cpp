@@ -14,11 +14,11 @@
 #include <QStyle>
 #include <stdexcept>
 
-#include "text/AnsiText.h"
-#include "platform/Application.h"
-#include "text/TextBetween.h"
 #include "gui/OwnedWindow.h"
 #include "gui/UrlLabel.h"
+#include "platform/Application.h"
+#include "text/AnsiText.h"
+#include "text/TextBetween.h"
 
 namespace lotfinch::gui {
 

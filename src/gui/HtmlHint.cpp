@@ -10,8 +10,8 @@
 #include <QToolTip>
 
 #include "desktop/FireEvent.h"
-#include "text/AnsiText.h"
 #include "gui/HtmlHintPainter.h"
+#include "text/AnsiText.h"
 
 namespace lotfinch::gui {
 
@@ -229,7 +229,8 @@ void THTMLHintWindow::ActivateHint(const std::string &text)
 
     core::HintSize size = core::HintWindowSize({layout_.width, layout_.height}, xMargin, yMargin);
     QRect placed = PlaceHintWindow(info.HintPos, QSize(size.width, size.height), screens);
-    core::HintColor background = layout_.background.kind != core::HintColor::Kind::None ? layout_.background : info.HintColor;
+    core::HintColor background =
+        layout_.background.kind != core::HintColor::Kind::None ? layout_.background : info.HintColor;
     background_ = ResolveHintColor(background, palette());
     setGeometry(placed);
     if (hint.hintStyle_ == THintStyle::hsRounded) {

@@ -10,8 +10,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "desktop/ImageList.h"
 #include "core/HintLayout.h"
+#include "desktop/ImageList.h"
 #include "gui/PictureContainer.h"
 
 namespace lotfinch::gui {
@@ -28,10 +28,10 @@ enum class THintStyle : uint8_t { hsRectangle, hsRounded };
 struct THintInfo
 {
     QPointer<QWidget> HintControl;
-    QPoint HintPos;               // the hint window's top-left corner, in global coordinates
-    int HintMaxWidth = 0;         // the widest the hint window may be
+    QPoint HintPos;            // the hint window's top-left corner, in global coordinates
+    int HintMaxWidth = 0;      // the widest the hint window may be
     core::HintColor HintColor; // its background
-    QRect CursorRect;             // the hint hides when the pointer leaves it (global)
+    QRect CursorRect;          // the hint hides when the pointer leaves it (global)
 };
 
 class THTMLHintWindow;

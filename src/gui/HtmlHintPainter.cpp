@@ -6,9 +6,9 @@
 #include <QPolygon>
 #include <array>
 
-#include "text/AnsiText.h"
 #include "desktop/ImageList.h"
 #include "gui/PictureContainer.h"
+#include "text/AnsiText.h"
 
 namespace lotfinch::gui {
 
@@ -59,7 +59,8 @@ void drawSquiggle(QPainter &painter, int left, int right, int y)
     painter.drawPolyline(zigzag);
 }
 
-void paintText(QPainter &painter, const core::HintItem &item, QPoint at, const HintPaintStyle &style, const QPalette &palette)
+void paintText(QPainter &painter, const core::HintItem &item, QPoint at, const HintPaintStyle &style,
+               const QPalette &palette)
 {
     QFont font = ToQFont(item.font);
     QFontMetrics metrics(font);

@@ -23,26 +23,26 @@
 #include <QWindowStateChangeEvent>
 #include <functional>
 
-#include "gui/AppImages.h"
 #include "core/LinkScan.h"
 #include "core/Sites.h"
 #include "core/TextUtils.h"
+#include "core/VersionInfo.h"
 #include "desktop/LaunchFile.h"
 #include "desktop/SingleInstance.h"
+#include "gui/AboutDialog.h"
+#include "gui/AccessibleRoles.h"
+#include "gui/AppImages.h"
+#include "gui/FoundItemsDialog.h"
+#include "gui/HtmlHint.h"
+#include "gui/PageSourceDialog.h"
+#include "gui/ProgressPopup.h"
+#include "gui/SplashScreen.h"
 #include "http/HttpComponent.h"
-#include "text/AnsiText.h"
-#include "platform/DesktopSession.h"
 #include "platform/Application.h"
+#include "platform/DesktopSession.h"
 #include "platform/IdleMemory.h"
 #include "platform/MessageBox.h"
-#include "gui/AccessibleRoles.h"
-#include "core/VersionInfo.h"
-#include "gui/AboutDialog.h"
-#include "gui/HtmlHint.h"
-#include "gui/FoundItemsDialog.h"
-#include "gui/ProgressPopup.h"
-#include "gui/PageSourceDialog.h"
-#include "gui/SplashScreen.h"
+#include "text/AnsiText.h"
 
 namespace lotfinch::gui {
 
@@ -487,7 +487,8 @@ void TApplicationForm::IconTrayUpdate(desktop::TCoolTrayIcon *icon)
         std::string phrase = SearchText();
         ShowHTMLSource1->setText(fromAnsi(core::FormatText("Starting Search for %s...", {phrase})));
         std::string hint = TrayHintTemplate;
-        hint = core::ReplaceAllText(hint, "\"site\"", core::SiteAt(siteEntryOf(ComboAuctionSite->currentIndex())).shortName);
+        hint = core::ReplaceAllText(hint, "\"site\"",
+                                    core::SiteAt(siteEntryOf(ComboAuctionSite->currentIndex())).shortName);
         hint = core::ReplaceAllText(hint, "\"time\"", core::IntervalAt(ComboSearchFrequency->currentIndex()).hintWord);
         hint = core::ReplaceAllText(hint, "\"search\"", phrase);
         setTrayHint(hint);
@@ -569,8 +570,8 @@ bool TApplicationForm::SearchSites(int selected)
         } else if (!refused) {
             auto elapsed =
                 std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
-            noteFailedCheck(site,
-                            core::FailureReason(core::OutcomeOf(*auHTTP1, static_cast<int>(elapsed.count())), core::SiteAt(site).domain));
+            noteFailedCheck(site, core::FailureReason(core::OutcomeOf(*auHTTP1, static_cast<int>(elapsed.count())),
+                                                      core::SiteAt(site).domain));
         }
         found = !Found.empty();
         phrase = SearchText();

@@ -11,9 +11,9 @@
 #include "core/SearchHistory.h"
 #include "core/SiteChecks.h"
 #include "core/TextUtils.h"
-#include "desktop/TrayIcon.h"
-#include "desktop/SimpleTimer.h"
 #include "desktop/ImageList.h"
+#include "desktop/SimpleTimer.h"
+#include "desktop/TrayIcon.h"
 #include "text/LineText.h"
 #include "text/StringList.h"
 
@@ -70,8 +70,8 @@ public:
     QAction *Exit1;
 
     desktop::TOneInstance *OneInstance1; // no second copy of the program runs
-    desktop::ImageList *ImageList1;     // menu images
-    desktop::ImageList *ImageList2;     // tray images
+    desktop::ImageList *ImageList1;      // menu images
+    desktop::ImageList *ImageList2;      // tray images
     desktop::TCoolTrayIcon *CoolTrayIcon1;
     http::TauHTTP *auHTTP1;
     std::unique_ptr<desktop::TSimpleTimer> SearchTimer;

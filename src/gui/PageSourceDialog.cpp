@@ -5,8 +5,8 @@
 #include <QShowEvent>
 #include <QStyle>
 
-#include "text/AnsiText.h"
 #include "gui/OwnedWindow.h"
+#include "text/AnsiText.h"
 
 namespace lotfinch::gui {
 

@@ -8,10 +8,10 @@
 #include <QWindow>
 #include <algorithm>
 
-#include "text/AnsiText.h"
-#include "platform/DesktopSession.h"
 #include "gui/AccessibleRoles.h"
 #include "gui/OwnedWindow.h"
+#include "platform/DesktopSession.h"
+#include "text/AnsiText.h"
 
 namespace lotfinch::gui {
 

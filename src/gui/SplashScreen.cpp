@@ -5,9 +5,9 @@
 #include <QScreen>
 #include <QShowEvent>
 
-#include "text/AnsiText.h"
-#include "gui/PictureWidgets.h"
 #include "core/VersionInfo.h"
+#include "gui/PictureWidgets.h"
+#include "text/AnsiText.h"
 
 namespace lotfinch::gui {
 

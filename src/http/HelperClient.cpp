@@ -22,8 +22,8 @@
 #include <thread>
 #include <unistd.h>
 
-#include "http/HttpClient.h"
 #include "http/HelperProtocol.h"
+#include "http/HttpClient.h"
 
 namespace lotfinch::http {
 

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "http/Streams.h"
-#include "http/WorkerThread.h"
 #include "http/UrlAndDate.h"
+#include "http/WorkerThread.h"
 #include "text/StringList.h"
 
 namespace lotfinch::http {

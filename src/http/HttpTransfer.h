@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "http/HttpComponent.h"
 #include "http/HttpClient.h"
+#include "http/HttpComponent.h"
 
 namespace lotfinch::http {
 

@@ -6,8 +6,8 @@
 #include <stdexcept>
 #include <sys/stat.h>
 
-#include "text/TextBetween.h"
 #include "http/UrlSplitter.h"
+#include "text/TextBetween.h"
 
 namespace lotfinch::http {
 

@@ -268,7 +268,8 @@ bool QtTrayShell::applyBalloon(Icon &icon, const NotifyIconData &data)
     if (!icon.tray || statusNotifier_) {
         // Shown once the service has put it up. Without a tray the
         // notification is the one thing left to click.
-        return icon.notification->show(title, text::fromAnsi(text), balloonIconName(data.dwInfoFlags), shownMs, !icon.tray);
+        return icon.notification->show(title, text::fromAnsi(text), balloonIconName(data.dwInfoFlags), shownMs,
+                                       !icon.tray);
     }
     icon.tray->showMessage(title, text::fromAnsi(text), balloonIcon(data.dwInfoFlags), shownMs);
     icon.balloonShowing = true;

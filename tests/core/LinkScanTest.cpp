@@ -173,16 +173,15 @@ TEST(LinkScan, HandsOverItemLinksAsThePageHoldsThem)
 TEST(LinkScan, ExtractLinksKeepsEachItemOnceAndCountsEveryItemLink)
 {
     text::LineText page = linesOf({"<a href=\"" + item1 + "\"><span class=\"g-b\">Nikon L24</span></a>",
-                                       "<a href=\"  " + item1 + "\r\">again</a>",
-                                       "<a href=\"HTTP://WWW.EBAY.COM/itm/NIKON-L24-/2312345678\">case</a>",
-                                       "<a href=\"&#xA;  /Cameras/300120000.aspx&#xA;\">uBid</a>",
-                                       "<a href=\"" + item2 + "\"><span class=\"g-b\">Canon SX130</span></a>"});
+                                   "<a href=\"  " + item1 + "\r\">again</a>",
+                                   "<a href=\"HTTP://WWW.EBAY.COM/itm/NIKON-L24-/2312345678\">case</a>",
+                                   "<a href=\"&#xA;  /Cameras/300120000.aspx&#xA;\">uBid</a>",
+                                   "<a href=\"" + item2 + "\"><span class=\"g-b\">Canon SX130</span></a>"});
     FoundItemList found = fixedList();
     EXPECT_EQ(core::ExtractLinks(page, found), 5);
     EXPECT_EQ(found.FoundItems(), (text::StringList{item2, "http://www.ubid.com/Cameras/300120000.aspx", item1}));
-    EXPECT_EQ(found.FoundDescriptions(),
-              (text::StringList{"07/12/2026 14:05:09  Canon SX130", "07/12/2026 14:05:09  ",
-                                    "07/12/2026 14:05:09  Nikon L24"}));
+    EXPECT_EQ(found.FoundDescriptions(), (text::StringList{"07/12/2026 14:05:09  Canon SX130", "07/12/2026 14:05:09  ",
+                                                           "07/12/2026 14:05:09  Nikon L24"}));
     std::string latest = found.LatestFoundText();
     EXPECT_EQ(latest, "Most recent auction listing found: 07/12/2026 14:05:09  Canon SX130");
 

@@ -3,8 +3,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include "support/ElfFile.h"
 #include "core/VersionInfo.h"
+#include "support/ElfFile.h"
 
 using namespace lotfinch;
 using namespace lotfinch::core;

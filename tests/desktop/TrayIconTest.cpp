@@ -6,9 +6,9 @@
 #include <memory>
 #include <vector>
 
-#include "desktop/TrayIcon.h"
-#include "desktop/SimpleTimer.h"
 #include "desktop/ImageList.h"
+#include "desktop/SimpleTimer.h"
+#include "desktop/TrayIcon.h"
 #include "support/FakeTrayShell.h"
 #include "support/TestUtil.h"
 

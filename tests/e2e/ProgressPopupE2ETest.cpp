@@ -4,13 +4,13 @@
 #include <QLabel>
 #include <QWindow>
 
+#include "gui/ProgressPopup.h"
 #include "support/Desktop.h"
 #include "support/TestUtil.h"
-#include "gui/ProgressPopup.h"
 
 using namespace lotfinch::e2e;
-using lotfinch::test::waitUntil;
 using lotfinch::gui::TUpdateUsForm;
+using lotfinch::test::waitUntil;
 
 TEST(ProgressPopupOnScreen, IsOnScreenBeforeTheWaitEvenWithItsOwnerHidden)
 {

@@ -3,15 +3,15 @@
 #include <QElapsedTimer>
 #include <QImage>
 
+#include "gui/PictureWidgets.h"
 #include "support/Desktop.h"
 #include "support/LotfinchProgram.h"
 #include "support/TestUtil.h"
-#include "gui/PictureWidgets.h"
 
 using namespace lotfinch::e2e;
-using lotfinch::test::waitUntil;
 using lotfinch::gui::LoadPicture;
 using lotfinch::gui::Picture;
+using lotfinch::test::waitUntil;
 
 namespace {
 

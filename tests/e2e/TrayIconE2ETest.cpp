@@ -12,11 +12,11 @@
 #include <csignal>
 #include <memory>
 
-#include "desktop/TrayIcon.h"
-#include "text/AnsiText.h"
 #include "desktop/ImageList.h"
+#include "desktop/TrayIcon.h"
 #include "support/Desktop.h"
 #include "support/TestUtil.h"
+#include "text/AnsiText.h"
 
 using namespace lotfinch::desktop;
 using namespace lotfinch::e2e;

@@ -3,10 +3,10 @@
 #include <QAccessible>
 #include <QPlainTextEdit>
 
-#include "gui/PictureWidgets.h"
 #include "gui/AboutDialog.h"
-#include "gui/ProgressPopup.h"
 #include "gui/PageSourceDialog.h"
+#include "gui/PictureWidgets.h"
+#include "gui/ProgressPopup.h"
 
 using namespace lotfinch::gui;
 

@@ -11,10 +11,10 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include "gui/FoundItemsDialog.h"
+#include "gui/UrlLabel.h"
 #include "platform/MessageBox.h"
 #include "platform/Shell.h"
-#include "gui/UrlLabel.h"
-#include "gui/FoundItemsDialog.h"
 
 using namespace lotfinch;
 using gui::TLinkURLsForm;
@@ -97,7 +97,7 @@ protected:
 
     QWidget owner;
     text::StringList descriptions{"12/07/2026 10:00:00  Newest Camera", "12/07/2026 09:00:00  Older Lens",
-                                      "12/07/2026 08:00:00  Local file"};
+                                  "12/07/2026 08:00:00  Local file"};
     desktop::ImageList images;
     TLinkURLsForm form{&owner, &images};
 };

@@ -7,10 +7,10 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-#include "support/TestUtil.h"
-#include "gui/UrlLabel.h"
 #include "gui/HtmlHint.h"
 #include "gui/HtmlHintPainter.h"
+#include "gui/UrlLabel.h"
+#include "support/TestUtil.h"
 
 using namespace lotfinch;
 using namespace lotfinch::core;

@@ -15,10 +15,10 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
+#include "gui/FoundItemsDialog.h"
 #include "gui/MainWindow.h"
 #include "support/FakeTrayShell.h"
 #include "support/FixtureSite.h"
-#include "gui/FoundItemsDialog.h"
 
 using namespace lotfinch;
 using gui::TLinkURLsForm;

@@ -11,10 +11,10 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include "gui/HtmlHint.h"
 #include "gui/MainWindow.h"
 #include "platform/MessageBox.h"
 #include "support/TestUtil.h"
-#include "gui/HtmlHint.h"
 
 using namespace lotfinch;
 using gui::TApplicationForm;

@@ -11,11 +11,11 @@
 #include "core/SiteChecks.h"
 #include "core/Sites.h"
 #include "gui/MainWindow.h"
+#include "gui/ProgressPopup.h"
 #include "platform/MessageBox.h"
 #include "support/FakeTrayShell.h"
 #include "support/FixtureSite.h"
 #include "support/TestUtil.h"
-#include "gui/ProgressPopup.h"
 
 using namespace lotfinch;
 using gui::TApplicationForm;

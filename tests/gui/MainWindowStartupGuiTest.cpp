@@ -12,14 +12,14 @@
 #include <gtest/gtest.h>
 
 #include "core/TextUtils.h"
-#include "gui/MainWindow.h"
-#include "platform/MessageBox.h"
-#include "platform/Shell.h"
 #include "core/VersionInfo.h"
 #include "gui/AboutDialog.h"
 #include "gui/HtmlHint.h"
+#include "gui/MainWindow.h"
 #include "gui/PageSourceDialog.h"
 #include "gui/SplashScreen.h"
+#include "platform/MessageBox.h"
+#include "platform/Shell.h"
 
 using namespace lotfinch;
 using gui::TApplicationForm;
@@ -156,18 +156,18 @@ TEST_F(Startup, TheButtonHintsNameThePhraseInBoldAndOnlyOverAnEnabledButton)
 TEST_F(Startup, AboutAndThePageSourceOpenModallyFromTheMenuAndAreFreed)
 {
     QPointer<gui::TAboutBox> about;
-    EXPECT_TRUE(modal<gui::TAboutBox>([&] { main->AboutLotfinch1->trigger(); },
-                                          [&](gui::TAboutBox *box) { about = box; }));
+    EXPECT_TRUE(
+        modal<gui::TAboutBox>([&] { main->AboutLotfinch1->trigger(); }, [&](gui::TAboutBox *box) { about = box; }));
     EXPECT_TRUE(about.isNull());
 
     main->PageLines.setText("<html>\n<body>");
     QString shown;
     QPointer<gui::TSourceForm> source;
     EXPECT_TRUE(modal<gui::TSourceForm>([&] { main->ShowHTMLSource1->trigger(); },
-                                            [&](gui::TSourceForm *form) {
-                                                shown = form->Memo1->toPlainText();
-                                                source = form;
-                                            }));
+                                        [&](gui::TSourceForm *form) {
+                                            shown = form->Memo1->toPlainText();
+                                            source = form;
+                                        }));
     EXPECT_EQ(shown, "<html>\n<body>");
     EXPECT_TRUE(source.isNull());
 }

@@ -5,8 +5,8 @@
 
 #include "gui/PageSourceDialog.h"
 
-using lotfinch::text::LineText;
 using lotfinch::gui::TSourceForm;
+using lotfinch::text::LineText;
 
 TEST(PageSource, ShowsTheLinesReadOnlyAndUnwrapped)
 {

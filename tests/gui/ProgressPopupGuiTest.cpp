@@ -6,9 +6,9 @@
 #include <QTimer>
 #include <QWindow>
 
-#include "text/AnsiText.h"
-#include "support/TestUtil.h"
 #include "gui/ProgressPopup.h"
+#include "support/TestUtil.h"
+#include "text/AnsiText.h"
 
 using lotfinch::gui::TUpdateUsForm;
 

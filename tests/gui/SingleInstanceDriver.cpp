@@ -7,8 +7,8 @@
 //   LOTFINCH_TRANSPORT_TIMEOUT  how long a new copy waits for the first (ms)
 #include <cstdio>
 
-#include "gui/MainWindow.h"
 #include "desktop/SingleInstance.h"
+#include "gui/MainWindow.h"
 #include "platform/Application.h"
 #include "platform/MessageBox.h"
 

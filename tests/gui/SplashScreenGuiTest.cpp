@@ -6,12 +6,12 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "desktop/ImageList.h"
-#include "platform/JpegImage.h"
-#include "gui/PictureWidgets.h"
 #include "core/VersionInfo.h"
+#include "desktop/ImageList.h"
 #include "gui/AboutDialog.h"
+#include "gui/PictureWidgets.h"
 #include "gui/SplashScreen.h"
+#include "platform/JpegImage.h"
 
 using namespace lotfinch;
 using namespace lotfinch::gui;

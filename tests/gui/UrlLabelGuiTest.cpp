@@ -3,9 +3,9 @@
 #include <QMouseEvent>
 #include <gtest/gtest.h>
 
+#include "gui/UrlLabel.h"
 #include "platform/MessageBox.h"
 #include "platform/Shell.h"
-#include "gui/UrlLabel.h"
 
 using namespace lotfinch;
 using gui::TRUrllabel;
