@@ -1,4 +1,4 @@
-// The cost of programming a TSimpleTimer against Qt's own timer calls, and
+// The cost of programming a SimpleTimer against Qt's own timer calls, and
 // how often an idle event loop wakes up with an hour-long timer armed.
 #include <benchmark/benchmark.h>
 
@@ -12,13 +12,13 @@
 #include "BenchRatio.h"
 #include "desktop/SimpleTimer.h"
 
-using lotfinch::desktop::TSimpleTimer;
+using lotfinch::desktop::SimpleTimer;
 
 namespace {
 
 void BM_SimpleTimerRearm(benchmark::State &state)
 {
-    TSimpleTimer timer(3600000, [](TSimpleTimer *) {});
+    SimpleTimer timer(3600000, [](SimpleTimer *) {});
     for (auto _ : state) {
         timer.setEnabled(true);
         timer.setEnabled(false);
@@ -69,7 +69,7 @@ int main(int argc, char **argv)
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
 
-    TSimpleTimer timer(3600000, [](TSimpleTimer *) {});
+    SimpleTimer timer(3600000, [](SimpleTimer *) {});
     QObject object;
     double ours = nsPerRearm([&] {
         timer.setEnabled(true);

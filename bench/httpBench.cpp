@@ -65,10 +65,10 @@ int main(int argc, char **argv)
         return reply;
     });
 
-    http::TauHTTP component;
-    component.Proxy().AccessType = http::atDirect;
+    http::HttpComponent component;
+    component.Proxy().AccessType = http::HttpAccessType::Direct;
     int64_t delivered = 0;
-    component.OnDone = [&](QObject *, const std::string &, int64_t size, http::TStream *) { delivered = size; };
+    component.OnDone = [&](QObject *, const std::string &, int64_t size, http::ByteStream *) { delivered = size; };
 
     // Peak memory first, while the process is small: reset the high-water mark, then fetch.
     std::ofstream("/proc/self/clear_refs") << "5";

@@ -232,12 +232,12 @@ bool measureGrowth(const char *name, const char *phrase)
     unsetenv("NO_PROXY");
 
     // The splash has nothing to do with what is measured here.
-    gui::TApplicationForm::SplashDotWait = std::chrono::milliseconds(1);
-    auto *form = new gui::TApplicationForm;
+    gui::MainWindow::SplashDotWait = std::chrono::milliseconds(1);
+    auto *form = new gui::MainWindow;
     form->show();
-    form->comboSearchString->setEditText(phrase);
-    form->ComboSearchFrequency->setCurrentIndex(HourlyInterval);
-    form->BitBtn1->click(); // returns after the start popup; the first tick follows
+    form->phraseCombo->setEditText(phrase);
+    form->frequencyCombo->setCurrentIndex(HourlyInterval);
+    form->startButton->click(); // returns after the start popup; the first tick follows
     bool armed = test::waitUntil([&] { return form->SearchTimer->Interval() == 3'600'000; }, 30000);
 
     double rss10 = 0, heap10 = 0;
@@ -246,7 +246,7 @@ bool measureGrowth(const char *name, const char *phrase)
     clock.start();
     QEventLoop loop;
     std::function<void()> pass = [&] {
-        form->TimerEvent(form->SearchTimer.get());
+        form->searchTimerFired(form->SearchTimer.get());
         if (++passes == 10) {
             rss10 = processFigures(getpid()).rssMiB;
             heap10 = bench::heapInUseMiB();

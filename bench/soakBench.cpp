@@ -114,7 +114,7 @@ Figures figures()
 // One component and the request it runs.
 struct Slot
 {
-    std::unique_ptr<http::TauHTTP> http;
+    std::unique_ptr<http::HttpComponent> http;
     Clock::time_point started;
     int request = -1;
     bool running = false;
@@ -159,19 +159,19 @@ int main(int argc, char **argv)
         });
     };
     auto makeComponent = [&](Slot &slot) {
-        slot.http = std::make_unique<http::TauHTTP>();
-        http::TauHTTP &component = *slot.http;
-        component.Proxy().AccessType = http::atDirect;
+        slot.http = std::make_unique<http::HttpComponent>();
+        http::HttpComponent &component = *slot.http;
+        component.Proxy().AccessType = http::HttpAccessType::Direct;
         component.Timeouts().ConnectTimeout = 2000;
         component.Timeouts().ReceiveTimeout = ReceiveMs;
         component.Timeouts().MinimumSpeed = MinimumSpeed;
         component.Timeouts().MinimumSpeedTime = SpeedWindowMs;
         component.Timeouts().TotalTimeout = TotalMs;
-        component.OnDone = [&](QObject *, const std::string &, int64_t, http::TStream *) { finished(slot); };
-        component.OnConnLost = [&](QObject *, const std::string &, int64_t, int64_t, http::TStream *) {
+        component.OnDone = [&](QObject *, const std::string &, int64_t, http::ByteStream *) { finished(slot); };
+        component.OnConnLost = [&](QObject *, const std::string &, int64_t, int64_t, http::ByteStream *) {
             finished(slot);
         };
-        component.OnHTTPError = [&](QObject *, int, http::TStream *) { finished(slot); };
+        component.OnHTTPError = [&](QObject *, int, http::ByteStream *) { finished(slot); };
         component.OnHostUnreachable = [&](QObject *) { finished(slot); };
     };
     next = [&](Slot &slot) {
@@ -201,7 +201,7 @@ int main(int argc, char **argv)
         next(slot);
     while (ended < Requests)
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 100);
-    bool workersEnded = http::TauEventThread::WaitForLiveWorkers(10000);
+    bool workersEnded = http::EventThread::WaitForLiveWorkers(10000);
     QCoreApplication::processEvents();
     last = figures();
     peak.rssMiB = std::max(peak.rssMiB, last.rssMiB);

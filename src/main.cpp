@@ -18,11 +18,11 @@ int main(int argc, char **argv)
     lotfinch::platform::SettleDesktopSession(app, platformChosen);
     // While a copy runs for this user, this one hands its arguments over (or
     // not, as the running copy's limit says) and ends before any window.
-    if (!lotfinch::desktop::TOneInstance::StartUp(app.arguments()))
+    if (!lotfinch::desktop::SingleInstance::StartUp(app.arguments()))
         return 0;
     // The window hides into the tray; only closing it ends the program.
     app.setQuitOnLastWindowClosed(false);
-    auto *form = new lotfinch::gui::TApplicationForm;
+    auto *form = new lotfinch::gui::MainWindow;
     QObject::connect(form, &QObject::destroyed, &app, &QCoreApplication::quit);
     form->show();
     return app.exec();

@@ -27,7 +27,7 @@ InfoRequest InformationRequest(const QStringList &arguments)
 
 std::string VersionLine(const QString &programFile)
 {
-    core::TStVersionInfo info;
+    core::VersionInfo info;
     info.SetFileName(programFile);
     return "Lotfinch " + info.FileVersion();
 }
@@ -49,7 +49,7 @@ int AnswerInformationRequest(int argc, char **argv, std::FILE *out, std::FILE *e
     try {
         std::fprintf(out, "%s\n", VersionLine(QCoreApplication::applicationFilePath()).c_str());
         return 0;
-    } catch (const core::EStException &error) {
+    } catch (const core::VersionInfoException &error) {
         std::fprintf(err, "lotfinch: %s\n", error.what());
         return 1;
     }

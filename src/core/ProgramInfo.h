@@ -14,7 +14,7 @@ enum class InfoRequest { None, Version, Help };
 InfoRequest InformationRequest(const QStringList &arguments);
 
 // "Lotfinch 2.0.1.28": the file version of programFile's version block.
-// Throws EStVersionInfoError when it cannot be read.
+// Throws VersionInfoError when it cannot be read.
 std::string VersionLine(const QString &programFile);
 
 extern const char *const UsageText;

@@ -50,16 +50,16 @@ QString SearchHistoryFile(bool installed)
     return ProgramFolderFile(HistoryFileName);
 }
 
-TSearchHistory::TSearchHistory(QString fileName) : Write(writeBytes), fileName_(std::move(fileName))
+SearchHistory::SearchHistory(QString fileName) : Write(writeBytes), fileName_(std::move(fileName))
 {}
 
-void TSearchHistory::DropDown()
+void SearchHistory::DropDown()
 {
     if (phrases_.empty())
         load();
 }
 
-void TSearchHistory::Enter(const std::string &phrase)
+void SearchHistory::Enter(const std::string &phrase)
 {
     if (TrimText(phrase).empty())
         return;
@@ -71,7 +71,7 @@ void TSearchHistory::Enter(const std::string &phrase)
     save();
 }
 
-void TSearchHistory::load()
+void SearchHistory::load()
 {
     text::StringList lines = readLines(fileName_);
     later_.clear();
@@ -83,7 +83,7 @@ void TSearchHistory::load()
     }
 }
 
-void TSearchHistory::save() const
+void SearchHistory::save() const
 {
     const std::string text = phrases_.text() + later_.text();
     const QByteArray bytes(text.data(), static_cast<qsizetype>(text.size()));

@@ -32,10 +32,10 @@ QString SearchHistoryFile(bool installed = InstalledBuild);
 
 // The phrases searched before, newest first: the phrase box's drop-down list.
 // The file holds them in Windows-1252, one a line, every line ended by CR LF.
-class TSearchHistory
+class SearchHistory
 {
 public:
-    explicit TSearchHistory(QString fileName = SearchHistoryFile());
+    explicit SearchHistory(QString fileName = SearchHistoryFile());
 
     const QString &FileName() const { return fileName_; }
     const text::StringList &Phrases() const { return phrases_; }

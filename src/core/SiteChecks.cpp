@@ -21,13 +21,13 @@ unsigned effective(unsigned ms)
 
 } // namespace
 
-bool TimedOut(int elapsedMs, const http::TauHTTPTimeouts &timeouts)
+bool TimedOut(int elapsedMs, const http::HttpComponentTimeouts &timeouts)
 {
     unsigned limit = std::min(effective(timeouts.ConnectTimeout), effective(timeouts.ReceiveTimeout));
     return elapsedMs >= 0 && static_cast<unsigned>(elapsedMs) >= limit;
 }
 
-FetchOutcome OutcomeOf(const http::TauHTTP &http, int elapsedMs)
+FetchOutcome OutcomeOf(const http::HttpComponent &http, int elapsedMs)
 {
     return {http.StatusCode(), TimedOut(elapsedMs, http.Timeouts()), http.HelperMissing()};
 }

@@ -22,10 +22,10 @@ struct FetchOutcome
 
 // Whether a fetch that got no answer took as long as the component's time-outs
 // allow, so that the wait, not a refusal, ended it.
-bool TimedOut(int elapsedMs, const http::TauHTTPTimeouts &timeouts);
+bool TimedOut(int elapsedMs, const http::HttpComponentTimeouts &timeouts);
 
 // How the component's last fetch ended, which took elapsedMs.
-FetchOutcome OutcomeOf(const http::TauHTTP &http, int elapsedMs);
+FetchOutcome OutcomeOf(const http::HttpComponent &http, int elapsedMs);
 
 // A failed fetch in plain words, naming the site: "ebay.com timed out".
 std::string FailureReason(const FetchOutcome &outcome, std::string_view domain);

@@ -29,18 +29,18 @@ std::string StErrorMessage(int code)
     return "Error " + std::to_string(code);
 }
 
-const char *VerInfoKeyName(TVerInfoKey key)
+const char *VerInfoKeyName(VersionInfoKey key)
 {
     return KeyNames[static_cast<size_t>(key)];
 }
 
-TStCustomVersionInfo::TStCustomVersionInfo(QObject *owner) : TStComponent(owner)
+CustomVersionInfo::CustomVersionInfo(QObject *owner) : InfoComponent(owner)
 {}
 
-void TStCustomVersionInfo::SetFileName(const QString &name)
+void CustomVersionInfo::SetFileName(const QString &name)
 {
     if (!name.isEmpty() && !QFileInfo::exists(name))
-        throw EStVersionInfoError(stscFileOpen);
+        throw VersionInfoError(stscFileOpen);
     if (name != fileName_)
         loaded_ = false;
     fileName_ = name;
@@ -49,30 +49,30 @@ void TStCustomVersionInfo::SetFileName(const QString &name)
         fileName_ = QCoreApplication::applicationFilePath();
 }
 
-void TStCustomVersionInfo::Loaded()
+void CustomVersionInfo::Loaded()
 {
     if (fileName_.isEmpty())
         SetFileName(QString());
 }
 
-std::string TStCustomVersionInfo::Value(TVerInfoKey key)
+std::string CustomVersionInfo::Value(VersionInfoKey key)
 {
     if (!loaded_)
         LoadVersionInfo();
     return values_[static_cast<size_t>(key)];
 }
 
-std::string TStCustomVersionInfo::GetKeyValue(const std::string &key)
+std::string CustomVersionInfo::GetKeyValue(const std::string &key)
 {
     if (!loaded_)
         LoadVersionInfo();
     std::optional<std::string_view> value = platform::QueryVersionValue(block_, prefix_ + key);
     if (!value)
-        throw EStVersionInfoError(stscBadVerInfoKey);
+        throw VersionInfoError(stscBadVerInfoKey);
     return platform::VersionText(*value);
 }
 
-void TStCustomVersionInfo::LoadVersionInfo()
+void CustomVersionInfo::LoadVersionInfo()
 {
     // Texts of a file read before are not this file's: a failed load leaves
     // them empty.
@@ -81,16 +81,16 @@ void TStCustomVersionInfo::LoadVersionInfo()
     platform::VersionResource resource = platform::ReadVersionResource(fileName_);
     block_ = std::move(resource.block);
     if (resource.status == platform::VersionResource::NoVersionInfo)
-        throw EStVersionInfoError(stscNoVerInfo);
+        throw VersionInfoError(stscNoVerInfo);
     if (resource.status != platform::VersionResource::Found)
-        throw EStVersionInfoError(stscVerInfoFail);
+        throw VersionInfoError(stscVerInfoFail);
 
     std::optional<std::string_view> table = platform::QueryVersionValue(block_, "\\VarFileInfo\\Translation");
     std::vector<platform::VersionTranslation> translations;
     if (table)
         translations = platform::DecodeTranslations(*table);
     if (translations.empty())
-        throw EStVersionInfoError(stscVerInfoFail);
+        throw VersionInfoError(stscVerInfoFail);
     loaded_ = true;
 
     char prefix[32];
@@ -100,7 +100,7 @@ void TStCustomVersionInfo::LoadVersionInfo()
 
     std::optional<std::string_view> fixed = platform::QueryVersionValue(block_, "\\");
     if (!fixed || !platform::FixedVersionInfo::decode(*fixed))
-        throw EStVersionInfoError(stscVerInfoFail);
+        throw VersionInfoError(stscVerInfoFail);
 
     for (size_t i = 0; i < KeyNames.size(); ++i)
         if (std::optional<std::string_view> value = platform::QueryVersionValue(block_, prefix_ + KeyNames[i]))

@@ -18,23 +18,23 @@ constexpr int stscBadVerInfoKey = 134;
 std::string StErrorMessage(int code);
 
 // The base error class of the family: a code and its message.
-class EStException : public std::runtime_error
+class VersionInfoException : public std::runtime_error
 {
 public:
-    explicit EStException(int code) : std::runtime_error(StErrorMessage(code)), code_(code) {}
+    explicit VersionInfoException(int code) : std::runtime_error(StErrorMessage(code)), code_(code) {}
     int ErrorCode() const { return code_; }
 
 private:
     int code_;
 };
 
-class EStVersionInfoError : public EStException
+class VersionInfoError : public VersionInfoException
 {
 public:
-    using EStException::EStException;
+    using VersionInfoException::VersionInfoException;
 };
 
-class TStComponent : public QObject
+class InfoComponent : public QObject
 {
     Q_OBJECT
 public:
@@ -42,7 +42,7 @@ public:
 };
 
 // The keys of a version block's string table that the reader caches.
-enum class TVerInfoKey {
+enum class VersionInfoKey {
     Comments,
     CompanyName,
     FileDescription,
@@ -55,15 +55,15 @@ enum class TVerInfoKey {
     ProductVersion,
 };
 constexpr int VerInfoKeyCount = 10;
-const char *VerInfoKeyName(TVerInfoKey key);
+const char *VerInfoKeyName(VersionInfoKey key);
 
 // Reads the version block of a program file once and keeps its texts.
-// Failures raise EStVersionInfoError.
-class TStCustomVersionInfo : public TStComponent
+// Failures raise VersionInfoError.
+class CustomVersionInfo : public InfoComponent
 {
     Q_OBJECT
 public:
-    explicit TStCustomVersionInfo(QObject *owner = nullptr);
+    explicit CustomVersionInfo(QObject *owner = nullptr);
 
     // The file whose version block is read; empty means the running program's
     // own file. Throws (73) for a name of no existing file, keeping the old one.
@@ -74,9 +74,9 @@ public:
 
     bool VerInfoLoaded() const { return loaded_; }
     // The cached text of a key, loading first if needed; empty when absent.
-    std::string Value(TVerInfoKey key);
-    std::string FileVersion() { return Value(TVerInfoKey::FileVersion); }
-    std::string ProductVersion() { return Value(TVerInfoKey::ProductVersion); }
+    std::string Value(VersionInfoKey key);
+    std::string FileVersion() { return Value(VersionInfoKey::FileVersion); }
+    std::string ProductVersion() { return Value(VersionInfoKey::ProductVersion); }
     // Any key of the string table, loading first if needed; throws (134)
     // when the block has no such key.
     std::string GetKeyValue(const std::string &key);
@@ -92,11 +92,11 @@ private:
     std::array<std::string, VerInfoKeyCount> values_;
 };
 
-class TStVersionInfo : public TStCustomVersionInfo
+class VersionInfo : public CustomVersionInfo
 {
     Q_OBJECT
 public:
-    using TStCustomVersionInfo::TStCustomVersionInfo;
+    using CustomVersionInfo::CustomVersionInfo;
 };
 
 } // namespace lotfinch::core

@@ -7,44 +7,44 @@
 namespace lotfinch::desktop {
 
 namespace {
-SharedHandler<TSimpleTimerHandler> shared;
+SharedHandler<SimpleTimerHandler> shared;
 quint32 lastTimerId = 0;
 } // namespace
 
-TSimpleTimerHandler *SharedTimerHandler()
+SimpleTimerHandler *SharedTimerHandler()
 {
     return shared.get();
 }
 
-TSimpleTimerHandler::TSimpleTimerHandler() : window_(new platform::TimerService([this](quint32 id) { tick(id); }))
+SimpleTimerHandler::SimpleTimerHandler() : window_(new platform::TimerService([this](quint32 id) { tick(id); }))
 {}
 
-TSimpleTimerHandler::~TSimpleTimerHandler()
+SimpleTimerHandler::~SimpleTimerHandler()
 {
     window_->dispose();
 }
 
-void TSimpleTimerHandler::tick(quint32 id)
+void SimpleTimerHandler::tick(quint32 id)
 {
     auto found = timers_.find(id);
     if (found == timers_.end())
         return;
-    TSimpleTimer *timer = found->second;
+    SimpleTimer *timer = found->second;
     fire(timer->OnTick(), timer);
 }
 
-TSimpleTimer::TSimpleTimer() : TSimpleTimer(1000, nullptr)
+SimpleTimer::SimpleTimer() : SimpleTimer(1000, nullptr)
 {}
 
-TSimpleTimer::TSimpleTimer(int interval, TTimerEvent onTick) : interval_(interval)
+SimpleTimer::SimpleTimer(int interval, TickEvent onTick) : interval_(interval)
 {
-    TSimpleTimerHandler &handler = shared.acquire();
+    SimpleTimerHandler &handler = shared.acquire();
     id_ = nextFreeId(lastTimerId, handler.timers_);
     handler.timers_[id_] = this;
     setOnTick(std::move(onTick));
 }
 
-TSimpleTimer::~TSimpleTimer()
+SimpleTimer::~SimpleTimer()
 {
     if (enabled_)
         Disarm(true);
@@ -52,7 +52,7 @@ TSimpleTimer::~TSimpleTimer()
     shared.release();
 }
 
-void TSimpleTimer::setEnabled(bool value)
+void SimpleTimer::setEnabled(bool value)
 {
     if (value)
         Arm();
@@ -60,7 +60,7 @@ void TSimpleTimer::setEnabled(bool value)
         Disarm(true);
 }
 
-void TSimpleTimer::setInterval(int value)
+void SimpleTimer::setInterval(int value)
 {
     if (value == interval_)
         return;
@@ -73,19 +73,19 @@ void TSimpleTimer::setInterval(int value)
         Disarm(false);
 }
 
-void TSimpleTimer::setOnTick(TTimerEvent value)
+void SimpleTimer::setOnTick(TickEvent value)
 {
     onTick_ = std::move(value);
     if (!onTick_ && enabled_)
         Disarm(false);
 }
 
-bool TSimpleTimer::ticking() const
+bool SimpleTimer::ticking() const
 {
     return shared.get()->window().running(id_);
 }
 
-bool TSimpleTimer::Arm()
+bool SimpleTimer::Arm()
 {
     if (interval_ == 0)
         return false;
@@ -97,7 +97,7 @@ bool TSimpleTimer::Arm()
     return true;
 }
 
-bool TSimpleTimer::Disarm(bool clearEnabled)
+bool SimpleTimer::Disarm(bool clearEnabled)
 {
     if (clearEnabled)
         enabled_ = false;

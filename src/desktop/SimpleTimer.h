@@ -10,22 +10,22 @@ class TimerService;
 
 namespace lotfinch::desktop {
 
-class TSimpleTimer;
+class SimpleTimer;
 
 // The tick event: Sender is the timer that ticked.
-using TTimerEvent = std::function<void(TSimpleTimer *Sender)>;
+using TickEvent = std::function<void(SimpleTimer *Sender)>;
 
 // A periodic timer for the GUI thread. It is a plain object: whoever creates
 // it frees it. A timer is Disabled, Running, or Paused (Enabled but without
 // ticks, after its Interval went to 0 or its OnTick was cleared).
-class TSimpleTimer
+class SimpleTimer
 {
 public:
-    TSimpleTimer();
-    TSimpleTimer(int interval, TTimerEvent onTick);
-    ~TSimpleTimer();
-    TSimpleTimer(const TSimpleTimer &) = delete;
-    TSimpleTimer &operator=(const TSimpleTimer &) = delete;
+    SimpleTimer();
+    SimpleTimer(int interval, TickEvent onTick);
+    ~SimpleTimer();
+    SimpleTimer(const SimpleTimer &) = delete;
+    SimpleTimer &operator=(const SimpleTimer &) = delete;
 
     bool Enabled() const { return enabled_; }
     // True arms the timer (restarting a running countdown), false stops it.
@@ -36,10 +36,10 @@ public:
     // 0 pauses an enabled timer. The value it already has changes nothing.
     void setInterval(int value);
 
-    const TTimerEvent &OnTick() const { return onTick_; }
+    const TickEvent &OnTick() const { return onTick_; }
     // Clearing the handler pauses an enabled timer; assigning one does not
     // resume it by itself.
-    void setOnTick(TTimerEvent value);
+    void setOnTick(TickEvent value);
 
     // The timer's identity towards the timer service, unique among live timers.
     quint32 id() const { return id_; }
@@ -53,31 +53,31 @@ private:
     quint32 id_ = 0;
     bool enabled_ = false;
     int interval_ = 1000;
-    TTimerEvent onTick_;
+    TickEvent onTick_;
 };
 
 // The hidden window that all live timers share: it receives every tick and
 // hands it to the timer it belongs to.
-class TSimpleTimerHandler
+class SimpleTimerHandler
 {
 public:
-    TSimpleTimerHandler();
-    ~TSimpleTimerHandler();
-    TSimpleTimerHandler(const TSimpleTimerHandler &) = delete;
-    TSimpleTimerHandler &operator=(const TSimpleTimerHandler &) = delete;
+    SimpleTimerHandler();
+    ~SimpleTimerHandler();
+    SimpleTimerHandler(const SimpleTimerHandler &) = delete;
+    SimpleTimerHandler &operator=(const SimpleTimerHandler &) = delete;
 
     quint32 UserCount = 0;
     platform::TimerService &window() { return *window_; }
 
 private:
-    friend class TSimpleTimer;
+    friend class SimpleTimer;
     void tick(quint32 id);
 
     platform::TimerService *window_;
-    std::unordered_map<quint32, TSimpleTimer *> timers_;
+    std::unordered_map<quint32, SimpleTimer *> timers_;
 };
 
 // The shared handler, or nullptr while no timer exists.
-TSimpleTimerHandler *SharedTimerHandler();
+SimpleTimerHandler *SharedTimerHandler();
 
 } // namespace lotfinch::desktop

@@ -25,7 +25,7 @@ namespace lotfinch::desktop {
 // What the first copy holds: the record with its claim, and the receiver that
 // new copies hand over to. The receiver goes first, so the socket is removed
 // while the claim is still held.
-class TOneInstance::Session : public QObject
+class SingleInstance::Session : public QObject
 {
 public:
     Session(const QString &place, QObject *parent) : QObject(parent), record(place + ".record") {}
@@ -154,7 +154,7 @@ void handOver(platform::InstanceRecord &record, const QString &place, const QStr
 
 } // namespace
 
-bool TOneInstance::StartUp(const QStringList &arguments, uint32_t msgTransportTimeout)
+bool SingleInstance::StartUp(const QStringList &arguments, uint32_t msgTransportTimeout)
 {
     if (pendingSession())
         return true;
@@ -193,7 +193,7 @@ bool TOneInstance::StartUp(const QStringList &arguments, uint32_t msgTransportTi
     return false;
 }
 
-TOneInstance::TOneInstance(QObject *owner) : QObject(owner)
+SingleInstance::SingleInstance(QObject *owner) : QObject(owner)
 {
     ++componentCount;
     auto *form = qobject_cast<QWidget *>(owner);
@@ -218,13 +218,13 @@ TOneInstance::TOneInstance(QObject *owner) : QObject(owner)
     session_->receiver->OnMessage = [this](uint32_t key, const QByteArray &block) { receive(key, block); };
 }
 
-TOneInstance::~TOneInstance()
+SingleInstance::~SingleInstance()
 {
     delete session_;
     --componentCount;
 }
 
-QString TOneInstance::About() const
+QString SingleInstance::About() const
 {
     return QStringLiteral("TOneInstance 2.0\r\n"
                           "Keeps a program to one running copy per user. A further start hands its command line "
@@ -232,19 +232,19 @@ QString TOneInstance::About() const
                           "2.0: user-scoped names; a copy that crashed or was killed blocks nothing.");
 }
 
-int8_t TOneInstance::MaxNewInstances() const
+int8_t SingleInstance::MaxNewInstances() const
 {
     return session_ ? session_->record.maxNewInstances() : maxNewInstances_;
 }
 
-void TOneInstance::setMaxNewInstances(int8_t value)
+void SingleInstance::setMaxNewInstances(int8_t value)
 {
     maxNewInstances_ = value;
     if (session_)
         session_->record.setMaxNewInstances(value);
 }
 
-void TOneInstance::receive(uint32_t key, const QByteArray &block)
+void SingleInstance::receive(uint32_t key, const QByteArray &block)
 {
     if (!OnNewInstanceLoad)
         return;

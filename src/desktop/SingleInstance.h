@@ -10,20 +10,20 @@ namespace lotfinch::desktop {
 
 // Raised in the first copy for each new copy that handed its command line over:
 // the new copy's key and its whole command line (program path included).
-using TPOnNewInstanceLoad = std::function<void(uint32_t NewAppHandle, const QString &NewCommandLineW)>;
+using NewInstanceLoadEvent = std::function<void(uint32_t NewAppHandle, const QString &NewCommandLineW)>;
 
 // Makes the program a single-instance application for its user. The first
 // copy publishes itself under a name made from the program file's size; a
 // copy started while it runs does not come up: as the first copy's
 // MaxNewInstances allows, it hands its command line over (the first copy
 // raises OnNewInstanceLoad) or quits silently, and ends with exit code 0.
-class TOneInstance : public QObject
+class SingleInstance : public QObject
 {
 public:
     // owner must be a window, and a program holds one guard at most. Ends the
     // process when another copy runs (if StartUp has not done so already).
-    explicit TOneInstance(QObject *owner);
-    ~TOneInstance() override;
+    explicit SingleInstance(QObject *owner);
+    ~SingleInstance() override;
 
     // A few lines about the component; not used by the program.
     QString About() const;
@@ -37,7 +37,7 @@ public:
     uint32_t MsgTransportTimeout() const { return msgTransportTimeout_; }
     void setMsgTransportTimeout(uint32_t ms) { msgTransportTimeout_ = ms; }
 
-    TPOnNewInstanceLoad OnNewInstanceLoad;
+    NewInstanceLoadEvent OnNewInstanceLoad;
 
     // The check the program runs before it creates any window. True when this
     // is the first copy (it then holds the claim until the guard on its main

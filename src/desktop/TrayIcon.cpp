@@ -18,7 +18,7 @@ using namespace lotfinch::platform;
 
 namespace {
 
-SharedHandler<TTrayIconHandler> shared;
+SharedHandler<TrayIconHandler> shared;
 quint32 lastIconId = 0;
 
 constexpr quint32 PlainFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
@@ -35,37 +35,37 @@ bool autoPopup(const QMenu *menu)
     return !value.isValid() || value.toBool();
 }
 
-TShiftState shiftNow()
+ShiftState shiftNow()
 {
     Qt::KeyboardModifiers keys = shell().keyboardModifiers();
-    TShiftState shift = 0;
+    ShiftState shift = 0;
     if (keys & Qt::ShiftModifier)
-        shift |= ssShift;
+        shift |= ShiftFlag::Shift;
     if (keys & Qt::ControlModifier)
-        shift |= ssCtrl;
+        shift |= ShiftFlag::Ctrl;
     if (keys & Qt::AltModifier)
-        shift |= ssAlt;
+        shift |= ShiftFlag::Alt;
     return shift;
 }
 
 } // namespace
 
-TTrayIconHandler *SharedTrayHandler()
+TrayIconHandler *SharedTrayHandler()
 {
     return shared.get();
 }
 
-TTrayIconHandler::TTrayIconHandler()
+TrayIconHandler::TrayIconHandler()
     : window_(new TrayReceiver(
           [this](quint32 message, quint32 iconId, quint32 event) { HandleTrayMessage(message, iconId, event); }))
 {}
 
-TTrayIconHandler::~TTrayIconHandler()
+TrayIconHandler::~TrayIconHandler()
 {
     window_->dispose();
 }
 
-void TTrayIconHandler::HandleTrayMessage(quint32 message, quint32 iconId, quint32 event)
+void TrayIconHandler::HandleTrayMessage(quint32 message, quint32 iconId, quint32 event)
 {
     if (message != TrayCallbackMessage)
         return;
@@ -75,20 +75,20 @@ void TTrayIconHandler::HandleTrayMessage(quint32 message, quint32 iconId, quint3
         found->second->HandleIconMessage(event);
 }
 
-TCoolTrayIcon::TCoolTrayIcon(QObject *owner) : QObject(owner)
+TrayIcon::TrayIcon(QObject *owner) : QObject(owner)
 {
-    TTrayIconHandler &handler = shared.acquire();
+    TrayIconHandler &handler = shared.acquire();
     data_.uID = nextFreeId(lastIconId, handler.icons_);
     handler.icons_[data_.uID] = this;
     data_.hWnd = handler.window();
     data_.uFlags = PlainFlags;
     data_.uCallbackMessage = TrayCallbackMessage;
 
-    cycleTimer_ = std::make_unique<TSimpleTimer>(1000, [this](TSimpleTimer *) { cycleTick(); });
-    clickTimer_ = std::make_unique<TSimpleTimer>(1000, [this](TSimpleTimer *) { clickTimerTick(); });
-    exitTimer_ = std::make_unique<TSimpleTimer>(20, [this](TSimpleTimer *) { exitTimerTick(); });
+    cycleTimer_ = std::make_unique<SimpleTimer>(1000, [this](SimpleTimer *) { cycleTick(); });
+    clickTimer_ = std::make_unique<SimpleTimer>(1000, [this](SimpleTimer *) { clickTimerTick(); });
+    exitTimer_ = std::make_unique<SimpleTimer>(20, [this](SimpleTimer *) { exitTimerTick(); });
 
-    connect(&shell(), &TrayShell::taskbarCreated, this, &TCoolTrayIcon::taskbarCreated);
+    connect(&shell(), &TrayShell::taskbarCreated, this, &TrayIcon::taskbarCreated);
     // Minimising the owner window is seen here before anyone else acts on it.
     if (auto *widget = qobject_cast<QWidget *>(owner)) {
         ownerForm_ = widget->window();
@@ -96,7 +96,7 @@ TCoolTrayIcon::TCoolTrayIcon(QObject *owner) : QObject(owner)
     }
 }
 
-TCoolTrayIcon::~TCoolTrayIcon()
+TrayIcon::~TrayIcon()
 {
     destroying_ = true;
     RemoveTrayIcon();
@@ -109,7 +109,7 @@ TCoolTrayIcon::~TCoolTrayIcon()
     shared.release();
 }
 
-void TCoolTrayIcon::Loaded()
+void TrayIcon::Loaded()
 {
     if (ownerForm_) {
         bool showMainForm = true;
@@ -126,7 +126,7 @@ void TCoolTrayIcon::Loaded()
     notify(NIM_SETVERSION);
 }
 
-void TCoolTrayIcon::setIconList(ImageList *value)
+void TrayIcon::setIconList(ImageList *value)
 {
     if (iconList_)
         disconnect(iconList_, &QObject::destroyed, this, nullptr);
@@ -140,7 +140,7 @@ void TCoolTrayIcon::setIconList(ImageList *value)
     setIconIndex(0);
 }
 
-void TCoolTrayIcon::setCycleIcons(bool value)
+void TrayIcon::setCycleIcons(bool value)
 {
     cycleIcons_ = value;
     if (value) {
@@ -152,7 +152,7 @@ void TCoolTrayIcon::setCycleIcons(bool value)
     }
 }
 
-void TCoolTrayIcon::setCycleInterval(quint32 value)
+void TrayIcon::setCycleInterval(quint32 value)
 {
     if (value == cycleInterval_)
         return;
@@ -160,25 +160,25 @@ void TCoolTrayIcon::setCycleInterval(quint32 value)
     setCycleIcons(cycleIcons_);
 }
 
-void TCoolTrayIcon::setHint(const std::string &value)
+void TrayIcon::setHint(const std::string &value)
 {
     hint_ = value;
     UpdateTrayIcon();
 }
 
-void TCoolTrayIcon::setShowHint(bool value)
+void TrayIcon::setShowHint(bool value)
 {
     showHint_ = value;
     UpdateTrayIcon();
 }
 
-void TCoolTrayIcon::setIcon(const QIcon &value)
+void TrayIcon::setIcon(const QIcon &value)
 {
     icon_ = value;
     UpdateTrayIcon();
 }
 
-void TCoolTrayIcon::setIconVisible(bool value)
+void TrayIcon::setIconVisible(bool value)
 {
     if (value)
         AddTrayIcon();
@@ -186,7 +186,7 @@ void TCoolTrayIcon::setIconVisible(bool value)
         RemoveTrayIcon();
 }
 
-void TCoolTrayIcon::setIconIndex(int value)
+void TrayIcon::setIconIndex(int value)
 {
     if (iconList_) {
         // Only the upper end is clamped: a negative index shows no image.
@@ -198,7 +198,7 @@ void TCoolTrayIcon::setIconIndex(int value)
     UpdateTrayIcon();
 }
 
-void TCoolTrayIcon::setPopupMenu(QMenu *value)
+void TrayIcon::setPopupMenu(QMenu *value)
 {
     if (popupMenu_)
         disconnect(popupMenu_, &QObject::destroyed, this, nullptr);
@@ -207,13 +207,13 @@ void TCoolTrayIcon::setPopupMenu(QMenu *value)
         connect(value, &QObject::destroyed, this, [this] { popupMenu_ = nullptr; });
 }
 
-void TCoolTrayIcon::setWantEnterExitEvents(bool value)
+void TrayIcon::setWantEnterExitEvents(bool value)
 {
     wantEnterExitEvents_ = value;
     exitTimer_->setEnabled(value);
 }
 
-bool TCoolTrayIcon::FillIconData()
+bool TrayIcon::FillIconData()
 {
     data_.hIcon = icon_;
     if (!hint_.empty() && showHint_)
@@ -223,40 +223,40 @@ bool TCoolTrayIcon::FillIconData()
     return true;
 }
 
-bool TCoolTrayIcon::notify(TrayRequest request)
+bool TrayIcon::notify(TrayRequest request)
 {
     data_.menu = popupMenu_;
     return FillIconData() && shell().notifyIcon(request, data_);
 }
 
-bool TCoolTrayIcon::AddTrayIcon()
+bool TrayIcon::AddTrayIcon()
 {
     iconVisible_ = true;
     return notify(NIM_ADD);
 }
 
-bool TCoolTrayIcon::RemoveTrayIcon()
+bool TrayIcon::RemoveTrayIcon()
 {
     iconVisible_ = false;
     return notify(NIM_DELETE);
 }
 
-bool TCoolTrayIcon::UpdateTrayIcon()
+bool TrayIcon::UpdateTrayIcon()
 {
     // Whether the icon is in the tray is the notification area's business:
     // for an icon that is not there the request fails.
     return notify(NIM_MODIFY);
 }
 
-void TCoolTrayIcon::ClearBalloon()
+void TrayIcon::ClearBalloon()
 {
     data_.uFlags |= NIF_INFO;
     setField(data_.szInfo, {});
     UpdateTrayIcon();
 }
 
-bool TCoolTrayIcon::ShowBalloon(const std::string &Title, const std::string &Text, BalloonIconKind Kind,
-                                unsigned char TimeoutSeconds)
+bool TrayIcon::ShowBalloon(const std::string &Title, const std::string &Text, BalloonIconKind Kind,
+                           unsigned char TimeoutSeconds)
 {
     ClearBalloon();
     data_.uFlags |= NIF_INFO;
@@ -269,9 +269,9 @@ bool TCoolTrayIcon::ShowBalloon(const std::string &Title, const std::string &Tex
     return shown;
 }
 
-void TCoolTrayIcon::HandleIconMessage(quint32 event)
+void TrayIcon::HandleIconMessage(quint32 event)
 {
-    QPointer<TCoolTrayIcon> alive(this);
+    QPointer<TrayIcon> alive(this);
     switch (event) {
     case NIN_BALLOONSHOW: return fire(OnBalloonHintShow, this);
     case NIN_BALLOONHIDE: return fire(OnBalloonHintHide, this);
@@ -281,7 +281,7 @@ void TCoolTrayIcon::HandleIconMessage(quint32 event)
     if (!enabled_)
         return;
 
-    TShiftState shift = shiftNow();
+    ShiftState shift = shiftNow();
     QPoint pos = shell().cursorPos();
     int x = pos.x(), y = pos.y();
     bool menuPops = popupMenu_ && autoPopup(popupMenu_);
@@ -306,7 +306,7 @@ void TCoolTrayIcon::HandleIconMessage(quint32 event)
             clickTimer_->setInterval(shell().doubleClickTime());
             clickTimer_->setEnabled(true);
         }
-        DoMouseDown(TMouseButton::mbLeft, shift | ssLeft, x, y);
+        DoMouseDown(Qt::LeftButton, shift | ShiftFlag::Left, x, y);
         if (!alive)
             return;
         LeftDownOnIcon = true;
@@ -324,7 +324,7 @@ void TCoolTrayIcon::HandleIconMessage(quint32 event)
                 return;
         }
         LeftDownOnIcon = false;
-        DoMouseUp(TMouseButton::mbLeft, shift | ssLeft, x, y);
+        DoMouseUp(Qt::LeftButton, shift | ShiftFlag::Left, x, y);
         break;
     case WM_LBUTTONDBLCLK:
         ClickPending = false;
@@ -334,18 +334,18 @@ void TCoolTrayIcon::HandleIconMessage(quint32 event)
             clickDefaultItem();
         break;
     case WM_RBUTTONDOWN:
-        DoMouseDown(TMouseButton::mbRight, shift | ssRight, x, y);
+        DoMouseDown(Qt::RightButton, shift | ShiftFlag::Right, x, y);
         if (alive && menuPops)
             PopupAtCursor();
         break;
-    case WM_RBUTTONUP: DoMouseUp(TMouseButton::mbRight, shift | ssRight, x, y); break;
-    case WM_MBUTTONDOWN: DoMouseDown(TMouseButton::mbMiddle, shift | ssMiddle, x, y); break;
-    case WM_MBUTTONUP: DoMouseUp(TMouseButton::mbMiddle, shift | ssMiddle, x, y); break;
+    case WM_RBUTTONUP: DoMouseUp(Qt::RightButton, shift | ShiftFlag::Right, x, y); break;
+    case WM_MBUTTONDOWN: DoMouseDown(Qt::MiddleButton, shift | ShiftFlag::Middle, x, y); break;
+    case WM_MBUTTONUP: DoMouseUp(Qt::MiddleButton, shift | ShiftFlag::Middle, x, y); break;
     default: break;
     }
 }
 
-void TCoolTrayIcon::clickDefaultItem()
+void TrayIcon::clickDefaultItem()
 {
     // The menu's default item, if it sits at the top level of the menu.
     QAction *item = popupMenu_ ? popupMenu_->defaultAction() : nullptr;
@@ -353,12 +353,12 @@ void TCoolTrayIcon::clickDefaultItem()
         item->trigger();
 }
 
-void TCoolTrayIcon::clickTimerTick()
+void TrayIcon::clickTimerTick()
 {
     clickTimer_->setEnabled(false);
     if (!DoubleClicked && ClickPending) {
         ClickPending = false;
-        QPointer<TCoolTrayIcon> alive(this);
+        QPointer<TrayIcon> alive(this);
         DoClick();
         if (!alive)
             return;
@@ -366,31 +366,31 @@ void TCoolTrayIcon::clickTimerTick()
     DoubleClicked = false;
 }
 
-void TCoolTrayIcon::PopupAtCursor()
+void TrayIcon::PopupAtCursor()
 {
     QPoint pos = shell().cursorPos();
     PopupAt(pos.x(), pos.y());
 }
 
-void TCoolTrayIcon::PopupAt(int X, int Y)
+void TrayIcon::PopupAt(int X, int Y)
 {
     if (popupMenu_)
         shell().popupMenu(popupMenu_, QPoint(X, Y));
 }
 
-void TCoolTrayIcon::cycleTick()
+void TrayIcon::cycleTick()
 {
     if (!iconList_)
         return;
     icon_ = iconList_->icon(iconIndex_);
     int next = iconIndex_ >= iconList_->count() - 1 ? 0 : iconIndex_ + 1;
-    QPointer<TCoolTrayIcon> alive(this);
+    QPointer<TrayIcon> alive(this);
     DoCycle(next);
     if (alive)
         setIconIndex(next);
 }
 
-void TCoolTrayIcon::exitTimerTick()
+void TrayIcon::exitTimerTick()
 {
     if (CursorOutside)
         return;
@@ -400,14 +400,14 @@ void TCoolTrayIcon::exitTimerTick()
     }
 }
 
-void TCoolTrayIcon::taskbarCreated()
+void TrayIcon::taskbarCreated()
 {
     // The notification area was restarted and has lost the icon.
     if (iconVisible_)
         AddTrayIcon();
 }
 
-bool TCoolTrayIcon::eventFilter(QObject *watched, QEvent *event)
+bool TrayIcon::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched != ownerForm_ || destroying_)
         return false;
@@ -417,7 +417,7 @@ bool TCoolTrayIcon::eventFilter(QObject *watched, QEvent *event)
             shell().available()) {
             // Hidden once the minimising is over: a window minimised from code
             // is shown minimised right after this event.
-            QMetaObject::invokeMethod(this, &TCoolTrayIcon::ownerMinimised, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(this, &TrayIcon::ownerMinimised, Qt::QueuedConnection);
         }
     } else if (event->type() == QEvent::Show && !event->spontaneous()) {
         // Workaround: a Qt window hidden while minimised keeps that state and
@@ -431,67 +431,67 @@ bool TCoolTrayIcon::eventFilter(QObject *watched, QEvent *event)
     return false;
 }
 
-void TCoolTrayIcon::ownerMinimised()
+void TrayIcon::ownerMinimised()
 {
     // Without a notification area the hidden window could not be reached
     // again: it stays minimised the ordinary way.
     if (!ownerForm_ || !ownerForm_->isMinimized() || !minimizeToTray_ || !shell().available())
         return;
-    QPointer<TCoolTrayIcon> alive(this);
+    QPointer<TrayIcon> alive(this);
     fire(OnMinimizeToTray, this);
     if (alive)
         MinimizeIntoTray();
 }
 
-void TCoolTrayIcon::MinimizeIntoTray()
+void TrayIcon::MinimizeIntoTray()
 {
     HideMainWindow();
     setIconVisible(true);
 }
 
-void TCoolTrayIcon::HideMainWindow()
+void TrayIcon::HideMainWindow()
 {
     if (!ownerForm_)
         return;
     ownerForm_->hide();
 }
 
-void TCoolTrayIcon::DoClick()
+void TrayIcon::DoClick()
 {
     fire(OnClick, this);
 }
 
-void TCoolTrayIcon::DoDblClick()
+void TrayIcon::DoDblClick()
 {
     fire(OnDblClick, this);
 }
 
-void TCoolTrayIcon::DoCycle(int NextIndex)
+void TrayIcon::DoCycle(int NextIndex)
 {
     fire(OnCycle, this, NextIndex);
 }
 
-void TCoolTrayIcon::DoMouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
+void TrayIcon::DoMouseDown(Qt::MouseButton Button, ShiftState Shift, int X, int Y)
 {
     fire(OnMouseDown, this, Button, Shift, X, Y);
 }
 
-void TCoolTrayIcon::DoMouseUp(TMouseButton Button, TShiftState Shift, int X, int Y)
+void TrayIcon::DoMouseUp(Qt::MouseButton Button, ShiftState Shift, int X, int Y)
 {
     fire(OnMouseUp, this, Button, Shift, X, Y);
 }
 
-void TCoolTrayIcon::DoMouseMove(TShiftState Shift, int X, int Y)
+void TrayIcon::DoMouseMove(ShiftState Shift, int X, int Y)
 {
     fire(OnMouseMove, this, Shift, X, Y);
 }
 
-void TCoolTrayIcon::DoMouseEnter()
+void TrayIcon::DoMouseEnter()
 {
     fire(OnMouseEnter, this);
 }
 
-void TCoolTrayIcon::DoMouseExit()
+void TrayIcon::DoMouseExit()
 {
     fire(OnMouseExit, this);
 }

@@ -18,21 +18,19 @@ class QWidget;
 
 namespace lotfinch::desktop {
 
-class TSimpleTimer;
-
-enum class TMouseButton { mbLeft, mbRight, mbMiddle };
+class SimpleTimer;
 
 // The keys and buttons held during a mouse event.
-enum TShiftFlag : unsigned { ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32 };
-using TShiftState = unsigned;
+enum ShiftFlag : unsigned { Shift = 1, Alt = 2, Ctrl = 4, Left = 8, Right = 16, Middle = 32 };
+using ShiftState = unsigned;
 
-enum class BalloonIconKind { bitNone, bitInfo, bitWarning, bitError };
+enum class BalloonIconKind { None, Info, Warning, Error };
 
-using TNotifyEvent = std::function<void(QObject *Sender)>;
-using TMouseEvent = std::function<void(QObject *Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
-using TMouseMoveEvent = std::function<void(QObject *Sender, TShiftState Shift, int X, int Y)>;
-using TCycleEvent = std::function<void(QObject *Sender, int NextIndex)>;
-using TStartupEvent = std::function<void(QObject *Sender, bool &ShowMainForm)>;
+using NotifyEvent = std::function<void(QObject *Sender)>;
+using MouseButtonEvent = std::function<void(QObject *Sender, Qt::MouseButton Button, ShiftState Shift, int X, int Y)>;
+using MouseMoveEvent = std::function<void(QObject *Sender, ShiftState Shift, int X, int Y)>;
+using CycleEvent = std::function<void(QObject *Sender, int NextIndex)>;
+using StartupEvent = std::function<void(QObject *Sender, bool &ShowMainForm)>;
 
 // The message the notification area sends back for our icons.
 constexpr quint32 TrayCallbackMessage = 0x0800;
@@ -43,12 +41,12 @@ constexpr quint32 TrayCallbackMessage = 0x0800;
 // owner window while that is minimised.
 //
 // The owner sets the properties, then calls Loaded() once.
-class TCoolTrayIcon : public QObject
+class TrayIcon : public QObject
 {
     Q_OBJECT
 public:
-    explicit TCoolTrayIcon(QObject *owner);
-    ~TCoolTrayIcon() override;
+    explicit TrayIcon(QObject *owner);
+    ~TrayIcon() override;
 
     // Applies the properties as set so far; run once after setting them.
     virtual void Loaded();
@@ -85,14 +83,14 @@ public:
     void setMinimizeToTray(bool value) { minimizeToTray_ = value; }
 
     // Events, raised only when assigned
-    TNotifyEvent OnClick, OnDblClick;
-    TMouseEvent OnMouseDown, OnMouseUp;
-    TMouseMoveEvent OnMouseMove;
-    TNotifyEvent OnMouseEnter, OnMouseExit;
-    TCycleEvent OnCycle;
-    TNotifyEvent OnBalloonHintShow, OnBalloonHintHide, OnBalloonHintTimeout, OnBalloonHintClick;
-    TNotifyEvent OnMinimizeToTray;
-    TStartupEvent OnStartup;
+    NotifyEvent OnClick, OnDblClick;
+    MouseButtonEvent OnMouseDown, OnMouseUp;
+    MouseMoveEvent OnMouseMove;
+    NotifyEvent OnMouseEnter, OnMouseExit;
+    CycleEvent OnCycle;
+    NotifyEvent OnBalloonHintShow, OnBalloonHintHide, OnBalloonHintTimeout, OnBalloonHintClick;
+    NotifyEvent OnMinimizeToTray;
+    StartupEvent OnStartup;
 
     // Shows a balloon by the icon; false when the icon is not in the tray.
     // Text is cut to 255 characters, Title to 63.
@@ -115,18 +113,18 @@ public:
     const platform::NotifyIconData &iconData() const { return data_; }
 
     // The internal timers, for those who need to see their state.
-    const TSimpleTimer &CycleTimer() const { return *cycleTimer_; }
-    const TSimpleTimer &ClickTimer() const { return *clickTimer_; }
-    const TSimpleTimer &ExitTimer() const { return *exitTimer_; }
+    const SimpleTimer &CycleTimer() const { return *cycleTimer_; }
+    const SimpleTimer &ClickTimer() const { return *clickTimer_; }
+    const SimpleTimer &ExitTimer() const { return *exitTimer_; }
 
 protected:
     // Dispatchers: each raises its event if one is assigned.
     virtual void DoClick();
     virtual void DoDblClick();
     virtual void DoCycle(int NextIndex);
-    virtual void DoMouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
-    virtual void DoMouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
-    virtual void DoMouseMove(TShiftState Shift, int X, int Y);
+    virtual void DoMouseDown(Qt::MouseButton Button, ShiftState Shift, int X, int Y);
+    virtual void DoMouseUp(Qt::MouseButton Button, ShiftState Shift, int X, int Y);
+    virtual void DoMouseMove(ShiftState Shift, int X, int Y);
     virtual void DoMouseEnter();
     virtual void DoMouseExit();
     // Hides the owner window and shows the icon in its place.
@@ -135,7 +133,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    friend class TTrayIconHandler;
+    friend class TrayIconHandler;
 
     void HandleIconMessage(quint32 event);
     bool FillIconData();
@@ -166,7 +164,7 @@ private:
     bool minimizeToTray_ = false;
 
     platform::NotifyIconData data_;
-    std::unique_ptr<TSimpleTimer> cycleTimer_, clickTimer_, exitTimer_;
+    std::unique_ptr<SimpleTimer> cycleTimer_, clickTimer_, exitTimer_;
     QPoint LastCursorPos;
     bool LeftDownOnIcon = false, ClickPending = false, DoubleClicked = false;
     bool CursorOutside = true;
@@ -175,26 +173,26 @@ private:
 
 // The hidden window that all live tray icons share: the notification area
 // sends every icon's notifications there, and it hands each to its icon.
-class TTrayIconHandler
+class TrayIconHandler
 {
 public:
-    TTrayIconHandler();
-    ~TTrayIconHandler();
-    TTrayIconHandler(const TTrayIconHandler &) = delete;
-    TTrayIconHandler &operator=(const TTrayIconHandler &) = delete;
+    TrayIconHandler();
+    ~TrayIconHandler();
+    TrayIconHandler(const TrayIconHandler &) = delete;
+    TrayIconHandler &operator=(const TrayIconHandler &) = delete;
 
     quint32 UserCount = 0;
     platform::TrayReceiver *window() const { return window_; }
 
 private:
-    friend class TCoolTrayIcon;
+    friend class TrayIcon;
     void HandleTrayMessage(quint32 message, quint32 iconId, quint32 event);
 
     platform::TrayReceiver *window_;
-    std::unordered_map<quint32, TCoolTrayIcon *> icons_;
+    std::unordered_map<quint32, TrayIcon *> icons_;
 };
 
 // The shared handler, or nullptr while no tray icon exists.
-TTrayIconHandler *SharedTrayHandler();
+TrayIconHandler *SharedTrayHandler();
 
 } // namespace lotfinch::desktop

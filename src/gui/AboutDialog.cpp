@@ -16,7 +16,7 @@
 
 namespace lotfinch::gui {
 
-TAboutBox::TAboutBox(QWidget *owner, desktop::ImageList *ownerImages)
+AboutDialog::AboutDialog(QWidget *owner, desktop::ImageList *ownerImages)
     : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       ownerImages_(ownerImages)
 {
@@ -25,26 +25,26 @@ TAboutBox::TAboutBox(QWidget *owner, desktop::ImageList *ownerImages)
     setFixedSize(316, 213);
     setFont(QFont("MS Sans Serif", 8));
 
-    Panel1 = new QFrame(this);
-    Panel1->setObjectName("Panel1");
-    Panel1->setGeometry(10, 10, 300, 161);
+    panel = new QFrame(this);
+    panel->setObjectName("panel");
+    panel->setGeometry(10, 10, 300, 161);
     // Lowered outside, raised inside: a sunken frame holding a raised panel.
-    Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    Panel1->setLineWidth(1);
-    auto *inner = new QFrame(Panel1);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panel->setLineWidth(1);
+    auto *inner = new QFrame(panel);
     inner->setGeometry(1, 1, 298, 159);
     inner->setFrameStyle(QFrame::Panel | QFrame::Raised);
     inner->setAttribute(Qt::WA_TransparentForMouseEvents);
 
-    ProgramIcon = new TImage(Panel1);
-    ProgramIcon->setObjectName("ProgramIcon");
-    ProgramIcon->setGeometry(274, 134, 24, 24);
-    ProgramIcon->SetDrawing(DrawProgramIcon);
-    SetAccessibleRole(ProgramIcon, QAccessible::Graphic);
-    ProgramIcon->setAccessibleName("Lotfinch program icon");
+    programIcon = new ImageBox(panel);
+    programIcon->setObjectName("programIcon");
+    programIcon->setGeometry(274, 134, 24, 24);
+    programIcon->SetDrawing(DrawProgramIcon);
+    SetAccessibleRole(programIcon, QAccessible::Graphic);
+    programIcon->setAccessibleName("Lotfinch program icon");
 
     auto label = [&](const char *name, const QString &text, int left, int top, const QFont &font) {
-        auto *l = new QLabel(text, Panel1);
+        auto *l = new QLabel(text, panel);
         l->setObjectName(name);
         l->setFont(font);
         l->move(left, top);
@@ -53,58 +53,58 @@ TAboutBox::TAboutBox(QWidget *owner, desktop::ImageList *ownerImages)
     };
     QFont versionFont("Tahoma");
     versionFont.setPixelSize(12);
-    Version = label("Version", "Version 2.0.1, March 2012", 146, 48, versionFont);
+    version = label("version", "Version 2.0.1, March 2012", 146, 48, versionFont);
 
-    Copyright = label("Copyright", text::fromAnsi(CopyrightNotice), 3, 144, QFont("Tahoma", 8));
-    Copyright->setGeometry(3, 144, 275, 15);
-    Copyright->setWordWrap(true);
+    copyright = label("copyright", text::fromAnsi(CopyrightNotice), 3, 144, QFont("Tahoma", 8));
+    copyright->setGeometry(3, 144, 275, 15);
+    copyright->setWordWrap(true);
 
-    Image1 = new TImage(Panel1);
-    Image1->setObjectName("Image1");
-    Image1->setGeometry(14, 2, 85, 85);
-    Image1->SetPicture(LoadPicture(Picture::About));
-    Image1->SetStretch(true);
-    SetAccessibleRole(Image1, QAccessible::Graphic);
-    Image1->setAccessibleName("Lotfinch picture");
+    picture = new ImageBox(panel);
+    picture->setObjectName("picture");
+    picture->setGeometry(14, 2, 85, 85);
+    picture->SetPicture(LoadPicture(Picture::About));
+    picture->SetStretch(true);
+    SetAccessibleRole(picture, QAccessible::Graphic);
+    picture->setAccessibleName("Lotfinch picture");
 
     QFont titleFont("Trebuchet MS");
     titleFont.setPixelSize(19);
     titleFont.setBold(true);
-    ProductName = label("ProductName", "Lotfinch Desktop", 97, 14, titleFont);
-    QPalette shadow = ProductName->palette();
+    titleShadow = label("titleShadow", "Lotfinch Desktop", 97, 14, titleFont);
+    QPalette shadow = titleShadow->palette();
     shadow.setColor(QPalette::WindowText, palette().color(QPalette::Midlight));
-    ProductName->setPalette(shadow);
-    Label1 = label("Label1", "Lotfinch Desktop", 96, 11, titleFont);
+    titleShadow->setPalette(shadow);
+    title = label("title", "Lotfinch Desktop", 96, 11, titleFont);
 
-    Comments = label("Comments",
+    comments = label("comments",
                      "This auction site crawling utility will continually search ebay and other English-laguage "
                      "auction sites to find new and existing listings matching your search term.",
                      8, 82, QFont("Arial", 8));
-    Comments->setWordWrap(true);
-    Comments->setGeometry(8, 82, 283, 57);
-    Comments->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    comments->setWordWrap(true);
+    comments->setGeometry(8, 82, 283, 57);
+    comments->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    OKButton = new QPushButton("OK", this);
-    OKButton->setObjectName("OKButton");
-    OKButton->setGeometry(120, 180, 75, 25);
-    OKButton->setDefault(true);
-    connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+    okButton = new QPushButton("OK", this);
+    okButton->setObjectName("okButton");
+    okButton->setGeometry(120, 180, 75, 25);
+    okButton->setDefault(true);
+    connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
 
     if (QScreen *screen = QApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }
 
-void TAboutBox::FormShow()
+void AboutDialog::formShown()
 {
     if (ownerImages_)
-        QApplication::setWindowIcon(ownerImages_->icon(Tag));
+        QApplication::setWindowIcon(ownerImages_->icon(iconIndex));
 }
 
-void TAboutBox::showEvent(QShowEvent *event)
+void AboutDialog::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
     if (!event->spontaneous())
-        FormShow();
+        formShown();
 }
 
 } // namespace lotfinch::gui

@@ -12,29 +12,29 @@ class ImageList;
 
 namespace lotfinch::gui {
 
-class TImage;
+class ImageBox;
 
 // The modal About window: fixed texts and pictures, closed with OK.
-class TAboutBox : public QDialog
+class AboutDialog : public QDialog
 {
     Q_OBJECT
 public:
-    // ownerImages: the owner's tray image list; its entry Tag becomes the
+    // ownerImages: the owner's tray image list; its entry iconIndex becomes the
     // application icon while the window shows.
-    TAboutBox(QWidget *owner, desktop::ImageList *ownerImages);
+    AboutDialog(QWidget *owner, desktop::ImageList *ownerImages);
 
-    QFrame *Panel1;
-    TImage *ProgramIcon;
-    QLabel *Version;
-    QLabel *Copyright;
-    TImage *Image1;
-    QLabel *ProductName; // the title's shadow
-    QLabel *Label1;      // the title
-    QLabel *Comments;
-    QPushButton *OKButton;
-    int Tag = 7;
+    QFrame *panel;
+    ImageBox *programIcon;
+    QLabel *version;
+    QLabel *copyright;
+    ImageBox *picture;
+    QLabel *titleShadow; // the title's shadow
+    QLabel *title;       // the title
+    QLabel *comments;
+    QPushButton *okButton;
+    int iconIndex = 7;
 
-    void FormShow();
+    void formShown();
 
 protected:
     void showEvent(QShowEvent *event) override;

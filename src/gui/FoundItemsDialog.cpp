@@ -63,7 +63,7 @@ bool IsWebAddress(std::string_view entry)
     return false;
 }
 
-TLinkURLsForm::TLinkURLsForm(QWidget *owner, const desktop::ImageList *appImages)
+FoundItemsDialog::FoundItemsDialog(QWidget *owner, const desktop::ImageList *appImages)
     : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       appImages_(appImages)
@@ -76,17 +76,17 @@ TLinkURLsForm::TLinkURLsForm(QWidget *owner, const desktop::ImageList *appImages
     setFixedSize(465, 523);
     setFont(QFont("MS Sans Serif", 8));
 
-    ListBox1 = new QListWidget(this);
-    ListBox1->setObjectName("ListBox1");
-    ListBox1->setAccessibleName("Links to found items");
-    ListBox1->setGeometry(7, 8, 451, 457);
-    ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
-    ListBox1->setUniformItemSizes(true);
-    ListBox1->setContextMenuPolicy(Qt::CustomContextMenu);
-    ListBox1->viewport()->setMouseTracking(true);
-    ListBox1->viewport()->installEventFilter(this);
-    ListBox1->installEventFilter(this);
-    connect(ListBox1, &QListWidget::itemSelectionChanged, this, [this] { ListBox1Click(); });
+    itemList = new QListWidget(this);
+    itemList->setObjectName("itemList");
+    itemList->setAccessibleName("Links to found items");
+    itemList->setGeometry(7, 8, 451, 457);
+    itemList->setSelectionMode(QAbstractItemView::SingleSelection);
+    itemList->setUniformItemSizes(true);
+    itemList->setContextMenuPolicy(Qt::CustomContextMenu);
+    itemList->viewport()->setMouseTracking(true);
+    itemList->viewport()->installEventFilter(this);
+    itemList->installEventFilter(this);
+    connect(itemList, &QListWidget::itemSelectionChanged, this, [this] { itemClicked(); });
 
     auto button = [this](const char *name, const char *caption, QStyle::StandardPixmap glyph, int left,
                          const char *hint) {
@@ -98,93 +98,93 @@ TLinkURLsForm::TLinkURLsForm(QWidget *owner, const desktop::ImageList *appImages
         b->setAutoDefault(false);
         return b;
     };
-    bbtnGetInfo = button("bbtnGetInfo", "&View Auction", QStyle::SP_DirLinkIcon, 99,
-                         "Open the selected auction in the default browser");
-    bbtnGetInfo->setEnabled(false);
-    connect(bbtnGetInfo, &QPushButton::clicked, this, guarded([this] { bbtnGetInfoClick(); }));
-    bbtnClose = button("bbtnClose", "&Close", QStyle::SP_DialogCloseButton, 257, "Close the auctions links");
-    connect(bbtnClose, &QPushButton::clicked, this, [this] { bbtnCloseClick(); });
+    viewButton = button("viewButton", "&View Auction", QStyle::SP_DirLinkIcon, 99,
+                        "Open the selected auction in the default browser");
+    viewButton->setEnabled(false);
+    connect(viewButton, &QPushButton::clicked, this, guarded([this] { viewClicked(); }));
+    closeButton = button("closeButton", "&Close", QStyle::SP_DialogCloseButton, 257, "Close the auctions links");
+    connect(closeButton, &QPushButton::clicked, this, [this] { closeClicked(); });
 
-    StatusBar1 = new QStatusBar(this);
-    StatusBar1->setObjectName("StatusBar1");
-    StatusBar1->setSizeGripEnabled(false);
-    StatusBar1->setGeometry(0, height() - 19, width(), 19);
+    statusBar = new QStatusBar(this);
+    statusBar->setObjectName("statusBar");
+    statusBar->setSizeGripEnabled(false);
+    statusBar->setGeometry(0, height() - 19, width(), 19);
     // The panels show titles taken from web pages: as plain text, never as
     // markup that could make Qt load images from local files.
-    StatusPanel0 = new QLabel(StatusBar1);
-    StatusPanel0->setTextFormat(Qt::PlainText);
-    StatusPanel0->setFixedWidth(300);
-    StatusBar1->addWidget(StatusPanel0);
+    latestLabel = new QLabel(statusBar);
+    latestLabel->setTextFormat(Qt::PlainText);
+    latestLabel->setFixedWidth(300);
+    statusBar->addWidget(latestLabel);
     // The last panel reaches to the window's right edge.
-    StatusPanel1 = new QLabel(StatusBar1);
-    StatusPanel1->setTextFormat(Qt::PlainText);
-    StatusPanel1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    StatusBar1->addWidget(StatusPanel1, 1);
+    countLabel = new QLabel(statusBar);
+    countLabel->setTextFormat(Qt::PlainText);
+    countLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    statusBar->addWidget(countLabel, 1);
 
-    RUrllabel1 = new TRUrllabel(this);
-    RUrllabel1->setObjectName("RUrllabel1");
-    RUrllabel1->move(382, 484);
+    urlLabel = new UrlLabel(this);
+    urlLabel->setObjectName("urlLabel");
+    urlLabel->move(382, 484);
     // Only http(s) entries reach the label, and they are opened unchanged:
     // the Auto type would turn an https:// link into "http://https://..."
     // and one with an "@" into a mail form.
-    RUrllabel1->SetUrlType(TUrlType::Custom);
-    RUrllabel1->hide();
+    urlLabel->SetUrlType(UrlType::Custom);
+    urlLabel->hide();
 
-    PopupMenu1 = new QMenu(this);
-    PopupMenu1->setObjectName("PopupMenu1");
-    OpeninDefaultBrowser1 = PopupMenu1->addAction("Open in Default &Browser");
-    PopupMenu1->setDefaultAction(OpeninDefaultBrowser1);
-    Separator1 = PopupMenu1->addSeparator();
-    CopytoClipboard1 = PopupMenu1->addMenu("&Copy to Clipboard");
-    CopyURLtoClipboard1 = CopytoClipboard1->addAction("Auction &URL");
-    CopyAuctionNumbertoClipboard1 = CopytoClipboard1->addAction("Auction &Number");
-    connect(PopupMenu1, &QMenu::aboutToShow, this, [this] { PopupMenu1Popup(); });
-    connect(OpeninDefaultBrowser1, &QAction::triggered, this, guarded([this] { bbtnGetInfoClick(); }));
-    connect(CopyURLtoClipboard1, &QAction::triggered, this, [this] { CopyURLtoClipboard1Click(); });
-    connect(CopyAuctionNumbertoClipboard1, &QAction::triggered, this, [this] { CopyAuctionNumbertoClipboard1Click(); });
-    connect(ListBox1, &QWidget::customContextMenuRequested, this,
-            [this](QPoint pos) { PopupMenu1->popup(ListBox1->viewport()->mapToGlobal(pos)); });
+    listMenu = new QMenu(this);
+    listMenu->setObjectName("listMenu");
+    openAction = listMenu->addAction("Open in Default &Browser");
+    listMenu->setDefaultAction(openAction);
+    copySeparator = listMenu->addSeparator();
+    copyMenu = listMenu->addMenu("&Copy to Clipboard");
+    copyUrlAction = copyMenu->addAction("Auction &URL");
+    copyNumberAction = copyMenu->addAction("Auction &Number");
+    connect(listMenu, &QMenu::aboutToShow, this, [this] { listMenuAboutToShow(); });
+    connect(openAction, &QAction::triggered, this, guarded([this] { viewClicked(); }));
+    connect(copyUrlAction, &QAction::triggered, this, [this] { copyUrl(); });
+    connect(copyNumberAction, &QAction::triggered, this, [this] { copyNumber(); });
+    connect(itemList, &QWidget::customContextMenuRequested, this,
+            [this](QPoint pos) { listMenu->popup(itemList->viewport()->mapToGlobal(pos)); });
 }
 
-void TLinkURLsForm::SetItems(const text::StringList &items, const text::StringList &descriptions)
+void FoundItemsDialog::SetItems(const text::StringList &items, const text::StringList &descriptions)
 {
     // Searches go on while the window is open: the owner's lists may grow,
     // but each listed link keeps the description taken with it.
     descriptions_ = descriptions;
     hintIndex_ = -1;
-    ListBox1->clear();
+    itemList->clear();
     for (const std::string &item : items.lines())
-        ListBox1->addItem(text::fromAnsi(item));
+        itemList->addItem(text::fromAnsi(item));
     // Without a current entry the first arrow key selects the newest one;
     // Qt would otherwise make it current unselected when the list gets focus.
-    ListBox1->setCurrentIndex(QModelIndex());
+    itemList->setCurrentIndex(QModelIndex());
 }
 
-std::string TLinkURLsForm::SelectedEntry() const
+std::string FoundItemsDialog::SelectedEntry() const
 {
-    QList<QListWidgetItem *> selected = ListBox1->selectedItems();
+    QList<QListWidgetItem *> selected = itemList->selectedItems();
     return selected.isEmpty() ? std::string() : text::toAnsi(selected.first()->text());
 }
 
-void TLinkURLsForm::FormShow()
+void FoundItemsDialog::formShown()
 {
     if (appImages_)
-        QApplication::setWindowIcon(appImages_->icon(Tag));
+        QApplication::setWindowIcon(appImages_->icon(iconIndex));
 }
 
-void TLinkURLsForm::ListBox1Click()
+void FoundItemsDialog::itemClicked()
 {
-    bbtnGetInfo->setEnabled(!ListBox1->selectedItems().isEmpty());
+    viewButton->setEnabled(!itemList->selectedItems().isEmpty());
     describeSelectedItem();
 }
 
-void TLinkURLsForm::describeSelectedItem()
+void FoundItemsDialog::describeSelectedItem()
 {
     // A screen reader reads an entry's link as its name and the selected
     // entry's description (when it was found, its title) as its description.
-    const QListWidgetItem *selected = ListBox1->selectedItems().value(0);
-    for (int row = 0; row < ListBox1->count(); ++row) {
-        QListWidgetItem *item = ListBox1->item(row);
+    const QListWidgetItem *selected = itemList->selectedItems().value(0);
+    for (int row = 0; row < itemList->count(); ++row) {
+        QListWidgetItem *item = itemList->item(row);
         QString description;
         if (item == selected && row < descriptions_.count())
             description = text::fromAnsi(descriptions_[row]);
@@ -193,46 +193,46 @@ void TLinkURLsForm::describeSelectedItem()
     }
 }
 
-void TLinkURLsForm::popupListMenuFromKeyboard()
+void FoundItemsDialog::popupListMenuFromKeyboard()
 {
     // The menu opens at the selected entry, wherever the pointer is.
-    QRect at = ListBox1->visualItemRect(ListBox1->selectedItems().value(0));
+    QRect at = itemList->visualItemRect(itemList->selectedItems().value(0));
     QPoint corner = at.isValid() ? at.bottomLeft() : QPoint();
-    PopupMenu1->popup(ListBox1->viewport()->mapToGlobal(corner));
+    listMenu->popup(itemList->viewport()->mapToGlobal(corner));
 }
 
-void TLinkURLsForm::bbtnGetInfoClick()
+void FoundItemsDialog::viewClicked()
 {
-    if (ListBox1->selectedItems().isEmpty())
+    if (itemList->selectedItems().isEmpty())
         return;
     std::string entry = SelectedEntry();
     if (!IsWebAddress(entry))
         throw std::runtime_error(openFailure);
-    RUrllabel1->SetURL(entry);
-    RUrllabel1->Click();
+    urlLabel->SetURL(entry);
+    urlLabel->Click();
 }
 
-void TLinkURLsForm::CopyURLtoClipboard1Click()
+void FoundItemsDialog::copyUrl()
 {
-    if (!ListBox1->selectedItems().isEmpty())
+    if (!itemList->selectedItems().isEmpty())
         QApplication::clipboard()->setText(text::fromAnsi(SelectedEntry()));
 }
 
-void TLinkURLsForm::CopyAuctionNumbertoClipboard1Click()
+void FoundItemsDialog::copyNumber()
 {
-    if (!ListBox1->selectedItems().isEmpty())
+    if (!itemList->selectedItems().isEmpty())
         QApplication::clipboard()->setText(text::fromAnsi(AuctionNumberOf(SelectedEntry())));
 }
 
-void TLinkURLsForm::PopupMenu1Popup()
+void FoundItemsDialog::listMenuAboutToShow()
 {
-    bool selected = !ListBox1->selectedItems().isEmpty();
-    OpeninDefaultBrowser1->setEnabled(selected);
-    Separator1->setEnabled(selected);
-    CopytoClipboard1->menuAction()->setEnabled(selected);
+    bool selected = !itemList->selectedItems().isEmpty();
+    openAction->setEnabled(selected);
+    copySeparator->setEnabled(selected);
+    copyMenu->menuAction()->setEnabled(selected);
 }
 
-void TLinkURLsForm::SetShowHint(bool on)
+void FoundItemsDialog::SetShowHint(bool on)
 {
     if (!on && !showHint_)
         return;
@@ -240,11 +240,11 @@ void TLinkURLsForm::SetShowHint(bool on)
     setToolTip(on ? text::fromAnsi(hint_) : QString());
 }
 
-void TLinkURLsForm::ListBox1MouseMove()
+void FoundItemsDialog::itemListMouseMove()
 {
-    QList<QListWidgetItem *> selected = ListBox1->selectedItems();
-    int index = selected.isEmpty() ? -1 : ListBox1->row(selected.first());
-    if (index < 0 || index >= descriptions_.count() || index >= ListBox1->count()) {
+    QList<QListWidgetItem *> selected = itemList->selectedItems();
+    int index = selected.isEmpty() ? -1 : itemList->row(selected.first());
+    if (index < 0 || index >= descriptions_.count() || index >= itemList->count()) {
         SetShowHint(false);
         return;
     }
@@ -253,26 +253,26 @@ void TLinkURLsForm::ListBox1MouseMove()
     if (showHint_ && index == hintIndex_)
         return;
     hint_ = "<b><font color=\"#A00000\">" + descriptions_[index] + "</font></b><br/><br/>" +
-            text::toAnsi(ListBox1->item(index)->text());
+            text::toAnsi(itemList->item(index)->text());
     hintIndex_ = index;
     SetShowHint(true);
 }
 
-void TLinkURLsForm::bbtnCloseClick()
+void FoundItemsDialog::closeClicked()
 {
     close();
 }
 
-void TLinkURLsForm::showEvent(QShowEvent *event)
+void FoundItemsDialog::showEvent(QShowEvent *event)
 {
     if (!event->spontaneous())
         BelongToShownOwner(this);
     QDialog::showEvent(event);
     if (!event->spontaneous())
-        FormShow();
+        formShown();
 }
 
-void TLinkURLsForm::keyPressEvent(QKeyEvent *event)
+void FoundItemsDialog::keyPressEvent(QKeyEvent *event)
 {
     // The window has neither a default nor a cancel button: Enter presses
     // only a button that has the focus, and Esc does not close the window.
@@ -288,11 +288,11 @@ void TLinkURLsForm::keyPressEvent(QKeyEvent *event)
     event->accept();
 }
 
-bool TLinkURLsForm::eventFilter(QObject *watched, QEvent *event)
+bool FoundItemsDialog::eventFilter(QObject *watched, QEvent *event)
 {
     // The list's menu from the keyboard: the Menu key (which Qt turns into a
     // context-menu request) and Shift+F10.
-    if (watched == ListBox1) {
+    if (watched == itemList) {
         const bool menuKey = event->type() == QEvent::ContextMenu &&
                              static_cast<QContextMenuEvent *>(event)->reason() == QContextMenuEvent::Keyboard;
         const auto *key = event->type() == QEvent::KeyPress ? static_cast<QKeyEvent *>(event) : nullptr;
@@ -301,11 +301,11 @@ bool TLinkURLsForm::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
     }
-    if (watched == ListBox1->viewport()) {
+    if (watched == itemList->viewport()) {
         if (event->type() == QEvent::MouseMove)
-            ListBox1MouseMove();
+            itemListMouseMove();
         else if (event->type() == QEvent::MouseButtonDblClick)
-            guarded([this] { bbtnGetInfoClick(); })();
+            guarded([this] { viewClicked(); })();
     }
     return QDialog::eventFilter(watched, event);
 }

@@ -16,7 +16,7 @@ class QStatusBar;
 
 namespace lotfinch::gui {
 
-class TRUrllabel;
+class UrlLabel;
 
 // The item number in a found link: the path segment after the item's title
 // that follows "/itm/", up to the query.
@@ -28,27 +28,27 @@ bool IsWebAddress(std::string_view entry);
 
 // The modal window listing the found item links, newest first. The owner
 // fills the list and the status panels before showing it.
-class TLinkURLsForm : public QDialog
+class FoundItemsDialog : public QDialog
 {
     Q_OBJECT
 public:
     // appImages gives the application icon shown while the window is open.
-    TLinkURLsForm(QWidget *owner, const desktop::ImageList *appImages);
+    FoundItemsDialog(QWidget *owner, const desktop::ImageList *appImages);
 
-    QListWidget *ListBox1;
-    QPushButton *bbtnGetInfo;
-    QPushButton *bbtnClose;
-    QStatusBar *StatusBar1;
-    QLabel *StatusPanel0;
-    QLabel *StatusPanel1;
-    TRUrllabel *RUrllabel1;
-    QMenu *PopupMenu1;
-    QAction *OpeninDefaultBrowser1;
-    QAction *Separator1;
-    QMenu *CopytoClipboard1;
-    QAction *CopyURLtoClipboard1;
-    QAction *CopyAuctionNumbertoClipboard1;
-    int Tag = 10; // the application icon's entry in the owner's image list
+    QListWidget *itemList;
+    QPushButton *viewButton;
+    QPushButton *closeButton;
+    QStatusBar *statusBar;
+    QLabel *latestLabel;
+    QLabel *countLabel;
+    UrlLabel *urlLabel;
+    QMenu *listMenu;
+    QAction *openAction;
+    QAction *copySeparator;
+    QMenu *copyMenu;
+    QAction *copyUrlAction;
+    QAction *copyNumberAction;
+    int iconIndex = 10; // the application icon's entry in the owner's image list
 
     // The hint shown over the list, and whether it shows.
     const std::string &Hint() const { return hint_; }
@@ -60,14 +60,14 @@ public:
     // The selected entry as program text; empty without a selection.
     std::string SelectedEntry() const;
 
-    void FormShow();
-    void ListBox1Click();
-    void bbtnGetInfoClick();
-    void CopyURLtoClipboard1Click();
-    void CopyAuctionNumbertoClipboard1Click();
-    void PopupMenu1Popup();
-    void ListBox1MouseMove();
-    void bbtnCloseClick();
+    void formShown();
+    void itemClicked();
+    void viewClicked();
+    void copyUrl();
+    void copyNumber();
+    void listMenuAboutToShow();
+    void itemListMouseMove();
+    void closeClicked();
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -56,38 +56,38 @@ QRect PlaceHintWindow(QPoint pos, QSize size, const QList<QRect> &screens)
     return placed;
 }
 
-THTMLHint::THTMLHint(QObject *owner) : QObject(owner)
+HtmlHint::HtmlHint(QObject *owner) : QObject(owner)
 {
     auto *form = qobject_cast<QWidget *>(owner);
     if (!form || !form->isWindow())
-        throw EHTMLHintError("Control parent must be a form!");
+        throw HtmlHintError("Control parent must be a form!");
     for (QObject *child : owner->children())
-        if (child != this && qobject_cast<THTMLHint *>(child))
-            throw EHTMLHintError("Only one instance of THTMLHint allowed on form");
+        if (child != this && qobject_cast<HtmlHint *>(child))
+            throw HtmlHintError("Only one instance of THTMLHint allowed on form");
     // Workaround: Tahoma exists only on Windows; a sans of similar width
     // keeps hints the size they were designed at.
     QFont::insertSubstitutions("Tahoma", {"Liberation Sans", "Arial", "DejaVu Sans"});
 
     hideTimer_.setSingleShot(true);
     hideTimer_.setInterval(hideAfterMs);
-    connect(&hideTimer_, &QTimer::timeout, this, &THTMLHint::HideHint);
+    connect(&hideTimer_, &QTimer::timeout, this, &HtmlHint::HideHint);
     if (QCoreApplication *app = QCoreApplication::instance())
         app->installEventFilter(this);
 }
 
-THTMLHint::~THTMLHint()
+HtmlHint::~HtmlHint()
 {
     if (QCoreApplication *app = QCoreApplication::instance())
         app->removeEventFilter(this);
     delete window_;
 }
 
-bool THTMLHint::showHintNotification(std::string &hintStr, bool &canShow, THintInfo &info)
+bool HtmlHint::showHintNotification(std::string &hintStr, bool &canShow, HintInfo &info)
 {
     info.HintColor = hintColor_;
     if (maxWidth_ != 0)
         info.HintMaxWidth = maxWidth_;
-    QPointer<THTMLHint> alive(this);
+    QPointer<HtmlHint> alive(this);
     desktop::fire(OnShowHint, this, hintStr, canShow, info);
     if (!alive)
         return false;
@@ -95,7 +95,7 @@ bool THTMLHint::showHintNotification(std::string &hintStr, bool &canShow, THintI
     return true;
 }
 
-bool THTMLHint::ShowHintFor(QWidget *widget, QPoint globalPos)
+bool HtmlHint::ShowHintFor(QWidget *widget, QPoint globalPos)
 {
     QWidget *control = widget;
     while (control && control->toolTip().isEmpty())
@@ -104,7 +104,7 @@ bool THTMLHint::ShowHintFor(QWidget *widget, QPoint globalPos)
         HideHint();
         return false;
     }
-    THintInfo info;
+    HintInfo info;
     info.HintControl = control;
     info.HintPos = globalPos + pointerOffset;
     QScreen *screen = screenFor(globalPos);
@@ -122,13 +122,13 @@ bool THTMLHint::ShowHintFor(QWidget *widget, QPoint globalPos)
     }
     shownText_ = text;
     if (!window_)
-        window_ = new THTMLHintWindow(this);
+        window_ = new HtmlHintWindow(this);
     window_->ActivateHint(hintStr);
     hideTimer_.start();
     return true;
 }
 
-bool THTMLHint::DrawsHintsOf(const QWidget *widget) const
+bool HtmlHint::DrawsHintsOf(const QWidget *widget) const
 {
     for (const QWidget *each = widget; each; each = each->parentWidget())
         if (each == parent())
@@ -136,7 +136,7 @@ bool THTMLHint::DrawsHintsOf(const QWidget *widget) const
     return false;
 }
 
-void THTMLHint::HideHint()
+void HtmlHint::HideHint()
 {
     hideTimer_.stop();
     if (window_)
@@ -145,7 +145,7 @@ void THTMLHint::HideHint()
 
 // The hint text of the control may change while its hint shows (the
 // found-items list rebuilds it on every pointer move): show the new one.
-void THTMLHint::recheckHint()
+void HtmlHint::recheckHint()
 {
     recheckPending_ = false;
     if (!window_ || !window_->isVisible())
@@ -159,7 +159,7 @@ void THTMLHint::recheckHint()
         ShowHintFor(control, lastInfo_.HintPos - pointerOffset);
 }
 
-bool THTMLHint::eventFilter(QObject *watched, QEvent *event)
+bool HtmlHint::eventFilter(QObject *watched, QEvent *event)
 {
     bool showing = window_ && window_->isVisible();
     switch (event->type()) {
@@ -174,7 +174,7 @@ bool THTMLHint::eventFilter(QObject *watched, QEvent *event)
                 HideHint();
             } else if (!recheckPending_) {
                 recheckPending_ = true;
-                QMetaObject::invokeMethod(this, &THTMLHint::recheckHint, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(this, &HtmlHint::recheckHint, Qt::QueuedConnection);
             }
         }
         break;
@@ -194,7 +194,7 @@ bool THTMLHint::eventFilter(QObject *watched, QEvent *event)
     return false;
 }
 
-THTMLHintWindow::THTMLHintWindow(THTMLHint *hint)
+HtmlHintWindow::HtmlHintWindow(HtmlHint *hint)
     : QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus),
       hint_(hint)
 {
@@ -204,13 +204,13 @@ THTMLHintWindow::THTMLHintWindow(THTMLHint *hint)
     setPalette(QToolTip::palette());
 }
 
-void THTMLHintWindow::ActivateHint(const std::string &text)
+void HtmlHintWindow::ActivateHint(const std::string &text)
 {
     caption_ = text;
     if (!hint_)
         return;
-    const THTMLHint &hint = *hint_;
-    const THintInfo &info = hint.lastInfo_;
+    const HtmlHint &hint = *hint_;
+    const HintInfo &info = hint.lastInfo_;
     int xMargin = std::clamp(hint.xMargin_, 0, maxMargin);
     int yMargin = std::clamp(hint.yMargin_, 0, maxMargin);
     QScreen *screen = screenFor(info.HintPos);
@@ -233,7 +233,7 @@ void THTMLHintWindow::ActivateHint(const std::string &text)
         layout_.background.kind != core::HintColor::Kind::None ? layout_.background : info.HintColor;
     background_ = ResolveHintColor(background, palette());
     setGeometry(placed);
-    if (hint.hintStyle_ == THintStyle::hsRounded) {
+    if (hint.hintStyle_ == HintStyle::Rounded) {
         QPainterPath outline;
         outline.addRoundedRect(QRectF(QPointF(0, 0), QSizeF(placed.size())), cornerDiameter / 2.0,
                                cornerDiameter / 2.0);
@@ -246,14 +246,14 @@ void THTMLHintWindow::ActivateHint(const std::string &text)
     update();
 }
 
-void THTMLHintWindow::paintEvent(QPaintEvent *)
+void HtmlHintWindow::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.fillRect(rect(), background_);
     if (!hint_)
         return;
-    const THTMLHint &hint = *hint_;
-    if (hint.hintStyle_ == THintStyle::hsRounded) {
+    const HtmlHint &hint = *hint_;
+    if (hint.hintStyle_ == HintStyle::Rounded) {
         painter.setPen(QColor(128, 128, 128));
         painter.setBrush(Qt::NoBrush);
         painter.drawRoundedRect(rect().adjusted(0, 0, -1, -1), cornerDiameter / 2.0, cornerDiameter / 2.0);

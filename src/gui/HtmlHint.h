@@ -16,16 +16,16 @@
 
 namespace lotfinch::gui {
 
-class EHTMLHintError : public std::runtime_error
+class HtmlHintError : public std::runtime_error
 {
 public:
     using std::runtime_error::runtime_error;
 };
 
-enum class THintStyle : uint8_t { hsRectangle, hsRounded };
+enum class HintStyle : uint8_t { Rectangle, Rounded };
 
 // The parameters of one hint, as the show-hint notification passes them on.
-struct THintInfo
+struct HintInfo
 {
     QPointer<QWidget> HintControl;
     QPoint HintPos;            // the hint window's top-left corner, in global coordinates
@@ -34,17 +34,17 @@ struct THintInfo
     QRect CursorRect;          // the hint hides when the pointer leaves it (global)
 };
 
-class THTMLHintWindow;
+class HtmlHintWindow;
 
 // Placed once on the main window, it makes every hint (tool tip) of that
-// window and the windows it owns render its markup in a THTMLHintWindow.
-class THTMLHint : public QObject
+// window and the windows it owns render its markup in a HtmlHintWindow.
+class HtmlHint : public QObject
 {
     Q_OBJECT
 public:
-    // Throws EHTMLHintError when owner is not a window or already has one.
-    explicit THTMLHint(QObject *owner);
-    ~THTMLHint() override;
+    // Throws HtmlHintError when owner is not a window or already has one.
+    explicit HtmlHint(QObject *owner);
+    ~HtmlHint() override;
 
     bool Ellipsis() const { return ellipsis_; }
     void SetEllipsis(bool value) { ellipsis_ = value; }
@@ -52,14 +52,14 @@ public:
     void SetHintColor(core::HintColor value) { hintColor_ = value; }
     const core::HintFont &HintFont() const { return hintFont_; }
     void SetHintFont(const core::HintFont &value) { hintFont_ = value; }
-    THintStyle HintStyle() const { return hintStyle_; }
-    void SetHintStyle(THintStyle value) { hintStyle_ = value; }
+    HintStyle hintStyle() const { return hintStyle_; }
+    void SetHintStyle(HintStyle value) { hintStyle_ = value; }
     desktop::ImageList *Images() const { return images_; }
     void SetImages(desktop::ImageList *value) { images_ = value; }
     int MaxWidth() const { return maxWidth_; }
     void SetMaxWidth(int value) { maxWidth_ = value; }
-    TPictureContainer *PictureContainer() const { return pictures_; }
-    void SetPictureContainer(TPictureContainer *value) { pictures_ = value; }
+    PictureContainer *pictureContainer() const { return pictures_; }
+    void SetPictureContainer(PictureContainer *value) { pictures_ = value; }
     QColor ShadowColor() const { return shadowColor_; }
     void SetShadowColor(QColor value) { shadowColor_ = value; }
     int ShadowOffset() const { return shadowOffset_; }
@@ -73,11 +73,11 @@ public:
 
     // Called for every hint before it shows; may change its text, its
     // parameters, or stop it (canShow).
-    std::function<void(THTMLHint *sender, std::string &hintStr, bool &canShow, THintInfo &info)> OnShowHint;
+    std::function<void(HtmlHint *sender, std::string &hintStr, bool &canShow, HintInfo &info)> OnShowHint;
 
     // The parameters of the last hint shown.
-    const THintInfo &LastHintInfo() const { return lastInfo_; }
-    THTMLHintWindow *HintWindow() const { return window_; }
+    const HintInfo &LastHintInfo() const { return lastInfo_; }
+    HtmlHintWindow *HintWindow() const { return window_; }
 
     // Shows the hint that applies to widget (its own tool tip, or else the
     // nearest parent's in the same window) for the pointer at globalPos.
@@ -94,37 +94,37 @@ protected:
 
 private:
     // False when the handler freed this component.
-    bool showHintNotification(std::string &hintStr, bool &canShow, THintInfo &info);
+    bool showHintNotification(std::string &hintStr, bool &canShow, HintInfo &info);
     void recheckHint();
 
     bool ellipsis_ = false;
     core::HintColor hintColor_ = core::HintColor::system(core::sys::InfoBk);
     core::HintFont hintFont_;
-    THintStyle hintStyle_ = THintStyle::hsRectangle;
+    HintStyle hintStyle_ = HintStyle::Rectangle;
     QPointer<desktop::ImageList> images_;
     int maxWidth_ = 0;
-    QPointer<TPictureContainer> pictures_;
+    QPointer<PictureContainer> pictures_;
     QColor shadowColor_{128, 128, 128};
     int shadowOffset_ = 1;
     core::HintColor urlColor_ = core::HintColor::rgb(0, 0, 255);
     int xMargin_ = 0;
     int yMargin_ = 0;
 
-    THintInfo lastInfo_;
+    HintInfo lastInfo_;
     QString shownText_;
-    QPointer<THTMLHintWindow> window_;
+    QPointer<HtmlHintWindow> window_;
     QTimer hideTimer_;
     bool recheckPending_ = false;
 
-    friend class THTMLHintWindow;
+    friend class HtmlHintWindow;
 };
 
 // The window that draws one hint: frameless, on top, never activated.
-class THTMLHintWindow : public QWidget
+class HtmlHintWindow : public QWidget
 {
     Q_OBJECT
 public:
-    explicit THTMLHintWindow(THTMLHint *hint);
+    explicit HtmlHintWindow(HtmlHint *hint);
 
     // Lays out and shows text with the parameters of the hint component's
     // last show-hint notification.
@@ -139,7 +139,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    QPointer<THTMLHint> hint_;
+    QPointer<HtmlHint> hint_;
     std::string caption_;
     core::HintLayout layout_;
     QColor background_;

@@ -18,14 +18,14 @@ class ImageList;
 
 namespace lotfinch::gui {
 
-class TPictureContainer;
+class PictureContainer;
 
 // The pictures hint markup may name: "IDX:n" from the image list, any other
 // name from the picture container. Either may be missing.
 struct HintPictures
 {
     const desktop::ImageList *images = nullptr;
-    const TPictureContainer *pictures = nullptr;
+    const PictureContainer *pictures = nullptr;
 
     // A null pixmap when there is no such picture.
     QPixmap find(std::string_view source) const;

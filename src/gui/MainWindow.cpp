@@ -80,14 +80,13 @@ protected:
 
 } // namespace
 
-TApplicationForm::TApplicationForm(QWidget *parent) : QWidget(parent, Qt::Window)
+MainWindow::MainWindow(QWidget *parent) : QWidget(parent, Qt::Window)
 {
     // A further copy of the program ends here, before anything of it is shown.
-    OneInstance1 = new desktop::TOneInstance(this);
-    OneInstance1->setMaxNewInstances(0);
-    OneInstance1->OnNewInstanceLoad = [this](uint32_t handle, const QString &commandLine) {
-        platform::RunOutsideWaits(this,
-                                  [this, handle, commandLine] { OneInstance1NewInstanceLoad(handle, commandLine); });
+    singleInstance = new desktop::SingleInstance(this);
+    singleInstance->setMaxNewInstances(0);
+    singleInstance->OnNewInstanceLoad = [this](uint32_t handle, const QString &commandLine) {
+        platform::RunOutsideWaits(this, [this, handle, commandLine] { secondCopyStarted(handle, commandLine); });
     };
     setObjectName("ApplicationForm");
     gui::SetAccessibleRole(this, QAccessible::Window);
@@ -101,96 +100,96 @@ TApplicationForm::TApplicationForm(QWidget *parent) : QWidget(parent, Qt::Window
     QFont::insertSubstitutions("MS Sans Serif", {"Liberation Sans", "Arial", "Arimo"});
     setFont(QFont("MS Sans Serif", 8));
 
-    ImageList1 = new desktop::ImageList(this);
-    ImageList2 = new desktop::ImageList(this);
-    FillMenuImages(*ImageList1);
-    FillTrayImages(*ImageList2);
+    menuImages = new desktop::ImageList(this);
+    trayImages = new desktop::ImageList(this);
+    FillMenuImages(*menuImages);
+    FillTrayImages(*trayImages);
 
     createControls();
     createTrayMenu();
     createTrayIcon();
     createSearchObjects();
-    FormCreate();
+    formCreated();
 }
 
-TApplicationForm::~TApplicationForm()
+MainWindow::~MainWindow()
 {
     // The phrase box outlives the window's members: it must not call into them.
-    auto *phraseBox = static_cast<PhraseBox *>(comboSearchString);
+    auto *phraseBox = static_cast<PhraseBox *>(phraseCombo);
     phraseBox->OnDropDown = nullptr;
     phraseBox->OnExit = nullptr;
-    FormDestroy();
+    formDestroyed();
 }
 
-void TApplicationForm::createControls()
+void MainWindow::createControls()
 {
-    GroupBox1 = new QGroupBox(" Search the Following Web Site ", this);
-    GroupBox1->setGeometry(19, 20, 287, 111);
+    searchBox = new QGroupBox(" Search the Following Web Site ", this);
+    searchBox->setGeometry(19, 20, 287, 111);
     QFont bold = font();
     bold.setBold(true);
-    GroupBox1->setFont(bold);
+    searchBox->setFont(bold);
     // Only the caption is bold; the controls inside keep the window's font.
     QFont plain = font();
     plain.setBold(false);
 
     auto label = [&](const char *text, int left, int top) {
-        auto *l = new QLabel(text, GroupBox1);
+        auto *l = new QLabel(text, searchBox);
         l->setFont(plain);
         l->move(left, top);
         l->adjustSize();
         return l;
     };
-    Label1 = label("Site Name:", 14, 30);
-    Label2 = label("Look For:", 14, 54);
-    Label3 = label("Repeat Search: ", 14, 82);
+    siteLabel = label("Site Name:", 14, 30);
+    phraseLabel = label("Look For:", 14, 54);
+    frequencyLabel = label("Repeat Search: ", 14, 82);
 
     auto combo = [&](const char *name, int left, int top, int width, bool editable, QComboBox *c = nullptr) {
         if (!c)
-            c = new QComboBox(GroupBox1);
+            c = new QComboBox(searchBox);
         c->setObjectName(name);
         c->setFont(plain);
         c->setEditable(editable);
         c->setGeometry(left, top, width, 21);
         return c;
     };
-    ComboAuctionSite = combo("ComboAuctionSite", 72, 26, 200, false);
+    siteCombo = combo("siteCombo", 72, 26, 200, false);
     for (int i = 0; i < core::SiteCount; ++i)
-        ComboAuctionSite->addItem(fromAnsi(core::SiteAt(i).listText));
-    ComboAuctionSite->setCurrentIndex(0);
-    connect(ComboAuctionSite, &QComboBox::currentIndexChanged, this, [this] { ComboAuctionSiteChange(); });
+        siteCombo->addItem(fromAnsi(core::SiteAt(i).listText));
+    siteCombo->setCurrentIndex(0);
+    connect(siteCombo, &QComboBox::currentIndexChanged, this, [this] { siteChanged(); });
 
-    auto *phraseBox = new PhraseBox(GroupBox1);
-    phraseBox->OnDropDown = [this] { comboSearchStringDropDown(); };
+    auto *phraseBox = new PhraseBox(searchBox);
+    phraseBox->OnDropDown = [this] { phraseDropDown(); };
     phraseBox->OnExit = [this] {
         try {
-            comboSearchStringExit();
+            phraseEditFinished();
         } catch (const std::exception &error) {
             platform::showErrorBox(error);
         }
     };
-    comboSearchString = combo("comboSearchString", 72, 52, 200, true, phraseBox);
-    comboSearchString->setInsertPolicy(QComboBox::NoInsert);
-    comboSearchString->setEditText(QString());
-    connect(comboSearchString, &QComboBox::editTextChanged, this, [this] {
-        SearchTextChange();
+    phraseCombo = combo("phraseCombo", 72, 52, 200, true, phraseBox);
+    phraseCombo->setInsertPolicy(QComboBox::NoInsert);
+    phraseCombo->setEditText(QString());
+    connect(phraseCombo, &QComboBox::editTextChanged, this, [this] {
+        phraseChanged();
         describeHintButtons();
     });
-    connect(comboSearchString, &QComboBox::activated, this, [this] { SearchTextChange(); });
+    connect(phraseCombo, &QComboBox::activated, this, [this] { phraseChanged(); });
 
-    ComboSearchFrequency = combo("ComboSearchFrequency", 102, 78, 170, false);
+    frequencyCombo = combo("frequencyCombo", 102, 78, 170, false);
     for (int i = 0; i < core::IntervalCount; ++i)
-        ComboSearchFrequency->addItem(fromAnsi(core::IntervalAt(i).listText));
-    ComboSearchFrequency->setCurrentIndex(0);
+        frequencyCombo->addItem(fromAnsi(core::IntervalAt(i).listText));
+    frequencyCombo->setCurrentIndex(0);
 
     // A screen reader announces each box by its label, not by its value or
     // the group's caption.
-    Label1->setBuddy(ComboAuctionSite);
-    Label2->setBuddy(comboSearchString);
-    Label3->setBuddy(ComboSearchFrequency);
-    ComboAuctionSite->setAccessibleName("Site Name");
-    comboSearchString->setAccessibleName("Look For");
-    comboSearchString->lineEdit()->setAccessibleName("Look For");
-    ComboSearchFrequency->setAccessibleName("Repeat Search");
+    siteLabel->setBuddy(siteCombo);
+    phraseLabel->setBuddy(phraseCombo);
+    frequencyLabel->setBuddy(frequencyCombo);
+    siteCombo->setAccessibleName("Site Name");
+    phraseCombo->setAccessibleName("Look For");
+    phraseCombo->lineEdit()->setAccessibleName("Look For");
+    frequencyCombo->setAccessibleName("Repeat Search");
 
     auto button = [&](const char *name, const char *caption, int left, Glyph glyph) {
         auto *b = new QPushButton(ButtonGlyph(glyph), caption, this);
@@ -199,68 +198,64 @@ void TApplicationForm::createControls()
         b->setIconSize(QSize(16, 16));
         return b;
     };
-    BitBtn1 = button("BitBtn1", "&Start", 14, Glyph::Start);
-    BitBtn1->setEnabled(false);
-    BitBtn1->setProperty("HelpKeyword", "Start searching");
-    connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
-    BitBtn1->setMouseTracking(true);
-    BitBtn1->installEventFilter(this);
-    BitBtn3 = button("BitBtn3", "&Auctions...", 117, Glyph::Auctions);
-    BitBtn3->setEnabled(false);
-    BitBtn3->setProperty("HelpKeyword", "View all matches found");
-    connect(BitBtn3, &QPushButton::clicked, this, [this] { ShowFoundLinks1Click(); });
-    BitBtn3->setMouseTracking(true);
-    BitBtn3->installEventFilter(this);
-    BitBtn2 = button("BitBtn2", "E&xit", 220, Glyph::Exit);
-    BitBtn2->setDefault(true);
-    BitBtn2->setToolTip("Stop all searching and close the Lotfinch software");
-    BitBtn2->setAccessibleDescription(BitBtn2->toolTip());
+    startButton = button("startButton", "&Start", 14, Glyph::Start);
+    startButton->setEnabled(false);
+    startButton->setProperty("HelpKeyword", "Start searching");
+    connect(startButton, &QPushButton::clicked, this, [this] { startClicked(); });
+    startButton->setMouseTracking(true);
+    startButton->installEventFilter(this);
+    auctionsButton = button("auctionsButton", "&Auctions...", 117, Glyph::Auctions);
+    auctionsButton->setEnabled(false);
+    auctionsButton->setProperty("HelpKeyword", "View all matches found");
+    connect(auctionsButton, &QPushButton::clicked, this, [this] { showFoundItems(); });
+    auctionsButton->setMouseTracking(true);
+    auctionsButton->installEventFilter(this);
+    exitButton = button("exitButton", "E&xit", 220, Glyph::Exit);
+    exitButton->setDefault(true);
+    exitButton->setToolTip("Stop all searching and close the Lotfinch software");
+    exitButton->setAccessibleDescription(exitButton->toolTip());
     describeHintButtons();
-    connect(BitBtn2, &QPushButton::clicked, this, [this] { BitBtn2Click(); });
+    connect(exitButton, &QPushButton::clicked, this, [this] { exitClicked(); });
 
     // Alt and a letter is a button's mnemonic, never text: see eventFilter.
-    for (QWidget *input :
-         {static_cast<QWidget *>(ComboAuctionSite), static_cast<QWidget *>(comboSearchString),
-          static_cast<QWidget *>(comboSearchString->lineEdit()), static_cast<QWidget *>(ComboSearchFrequency)})
+    for (QWidget *input : {static_cast<QWidget *>(siteCombo), static_cast<QWidget *>(phraseCombo),
+                           static_cast<QWidget *>(phraseCombo->lineEdit()), static_cast<QWidget *>(frequencyCombo)})
         input->installEventFilter(this);
 
-    setTabOrder(ComboAuctionSite, ComboSearchFrequency);
-    setTabOrder(ComboSearchFrequency, comboSearchString);
-    setTabOrder(comboSearchString, BitBtn1);
-    setTabOrder(BitBtn1, BitBtn3);
-    setTabOrder(BitBtn3, BitBtn2);
+    setTabOrder(siteCombo, frequencyCombo);
+    setTabOrder(frequencyCombo, phraseCombo);
+    setTabOrder(phraseCombo, startButton);
+    setTabOrder(startButton, auctionsButton);
+    setTabOrder(auctionsButton, exitButton);
 }
 
-void TApplicationForm::createTrayMenu()
+void MainWindow::createTrayMenu()
 {
-    PopupMenu1 = new QMenu(this);
-    PopupMenu1->setObjectName("PopupMenu1");
-    Restore1 = PopupMenu1->addAction(ImageList1->icon(8), "&Open Lotfinch Crawler...");
-    PopupMenu1->setDefaultAction(Restore1);
-    PopupMenu1->addSeparator();
-    LotfinchHelp1 = PopupMenu1->addMenu(ImageList1->icon(5), "Lotfinch &System");
-    AboutLotfinch1 = LotfinchHelp1->addAction(ImageList1->icon(0), "About &Lotfinch...");
-    LotfinchHelp1->addSeparator();
-    ProductManual1 = LotfinchHelp1->addAction(ImageList1->icon(7), "&Product Manual...");
-    PopupMenu1->addSeparator();
-    ShowHTMLSource1 = PopupMenu1->addAction("Show &HTML Source");
-    ShowHTMLSource1->setVisible(false);
-    ShowFoundLinks1 = PopupMenu1->addAction(ImageList1->icon(9), "Links to Found &Items...");
-    ShowFoundLinks1->setEnabled(false);
-    PopupMenu1->addSeparator();
-    Exit1 = PopupMenu1->addAction(ImageList1->icon(3), "E&xit");
-    const std::pair<QAction *, void (TApplicationForm::*)()> commands[] = {
-        {Restore1, &TApplicationForm::TrayDoubleClick},
-        {AboutLotfinch1, &TApplicationForm::AboutLotfinch1Click},
-        {ProductManual1, &TApplicationForm::ProductManual1Click},
-        {ShowHTMLSource1, &TApplicationForm::ShowHTMLSource1Click},
-        {ShowFoundLinks1, &TApplicationForm::ShowFoundLinks1Click},
-        {Exit1, &TApplicationForm::BitBtn2Click}};
+    trayMenu = new QMenu(this);
+    trayMenu->setObjectName("trayMenu");
+    openAction = trayMenu->addAction(menuImages->icon(8), "&Open Lotfinch Crawler...");
+    trayMenu->setDefaultAction(openAction);
+    trayMenu->addSeparator();
+    systemMenu = trayMenu->addMenu(menuImages->icon(5), "Lotfinch &System");
+    aboutAction = systemMenu->addAction(menuImages->icon(0), "About &Lotfinch...");
+    systemMenu->addSeparator();
+    manualAction = systemMenu->addAction(menuImages->icon(7), "&Product Manual...");
+    trayMenu->addSeparator();
+    pageSourceAction = trayMenu->addAction("Show &HTML Source");
+    pageSourceAction->setVisible(false);
+    foundItemsAction = trayMenu->addAction(menuImages->icon(9), "Links to Found &Items...");
+    foundItemsAction->setEnabled(false);
+    trayMenu->addSeparator();
+    exitAction = trayMenu->addAction(menuImages->icon(3), "E&xit");
+    const std::pair<QAction *, void (MainWindow::*)()> commands[] = {
+        {openAction, &MainWindow::restoreFromTray},      {aboutAction, &MainWindow::showAbout},
+        {manualAction, &MainWindow::openManual},         {pageSourceAction, &MainWindow::showPageSource},
+        {foundItemsAction, &MainWindow::showFoundItems}, {exitAction, &MainWindow::exitClicked}};
     for (auto [action, handler] : commands)
         connect(action, &QAction::triggered, this, outsideWaits(handler));
 }
 
-std::function<void()> TApplicationForm::outsideWaits(void (TApplicationForm::*handler)())
+std::function<void()> MainWindow::outsideWaits(void (MainWindow::*handler)())
 {
     // A desktop with a StatusNotifier tray delivers the menu, the icon's
     // activation and notification clicks over D-Bus, which the start popup's
@@ -269,59 +264,58 @@ std::function<void()> TApplicationForm::outsideWaits(void (TApplicationForm::*ha
     return [this, handler] { platform::RunOutsideWaits(this, [this, handler] { (this->*handler)(); }); };
 }
 
-void TApplicationForm::createTrayIcon()
+void MainWindow::createTrayIcon()
 {
-    CoolTrayIcon1 = new desktop::TCoolTrayIcon(this);
-    CoolTrayIcon1->setObjectName("CoolTrayIcon1");
-    CoolTrayIcon1->setIconList(ImageList2);
-    CoolTrayIcon1->setCycleInterval(0);
-    CoolTrayIcon1->setHint("Crawl \"site\" once every \"time\" to locate \"\"search\".\"");
-    CoolTrayIcon1->setIcon(ImageList2->icon(Tag));
-    CoolTrayIcon1->setIconIndex(0);
-    CoolTrayIcon1->setPopupMenu(PopupMenu1);
-    CoolTrayIcon1->setMinimizeToTray(true);
-    CoolTrayIcon1->OnDblClick = [run = outsideWaits(&TApplicationForm::TrayDoubleClick)](QObject *) { run(); };
-    CoolTrayIcon1->OnBalloonHintClick =
-        [run = outsideWaits(&TApplicationForm::CoolTrayIcon1BalloonHintClick)](QObject *) { run(); };
+    trayIcon = new desktop::TrayIcon(this);
+    trayIcon->setObjectName("trayIcon");
+    trayIcon->setIconList(trayImages);
+    trayIcon->setCycleInterval(0);
+    trayIcon->setHint("Crawl \"site\" once every \"time\" to locate \"\"search\".\"");
+    trayIcon->setIcon(trayImages->icon(iconIndex));
+    trayIcon->setIconIndex(0);
+    trayIcon->setPopupMenu(trayMenu);
+    trayIcon->setMinimizeToTray(true);
+    trayIcon->OnDblClick = [run = outsideWaits(&MainWindow::restoreFromTray)](QObject *) { run(); };
+    trayIcon->OnBalloonHintClick = [run = outsideWaits(&MainWindow::balloonClicked)](QObject *) { run(); };
     // A balloon that has gone leaves its window's memory behind, as a pass does.
-    CoolTrayIcon1->OnBalloonHintTimeout = [](QObject *) { platform::ReleaseIdleMemory(); };
-    CoolTrayIcon1->OnBalloonHintHide = CoolTrayIcon1->OnBalloonHintTimeout;
-    CoolTrayIcon1->Loaded();
+    trayIcon->OnBalloonHintTimeout = [](QObject *) { platform::ReleaseIdleMemory(); };
+    trayIcon->OnBalloonHintHide = trayIcon->OnBalloonHintTimeout;
+    trayIcon->Loaded();
 }
 
-void TApplicationForm::createSearchObjects()
+void MainWindow::createSearchObjects()
 {
-    auHTTP1 = new http::TauHTTP(this);
-    auHTTP1->setObjectName("auHTTP1");
-    auHTTP1->OnDone = [this](QObject *sender, const std::string &type, int64_t size, http::TStream *stream) {
-        auHTTP1Done(sender, type, size, stream);
+    httpComponent = new http::HttpComponent(this);
+    httpComponent->setObjectName("httpComponent");
+    httpComponent->OnDone = [this](QObject *sender, const std::string &type, int64_t size, http::ByteStream *stream) {
+        pageFetched(sender, type, size, stream);
     };
 
-    HTMLHint1 = new gui::THTMLHint(this);
-    HTMLHint1->setObjectName("HTMLHint1");
-    HTMLHint1->SetHintStyle(gui::THintStyle::hsRounded);
-    HTMLHint1->SetEllipsis(false);
-    HTMLHint1->SetMaxWidth(0);
-    HTMLHint1->SetURLColor(core::HintColor::rgb(0, 0, 0));
-    HTMLHint1->SetXMargin(0);
-    HTMLHint1->SetYMargin(0);
+    htmlHint = new gui::HtmlHint(this);
+    htmlHint->setObjectName("htmlHint");
+    htmlHint->SetHintStyle(gui::HintStyle::Rounded);
+    htmlHint->SetEllipsis(false);
+    htmlHint->SetMaxWidth(0);
+    htmlHint->SetURLColor(core::HintColor::rgb(0, 0, 0));
+    htmlHint->SetXMargin(0);
+    htmlHint->SetYMargin(0);
 }
 
-void TApplicationForm::FormCreate()
+void MainWindow::formCreated()
 {
-    std::unique_ptr<gui::TSplashForm> splash = std::make_unique<gui::TSplashForm>(this);
-    SearchTimer = std::make_unique<desktop::TSimpleTimer>();
+    std::unique_ptr<gui::SplashScreen> splash = std::make_unique<gui::SplashScreen>(this);
+    SearchTimer = std::make_unique<desktop::SimpleTimer>();
     SearchTimer->setInterval(500);
-    SearchTimer->setOnTick([this](desktop::TSimpleTimer *timer) { TimerEvent(timer); });
+    SearchTimer->setOnTick([this](desktop::SimpleTimer *timer) { searchTimerFired(timer); });
     RunSplash(splash.get());
-    PageLines.clear();
+    pageLines.clear();
     Found.Clear();
-    ProgressPopup = new gui::TUpdateUsForm(this);
-    LinksCaption = core::LinksCaptionFor(core::SiteAt(0).listText);
-    TrayHintTemplate = CoolTrayIcon1->Hint();
+    progressPopup = new gui::ProgressPopup(this);
+    linksCaption = core::LinksCaptionFor(core::SiteAt(0).listText);
+    trayHintTemplate = trayIcon->Hint();
 }
 
-void TApplicationForm::RunSplash(gui::TSplashForm *splash)
+void MainWindow::RunSplash(gui::SplashScreen *splash)
 {
     QApplication::setOverrideCursor(Qt::BusyCursor);
     splash->show();
@@ -332,8 +326,8 @@ void TApplicationForm::RunSplash(gui::TSplashForm *splash)
         platform::WaitAnsweringWindowSystem(QDeadlineTimer(2000), [window] { return window->isExposed(); });
     splash->repaint();
     for (int dot = 0; dot < 5; ++dot) {
-        splash->LabelInit->setText(splash->LabelInit->text() + ".");
-        splash->LabelInit->adjustSize();
+        splash->initLabel->setText(splash->initLabel->text() + ".");
+        splash->initLabel->adjustSize();
         platform::WaitAnsweringWindowSystem(QDeadlineTimer(SplashDotWait));
         splash->repaint();
     }
@@ -341,38 +335,38 @@ void TApplicationForm::RunSplash(gui::TSplashForm *splash)
     // A program file without readable version information still starts; its
     // tray hint just names no version.
     try {
-        VersionText = splash->StVersionInfo1->ProductVersion();
-    } catch (const core::EStVersionInfoError &) {
-        VersionText.clear();
+        versionText = splash->versionInfo->ProductVersion();
+    } catch (const core::VersionInfoError &) {
+        versionText.clear();
     }
     QApplication::restoreOverrideCursor();
 }
 
-std::string TApplicationForm::buttonHint(QPushButton *button, core::HintForm form) const
+std::string MainWindow::buttonHint(QPushButton *button, core::HintForm form) const
 {
-    const std::string phrase = button == BitBtn3 ? StartedPhrase : SearchText();
+    const std::string phrase = button == auctionsButton ? startedPhrase : SearchText();
     return core::ButtonHint(text::toAnsi(button->property("HelpKeyword").toString()), phrase, form);
 }
 
-void TApplicationForm::BitBtnMouseMove(QPushButton *button)
+void MainWindow::buttonMouseMove(QPushButton *button)
 {
     button->setToolTip(button->isEnabled() ? fromAnsi(buttonHint(button, core::HintForm::Markup)) : QString());
 }
 
-void TApplicationForm::describeHintButtons()
+void MainWindow::describeHintButtons()
 {
-    for (QPushButton *button : {BitBtn1, BitBtn3})
+    for (QPushButton *button : {startButton, auctionsButton})
         button->setAccessibleDescription(fromAnsi(buttonHint(button, core::HintForm::Plain)));
 }
 
-void TApplicationForm::AboutLotfinch1Click()
+void MainWindow::showAbout()
 {
-    QPointer<gui::TAboutBox> box = new gui::TAboutBox(this, ImageList2);
+    QPointer<gui::AboutDialog> box = new gui::AboutDialog(this, trayImages);
     box->exec();
     delete box;
 }
 
-void TApplicationForm::ProductManual1Click()
+void MainWindow::openManual()
 {
     QFileInfo manual(core::ShippedDocumentFile("manual.pdf"));
     if (manual.isFile())
@@ -380,51 +374,51 @@ void TApplicationForm::ProductManual1Click()
                             desktop::SW_SHOWNORMAL);
 }
 
-void TApplicationForm::ShowHTMLSource1Click()
+void MainWindow::showPageSource()
 {
-    QPointer<gui::TSourceForm> form = new gui::TSourceForm(this);
-    form->SetLines(PageLines);
+    QPointer<gui::PageSourceDialog> form = new gui::PageSourceDialog(this);
+    form->SetLines(pageLines);
     form->exec();
     delete form;
 }
 
-void TApplicationForm::FormShow()
+void MainWindow::formShown()
 {
-    QApplication::setWindowIcon(ImageList2->icon(Tag));
-    BitBtn3->setEnabled(!Found.empty());
+    QApplication::setWindowIcon(trayImages->icon(iconIndex));
+    auctionsButton->setEnabled(!Found.empty());
     // Without a notification area the icon only carries the balloons to the
     // desktop's notification service: it stays, or no FOUND would be told.
     if (hasTray())
-        CoolTrayIcon1->setIconVisible(false);
+        trayIcon->setIconVisible(false);
 }
 
-void TApplicationForm::FormHide()
+void MainWindow::formHidden()
 {
-    IconTrayUpdate(CoolTrayIcon1);
+    updateTrayIcon(trayIcon);
 }
 
-void TApplicationForm::FormClose()
+void MainWindow::formClosed()
 {
-    ProgressPopup->close();
+    progressPopup->close();
     SearchTimer->setEnabled(false);
     // A pass waiting for a page ends with the window: dropping the HTTP
     // component abandons its transfer and lets the wait return at once.
-    delete auHTTP1;
-    auHTTP1 = nullptr;
+    delete httpComponent;
+    httpComponent = nullptr;
 }
 
-void TApplicationForm::FormDestroy()
+void MainWindow::formDestroyed()
 {
     SearchTimer.reset();
-    PageLines.clear();
+    pageLines.clear();
     Found.Clear();
 }
 
-void TApplicationForm::BitBtn1Click()
+void MainWindow::startClicked()
 {
     // The sites are searched in Windows-1252: a phrase beyond it would be
     // searched with question marks in place of its letters.
-    const QStringList outside = text::charactersOutsideAnsi(comboSearchString->currentText());
+    const QStringList outside = text::charactersOutsideAnsi(phraseCombo->currentText());
     if (!outside.isEmpty()) {
         platform::MsgQuestion question{this,
                                        "These characters cannot be searched for: " + outside.join(' ').toStdString(),
@@ -433,16 +427,16 @@ void TApplicationForm::BitBtn1Click()
         platform::MessageBoxService::ask(question);
         return;
     }
-    BitBtn1Tag = 1;
+    searchArmed = true;
     if (!Found.empty()) {
         auto answer = platform::MessageBoxService::ask(this, "Clear existing search results.", "RESULTS IN STORAGE",
                                                        platform::MsgIcon::Warning, platform::MsgButtons::YesNo);
         if (answer == platform::MsgAnswer::Yes) {
-            ShowFoundLinks1->setEnabled(false);
-            ComboAuctionSiteChange();
+            foundItemsAction->setEnabled(false);
+            siteChanged();
             Found.Clear();
             if (!hasTray())
-                BitBtn3->setEnabled(false);
+                auctionsButton->setEnabled(false);
         }
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -451,45 +445,43 @@ void TApplicationForm::BitBtn1Click()
         ~RestoreCursor() { QApplication::restoreOverrideCursor(); }
     } restoreCursor;
     SearchTimer->setInterval(3000);
-    StartedPhrase = SearchText();
-    StartedSite = text::toAnsi(ComboAuctionSite->currentText());
+    startedPhrase = SearchText();
+    startedSite = text::toAnsi(siteCombo->currentText());
     describeHintButtons();
     AnnounceSearch();
 }
 
-bool TApplicationForm::hasTray()
+bool MainWindow::hasTray()
 {
     return platform::TrayShell::instance().available();
 }
 
-void TApplicationForm::AnnounceSearch()
+void MainWindow::AnnounceSearch()
 {
     if (hasTray()) {
         hide();
     } else {
         // Without a notification area the window would be out of reach once
         // hidden: it goes to the taskbar instead, and the search is armed the same.
-        IconTrayUpdate(CoolTrayIcon1);
+        updateTrayIcon(trayIcon);
         showMinimized();
     }
-    ProgressPopup->ShowStatus(
-        3000, core::FormatText("Crawling %s for \"%s\"", {text::toAnsi(ComboAuctionSite->currentText()), SearchText()}),
-        true);
+    progressPopup->ShowStatus(
+        3000, core::FormatText("Crawling %s for \"%s\"", {text::toAnsi(siteCombo->currentText()), SearchText()}), true);
 }
 
-void TApplicationForm::IconTrayUpdate(desktop::TCoolTrayIcon *icon)
+void MainWindow::updateTrayIcon(desktop::TrayIcon *icon)
 {
     setTrayHint(DefaultTrayHint());
     icon->setIconVisible(true);
-    if (BitBtn1Tag != 1)
+    if (!searchArmed)
         return;
     try {
         std::string phrase = SearchText();
-        ShowHTMLSource1->setText(fromAnsi(core::FormatText("Starting Search for %s...", {phrase})));
-        std::string hint = TrayHintTemplate;
-        hint = core::ReplaceAllText(hint, "\"site\"",
-                                    core::SiteAt(siteEntryOf(ComboAuctionSite->currentIndex())).shortName);
-        hint = core::ReplaceAllText(hint, "\"time\"", core::IntervalAt(ComboSearchFrequency->currentIndex()).hintWord);
+        pageSourceAction->setText(fromAnsi(core::FormatText("Starting Search for %s...", {phrase})));
+        std::string hint = trayHintTemplate;
+        hint = core::ReplaceAllText(hint, "\"site\"", core::SiteAt(siteEntryOf(siteCombo->currentIndex())).shortName);
+        hint = core::ReplaceAllText(hint, "\"time\"", core::IntervalAt(frequencyCombo->currentIndex()).hintWord);
         hint = core::ReplaceAllText(hint, "\"search\"", phrase);
         setTrayHint(hint);
         SearchTimer->setEnabled(true);
@@ -498,45 +490,45 @@ void TApplicationForm::IconTrayUpdate(desktop::TCoolTrayIcon *icon)
     }
 }
 
-std::string TApplicationForm::DefaultTrayHint() const
+std::string MainWindow::DefaultTrayHint() const
 {
     if (Found.empty())
-        return core::FormatText("Lotfinch (Desktop) %s from Pellory", {VersionText});
-    return core::FormatText("STILL crawling %s for \"%s\".", {StartedSite, StartedPhrase});
+        return core::FormatText("Lotfinch (Desktop) %s from Pellory", {versionText});
+    return core::FormatText("STILL crawling %s for \"%s\".", {startedSite, startedPhrase});
 }
 
-void TApplicationForm::TimerEvent(desktop::TSimpleTimer *)
+void MainWindow::searchTimerFired(desktop::SimpleTimer *)
 {
-    if (ProgressPopup->isVisible())
-        ProgressPopup->hide();
+    if (progressPopup->isVisible())
+        progressPopup->hide();
     if (!SearchTimer->Enabled())
         return;
     // Passes never overlap: Qt holds back the search timer's ticks while this
     // handler waits for pages, so a slow pass runs to its end and the next
     // one follows the interval set below.
-    QPointer<TApplicationForm> self(this);
-    bool found = SearchSites(ComboAuctionSite->currentIndex());
+    QPointer<MainWindow> self(this);
+    bool found = SearchSites(siteCombo->currentIndex());
     if (!self || closing_)
         return;
-    ShowFoundLinks1->setEnabled(found);
+    foundItemsAction->setEnabled(found);
     // Without a tray the window is the way to the found items, whether or
     // not the desktop minimised it.
     if (!hasTray())
-        BitBtn3->setEnabled(found);
-    SearchTimer->setInterval(static_cast<int>(core::IntervalMilliseconds(ComboSearchFrequency->currentIndex())));
+        auctionsButton->setEnabled(found);
+    SearchTimer->setInterval(static_cast<int>(core::IntervalMilliseconds(frequencyCombo->currentIndex())));
     // The program now waits in the tray until the next pass.
     platform::ReleaseIdleMemory();
 }
 
-bool TApplicationForm::SearchSites(int selected)
+bool MainWindow::SearchSites(int selected)
 {
     const int entryIndex = siteEntryOf(selected);
     const core::Site &entry = core::SiteAt(entryIndex);
     bool found = !Found.empty();
     // The wait for a page runs the event loop: the user may close the window
     // meanwhile, which ends the pass.
-    QPointer<TApplicationForm> self(this);
-    const std::vector<int> sites = core::SitesOfPass(selected, ComboAuctionSite->count());
+    QPointer<MainWindow> self(this);
+    const std::vector<int> sites = core::SitesOfPass(selected, siteCombo->count());
     Checks.KeepOnly(sites);
     for (int site : sites) {
         if (closing_)
@@ -544,34 +536,35 @@ bool TApplicationForm::SearchSites(int selected)
         // The box may have changed since Start; a phrase that Start would
         // refuse is not searched with question marks in place of its letters,
         // and the tooltip keeps naming the last phrase searched.
-        const QStringList outside = text::charactersOutsideAnsi(comboSearchString->currentText());
+        const QStringList outside = text::charactersOutsideAnsi(phraseCombo->currentText());
         if (!outside.isEmpty()) {
             noteFailedCheck(site, core::UnsearchableReason(outside));
             setTrayHint(trayHint_);
             continue;
         }
         std::string phrase = SearchText();
-        auHTTP1->setURL(core::SearchAddress(site, phrase));
+        httpComponent->setURL(core::SearchAddress(site, phrase));
         // Passes do not overlap, so the component is not busy here; were it
         // so, its refusal would be no check of the site, nor a failed one.
-        const bool refused = auHTTP1->Busy();
+        const bool refused = httpComponent->Busy();
         const int delivered = pagesDelivered_;
         const auto started = std::chrono::steady_clock::now();
-        auHTTP1->Read(true);
+        httpComponent->Read(true);
         if (!self || closing_)
             return false;
         // Only a page fetched now is scanned: the page before stands for
         // nothing this check found.
         if (pagesDelivered_ != delivered) {
             Checks.Succeeded(site);
-            if (core::ExtractLinks(PageLines, Found) > 0)
-                CoolTrayIcon1->ShowBalloon(core::FoundBalloonTitle, core::FoundBalloonText(StartedPhrase),
-                                           desktop::BalloonIconKind::bitInfo, core::FoundBalloonSeconds);
+            if (core::ExtractLinks(pageLines, Found) > 0)
+                trayIcon->ShowBalloon(core::FoundBalloonTitle, core::FoundBalloonText(startedPhrase),
+                                      desktop::BalloonIconKind::Info, core::FoundBalloonSeconds);
         } else if (!refused) {
             auto elapsed =
                 std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
-            noteFailedCheck(site, core::FailureReason(core::OutcomeOf(*auHTTP1, static_cast<int>(elapsed.count())),
-                                                      core::SiteAt(site).domain));
+            noteFailedCheck(site,
+                            core::FailureReason(core::OutcomeOf(*httpComponent, static_cast<int>(elapsed.count())),
+                                                core::SiteAt(site).domain));
         }
         found = !Found.empty();
         phrase = SearchText();
@@ -579,50 +572,50 @@ bool TApplicationForm::SearchSites(int selected)
             const char *shortName = core::SiteAt(site).shortName;
             const char *siteName = Found.AnyItemContains(shortName) ? shortName : entry.shortName;
             setTrayHint(core::FormatText("FOUND matches for \"%s\" on %s.", {phrase, siteName}));
-            CoolTrayIcon1->setIconIndex(entryIndex + 1);
-            ShowFoundLinks1->setText(fromAnsi(core::FormatText("&Links to \"%s\"...", {phrase})));
+            trayIcon->setIconIndex(entryIndex + 1);
+            foundItemsAction->setText(fromAnsi(core::FormatText("&Links to \"%s\"...", {phrase})));
         } else {
-            if (BitBtn1Tag == 1)
+            if (searchArmed)
                 setTrayHint(core::FormatText("STILL crawling %s for \"%s\".", {entry.shortName, phrase}));
-            CoolTrayIcon1->setIconIndex(0);
+            trayIcon->setIconIndex(0);
         }
     }
     return found;
 }
 
-void TApplicationForm::noteFailedCheck(int site, std::string_view reason)
+void MainWindow::noteFailedCheck(int site, std::string_view reason)
 {
     std::string line = core::FailureLine(QTime::currentTime(), Found.separators().time, reason);
     if (Checks.Failed(site, line))
-        CoolTrayIcon1->ShowBalloon(core::CheckFailedBalloonTitle, line, desktop::BalloonIconKind::bitWarning,
-                                   core::FoundBalloonSeconds);
+        trayIcon->ShowBalloon(core::CheckFailedBalloonTitle, line, desktop::BalloonIconKind::Warning,
+                              core::FoundBalloonSeconds);
 }
 
-void TApplicationForm::setTrayHint(const std::string &hint)
+void MainWindow::setTrayHint(const std::string &hint)
 {
     trayHint_ = hint;
-    CoolTrayIcon1->setHint(core::HintWithFailureLine(hint, Checks.LatestFailureLine()));
+    trayIcon->setHint(core::HintWithFailureLine(hint, Checks.LatestFailureLine()));
 }
 
-void TApplicationForm::auHTTP1Done(QObject *, const std::string &, int64_t, http::TStream *stream)
+void MainWindow::pageFetched(QObject *, const std::string &, int64_t, http::ByteStream *stream)
 {
     if (!stream)
         return;
-    core::SetPageLines(PageLines, stream->ReadAll());
+    core::SetPageLines(pageLines, stream->ReadAll());
     ++pagesDelivered_;
 }
 
-int TApplicationForm::siteEntryOf(int selected) const
+int MainWindow::siteEntryOf(int selected) const
 {
-    return selected >= 0 && selected < ComboAuctionSite->count() - 1 ? selected : core::AllSitesIndex;
+    return selected >= 0 && selected < siteCombo->count() - 1 ? selected : core::AllSitesIndex;
 }
 
-void TApplicationForm::SearchTextChange()
+void MainWindow::phraseChanged()
 {
-    BitBtn1->setEnabled(!comboSearchString->currentText().isEmpty());
+    startButton->setEnabled(!phraseCombo->currentText().isEmpty());
 }
 
-void TApplicationForm::BitBtn2Click()
+void MainWindow::exitClicked()
 {
     if (isVisible() && !Found.empty()) {
         auto answer =
@@ -634,29 +627,29 @@ void TApplicationForm::BitBtn2Click()
     close();
 }
 
-void TApplicationForm::ComboAuctionSiteChange()
+void MainWindow::siteChanged()
 {
-    LinksCaption = core::SiteChangeCaption(ComboAuctionSite->currentIndex(), !Found.empty());
+    linksCaption = core::SiteChangeCaption(siteCombo->currentIndex(), !Found.empty());
 }
 
-void TApplicationForm::ShowFoundLinks1Click()
+void MainWindow::showFoundItems()
 {
     if (Found.empty())
         return;
-    QPointer<gui::TLinkURLsForm> form = new gui::TLinkURLsForm(this, ImageList2);
+    QPointer<gui::FoundItemsDialog> form = new gui::FoundItemsDialog(this, trayImages);
     form->SetItems(Found.FoundItems(), Found.FoundDescriptions());
-    form->StatusPanel0->setText(fromAnsi(Found.LatestFoundText()));
-    form->StatusPanel1->setText(QString("%1 Items Found").arg(Found.count()));
+    form->latestLabel->setText(fromAnsi(Found.LatestFoundText()));
+    form->countLabel->setText(QString("%1 Items Found").arg(Found.count()));
     // An empty phrase counts as not contained, so it adds "" too.
     std::string phrase = SearchText();
-    if (phrase.empty() || LinksCaption.find(phrase) == std::string::npos)
-        LinksCaption += "\"" + phrase + "\" ";
-    form->setWindowTitle(fromAnsi(LinksCaption));
+    if (phrase.empty() || linksCaption.find(phrase) == std::string::npos)
+        linksCaption += "\"" + phrase + "\" ";
+    form->setWindowTitle(fromAnsi(linksCaption));
     form->exec();
     delete form;
 }
 
-void TApplicationForm::TrayDoubleClick()
+void MainWindow::restoreFromTray()
 {
     if (isVisible()) {
         if (isMinimized())
@@ -667,7 +660,7 @@ void TApplicationForm::TrayDoubleClick()
     }
 }
 
-void TApplicationForm::CoolTrayIcon1BalloonHintClick()
+void MainWindow::balloonClicked()
 {
     // With a tray the found items are in its menu; without one, a click on
     // the notification opens them.
@@ -682,48 +675,48 @@ void TApplicationForm::CoolTrayIcon1BalloonHintClick()
     // away (a window that belongs to a minimised one stays hidden with it);
     // this one comes back behind them where the desktop lets the program
     // bring it back, which Qt on Wayland cannot.
-    QTimer::singleShot(0, this, [this] { TrayDoubleClick(); });
-    ShowFoundLinks1Click();
+    QTimer::singleShot(0, this, [this] { restoreFromTray(); });
+    showFoundItems();
 }
 
-void TApplicationForm::comboSearchStringDropDown()
+void MainWindow::phraseDropDown()
 {
     History.DropDown();
     showHistory();
 }
 
-void TApplicationForm::comboSearchStringExit()
+void MainWindow::phraseEditFinished()
 {
     // The list shows a new phrase even when the file could not be written.
     struct ShowHistory
     {
-        TApplicationForm *form;
+        MainWindow *form;
         ~ShowHistory() { form->showHistory(); }
     } show{this};
     // The file holds Windows-1252: a phrase that Start refuses would be kept
     // with question marks in place of its letters.
-    if (text::charactersOutsideAnsi(comboSearchString->currentText()).isEmpty())
+    if (text::charactersOutsideAnsi(phraseCombo->currentText()).isEmpty())
         History.Enter(SearchText());
 }
 
-void TApplicationForm::showHistory()
+void MainWindow::showHistory()
 {
     const text::StringList &phrases = History.Phrases();
-    bool same = comboSearchString->count() == phrases.count();
+    bool same = phraseCombo->count() == phrases.count();
     for (int i = 0; same && i < phrases.count(); ++i)
-        same = comboSearchString->itemText(i) == fromAnsi(phrases[i]);
+        same = phraseCombo->itemText(i) == fromAnsi(phrases[i]);
     if (same)
         return;
-    const QString text = comboSearchString->currentText();
-    QSignalBlocker quiet(comboSearchString);
-    comboSearchString->clear();
+    const QString text = phraseCombo->currentText();
+    QSignalBlocker quiet(phraseCombo);
+    phraseCombo->clear();
     for (const std::string &phrase : phrases.lines())
-        comboSearchString->addItem(fromAnsi(phrase));
-    comboSearchString->setCurrentIndex(-1);
-    comboSearchString->setEditText(text);
+        phraseCombo->addItem(fromAnsi(phrase));
+    phraseCombo->setCurrentIndex(-1);
+    phraseCombo->setEditText(text);
 }
 
-void TApplicationForm::OneInstance1NewInstanceLoad(uint32_t, const QString &NewCommandLineW)
+void MainWindow::secondCopyStarted(uint32_t, const QString &NewCommandLineW)
 {
     const int count = desktop::CommandLineArgCount(NewCommandLineW);
     QString lines;
@@ -736,12 +729,12 @@ void TApplicationForm::OneInstance1NewInstanceLoad(uint32_t, const QString &NewC
     platform::MessageBoxService::ask(question);
 }
 
-std::string TApplicationForm::SearchText() const
+std::string MainWindow::SearchText() const
 {
-    return text::toAnsi(comboSearchString->currentText());
+    return text::toAnsi(phraseCombo->currentText());
 }
 
-void TApplicationForm::showEvent(QShowEvent *event)
+void MainWindow::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     if (event->spontaneous())
@@ -756,10 +749,10 @@ void TApplicationForm::showEvent(QShowEvent *event)
         // show the window there, one title bar higher each time.
         setGeometry(keptPlace_);
     }
-    FormShow();
+    formShown();
 }
 
-void TApplicationForm::changeEvent(QEvent *event)
+void MainWindow::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
@@ -769,33 +762,33 @@ void TApplicationForm::changeEvent(QEvent *event)
         if (isMinimized())
             setWindowState(windowState() & ~Qt::WindowMinimized);
         if (!hasTray())
-            BitBtn3->setEnabled(!Found.empty());
+            auctionsButton->setEnabled(!Found.empty());
     }
     // Without a notification area Start minimises the window; restoring it
     // from the taskbar shows it without a show of the program's own, so it
     // is made ready here as a show would make it.
     if (event->type() == QEvent::WindowStateChange && isVisible() && !isMinimized() &&
         (static_cast<QWindowStateChangeEvent *>(event)->oldState() & Qt::WindowMinimized))
-        FormShow();
+        formShown();
 }
 
-void TApplicationForm::hideEvent(QHideEvent *event)
+void MainWindow::hideEvent(QHideEvent *event)
 {
     QWidget::hideEvent(event);
     keptPlace_ = geometry();
     // A closing window goes for good: it does not move into the tray.
     if (!event->spontaneous() && !closing_)
-        FormHide();
+        formHidden();
 }
 
-void TApplicationForm::closeEvent(QCloseEvent *event)
+void MainWindow::closeEvent(QCloseEvent *event)
 {
-    FormClose();
+    formClosed();
     event->accept();
     closing_ = true;
 }
 
-bool TApplicationForm::eventFilter(QObject *watched, QEvent *event)
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
     // The mnemonic of a disabled button reaches the focused box as a plain
     // key press, which would type its letter or pick a list entry by it.
@@ -805,19 +798,19 @@ bool TApplicationForm::eventFilter(QObject *watched, QEvent *event)
         if (chord == Qt::AltModifier && !key->text().isEmpty())
             return true;
     }
-    if (event->type() == QEvent::MouseMove && (watched == BitBtn1 || watched == BitBtn3))
-        BitBtnMouseMove(static_cast<QPushButton *>(watched));
+    if (event->type() == QEvent::MouseMove && (watched == startButton || watched == auctionsButton))
+        buttonMouseMove(static_cast<QPushButton *>(watched));
     return QWidget::eventFilter(watched, event);
 }
 
-void TApplicationForm::keyPressEvent(QKeyEvent *event)
+void MainWindow::keyPressEvent(QKeyEvent *event)
 {
     // Enter activates the focused button, otherwise the default button (Exit).
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         if (auto *focused = qobject_cast<QPushButton *>(focusWidget()); focused && focused->isEnabled())
             focused->click();
         else
-            BitBtn2->click();
+            exitButton->click();
         return;
     }
     QWidget::keyPressEvent(event);

@@ -25,108 +25,108 @@ class QMenu;
 class QPushButton;
 
 namespace lotfinch::desktop {
-class TOneInstance;
+class SingleInstance;
 } // namespace lotfinch::desktop
 
 namespace lotfinch::http {
-class TauHTTP;
-class TStream;
+class HttpComponent;
+class ByteStream;
 } // namespace lotfinch::http
 
 namespace lotfinch::gui {
-class THTMLHint;
-class TSplashForm;
-class TUpdateUsForm;
+class HtmlHint;
+class SplashScreen;
+class ProgressPopup;
 } // namespace lotfinch::gui
 
 namespace lotfinch::gui {
 
 // The program's main window: the search controls, the tray menu, and the
 // lists that carry a search's results. It owns everything else.
-class TApplicationForm : public QWidget
+class MainWindow : public QWidget
 {
     Q_OBJECT
 public:
-    explicit TApplicationForm(QWidget *parent = nullptr);
-    ~TApplicationForm() override;
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
 
     // Controls
-    QGroupBox *GroupBox1;
-    QLabel *Label1, *Label2, *Label3;
-    QComboBox *ComboAuctionSite;
-    QComboBox *comboSearchString;
-    QComboBox *ComboSearchFrequency;
-    QPushButton *BitBtn1; // Start
-    QPushButton *BitBtn3; // Auctions...
-    QPushButton *BitBtn2; // Exit
+    QGroupBox *searchBox;
+    QLabel *siteLabel, *phraseLabel, *frequencyLabel;
+    QComboBox *siteCombo;
+    QComboBox *phraseCombo;
+    QComboBox *frequencyCombo;
+    QPushButton *startButton;    // Start
+    QPushButton *auctionsButton; // Auctions...
+    QPushButton *exitButton;     // Exit
 
     // Tray menu
-    QMenu *PopupMenu1;
-    QAction *Restore1;
-    QMenu *LotfinchHelp1;
-    QAction *AboutLotfinch1, *ProductManual1;
-    QAction *ShowHTMLSource1;
-    QAction *ShowFoundLinks1;
-    QAction *Exit1;
+    QMenu *trayMenu;
+    QAction *openAction;
+    QMenu *systemMenu;
+    QAction *aboutAction, *manualAction;
+    QAction *pageSourceAction;
+    QAction *foundItemsAction;
+    QAction *exitAction;
 
-    desktop::TOneInstance *OneInstance1; // no second copy of the program runs
-    desktop::ImageList *ImageList1;      // menu images
-    desktop::ImageList *ImageList2;      // tray images
-    desktop::TCoolTrayIcon *CoolTrayIcon1;
-    http::TauHTTP *auHTTP1;
-    std::unique_ptr<desktop::TSimpleTimer> SearchTimer;
-    gui::TUpdateUsForm *ProgressPopup;
-    gui::THTMLHint *HTMLHint1; // draws every hint of the application
-    std::string TrayHintTemplate;
-    std::string VersionText; // the product version named in the tray hint
+    desktop::SingleInstance *singleInstance; // no second copy of the program runs
+    desktop::ImageList *menuImages;          // menu images
+    desktop::ImageList *trayImages;          // tray images
+    desktop::TrayIcon *trayIcon;
+    http::HttpComponent *httpComponent;
+    std::unique_ptr<desktop::SimpleTimer> SearchTimer;
+    gui::ProgressPopup *progressPopup;
+    gui::HtmlHint *htmlHint; // draws every hint of the application
+    std::string trayHintTemplate;
+    std::string versionText; // the product version named in the tray hint
 
     // Shared state of the crawler core
-    text::LineText PageLines;
+    text::LineText pageLines;
     // The phrase box's list, kept in the history file.
-    core::TSearchHistory History;
+    core::SearchHistory History;
     // The found-items list: FoundItems, FoundDescriptions and LatestFoundText.
     core::FoundItemList Found;
     // The sites whose last check failed, told in the tray hint.
     core::SiteChecks Checks;
-    std::string LinksCaption;
-    std::string StartedSite;
-    std::string StartedPhrase;
-    int BitBtn1Tag = 0; // 1 once Start was pressed: the search is armed
-    int Tag = 8;        // the application icon's entry in ImageList2
+    std::string linksCaption;
+    std::string startedSite;
+    std::string startedPhrase;
+    bool searchArmed = false; // Start was pressed
+    int iconIndex = 8;        // the application icon's entry in trayImages
 
     // Handlers
-    void FormCreate();
-    void FormShow();
-    void FormHide();
-    void FormClose();
-    void FormDestroy();
-    void SearchTextChange();
-    void BitBtn2Click();
-    void ComboAuctionSiteChange();
-    void ShowFoundLinks1Click();
-    void TrayDoubleClick();
-    void CoolTrayIcon1BalloonHintClick();
-    void comboSearchStringDropDown();
-    void comboSearchStringExit();
-    void OneInstance1NewInstanceLoad(uint32_t NewAppHandle, const QString &NewCommandLineW);
+    void formCreated();
+    void formShown();
+    void formHidden();
+    void formClosed();
+    void formDestroyed();
+    void phraseChanged();
+    void exitClicked();
+    void siteChanged();
+    void showFoundItems();
+    void restoreFromTray();
+    void balloonClicked();
+    void phraseDropDown();
+    void phraseEditFinished();
+    void secondCopyStarted(uint32_t NewAppHandle, const QString &NewCommandLineW);
 
     // The search cycle
-    void BitBtn1Click();
+    void startClicked();
     void AnnounceSearch();
-    void IconTrayUpdate(desktop::TCoolTrayIcon *icon);
+    void updateTrayIcon(desktop::TrayIcon *icon);
     std::string DefaultTrayHint() const;
-    void TimerEvent(desktop::TSimpleTimer *timer);
+    void searchTimerFired(desktop::SimpleTimer *timer);
     bool SearchSites(int selected);
-    void auHTTP1Done(QObject *sender, const std::string &contentType, int64_t fileSize, http::TStream *stream);
+    void pageFetched(QObject *sender, const std::string &contentType, int64_t fileSize, http::ByteStream *stream);
 
     // Start-up, hints and the menu commands
     // The splash shows this long after each of its five dots; tests shorten it.
     static inline std::chrono::milliseconds SplashDotWait{1850};
-    void RunSplash(gui::TSplashForm *splash);
-    void BitBtnMouseMove(QPushButton *button);
-    void AboutLotfinch1Click();
-    void ProductManual1Click();
-    void ShowHTMLSource1Click();
+    void RunSplash(gui::SplashScreen *splash);
+    void buttonMouseMove(QPushButton *button);
+    void showAbout();
+    void openManual();
+    void showPageSource();
 
     // The phrase box's text as 8-bit program text.
     std::string SearchText() const;
@@ -141,7 +141,7 @@ protected:
 
 private:
     // A handler as a command of the user's that may arrive during a wait.
-    std::function<void()> outsideWaits(void (TApplicationForm::*handler)());
+    std::function<void()> outsideWaits(void (MainWindow::*handler)());
     void createControls();
     void createTrayMenu();
     void createTrayIcon();
@@ -164,7 +164,7 @@ private:
     // failure after good checks raises a warning balloon.
     void noteFailedCheck(int site, std::string_view reason);
 
-    int pagesDelivered_ = 0; // counts auHTTP1Done's pages: a fetch ended well when it grew
+    int pagesDelivered_ = 0; // counts pageFetched's pages: a fetch ended well when it grew
     bool centred_ = false;
     std::string trayHint_; // the tray hint without the failure line
     QRect keptPlace_;      // where the window was when it was last hidden

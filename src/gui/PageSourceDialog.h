@@ -10,14 +10,14 @@ class QPushButton;
 namespace lotfinch::gui {
 
 // The page-source window: the lines of the last fetched page, read-only.
-class TSourceForm : public QDialog
+class PageSourceDialog : public QDialog
 {
     Q_OBJECT
 public:
-    explicit TSourceForm(QWidget *owner);
+    explicit PageSourceDialog(QWidget *owner);
 
-    QPlainTextEdit *Memo1;
-    QPushButton *BitBtn1; // OK
+    QPlainTextEdit *sourceText;
+    QPushButton *okButton; // OK
 
     // Replaces the text box's lines with a copy of lines.
     void SetLines(const text::LineText &lines);

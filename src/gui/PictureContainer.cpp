@@ -4,7 +4,7 @@
 
 namespace lotfinch::gui {
 
-void TPictureContainer::Add(const std::string &name, const QImage &picture)
+void PictureContainer::Add(const std::string &name, const QImage &picture)
 {
     for (auto &[itemName, itemPicture] : items_) {
         if (text::sameTextAnsi(itemName, name)) {
@@ -15,7 +15,7 @@ void TPictureContainer::Add(const std::string &name, const QImage &picture)
     items_.emplace_back(name, picture);
 }
 
-const QImage *TPictureContainer::FindPicture(std::string_view name) const
+const QImage *PictureContainer::FindPicture(std::string_view name) const
 {
     for (const auto &[itemName, picture] : items_)
         if (text::sameTextAnsi(itemName, name))

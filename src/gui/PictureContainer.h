@@ -10,11 +10,11 @@ namespace lotfinch::gui {
 
 // Named pictures that hint markup can show with an image tag. Pictures come
 // only from the program itself: markup never loads anything.
-class TPictureContainer : public QObject
+class PictureContainer : public QObject
 {
     Q_OBJECT
 public:
-    explicit TPictureContainer(QObject *owner = nullptr) : QObject(owner) {}
+    explicit PictureContainer(QObject *owner = nullptr) : QObject(owner) {}
 
     // Adds picture under name, replacing one of the same name (letter case aside).
     void Add(const std::string &name, const QImage &picture);

@@ -64,38 +64,38 @@ void DrawProgramIcon(QPainter &p, const QRectF &box)
     p.restore();
 }
 
-TImage::TImage(QWidget *parent) : QWidget(parent)
+ImageBox::ImageBox(QWidget *parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
-void TImage::SetPicture(const QImage &image)
+void ImageBox::SetPicture(const QImage &image)
 {
     image_ = image;
     drawing_ = nullptr;
     update();
 }
 
-void TImage::SetDrawing(std::function<void(QPainter &, const QRectF &)> drawing)
+void ImageBox::SetDrawing(std::function<void(QPainter &, const QRectF &)> drawing)
 {
     drawing_ = std::move(drawing);
     image_ = QImage();
     update();
 }
 
-void TImage::SetStretch(bool value)
+void ImageBox::SetStretch(bool value)
 {
     stretch_ = value;
     update();
 }
 
-void TImage::SetCenter(bool value)
+void ImageBox::SetCenter(bool value)
 {
     center_ = value;
     update();
 }
 
-void TImage::paintEvent(QPaintEvent *)
+void ImageBox::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
@@ -113,12 +113,12 @@ void TImage::paintEvent(QPaintEvent *)
     painter.drawImage(target, image_);
 }
 
-TBevel::TBevel(QWidget *parent, Shape shape) : QWidget(parent), shape_(shape)
+Bevel::Bevel(QWidget *parent, Shape shape) : QWidget(parent), shape_(shape)
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
-void TBevel::paintEvent(QPaintEvent *)
+void Bevel::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     const QColor light = palette().color(QPalette::Light);

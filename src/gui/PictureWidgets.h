@@ -19,11 +19,11 @@ void DrawProgramIcon(QPainter &painter, const QRectF &box);
 // A picture control: a bitmap or a drawing, stretched to the control or drawn
 // at its own size (then from the top-left corner, or centred), clipped to the
 // control. Transparent where it draws nothing.
-class TImage : public QWidget
+class ImageBox : public QWidget
 {
     Q_OBJECT
 public:
-    explicit TImage(QWidget *parent);
+    explicit ImageBox(QWidget *parent);
 
     void SetPicture(const QImage &image);
     void SetDrawing(std::function<void(QPainter &, const QRectF &)> drawing);
@@ -45,12 +45,12 @@ private:
 
 // A bevel: a raised box (light top and left edges, dark bottom and right) or
 // a raised frame (an etched double line), drawn over what lies behind it.
-class TBevel : public QWidget
+class Bevel : public QWidget
 {
     Q_OBJECT
 public:
     enum class Shape { Box, Frame };
-    TBevel(QWidget *parent, Shape shape);
+    Bevel(QWidget *parent, Shape shape);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

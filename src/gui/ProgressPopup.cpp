@@ -21,7 +21,7 @@ namespace {
 constexpr int ExposeBoundMs = 1000;
 } // namespace
 
-TUpdateUsForm::TUpdateUsForm(QWidget *owner) : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint)
+ProgressPopup::ProgressPopup(QWidget *owner) : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint)
 {
     setObjectName("UpdateUsForm");
     // Read out as a notification of the line it shows.
@@ -33,33 +33,33 @@ TUpdateUsForm::TUpdateUsForm(QWidget *owner) : QWidget(owner, Qt::Tool | Qt::Fra
     // the screen with it.
     setFixedSize(374, 66);
 
-    Panel1 = new QLabel("Retrieving Source...", this);
-    Panel1->setObjectName("Panel1");
-    Panel1->setTextFormat(Qt::PlainText); // it names the user's phrase
-    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    Panel1->setAlignment(Qt::AlignCenter);
-    Panel1->setGeometry(rect());
+    panel = new QLabel("Retrieving Source...", this);
+    panel->setObjectName("panel");
+    panel->setTextFormat(Qt::PlainText); // it names the user's phrase
+    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    panel->setAlignment(Qt::AlignCenter);
+    panel->setGeometry(rect());
     // No caption is drawn, but task switchers list the window by its title.
-    setWindowTitle(Panel1->text());
+    setWindowTitle(panel->text());
 }
 
-void TUpdateUsForm::resizeEvent(QResizeEvent *event)
+void ProgressPopup::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    Panel1->setGeometry(rect());
+    panel->setGeometry(rect());
 }
 
-void TUpdateUsForm::ShowStatus(quint16 duration, const std::string &text, bool hideAfter)
+void ProgressPopup::ShowStatus(quint16 duration, const std::string &text, bool hideAfter)
 {
     int width = static_cast<int>(std::min<qint64>(static_cast<qint64>(text.size()) * 6, QWIDGETSIZE_MAX));
     setFixedSize(width, height());
     QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     int screenWidth = screen ? screen->geometry().width() : 0;
     int left = (screenWidth - width) / 2;
-    Panel1->setText(text::fromAnsi(text));
-    setAccessibleName(Panel1->text());
+    panel->setText(text::fromAnsi(text));
+    setAccessibleName(panel->text());
     if (!text.empty())
-        setWindowTitle(Panel1->text());
+        setWindowTitle(panel->text());
     if (!isVisible()) {
         // Placed over the owner vertically; the left edge is the screen's centre.
         int top = y();
@@ -67,7 +67,7 @@ void TUpdateUsForm::ShowStatus(quint16 duration, const std::string &text, bool h
             top = owner->geometry().center().y() - height() / 2;
         move(left, top);
         show();
-        FormShow();
+        formShown();
     } else {
         move(left, y());
     }
@@ -79,14 +79,14 @@ void TUpdateUsForm::ShowStatus(quint16 duration, const std::string &text, bool h
         hide();
 }
 
-void TUpdateUsForm::showEvent(QShowEvent *event)
+void ProgressPopup::showEvent(QShowEvent *event)
 {
     if (!event->spontaneous())
         BelongToShownOwner(this);
     QWidget::showEvent(event);
 }
 
-void TUpdateUsForm::FormShow()
+void ProgressPopup::formShown()
 {
     // A new window is painted only once the display has it; until then a
     // repaint draws nothing, and the caller's sleep would leave it blank.
@@ -94,7 +94,7 @@ void TUpdateUsForm::FormShow()
     platform::WaitAnsweringWindowSystem(
         QDeadlineTimer(ExposeBoundMs), [this] { return !windowHandle() || windowHandle()->isExposed(); },
         QEventLoop::X11ExcludeTimers);
-    Panel1->repaint();
+    panel->repaint();
     repaint();
 }
 

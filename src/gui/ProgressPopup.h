@@ -9,13 +9,13 @@ namespace lotfinch::gui {
 
 // The progress popup: a borderless strip that shows one line of status text
 // for a fixed time, blocking the caller meanwhile.
-class TUpdateUsForm : public QWidget
+class ProgressPopup : public QWidget
 {
     Q_OBJECT
 public:
-    explicit TUpdateUsForm(QWidget *owner);
+    explicit ProgressPopup(QWidget *owner);
 
-    QLabel *Panel1; // raised panel filling the window, text centred
+    QLabel *panel; // raised panel filling the window, text centred
 
     // Shows text for duration milliseconds: the window becomes 6 pixels wide
     // per character, centred across the screen, and is hidden afterwards
@@ -24,7 +24,7 @@ public:
     void ShowStatus(quint16 duration, const std::string &text, bool hideAfter);
 
     // Makes the text visible before the caller's wait.
-    void FormShow();
+    void formShown();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

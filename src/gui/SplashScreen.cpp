@@ -11,7 +11,7 @@
 
 namespace lotfinch::gui {
 
-TSplashForm::TSplashForm(QWidget *owner) : QWidget(owner, Qt::SplashScreen | Qt::FramelessWindowHint)
+SplashScreen::SplashScreen(QWidget *owner) : QWidget(owner, Qt::SplashScreen | Qt::FramelessWindowHint)
 {
     setObjectName("SplashForm");
     setFixedSize(399, 231);
@@ -21,29 +21,29 @@ TSplashForm::TSplashForm(QWidget *owner) : QWidget(owner, Qt::SplashScreen | Qt:
     setPalette(white);
     setFont(QFont("MS Sans Serif", 8));
 
-    Image1 = new TImage(this);
-    Image1->setObjectName("Image1");
-    Image1->setGeometry(0, 0, 240, 240);
-    Image1->SetPicture(LoadPicture(Picture::Splash));
-    Image1->SetStretch(true);
-    Image1->SetCenter(true);
+    picture = new ImageBox(this);
+    picture->setObjectName("picture");
+    picture->setGeometry(0, 0, 240, 240);
+    picture->SetPicture(LoadPicture(Picture::Splash));
+    picture->SetStretch(true);
+    picture->SetCenter(true);
 
-    Image2 = new TImage(this);
-    Image2->setObjectName("Image2");
-    Image2->setGeometry(171, 18, 223, 77);
-    Image2->SetPicture(LoadPicture(Picture::Logo));
+    logo = new ImageBox(this);
+    logo->setObjectName("logo");
+    logo->setGeometry(171, 18, 223, 77);
+    logo->SetPicture(LoadPicture(Picture::Logo));
 
-    Copyright = new QLabel(text::fromAnsi(CopyrightNotice), this);
-    Copyright->setObjectName("Copyright");
-    Copyright->setGeometry(36, 215, 354, 15);
-    Copyright->setFont(QFont("Tahoma", 8));
-    Copyright->setWordWrap(true);
-    Copyright->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    copyright = new QLabel(text::fromAnsi(CopyrightNotice), this);
+    copyright->setObjectName("copyright");
+    copyright->setGeometry(36, 215, 354, 15);
+    copyright->setFont(QFont("Tahoma", 8));
+    copyright->setWordWrap(true);
+    copyright->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    ProgramIcon = new TImage(this);
-    ProgramIcon->setObjectName("ProgramIcon");
-    ProgramIcon->setGeometry(9, 206, 24, 24);
-    ProgramIcon->SetDrawing(DrawProgramIcon);
+    programIcon = new ImageBox(this);
+    programIcon->setObjectName("programIcon");
+    programIcon->setGeometry(9, 206, 24, 24);
+    programIcon->SetDrawing(DrawProgramIcon);
 
     QFont bold("MS Sans Serif", 8);
     bold.setBold(true);
@@ -58,43 +58,43 @@ TSplashForm::TSplashForm(QWidget *owner) : QWidget(owner, Qt::SplashScreen | Qt:
         l->adjustSize();
         return l;
     };
-    LabelInit = label("LabelInit", "Initializing the Lotfinch", 201, 166, QColor(128, 64, 64));
-    LabelBuildNo = label("LabelBuildNo", "Build 2.0.1", 251, 106, QColor(64, 0, 64));
+    initLabel = label("initLabel", "Initializing the Lotfinch", 201, 166, QColor(128, 64, 64));
+    buildLabel = label("buildLabel", "Build 2.0.1", 251, 106, QColor(64, 0, 64));
 
-    Bevel1 = new TBevel(this, TBevel::Shape::Frame);
-    Bevel1->setObjectName("Bevel1");
-    Bevel1->setGeometry(rect());
-    Bevel2 = new TBevel(this, TBevel::Shape::Box);
-    Bevel2->setObjectName("Bevel2");
-    Bevel2->setGeometry(rect());
+    outerBevel = new Bevel(this, Bevel::Shape::Frame);
+    outerBevel->setObjectName("outerBevel");
+    outerBevel->setGeometry(rect());
+    innerBevel = new Bevel(this, Bevel::Shape::Box);
+    innerBevel->setObjectName("innerBevel");
+    innerBevel->setGeometry(rect());
 
-    StVersionInfo1 = new core::TStVersionInfo(this);
-    StVersionInfo1->setObjectName("StVersionInfo1");
-    StVersionInfo1->Loaded();
+    versionInfo = new core::VersionInfo(this);
+    versionInfo->setObjectName("versionInfo");
+    versionInfo->Loaded();
 
     if (QScreen *screen = QApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
-    FormCreate();
+    formCreated();
 }
 
-void TSplashForm::FormCreate()
+void SplashScreen::formCreated()
 {
     // The path the system reports, not argument 0: a program started through
     // PATH sees only its bare name there.
-    StVersionInfo1->SetFileName(QCoreApplication::applicationFilePath());
+    versionInfo->SetFileName(QCoreApplication::applicationFilePath());
 }
 
-void TSplashForm::FormShow()
+void SplashScreen::formShown()
 {
-    LabelBuildNo->setText(QString("Build %1").arg(text::fromAnsi(StVersionInfo1->FileVersion())));
-    LabelBuildNo->adjustSize();
+    buildLabel->setText(QString("Build %1").arg(text::fromAnsi(versionInfo->FileVersion())));
+    buildLabel->adjustSize();
 }
 
-void TSplashForm::showEvent(QShowEvent *event)
+void SplashScreen::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     if (!event->spontaneous())
-        FormShow();
+        formShown();
 }
 
 } // namespace lotfinch::gui

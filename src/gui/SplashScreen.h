@@ -5,38 +5,38 @@
 class QLabel;
 
 namespace lotfinch::core {
-class TStVersionInfo;
+class VersionInfo;
 }
 
 namespace lotfinch::gui {
 
-class TBevel;
-class TImage;
+class Bevel;
+class ImageBox;
 
 // The maker's one-line copyright notice (8-bit text), on the splash and About windows.
 inline constexpr char CopyrightNotice[] = "Copyright \xA9 2012 Pellory. All rights reserved.";
 
 // The borderless start-up picture. Its owner shows it while it starts up and
 // takes the product version from its version reader.
-class TSplashForm : public QWidget
+class SplashScreen : public QWidget
 {
     Q_OBJECT
 public:
-    explicit TSplashForm(QWidget *owner);
+    explicit SplashScreen(QWidget *owner);
 
-    TImage *Image1; // the splash picture
-    TImage *Image2; // the product logo
-    QLabel *Copyright;
-    TImage *ProgramIcon;
-    QLabel *LabelInit;
-    QLabel *LabelBuildNo;
-    TBevel *Bevel1, *Bevel2;
-    core::TStVersionInfo *StVersionInfo1; // reads the program's own file
+    ImageBox *picture; // the splash picture
+    ImageBox *logo;    // the product logo
+    QLabel *copyright;
+    ImageBox *programIcon;
+    QLabel *initLabel;
+    QLabel *buildLabel;
+    Bevel *outerBevel, *innerBevel;
+    core::VersionInfo *versionInfo; // reads the program's own file
 
-    void FormCreate();
-    // Fills in the build number; throws EStVersionInfoError when the program
+    void formCreated();
+    // Fills in the build number; throws VersionInfoError when the program
     // file's version cannot be read.
-    void FormShow();
+    void formShown();
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -10,7 +10,7 @@
 
 namespace lotfinch::gui {
 
-TRUrllabel::TRUrllabel(QWidget *owner) : QLabel(owner)
+UrlLabel::UrlLabel(QWidget *owner) : QLabel(owner)
 {
     setTextFormat(Qt::PlainText);
     SetFontColor(Qt::blue);
@@ -20,28 +20,28 @@ TRUrllabel::TRUrllabel(QWidget *owner) : QLabel(owner)
     setCursor(Qt::PointingHandCursor);
 }
 
-void TRUrllabel::SetURL(const std::string &value)
+void UrlLabel::SetURL(const std::string &value)
 {
     if (value != url_)
         url_ = value;
 }
 
-bool TRUrllabel::mailSettable(const char *refusal) const
+bool UrlLabel::mailSettable(const char *refusal) const
 {
-    if (urlType_ == TUrlType::Auto || urlType_ == TUrlType::Mail)
+    if (urlType_ == UrlType::Auto || urlType_ == UrlType::Mail)
         return true;
     platform::MessageBoxService::ask(window(), refusal, std::string(), platform::MsgIcon::None,
                                      platform::MsgButtons::OK);
     return false;
 }
 
-void TRUrllabel::SetMailSubject(const std::string &value)
+void UrlLabel::SetMailSubject(const std::string &value)
 {
     if (mailSettable("Can only set Mail Subject\n\rin Auto or Mail Type."))
         mailSubject_ = value;
 }
 
-void TRUrllabel::SetMailBody(text::StringList &lines)
+void UrlLabel::SetMailBody(text::StringList &lines)
 {
     if (!mailSettable("Can only set Mail Body\n\rin Auto or Mail Type."))
         return;
@@ -50,49 +50,49 @@ void TRUrllabel::SetMailBody(text::StringList &lines)
     mailBody_ = lines;
 }
 
-void TRUrllabel::SetAttachment(const std::string &value)
+void UrlLabel::SetAttachment(const std::string &value)
 {
     if (mailSettable("Can only set Attachment\n\rin Auto or Mail Type."))
         attachment_ = value;
 }
 
-QColor TRUrllabel::FontColor() const
+QColor UrlLabel::FontColor() const
 {
     return palette().color(QPalette::WindowText);
 }
 
-void TRUrllabel::SetFontColor(QColor color)
+void UrlLabel::SetFontColor(QColor color)
 {
     QPalette colours = palette();
     colours.setColor(QPalette::WindowText, color);
     setPalette(colours);
 }
 
-TUrlType TRUrllabel::DetectUrlType() const
+UrlType UrlLabel::DetectUrlType() const
 {
     if (url_.find("http://") != std::string::npos)
-        return TUrlType::Custom;
+        return UrlType::Custom;
     if (url_.find('@') != std::string::npos)
-        return TUrlType::Mail;
-    return TUrlType::Http;
+        return UrlType::Mail;
+    return UrlType::Http;
 }
 
-std::string TRUrllabel::Target() const
+std::string UrlLabel::Target() const
 {
-    TUrlType type = urlType_ == TUrlType::Auto ? DetectUrlType() : urlType_;
+    UrlType type = urlType_ == UrlType::Auto ? DetectUrlType() : urlType_;
     switch (type) {
-    case TUrlType::Http: return "http://" + url_;
-    case TUrlType::Mail:
+    case UrlType::Http: return "http://" + url_;
+    case UrlType::Mail:
         return "mailto:" + url_ + "?Subject=" + mailSubject_ + "&Body=" + mailBody_.text() + "&Attach=\"" +
                attachment_ + "\"";
-    case TUrlType::Ftp: return "ftp://" + url_;
-    case TUrlType::Custom:
-    case TUrlType::Auto: break;
+    case UrlType::Ftp: return "ftp://" + url_;
+    case UrlType::Custom:
+    case UrlType::Auto: break;
     }
     return customUrlType_ + url_;
 }
 
-void TRUrllabel::Click()
+void UrlLabel::Click()
 {
     // The type detected for Auto holds for this click only, so Target()
     // works it out without touching UrlType.
@@ -100,7 +100,7 @@ void TRUrllabel::Click()
         throw std::runtime_error("Searching for alternate browser.");
 }
 
-void TRUrllabel::mouseReleaseEvent(QMouseEvent *event)
+void UrlLabel::mouseReleaseEvent(QMouseEvent *event)
 {
     QLabel::mouseReleaseEvent(event);
     if (event->button() != Qt::LeftButton || !rect().contains(event->position().toPoint()))
@@ -114,7 +114,7 @@ void TRUrllabel::mouseReleaseEvent(QMouseEvent *event)
     }
 }
 
-void TRUrllabel::enterEvent(QEnterEvent *event)
+void UrlLabel::enterEvent(QEnterEvent *event)
 {
     if (detectMouse_)
         SetFontColor(activeColor_);
@@ -122,7 +122,7 @@ void TRUrllabel::enterEvent(QEnterEvent *event)
     desktop::fire(OnMouseEnter, this);
 }
 
-void TRUrllabel::leaveEvent(QEvent *event)
+void UrlLabel::leaveEvent(QEvent *event)
 {
     if (detectMouse_)
         SetFontColor(Qt::blue);

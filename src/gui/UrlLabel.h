@@ -10,23 +10,23 @@
 
 namespace lotfinch::gui {
 
-enum class TUrlType : uint8_t { Auto, Http, Mail, Ftp, Custom };
+enum class UrlType : uint8_t { Auto, Http, Mail, Ftp, Custom };
 
 // A label that acts as a hyperlink: blue and underlined, coloured while the
 // pointer is over it, and a click opens the address its properties make.
-class TRUrllabel : public QLabel
+class UrlLabel : public QLabel
 {
     Q_OBJECT
 public:
-    explicit TRUrllabel(QWidget *owner = nullptr);
+    explicit UrlLabel(QWidget *owner = nullptr);
 
-    std::function<void(TRUrllabel *sender)> OnMouseEnter;
-    std::function<void(TRUrllabel *sender)> OnMouseLeave;
+    std::function<void(UrlLabel *sender)> OnMouseEnter;
+    std::function<void(UrlLabel *sender)> OnMouseLeave;
 
     bool DetectMouse() const { return detectMouse_; }
     void SetDetectMouse(bool value) { detectMouse_ = value; }
-    TUrlType UrlType() const { return urlType_; }
-    void SetUrlType(TUrlType value) { urlType_ = value; }
+    UrlType urlType() const { return urlType_; }
+    void SetUrlType(UrlType value) { urlType_ = value; }
     const std::string &URL() const { return url_; }
     void SetURL(const std::string &value);
     const std::string &CustomUrlType() const { return customUrlType_; }
@@ -46,7 +46,7 @@ public:
     void SetFontColor(QColor color);
 
     // What URL means for the Auto type.
-    TUrlType DetectUrlType() const;
+    UrlType DetectUrlType() const;
     // The address a click opens with the current type.
     std::string Target() const;
     // Opens the target through the desktop's shell; throws std::runtime_error
@@ -62,7 +62,7 @@ private:
     bool mailSettable(const char *refusal) const;
 
     bool detectMouse_ = true;
-    TUrlType urlType_ = TUrlType::Auto;
+    UrlType urlType_ = UrlType::Auto;
     std::string url_;
     std::string customUrlType_;
     QColor activeColor_ = Qt::red;

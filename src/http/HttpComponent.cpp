@@ -15,12 +15,12 @@ constexpr size_t LInfoMaxCharacters = 254;
 
 } // namespace
 
-bool TauLoginComponent::LInfoStored() const
+bool LoginComponent::LInfoStored() const
 {
     return (!username_.empty() || !password_.empty()) && username_.size() + password_.size() <= LInfoMaxCharacters;
 }
 
-std::string TauLoginComponent::LInfo() const
+std::string LoginComponent::LInfo() const
 {
     if (!LInfoStored())
         return {};
@@ -32,7 +32,7 @@ std::string TauLoginComponent::LInfo() const
     return record;
 }
 
-bool TauLoginComponent::setLInfo(const std::string &record)
+bool LoginComponent::setLInfo(const std::string &record)
 {
     if (record.empty())
         return false;
@@ -50,7 +50,7 @@ bool TauLoginComponent::setLInfo(const std::string &record)
     return true;
 }
 
-TauHTTP::TauHTTP(QObject *owner) : TauLoginComponent(owner), thread_(new TauCustomThread(this))
+HttpComponent::HttpComponent(QObject *owner) : LoginComponent(owner), thread_(new WorkerThread(this))
 {
     thread_->SetOnException([this](QObject *) {
         if (OnAnyError)
@@ -60,7 +60,7 @@ TauHTTP::TauHTTP(QObject *owner) : TauLoginComponent(owner), thread_(new TauCust
     thread_->OnWaitTimeoutExpired = [this](QObject *, bool &terminateThread) { WaitTimeoutExpired(terminateThread); };
 }
 
-TauHTTP::~TauHTTP()
+HttpComponent::~HttpComponent()
 {
     *alive_ = false;
     thread_->Suspend(); // a worker about to call in waits until it is abandoned below
@@ -71,19 +71,19 @@ TauHTTP::~TauHTTP()
     transfer_.reset();
 }
 
-void TauHTTP::setTransferBufferSize(int32_t value)
+void HttpComponent::setTransferBufferSize(int32_t value)
 {
     settings_.transferBufferSize = std::max<int32_t>(value, 255);
 }
 
-bool TauHTTP::Read(bool ForceWait)
+bool HttpComponent::Read(bool ForceWait)
 {
     if (busy_)
         return false;
     busy_ = true;
 
     TransferSettings settings;
-    static_cast<TauHTTPSettings &>(settings) = settings_;
+    static_cast<HttpComponentSettings &>(settings) = settings_;
     settings.username = username_;
     settings.password = password_;
     settings.wantHeaderInfo = static_cast<bool>(OnHeaderInfo);
@@ -92,7 +92,7 @@ bool TauHTTP::Read(bool ForceWait)
     settings.wantProxyAuthentication = static_cast<bool>(OnProxyAuthenticationRequest);
     settings.beforeSendRequest = OnBeforeSendRequest;
     settings.redirected = OnRedirected;
-    transfer_ = std::make_shared<TauTransfer>(this, alive_, std::move(settings));
+    transfer_ = std::make_shared<HttpTransfer>(this, alive_, std::move(settings));
     thread_->SetOnExecute([transfer = transfer_](QObject *) { transfer->Run(); });
 
     bool savedWait = thread_->WaitThread;
@@ -116,7 +116,7 @@ bool TauHTTP::Read(bool ForceWait)
     return result;
 }
 
-void TauHTTP::Guarded(const std::function<void()> &raise)
+void HttpComponent::Guarded(const std::function<void()> &raise)
 {
     // The handler may have destroyed this component: only the copy tells.
     std::shared_ptr<bool> alive = alive_;
@@ -133,14 +133,14 @@ void TauHTTP::Guarded(const std::function<void()> &raise)
     }
 }
 
-void TauHTTP::FinishProcessing()
+void HttpComponent::FinishProcessing()
 {
-    std::shared_ptr<TauTransfer> transfer = transfer_;
+    std::shared_ptr<HttpTransfer> transfer = transfer_;
     if (!transfer)
         return;
     std::shared_ptr<bool> alive = alive_;
     transfer->CloseHandles();
-    TStream *stream = transfer->Stream.get();
+    ByteStream *stream = transfer->Stream.get();
     if (stream)
         stream->SetPosition(0);
     statusCode_ = transfer->StatusCode;
@@ -164,7 +164,7 @@ void TauHTTP::FinishProcessing()
         } else if (transfer->Success) {
             if (transfer->OutputToFile) {
                 ReleaseStream();
-                const TauOutputFileAttributes &attributes = transfer->Settings().outputFileAttributes;
+                const HttpOutputFileAttributes &attributes = transfer->Settings().outputFileAttributes;
                 if (attributes.Complete != attributes.Incomplete)
                     SetFileAttributesFromSet(transfer->Settings().outputFileName, attributes.Complete);
                 stream = nullptr;
@@ -203,7 +203,7 @@ void TauHTTP::FinishProcessing()
         });
 }
 
-void TauHTTP::ReleaseStream()
+void HttpComponent::ReleaseStream()
 {
     if (!transfer_)
         return;
@@ -211,19 +211,19 @@ void TauHTTP::ReleaseStream()
     transfer_->Stream.reset(); // closes an output file
     // The file this request wrote, whatever the settings say now.
     const TransferSettings &written = transfer_->Settings();
-    if (toFile && written.outputFileAttributes.Incomplete != atrArchive)
+    if (toFile && written.outputFileAttributes.Incomplete != HttpFileAttribute::Archive)
         SetFileAttributesFromSet(written.outputFileName, written.outputFileAttributes.Incomplete);
     transfer_->OutputToFile = false;
 }
 
-void TauHTTP::ReleaseTransferResources()
+void HttpComponent::ReleaseTransferResources()
 {
     ReleaseStream();
     transfer_.reset();
     busy_ = false;
 }
 
-void TauHTTP::WaitTimeoutExpired(bool &terminateThread)
+void HttpComponent::WaitTimeoutExpired(bool &terminateThread)
 {
     std::shared_ptr<bool> alive = alive_;
     if (OnWaitTimeoutExpired)

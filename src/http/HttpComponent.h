@@ -19,59 +19,59 @@ class HttpRequest;
 // the result to the GUI thread as events.
 namespace lotfinch::http {
 
-enum TauCacheOption : unsigned {
-    coAlwaysReload = 1u << 0,
-    coReloadIfNoExpireInformation = 1u << 1,
-    coReloadUpdatedObjects = 1u << 2,
-    coPragmaNoCache = 1u << 3,
-    coNoCacheWrite = 1u << 4,
-    coCreateTempFilesIfCantCache = 1u << 5,
-    coUseCacheIfNetFail = 1u << 6,
+enum HttpCacheOption : unsigned {
+    AlwaysReload = 1u << 0,
+    ReloadIfNoExpireInformation = 1u << 1,
+    ReloadUpdatedObjects = 1u << 2,
+    PragmaNoCache = 1u << 3,
+    NoCacheWrite = 1u << 4,
+    CreateTempFilesIfCantCache = 1u << 5,
+    UseCacheIfNetFail = 1u << 6,
 };
-using TauCacheOptions = unsigned; // a set of TauCacheOption bits
+using HttpCacheOptions = unsigned; // a set of HttpCacheOption bits
 
-enum TauInternetOption : unsigned {
-    ioIgnoreCertificateInvalid = 1u << 0,
-    ioIgnoreCertificateDateInvalid = 1u << 1,
-    ioIgnoreUnknownCertificateAuthority = 1u << 2,
-    ioIgnoreRedirectToHTTP = 1u << 3,
-    ioIgnoreRedirectToHTTPS = 1u << 4,
-    ioKeepConnection = 1u << 5,
-    ioNoAuthentication = 1u << 6,
-    ioNoAutoRedirect = 1u << 7,
-    ioNoCookies = 1u << 8,
+enum HttpInternetOption : unsigned {
+    IgnoreCertificateInvalid = 1u << 0,
+    IgnoreCertificateDateInvalid = 1u << 1,
+    IgnoreUnknownCertificateAuthority = 1u << 2,
+    IgnoreRedirectToHTTP = 1u << 3,
+    IgnoreRedirectToHTTPS = 1u << 4,
+    KeepConnection = 1u << 5,
+    NoAuthentication = 1u << 6,
+    NoAutoRedirect = 1u << 7,
+    NoCookies = 1u << 8,
 };
-using TauInternetOptions = unsigned; // a set of TauInternetOption bits
+using HttpInternetOptions = unsigned; // a set of HttpInternetOption bits
 
-enum TauHTTPRequestMethod { rmAutoDetect, rmGET, rmPOST };
-enum TauHTTPAccessType { atPreconfig, atDirect, atUseProxy };
+enum class HttpRequestMethod { AutoDetect, GET, POST };
+enum class HttpAccessType { Preconfig, Direct, UseProxy };
 
 // Property objects: Assign(nullptr) restores the defaults, Assign(&other) copies.
-template <class T> struct TauPersistent
+template <class T> struct Persistent
 {
     void Assign(const T *source) { static_cast<T &>(*this) = source ? *source : T{}; }
-    bool operator==(const TauPersistent &) const = default;
+    bool operator==(const Persistent &) const = default;
 };
 
-struct TauHTTPProxy : TauPersistent<TauHTTPProxy>
+struct HttpProxySettings : Persistent<HttpProxySettings>
 {
-    TauHTTPAccessType AccessType = atPreconfig;
+    HttpAccessType AccessType = HttpAccessType::Preconfig;
     int ProxyPort = 8080;
     std::string ProxyServer;
     std::string ProxyBypass = "127.0.0.1;";
     std::string ProxyUsername, ProxyPassword;
     // Server and bypass list are kept with the settings only for a named proxy.
-    bool ProxyServerStored() const { return AccessType == atUseProxy; }
-    bool operator==(const TauHTTPProxy &) const = default;
+    bool ProxyServerStored() const { return AccessType == HttpAccessType::UseProxy; }
+    bool operator==(const HttpProxySettings &) const = default;
 };
 
-struct TauHTTPRange : TauPersistent<TauHTTPRange>
+struct HttpRange : Persistent<HttpRange>
 {
     uint32_t StartRange = 0, EndRange = 0;
-    bool operator==(const TauHTTPRange &) const = default;
+    bool operator==(const HttpRange &) const = default;
 };
 
-struct TauHTTPTimeouts : TauPersistent<TauHTTPTimeouts>
+struct HttpComponentTimeouts : Persistent<HttpComponentTimeouts>
 {
     // Milliseconds; 0 = the HTTP layer's default (60 s to connect, 60 s without a byte).
     uint32_t ConnectTimeout = 0, ReceiveTimeout = 0, SendTimeout = 0;
@@ -80,61 +80,61 @@ struct TauHTTPTimeouts : TauPersistent<TauHTTPTimeouts>
     // connected, or more than TotalTimeout ms for the whole request. 0 = the
     // defaults: 1024 bytes a second over 60 s, and 5 minutes.
     uint32_t MinimumSpeed = 0, MinimumSpeedTime = 0, TotalTimeout = 0;
-    bool operator==(const TauHTTPTimeouts &) const = default;
+    bool operator==(const HttpComponentTimeouts &) const = default;
 };
 
-struct TauOutputFileAttributes : TauPersistent<TauOutputFileAttributes>
+struct HttpOutputFileAttributes : Persistent<HttpOutputFileAttributes>
 {
-    TauFileAttributes Complete = atrArchive;
-    TauFileAttributes Incomplete = atrArchive | atrTemporary;
-    bool operator==(const TauOutputFileAttributes &) const = default;
+    HttpFileAttributes Complete = HttpFileAttribute::Archive;
+    HttpFileAttributes Incomplete = HttpFileAttribute::Archive | HttpFileAttribute::Temporary;
+    bool operator==(const HttpOutputFileAttributes &) const = default;
 };
 
-using TauHTTPBeforeSendRequest = std::function<void(QObject *sender, http::HttpRequest *hRequest)>;
-using TauHTTPHeaderInfoEvent = std::function<void(QObject *sender, int ErrorCode, const std::string &RawHeadersCRLF,
-                                                  const std::string &ContentType, const std::string &ContentLanguage,
-                                                  const std::string &ContentEncoding, int64_t ContentLength,
-                                                  const std::string &Location, TDateTime Date, TDateTime LastModified,
-                                                  TDateTime Expires, const std::string &ETag, bool &ContinueDownload)>;
-using TauHTTPDoneEvent =
-    std::function<void(QObject *sender, const std::string &ContentType, int64_t FileSize, TStream *Stream)>;
-using TauHTTPProgressEvent = std::function<void(QObject *sender, const std::string &ContentType, int64_t DataSize,
-                                                int64_t BytesRead, int ElapsedTime, int EstimatedTimeLeft,
-                                                uint8_t PercentsDone, float TransferRate, TStream *Stream)>;
-using TauHTTPRedirected = std::function<void(QObject *sender, const std::string &NewURL)>;
-using TauHTTPConnLostEvent = std::function<void(QObject *sender, const std::string &ContentType, int64_t FileSize,
-                                                int64_t BytesRead, TStream *Stream)>;
-using TauHTTPErrorEvent = std::function<void(QObject *sender, int ErrorCode, TStream *Stream)>;
-using TauHTTPPasswordRequestEvent = std::function<void(QObject *sender, const std::string &Realm, bool &TryAgain)>;
-using TauHTTPProxyAuthenticationEvent =
+using HttpBeforeSendRequestEvent = std::function<void(QObject *sender, http::HttpRequest *hRequest)>;
+using HttpHeaderInfoEvent = std::function<void(QObject *sender, int ErrorCode, const std::string &RawHeadersCRLF,
+                                               const std::string &ContentType, const std::string &ContentLanguage,
+                                               const std::string &ContentEncoding, int64_t ContentLength,
+                                               const std::string &Location, DateTime Date, DateTime LastModified,
+                                               DateTime Expires, const std::string &ETag, bool &ContinueDownload)>;
+using HttpDoneEvent =
+    std::function<void(QObject *sender, const std::string &ContentType, int64_t FileSize, ByteStream *Stream)>;
+using HttpProgressEvent = std::function<void(QObject *sender, const std::string &ContentType, int64_t DataSize,
+                                             int64_t BytesRead, int ElapsedTime, int EstimatedTimeLeft,
+                                             uint8_t PercentsDone, float TransferRate, ByteStream *Stream)>;
+using HttpRedirectedEvent = std::function<void(QObject *sender, const std::string &NewURL)>;
+using HttpConnectionLostEvent = std::function<void(QObject *sender, const std::string &ContentType, int64_t FileSize,
+                                                   int64_t BytesRead, ByteStream *Stream)>;
+using HttpErrorEvent = std::function<void(QObject *sender, int ErrorCode, ByteStream *Stream)>;
+using HttpPasswordRequestEvent = std::function<void(QObject *sender, const std::string &Realm, bool &TryAgain)>;
+using HttpProxyAuthenticationEvent =
     std::function<void(QObject *sender, std::string &ProxyUsername, std::string &ProxyPassword, bool &TryAgain)>;
 
 // The component's request settings; every request works on its own copy.
-struct TauHTTPSettings
+struct HttpComponentSettings
 {
     text::StringList addHeaders;
     std::string acceptTypes = "text/html, */*";
     std::string agent = "Mozilla/5.0 (compatible; auHTTP/2.0; Lotfinch)";
     std::string outputFileName;
-    TauOutputFileAttributes outputFileAttributes;
+    HttpOutputFileAttributes outputFileAttributes;
     std::string url, postData, referer;
-    TauCacheOptions cacheOptions =
-        coReloadIfNoExpireInformation | coReloadUpdatedObjects | coCreateTempFilesIfCantCache;
-    TauInternetOptions internetOptions = ioKeepConnection;
-    TauHTTPRange range;
-    TauHTTPTimeouts timeouts;
+    HttpCacheOptions cacheOptions = HttpCacheOption::ReloadIfNoExpireInformation |
+                                    HttpCacheOption::ReloadUpdatedObjects | HttpCacheOption::CreateTempFilesIfCantCache;
+    HttpInternetOptions internetOptions = HttpInternetOption::KeepConnection;
+    HttpRange range;
+    HttpComponentTimeouts timeouts;
     int32_t transferBufferSize = 4096;
-    TauHTTPRequestMethod requestMethod = rmAutoDetect;
-    TauHTTPProxy proxy;
+    HttpRequestMethod requestMethod = HttpRequestMethod::AutoDetect;
+    HttpProxySettings proxy;
     bool showGoOnlineMessage = false, workOffline = false;
     int64_t maxMemoryBody = int64_t{256} << 20;
 };
 
 // Holds the credentials and their obscured settings record "LInfo".
-class TauLoginComponent : public QObject
+class LoginComponent : public QObject
 {
 public:
-    explicit TauLoginComponent(QObject *owner) : QObject(owner) {}
+    explicit LoginComponent(QObject *owner) : QObject(owner) {}
 
     const std::string &Username() const { return username_; }
     void setUsername(const std::string &value) { username_ = value; }
@@ -152,13 +152,13 @@ protected:
     std::string username_, password_;
 };
 
-class TauTransfer;
+class HttpTransfer;
 
-class TauHTTP : public TauLoginComponent
+class HttpComponent : public LoginComponent
 {
 public:
-    explicit TauHTTP(QObject *owner = nullptr);
-    ~TauHTTP() override;
+    explicit HttpComponent(QObject *owner = nullptr);
+    ~HttpComponent() override;
 
     // Starts a request for URL. False while one is in progress; otherwise
     // true, or false when a wait time-out stopped the worker.
@@ -167,43 +167,43 @@ public:
 
     const std::string &AcceptTypes() const { return settings_.acceptTypes; }
     void setAcceptTypes(const std::string &value) { settings_.acceptTypes = value; }
-    bool AcceptTypesStored() const { return settings_.acceptTypes != TauHTTPSettings().acceptTypes; }
+    bool AcceptTypesStored() const { return settings_.acceptTypes != HttpComponentSettings().acceptTypes; }
     const text::StringList &AddHeaders() const { return settings_.addHeaders; }
     text::StringList &AddHeaders() { return settings_.addHeaders; }
     void setAddHeaders(const text::StringList &value) { settings_.addHeaders = value; }
     const std::string &Agent() const { return settings_.agent; }
     void setAgent(const std::string &value) { settings_.agent = value; }
-    TauHTTPProxy &Proxy() { return settings_.proxy; }
-    void setProxy(const TauHTTPProxy &value) { settings_.proxy.Assign(&value); }
+    HttpProxySettings &Proxy() { return settings_.proxy; }
+    void setProxy(const HttpProxySettings &value) { settings_.proxy.Assign(&value); }
     const std::string &URL() const { return settings_.url; }
     void setURL(const std::string &value) { settings_.url = value; }
-    TauCacheOptions CacheOptions() const { return settings_.cacheOptions; }
-    void setCacheOptions(TauCacheOptions value) { settings_.cacheOptions = value; }
-    TauInternetOptions InternetOptions() const { return settings_.internetOptions; }
-    void setInternetOptions(TauInternetOptions value) { settings_.internetOptions = value; }
+    HttpCacheOptions CacheOptions() const { return settings_.cacheOptions; }
+    void setCacheOptions(HttpCacheOptions value) { settings_.cacheOptions = value; }
+    HttpInternetOptions InternetOptions() const { return settings_.internetOptions; }
+    void setInternetOptions(HttpInternetOptions value) { settings_.internetOptions = value; }
     const std::string &OutputFileName() const { return settings_.outputFileName; }
     void setOutputFileName(const std::string &value) { settings_.outputFileName = value; }
-    TauOutputFileAttributes &OutputFileAttributes() { return settings_.outputFileAttributes; }
-    void setOutputFileAttributes(const TauOutputFileAttributes &value)
+    HttpOutputFileAttributes &OutputFileAttributes() { return settings_.outputFileAttributes; }
+    void setOutputFileAttributes(const HttpOutputFileAttributes &value)
     {
         settings_.outputFileAttributes.Assign(&value);
     }
     const std::string &POSTData() const { return settings_.postData; }
     void setPOSTData(const std::string &value) { settings_.postData = value; }
-    TauHTTPRange &Range() { return settings_.range; }
-    void setRange(const TauHTTPRange &value) { settings_.range.Assign(&value); }
+    HttpRange &Range() { return settings_.range; }
+    void setRange(const HttpRange &value) { settings_.range.Assign(&value); }
     const std::string &Referer() const { return settings_.referer; }
     void setReferer(const std::string &value) { settings_.referer = value; }
-    TauHTTPRequestMethod RequestMethod() const { return settings_.requestMethod; }
-    void setRequestMethod(TauHTTPRequestMethod value) { settings_.requestMethod = value; }
+    HttpRequestMethod RequestMethod() const { return settings_.requestMethod; }
+    void setRequestMethod(HttpRequestMethod value) { settings_.requestMethod = value; }
     // No system-wide offline state exists here, so there is never a prompt to show.
     bool ShowGoOnlineMessage() const { return settings_.showGoOnlineMessage; }
     void setShowGoOnlineMessage(bool value) { settings_.showGoOnlineMessage = value; }
-    TauHTTPTimeouts &Timeouts() { return settings_.timeouts; }
-    const TauHTTPTimeouts &Timeouts() const { return settings_.timeouts; }
-    void setTimeouts(const TauHTTPTimeouts &value) { settings_.timeouts.Assign(&value); }
-    TThreadPriority ThreadPriority() const { return thread_->Priority(); }
-    void setThreadPriority(TThreadPriority value) { thread_->SetPriority(value); }
+    HttpComponentTimeouts &Timeouts() { return settings_.timeouts; }
+    const HttpComponentTimeouts &Timeouts() const { return settings_.timeouts; }
+    void setTimeouts(const HttpComponentTimeouts &value) { settings_.timeouts.Assign(&value); }
+    WorkerPriority ThreadPriority() const { return thread_->Priority(); }
+    void setThreadPriority(WorkerPriority value) { thread_->SetPriority(value); }
     int32_t TransferBufferSize() const { return settings_.transferBufferSize; }
     void setTransferBufferSize(int32_t value); // clamped to 255..2147483647
     bool WaitThread() const { return thread_->WaitThread; }
@@ -225,23 +225,23 @@ public:
     // The last request got no answer because no HTTP helper could be started.
     bool HelperMissing() const { return helperMissing_; }
 
-    TauHTTPBeforeSendRequest OnBeforeSendRequest; // worker thread
-    TauHTTPHeaderInfoEvent OnHeaderInfo;
-    TauHTTPDoneEvent OnDone;
-    TNotifyEvent OnDoneInterrupted;
-    TNotifyEvent OnOutputFileError;
-    TauHTTPProgressEvent OnProgress;
-    TauHTTPRedirected OnRedirected; // worker thread
-    TNotifyEvent OnAnyError;
-    TauHTTPConnLostEvent OnConnLost;
-    TauHTTPErrorEvent OnHTTPError;
-    TNotifyEvent OnHostUnreachable;
-    TauHTTPPasswordRequestEvent OnPasswordRequest;
-    TauHTTPProxyAuthenticationEvent OnProxyAuthenticationRequest;
-    TauThreadWaitTimeoutExpired OnWaitTimeoutExpired;
+    HttpBeforeSendRequestEvent OnBeforeSendRequest; // worker thread
+    HttpHeaderInfoEvent OnHeaderInfo;
+    HttpDoneEvent OnDone;
+    NotifyEvent OnDoneInterrupted;
+    NotifyEvent OnOutputFileError;
+    HttpProgressEvent OnProgress;
+    HttpRedirectedEvent OnRedirected; // worker thread
+    NotifyEvent OnAnyError;
+    HttpConnectionLostEvent OnConnLost;
+    HttpErrorEvent OnHTTPError;
+    NotifyEvent OnHostUnreachable;
+    HttpPasswordRequestEvent OnPasswordRequest;
+    HttpProxyAuthenticationEvent OnProxyAuthenticationRequest;
+    ThreadWaitTimeoutExpired OnWaitTimeoutExpired;
 
 private:
-    friend class TauTransfer;
+    friend class HttpTransfer;
 
     void FinishProcessing();
     void WaitTimeoutExpired(bool &terminateThread);
@@ -252,11 +252,11 @@ private:
     // Runs a handler of the finish processing; an exception in it becomes OnAnyError.
     void Guarded(const std::function<void()> &raise);
 
-    TauHTTPSettings settings_;
+    HttpComponentSettings settings_;
 
     bool busy_ = false;
-    TauCustomThread *thread_;
-    std::shared_ptr<TauTransfer> transfer_;
+    WorkerThread *thread_;
+    std::shared_ptr<HttpTransfer> transfer_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     int statusCode_ = -1;
     bool helperMissing_ = false;

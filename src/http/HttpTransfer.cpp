@@ -65,16 +65,16 @@ int clampToInt(double value)
 
 } // namespace
 
-TauTransfer::TauTransfer(TauHTTP *owner, std::shared_ptr<bool> ownerAlive, TransferSettings settings)
+HttpTransfer::HttpTransfer(HttpComponent *owner, std::shared_ptr<bool> ownerAlive, TransferSettings settings)
     : owner_(owner), ownerAlive_(std::move(ownerAlive)), settings_(std::move(settings))
 {}
 
-TauTransfer::~TauTransfer()
+HttpTransfer::~HttpTransfer()
 {
     CloseHandles();
 }
 
-void TauTransfer::CloseHandles()
+void HttpTransfer::CloseHandles()
 {
     if (localFile_ >= 0)
         ::close(localFile_);
@@ -84,15 +84,15 @@ void TauTransfer::CloseHandles()
     session_.reset();
 }
 
-bool TauTransfer::Sync(const std::function<void(TauHTTP &)> &call)
+bool HttpTransfer::Sync(const std::function<void(HttpComponent &)> &call)
 {
-    return TauEventThread::Synchronize([&] {
+    return EventThread::Synchronize([&] {
         if (*ownerAlive_)
             call(*owner_);
     });
 }
 
-std::optional<std::string> TauTransfer::Query(const std::string &name) const
+std::optional<std::string> HttpTransfer::Query(const std::string &name) const
 {
     auto value = request_->header(name);
     if (value && value->size() > QueryLimit)
@@ -100,37 +100,37 @@ std::optional<std::string> TauTransfer::Query(const std::string &name) const
     return value;
 }
 
-unsigned TauTransfer::RequestFlags(const std::string &scheme) const
+unsigned HttpTransfer::RequestFlags(const std::string &scheme) const
 {
     unsigned flags = 0;
-    TauCacheOptions cache = settings_.cacheOptions;
-    TauInternetOptions options = settings_.internetOptions;
+    HttpCacheOptions cache = settings_.cacheOptions;
+    HttpInternetOptions options = settings_.internetOptions;
     if (scheme == "https")
         flags |= httpSecure;
-    if (cache & coAlwaysReload)
+    if (cache & HttpCacheOption::AlwaysReload)
         flags |= httpReload;
-    if (cache & coPragmaNoCache)
+    if (cache & HttpCacheOption::PragmaNoCache)
         flags |= httpPragmaNoCache;
-    if (options & ioIgnoreCertificateInvalid)
+    if (options & HttpInternetOption::IgnoreCertificateInvalid)
         flags |= httpIgnoreCertName;
-    if (options & ioIgnoreCertificateDateInvalid)
+    if (options & HttpInternetOption::IgnoreCertificateDateInvalid)
         flags |= httpIgnoreCertDate;
-    if (options & ioIgnoreUnknownCertificateAuthority)
+    if (options & HttpInternetOption::IgnoreUnknownCertificateAuthority)
         flags |= httpIgnoreUnknownCa;
-    if (options & ioIgnoreRedirectToHTTP)
+    if (options & HttpInternetOption::IgnoreRedirectToHTTP)
         flags |= httpAllowHttpsToHttp;
-    if (options & ioKeepConnection)
+    if (options & HttpInternetOption::KeepConnection)
         flags |= httpKeepConnection;
-    if (options & ioNoAuthentication)
+    if (options & HttpInternetOption::NoAuthentication)
         flags |= httpNoAuth;
-    if (options & ioNoAutoRedirect)
+    if (options & HttpInternetOption::NoAutoRedirect)
         flags |= httpNoAutoRedirect;
-    if (options & ioNoCookies)
+    if (options & HttpInternetOption::NoCookies)
         flags |= httpNoCookies;
     return flags;
 }
 
-void TauTransfer::Run()
+void HttpTransfer::Run()
 {
     try {
         Transfer();
@@ -142,9 +142,9 @@ void TauTransfer::Run()
     }
 }
 
-void TauTransfer::Transfer()
+void HttpTransfer::Transfer()
 {
-    TauEventThread::SetAbandonHandler([cancel = cancel_] { cancel->cancel(); });
+    EventThread::SetAbandonHandler([cancel = cancel_] { cancel->cancel(); });
     StatusCode = -1;
     ContentType.clear();
     start_ = std::chrono::steady_clock::now();
@@ -194,21 +194,21 @@ void TauTransfer::Transfer()
     ReadBody([this](char *buffer, int64_t size) { return request_->read(buffer, size); });
 }
 
-std::string TauTransfer::ObjectName(const std::string &path, const std::string &extraInfo) const
+std::string HttpTransfer::ObjectName(const std::string &path, const std::string &extraInfo) const
 {
     return escapePath(path) + UrlEncode(extraInfo);
 }
 
-bool TauTransfer::OpenAndSend(const std::string &scheme, const std::string &host, uint16_t port,
-                              const std::string &objectName, const std::string &user, const std::string &password)
+bool HttpTransfer::OpenAndSend(const std::string &scheme, const std::string &host, uint16_t port,
+                               const std::string &objectName, const std::string &user, const std::string &password)
 {
-    const TauHTTPProxy &proxy = settings_.proxy;
+    const HttpProxySettings &proxy = settings_.proxy;
     http::HttpSessionOptions options;
     options.agent = settings_.agent;
-    options.access = proxy.AccessType == atDirect     ? http::HttpProxyAccess::Direct
-                     : proxy.AccessType == atUseProxy ? http::HttpProxyAccess::Named
-                                                      : http::HttpProxyAccess::Preconfigured;
-    if (proxy.AccessType == atUseProxy) {
+    options.access = proxy.AccessType == HttpAccessType::Direct     ? http::HttpProxyAccess::Direct
+                     : proxy.AccessType == HttpAccessType::UseProxy ? http::HttpProxyAccess::Named
+                                                                    : http::HttpProxyAccess::Preconfigured;
+    if (proxy.AccessType == HttpAccessType::UseProxy) {
         options.proxy = proxy.ProxyServer + ":" + std::to_string(proxy.ProxyPort);
         options.proxyBypass = proxy.ProxyBypass;
     }
@@ -223,30 +223,30 @@ bool TauTransfer::OpenAndSend(const std::string &scheme, const std::string &host
     if (!Success)
         return false;
 
-    bool post =
-        settings_.requestMethod == rmPOST || (settings_.requestMethod == rmAutoDetect && !settings_.postData.empty());
+    bool post = settings_.requestMethod == HttpRequestMethod::POST ||
+                (settings_.requestMethod == HttpRequestMethod::AutoDetect && !settings_.postData.empty());
     request_ = connection_->openRequest(post ? "POST" : "GET", objectName, settings_.referer, settings_.acceptTypes,
                                         RequestFlags(scheme));
     HelperMissing = connection_->helperMissing();
     Success = request_ != nullptr;
     if (!Success)
         return false;
-    if (proxy.AccessType != atDirect && !proxy.ProxyUsername.empty() && !proxy.ProxyPassword.empty())
+    if (proxy.AccessType != HttpAccessType::Direct && !proxy.ProxyUsername.empty() && !proxy.ProxyPassword.empty())
         request_->setProxyCredentials(proxy.ProxyUsername, proxy.ProxyPassword);
-    const TauHTTPTimeouts &timeouts = settings_.timeouts;
+    const HttpComponentTimeouts &timeouts = settings_.timeouts;
     request_->setTimeouts({timeouts.ConnectTimeout, timeouts.ReceiveTimeout, timeouts.SendTimeout,
                            timeouts.MinimumSpeed, timeouts.MinimumSpeedTime, timeouts.TotalTimeout});
     // The two worker-thread events: never once the request was let go, and
     // never while the component goes away under a running handler.
     if (settings_.redirected)
         request_->setRedirectHandler([handler = settings_.redirected, owner = owner_](const std::string &url) {
-            TauEventThread::RunUnlessAbandoned([&] { handler(owner, url); });
+            EventThread::RunUnlessAbandoned([&] { handler(owner, url); });
         });
     if (settings_.beforeSendRequest)
-        TauEventThread::RunUnlessAbandoned([&] { settings_.beforeSendRequest(owner_, request_.get()); });
+        EventThread::RunUnlessAbandoned([&] { settings_.beforeSendRequest(owner_, request_.get()); });
 
     std::string headers = settings_.addHeaders.text();
-    const TauHTTPRange &range = settings_.range;
+    const HttpRange &range = settings_.range;
     if (range.StartRange != 0 || range.EndRange != 0)
         headers += "RANGE: bytes=" + std::to_string(range.StartRange) + "-" +
                    (range.EndRange != 0 ? std::to_string(range.EndRange) : "") + "\r\n";
@@ -271,7 +271,7 @@ bool TauTransfer::OpenAndSend(const std::string &scheme, const std::string &host
             auto challenge = Query("WWW-Authenticate");
             Success = challenge.has_value();
             std::string realm = challenge ? realmOf(*challenge) : std::string();
-            Sync([&](TauHTTP &owner) {
+            Sync([&](HttpComponent &owner) {
                 bool tryAgain = false;
                 if (owner.OnPasswordRequest)
                     owner.OnPasswordRequest(&owner, realm, tryAgain);
@@ -284,9 +284,9 @@ bool TauTransfer::OpenAndSend(const std::string &scheme, const std::string &host
             request_->setCredentials(username, userPassword);
         } else if (StatusCode == 407 && settings_.wantProxyAuthentication) {
             std::string proxyUser, proxyPassword;
-            Sync([&](TauHTTP &owner) {
+            Sync([&](HttpComponent &owner) {
                 bool tryAgain = false;
-                TauHTTPProxy &proxy = owner.Proxy();
+                HttpProxySettings &proxy = owner.Proxy();
                 if (owner.OnProxyAuthenticationRequest)
                     owner.OnProxyAuthenticationRequest(&owner, proxy.ProxyUsername, proxy.ProxyPassword, tryAgain);
                 if (!*ownerAlive_)
@@ -297,11 +297,11 @@ bool TauTransfer::OpenAndSend(const std::string &scheme, const std::string &host
             });
             request_->setProxyCredentials(proxyUser, proxyPassword);
         }
-    } while (tryAgain_ && !TauEventThread::Abandoned());
+    } while (tryAgain_ && !EventThread::Abandoned());
     return true;
 }
 
-void TauTransfer::ReadHeaders()
+void HttpTransfer::ReadHeaders()
 {
     if (auto type = Query("Content-Type"))
         ContentType = *type;
@@ -322,8 +322,8 @@ void TauTransfer::ReadHeaders()
         auto value = Query(name);
         return value ? ParseHttpDate(*value) : 0.0;
     };
-    TDateTime when = date("Date"), lastModified = date("Last-Modified"), expires = date("Expires");
-    Sync([&](TauHTTP &owner) {
+    DateTime when = date("Date"), lastModified = date("Last-Modified"), expires = date("Expires");
+    Sync([&](HttpComponent &owner) {
         bool continueDownload = true;
         if (owner.OnHeaderInfo)
             owner.OnHeaderInfo(&owner, StatusCode, raw, ContentType, language, encoding, ContentLength, location, when,
@@ -332,44 +332,44 @@ void TauTransfer::ReadHeaders()
     });
 }
 
-void TauTransfer::CreateStream(bool announced)
+void HttpTransfer::CreateStream(bool announced)
 {
     if (isHttpOk(StatusCode) && !settings_.outputFileName.empty()) {
         try {
-            Stream = std::make_unique<TauFileStream>(settings_.outputFileName);
+            Stream = std::make_unique<FileStream>(settings_.outputFileName);
         } catch (const EFCreateError &) {
             // Reported by the finish processing as an output file error, whether
             // or not the length was announced; the body is not read.
             Success = true;
             return;
         }
-        const TauOutputFileAttributes &attributes = settings_.outputFileAttributes;
-        if (attributes.Incomplete != atrArchive)
+        const HttpOutputFileAttributes &attributes = settings_.outputFileAttributes;
+        if (attributes.Incomplete != HttpFileAttribute::Archive)
             SetFileAttributesFromSet(settings_.outputFileName, attributes.Incomplete);
         OutputToFile = true;
         return;
     }
-    auto memory = std::make_unique<TMemoryStream>();
+    auto memory = std::make_unique<MemoryStream>();
     if (announced && ContentLength > 0)
         ReserveIfPossible(*memory, std::min({ContentLength, AnnouncedReserveCap, settings_.maxMemoryBody}));
     Stream = std::move(memory);
 }
 
-void TauTransfer::ReserveIfPossible(TMemoryStream &memory, int64_t capacity)
+void HttpTransfer::ReserveIfPossible(MemoryStream &memory, int64_t capacity)
 {
     // Only a head start: without it the stream grows as the data comes, and
     // only data that cannot be held fails the body.
     try {
         memory.Reserve(capacity);
-    } catch (const EStreamError &) {
+    } catch (const StreamError &) {
     } catch (const std::bad_alloc &) {
     }
 }
 
-void TauTransfer::ReadBody(const std::function<int64_t(char *, int64_t)> &read)
+void HttpTransfer::ReadBody(const std::function<int64_t(char *, int64_t)> &read)
 {
     BytesRead = 0;
-    auto *memory = OutputToFile ? nullptr : static_cast<TMemoryStream *>(Stream.get());
+    auto *memory = OutputToFile ? nullptr : static_cast<MemoryStream *>(Stream.get());
     bool failed = false;
     try {
         std::vector<char> buffer(static_cast<size_t>(settings_.transferBufferSize));
@@ -392,11 +392,11 @@ void TauTransfer::ReadBody(const std::function<int64_t(char *, int64_t)> &read)
             Stream->Write(buffer.data(), n);
             BytesRead += n;
             if (settings_.wantProgress)
-                Sync([this](TauHTTP &owner) { ReportProgress(owner); });
-            if (TauEventThread::Abandoned())
+                Sync([this](HttpComponent &owner) { ReportProgress(owner); });
+            if (EventThread::Abandoned())
                 return;
         }
-    } catch (const EStreamError &) {
+    } catch (const StreamError &) {
         failed = true; // a disk or memory that cannot take the body
     } catch (const std::bad_alloc &) {
         failed = true;
@@ -406,7 +406,7 @@ void TauTransfer::ReadBody(const std::function<int64_t(char *, int64_t)> &read)
         Success = ContentLength == BytesRead;
 }
 
-void TauTransfer::ReportProgress(TauHTTP &owner)
+void HttpTransfer::ReportProgress(HttpComponent &owner)
 {
     if (!owner.OnProgress)
         return;

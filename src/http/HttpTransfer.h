@@ -12,26 +12,26 @@ namespace lotfinch::http {
 
 // What one request needs of the component, copied when it starts, so the
 // worker never reads the component itself.
-struct TransferSettings : TauHTTPSettings
+struct TransferSettings : HttpComponentSettings
 {
     std::string username, password;
     // Which GUI-thread events are wanted, and the worker-thread events themselves.
     bool wantHeaderInfo = false, wantProgress = false, wantPasswordRequest = false, wantProxyAuthentication = false;
-    TauHTTPBeforeSendRequest beforeSendRequest;
-    TauHTTPRedirected redirected;
+    HttpBeforeSendRequestEvent beforeSendRequest;
+    HttpRedirectedEvent redirected;
 };
 
 // One request: run on the worker, shared with the component. The component
 // reads the outcome only while the worker waits for it or has ended; if the
 // component lets go early, the worker finishes alone and frees it all.
-class TauTransfer
+class HttpTransfer
 {
 public:
     // What an announced Content-Length alone may reserve in memory.
     static constexpr int64_t AnnouncedReserveCap = int64_t{64} << 20;
 
-    TauTransfer(TauHTTP *owner, std::shared_ptr<bool> ownerAlive, TransferSettings settings);
-    ~TauTransfer();
+    HttpTransfer(HttpComponent *owner, std::shared_ptr<bool> ownerAlive, TransferSettings settings);
+    ~HttpTransfer();
 
     void Run(); // worker thread
     // Stops a transfer waiting on the network; any thread.
@@ -46,11 +46,11 @@ public:
     bool OutputToFile = false;
     std::string ContentType;
     int64_t ContentLength = 0, BytesRead = 0;
-    std::unique_ptr<TStream> Stream;
+    std::unique_ptr<ByteStream> Stream;
 
 private:
     void Transfer();
-    bool Sync(const std::function<void(TauHTTP &)> &call);
+    bool Sync(const std::function<void(HttpComponent &)> &call);
     std::string ObjectName(const std::string &path, const std::string &extraInfo) const;
     unsigned RequestFlags(const std::string &scheme) const;
     std::optional<std::string> Query(const std::string &name) const;
@@ -58,11 +58,11 @@ private:
                      const std::string &user, const std::string &password);
     void ReadHeaders();
     void CreateStream(bool announced);
-    static void ReserveIfPossible(TMemoryStream &memory, int64_t capacity);
+    static void ReserveIfPossible(MemoryStream &memory, int64_t capacity);
     void ReadBody(const std::function<int64_t(char *, int64_t)> &read);
-    void ReportProgress(TauHTTP &owner);
+    void ReportProgress(HttpComponent &owner);
 
-    TauHTTP *owner_; // GUI thread only, while *ownerAlive_
+    HttpComponent *owner_; // GUI thread only, while *ownerAlive_
     std::shared_ptr<bool> ownerAlive_;
     TransferSettings settings_;
     std::shared_ptr<http::HttpCancel> cancel_ = std::make_shared<http::HttpCancel>();

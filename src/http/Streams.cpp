@@ -10,7 +10,7 @@
 
 namespace lotfinch::http {
 
-std::string TStream::ReadAll()
+std::string ByteStream::ReadAll()
 {
     int64_t saved = Position();
     int64_t size = Size();
@@ -22,12 +22,12 @@ std::string TStream::ReadAll()
     return content;
 }
 
-TMemoryStream::~TMemoryStream()
+MemoryStream::~MemoryStream()
 {
     std::free(data_);
 }
 
-int64_t TMemoryStream::Read(void *buffer, int64_t count)
+int64_t MemoryStream::Read(void *buffer, int64_t count)
 {
     int64_t n = std::clamp<int64_t>(size_ - position_, 0, std::max<int64_t>(count, 0));
     if (n > 0)
@@ -36,7 +36,7 @@ int64_t TMemoryStream::Read(void *buffer, int64_t count)
     return n;
 }
 
-void TMemoryStream::Write(const void *buffer, int64_t count)
+void MemoryStream::Write(const void *buffer, int64_t count)
 {
     if (count <= 0)
         return;
@@ -49,26 +49,26 @@ void TMemoryStream::Write(const void *buffer, int64_t count)
     size_ = std::max(size_, end);
 }
 
-int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin)
+int64_t MemoryStream::Seek(int64_t offset, SeekOrigin origin)
 {
-    int64_t base = origin == TSeekOrigin::soBeginning ? 0 : origin == TSeekOrigin::soCurrent ? position_ : size_;
+    int64_t base = origin == SeekOrigin::Begin ? 0 : origin == SeekOrigin::Current ? position_ : size_;
     position_ = std::clamp<int64_t>(base + offset, 0, size_);
     return position_;
 }
 
-void TMemoryStream::Reserve(int64_t capacity)
+void MemoryStream::Reserve(int64_t capacity)
 {
     if (capacity <= capacity_)
         return;
     // realloc moves large blocks by remapping pages, so growing never holds two copies.
     void *grown = std::realloc(data_, static_cast<size_t>(capacity));
     if (!grown)
-        throw EStreamError("Out of memory while expanding memory stream");
+        throw StreamError("Out of memory while expanding memory stream");
     data_ = static_cast<char *>(grown);
     capacity_ = capacity;
 }
 
-TauFileStream::TauFileStream(const std::string &fileName) : fileName_(fileName)
+FileStream::FileStream(const std::string &fileName) : fileName_(fileName)
 {
     struct stat info
     {};
@@ -82,13 +82,13 @@ TauFileStream::TauFileStream(const std::string &fileName) : fileName_(fileName)
         throw EFCreateError("Cannot create file " + fileName);
 }
 
-TauFileStream::~TauFileStream()
+FileStream::~FileStream()
 {
     if (fd_ >= 0)
         ::close(fd_);
 }
 
-int64_t TauFileStream::Read(void *buffer, int64_t count)
+int64_t FileStream::Read(void *buffer, int64_t count)
 {
     int64_t total = 0;
     while (total < count) {
@@ -102,7 +102,7 @@ int64_t TauFileStream::Read(void *buffer, int64_t count)
     return total;
 }
 
-void TauFileStream::Write(const void *buffer, int64_t count)
+void FileStream::Write(const void *buffer, int64_t count)
 {
     int64_t total = 0;
     while (total < count) {
@@ -110,18 +110,18 @@ void TauFileStream::Write(const void *buffer, int64_t count)
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            throw EStreamError("Cannot write to file " + fileName_ + ": " + std::strerror(errno));
+            throw StreamError("Cannot write to file " + fileName_ + ": " + std::strerror(errno));
         total += n;
     }
 }
 
-int64_t TauFileStream::Seek(int64_t offset, TSeekOrigin origin)
+int64_t FileStream::Seek(int64_t offset, SeekOrigin origin)
 {
-    int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET : origin == TSeekOrigin::soCurrent ? SEEK_CUR : SEEK_END;
+    int whence = origin == SeekOrigin::Begin ? SEEK_SET : origin == SeekOrigin::Current ? SEEK_CUR : SEEK_END;
     return ::lseek(fd_, offset, whence);
 }
 
-int64_t TauFileStream::Size()
+int64_t FileStream::Size()
 {
     struct stat info
     {};

@@ -116,7 +116,7 @@ std::string SplitToken(std::string &s, const std::string &delimiter, bool remove
     return token;
 }
 
-TDateTime EncodeDateTime(int year, int month, int day, int hours, int minutes, int seconds)
+DateTime EncodeDateTime(int year, int month, int day, int hours, int minutes, int seconds)
 {
     if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month))
         throw std::invalid_argument("Invalid argument to date encode");
@@ -147,7 +147,7 @@ double ParseGmtOffset(const std::string &text)
     return s[0] == '-' ? -offset : offset;
 }
 
-TDateTime UtcToLocal(TDateTime value)
+DateTime UtcToLocal(DateTime value)
 {
     time_t now = time(nullptr);
     struct tm local
@@ -156,12 +156,12 @@ TDateTime UtcToLocal(TDateTime value)
     return value + static_cast<double>(local.tm_gmtoff) / 86400.0;
 }
 
-TDateTime ParseHttpDate(const std::string &text)
+DateTime ParseHttpDate(const std::string &text)
 {
     std::string s = text::TrimText(text);
     if (s.empty())
         return 0;
-    TDateTime value = 0;
+    DateTime value = 0;
     try {
         if (s.size() >= 3) {
             std::string head = upper(s.substr(0, 3));
@@ -220,7 +220,7 @@ TDateTime ParseHttpDate(const std::string &text)
     return UtcToLocal(value - offset);
 }
 
-bool SetFileAttributesFromSet(const std::string &fileName, TauFileAttributes attributes)
+bool SetFileAttributesFromSet(const std::string &fileName, HttpFileAttributes attributes)
 {
     // The file system here knows only read-only, through the write permissions;
     // the other attributes have no counterpart and are left out.
@@ -229,7 +229,7 @@ bool SetFileAttributesFromSet(const std::string &fileName, TauFileAttributes att
     if (stat(fileName.c_str(), &info) != 0)
         return false;
     mode_t mode = info.st_mode & 07777;
-    if (attributes & atrReadOnly)
+    if (attributes & HttpFileAttribute::ReadOnly)
         mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
     else
         mode |= S_IWUSR;

@@ -8,7 +8,7 @@
 // 30 December 1899, the fraction being the time of day; 0 means no date.
 namespace lotfinch::http {
 
-using TDateTime = double;
+using DateTime = double;
 
 // Escapes control bytes, bytes of 128 and above, and the blank, "#", "%",
 // "*", "+", "<", ">" as %XX; every other byte is copied.
@@ -26,28 +26,28 @@ std::string SplitToken(std::string &s, const std::string &delimiter, bool remove
 
 // Reads the three HTTP date forms and similar variants into local time;
 // an empty text gives 0, and an unreadable one a time on the zero date.
-TDateTime ParseHttpDate(const std::string &text);
+DateTime ParseHttpDate(const std::string &text);
 
 // "+hhmm" or "-hhmm" as a signed day fraction; anything else gives 0.
 double ParseGmtOffset(const std::string &text);
 
 // Shifts a universal time by the local zone's offset in effect now.
-TDateTime UtcToLocal(TDateTime value);
+DateTime UtcToLocal(DateTime value);
 
 // Calendar date and time of day to a date-time value; throws on an invalid date.
-TDateTime EncodeDateTime(int year, int month, int day, int hours = 0, int minutes = 0, int seconds = 0);
+DateTime EncodeDateTime(int year, int month, int day, int hours = 0, int minutes = 0, int seconds = 0);
 
-enum TauFileAttribute : unsigned {
-    atrArchive = 1u << 0,
-    atrHidden = 1u << 1,
-    atrReadOnly = 1u << 2,
-    atrSystem = 1u << 3,
-    atrTemporary = 1u << 4,
-    atrOffline = 1u << 5,
+enum HttpFileAttribute : unsigned {
+    Archive = 1u << 0,
+    Hidden = 1u << 1,
+    ReadOnly = 1u << 2,
+    System = 1u << 3,
+    Temporary = 1u << 4,
+    Offline = 1u << 5,
 };
-using TauFileAttributes = unsigned; // a set of TauFileAttribute bits
+using HttpFileAttributes = unsigned; // a set of HttpFileAttribute bits
 
 // Applies the attribute set to the file; returns whether that succeeded.
-bool SetFileAttributesFromSet(const std::string &fileName, TauFileAttributes attributes);
+bool SetFileAttributesFromSet(const std::string &fileName, HttpFileAttributes attributes);
 
 } // namespace lotfinch::http

@@ -19,7 +19,7 @@ namespace lotfinch::http {
 
 namespace {
 
-const int PriorityTable[] = {-15, -2, -1, 0, 1, 2, 15}; // by TThreadPriority
+const int PriorityTable[] = {-15, -2, -1, 0, 1, 2, 15}; // by WorkerPriority
 // Workers left at exit are already cancelled; this only bounds a stuck one.
 constexpr int ExitWaitMs = 5000;
 const QEvent::Type CallEvent = static_cast<QEvent::Type>(QEvent::User + 0x0FFF);
@@ -90,14 +90,14 @@ namespace detail {
 
 struct WorkerState
 {
-    TauCustomThread *owner = nullptr; // dereferenced on the GUI thread only, and only while not abandoned
-    TNotifyEvent onExecute, onException, onFinish;
+    WorkerThread *owner = nullptr; // dereferenced on the GUI thread only, and only while not abandoned
+    NotifyEvent onExecute, onException, onFinish;
     bool handleExceptions = true;
     std::atomic<bool> terminated{false}, started{false}, running{false}, ended{false}, abandoned{false};
     int suspendCount = 1;                 // guarded by Shared::mutex
     std::function<void()> abandonHandler; // guarded by Shared::mutex
     std::mutex workerCall;                // held while an event runs on the worker
-    std::atomic<TThreadPriority> priority{tpNormal};
+    std::atomic<WorkerPriority> priority{WorkerPriority::Normal};
     std::atomic<pid_t> tid{0};
     EventWindow *window = nullptr; // the worker's own reference, while it runs
 
@@ -165,13 +165,13 @@ void threadProcedure(std::shared_ptr<detail::WorkerState> state)
                 state->onExecute(state->owner);
             } catch (...) {
                 if (state->handleExceptions && state->onException)
-                    TauEventThread::Synchronize([&state] { state->onException(state->owner); });
+                    EventThread::Synchronize([&state] { state->onException(state->owner); });
             }
         }
         // What the job held (its request, its stream) goes with it, abandoned or not.
         state->onExecute = nullptr;
         if (state->onFinish) {
-            TauEventThread::Synchronize([&state] {
+            EventThread::Synchronize([&state] {
                 try {
                     state->onFinish(state->owner);
                 } catch (...) {
@@ -204,18 +204,18 @@ void threadProcedure(std::shared_ptr<detail::WorkerState> state)
 
 void waitForWorkersAtExit()
 {
-    TauEventThread::WaitForLiveWorkers(ExitWaitMs);
+    EventThread::WaitForLiveWorkers(ExitWaitMs);
 }
 
 } // namespace
 
-TauEventThread::TauEventThread(TauCustomThread *owner) : owner_(owner), state_(std::make_shared<detail::WorkerState>())
+EventThread::EventThread(WorkerThread *owner) : owner_(owner), state_(std::make_shared<detail::WorkerState>())
 {
     state_->owner = owner;
     acquireEventWindow();
 }
 
-TauEventThread::~TauEventThread()
+EventThread::~EventThread()
 {
     state_->terminated = true;
     if (state_->started && !state_->abandoned)
@@ -223,7 +223,7 @@ TauEventThread::~TauEventThread()
     releaseEventWindow();
 }
 
-bool TauEventThread::Synchronize(const std::function<void()> &method)
+bool EventThread::Synchronize(const std::function<void()> &method)
 {
     std::shared_ptr<detail::WorkerState> state = currentWorker;
     if (!state)
@@ -244,12 +244,12 @@ bool TauEventThread::Synchronize(const std::function<void()> &method)
     return !state->abandoned;
 }
 
-bool TauEventThread::Abandoned()
+bool EventThread::Abandoned()
 {
     return currentWorker && currentWorker->abandoned;
 }
 
-bool TauEventThread::RunUnlessAbandoned(const std::function<void()> &call)
+bool EventThread::RunUnlessAbandoned(const std::function<void()> &call)
 {
     std::shared_ptr<detail::WorkerState> state = currentWorker;
     if (!state)
@@ -261,7 +261,7 @@ bool TauEventThread::RunUnlessAbandoned(const std::function<void()> &call)
     return true;
 }
 
-void TauEventThread::SetAbandonHandler(std::function<void()> handler)
+void EventThread::SetAbandonHandler(std::function<void()> handler)
 {
     if (!currentWorker)
         return;
@@ -269,7 +269,7 @@ void TauEventThread::SetAbandonHandler(std::function<void()> handler)
     currentWorker->abandonHandler = std::move(handler);
 }
 
-int TauEventThread::WaitFor()
+int EventThread::WaitFor()
 {
     Shared &s = shared();
     bool onGui = QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread();
@@ -283,13 +283,13 @@ int TauEventThread::WaitFor()
     }
 }
 
-void TauEventThread::Suspend()
+void EventThread::Suspend()
 {
     std::lock_guard lock(shared().mutex);
     ++state_->suspendCount;
 }
 
-void TauEventThread::Resume()
+void EventThread::Resume()
 {
     Shared &s = shared();
     bool start = false;
@@ -330,28 +330,28 @@ void TauEventThread::Resume()
     }
 }
 
-bool TauEventThread::Suspended() const
+bool EventThread::Suspended() const
 {
     std::lock_guard lock(shared().mutex);
     return state_->suspendCount > 0;
 }
 
-bool TauEventThread::Running() const
+bool EventThread::Running() const
 {
     return state_->running;
 }
 
-bool TauEventThread::Started() const
+bool EventThread::Started() const
 {
     return state_->started;
 }
 
-bool TauEventThread::Finished() const
+bool EventThread::Finished() const
 {
     return state_->ended;
 }
 
-TThreadPriority TauEventThread::Priority() const
+WorkerPriority EventThread::Priority() const
 {
     pid_t tid = state_->tid;
     if (!tid || state_->ended)
@@ -360,22 +360,22 @@ TThreadPriority TauEventThread::Priority() const
     int nice = getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
     if (errno != 0)
         return state_->priority;
-    for (int p = tpIdle; p <= tpTimeCritical; ++p)
+    for (int p = WorkerPriority::Idle; p <= WorkerPriority::TimeCritical; ++p)
         if (PriorityTable[p] == -nice)
-            return static_cast<TThreadPriority>(p);
-    return tpNormal;
+            return static_cast<WorkerPriority>(p);
+    return WorkerPriority::Normal;
 }
 
-void TauEventThread::SetPriority(TThreadPriority priority)
+void EventThread::SetPriority(WorkerPriority priority)
 {
     state_->priority = priority;
     if (state_->started && !state_->ended)
         applyPriority(*state_);
 }
 
-std::unique_ptr<TauEventThread> TauEventThread::Clone() const
+std::unique_ptr<EventThread> EventThread::Clone() const
 {
-    auto clone = std::make_unique<TauEventThread>(owner_);
+    auto clone = std::make_unique<EventThread>(owner_);
     clone->state_->priority = state_->priority.load();
     clone->OnExecute = OnExecute;
     clone->OnException = OnException;
@@ -383,7 +383,7 @@ std::unique_ptr<TauEventThread> TauEventThread::Clone() const
     return clone;
 }
 
-void TauEventThread::Abandon()
+void EventThread::Abandon()
 {
     Shared &s = shared();
     std::function<void()> handler;
@@ -411,19 +411,19 @@ void TauEventThread::Abandon()
     }
 }
 
-int TauEventThread::LiveWorkers()
+int EventThread::LiveWorkers()
 {
     return shared().liveWorkers;
 }
 
-bool TauEventThread::WaitForLiveWorkers(int boundMs)
+bool EventThread::WaitForLiveWorkers(int boundMs)
 {
     Shared &s = shared();
     std::unique_lock lock(s.mutex);
     return s.changed.wait_for(lock, std::chrono::milliseconds(boundMs), [&] { return s.liveWorkers == 0; });
 }
 
-int TauEventThread::EventWindowUsers()
+int EventThread::EventWindowUsers()
 {
     std::lock_guard lock(shared().mutex);
     return shared().windowUsers;
@@ -455,10 +455,10 @@ private:
 
 } // namespace
 
-TauCustomThread::TauCustomThread(QObject *owner) : QObject(owner), thread_(std::make_unique<TauEventThread>(this))
+WorkerThread::WorkerThread(QObject *owner) : QObject(owner), thread_(std::make_unique<EventThread>(this))
 {}
 
-TauCustomThread::~TauCustomThread()
+WorkerThread::~WorkerThread()
 {
     destroying_ = true;
     *alive_ = false;
@@ -466,25 +466,25 @@ TauCustomThread::~TauCustomThread()
     thread_.reset();
 }
 
-void TauCustomThread::RenewThread()
+void WorkerThread::RenewThread()
 {
     if (thread_->Started() && !thread_->Finished())
         thread_->Abandon();
-    std::unique_ptr<TauEventThread> fresh = thread_->Clone();
+    std::unique_ptr<EventThread> fresh = thread_->Clone();
     thread_ = std::move(fresh);
 }
 
-void TauCustomThread::Terminate()
+void WorkerThread::Terminate()
 {
     RenewThread();
 }
 
-void TauCustomThread::Suspend()
+void WorkerThread::Suspend()
 {
     thread_->Suspend();
 }
 
-bool TauCustomThread::Execute()
+bool WorkerThread::Execute()
 {
     Terminate();
     std::shared_ptr<bool> alive = alive_;

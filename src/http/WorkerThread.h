@@ -9,11 +9,11 @@
 // handed to the GUI thread, and waiting for a job while the GUI stays alive.
 namespace lotfinch::http {
 
-enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
+enum WorkerPriority { Idle, Lowest, Lower, Normal, Higher, Highest, TimeCritical };
 
-class TauCustomThread;
-using TNotifyEvent = std::function<void(QObject *sender)>;
-using TauThreadWaitTimeoutExpired = std::function<void(QObject *sender, bool &terminateThread)>;
+class WorkerThread;
+using NotifyEvent = std::function<void(QObject *sender)>;
+using ThreadWaitTimeoutExpired = std::function<void(QObject *sender, bool &terminateThread)>;
 
 namespace detail {
 struct WorkerState;
@@ -21,15 +21,15 @@ struct WorkerState;
 
 // One job on one operating-system thread. It starts only when resumed, runs
 // its job once, and is never restarted.
-class TauEventThread
+class EventThread
 {
 public:
-    explicit TauEventThread(TauCustomThread *owner);
+    explicit EventThread(WorkerThread *owner);
     // Never started: it never will be. Running: waits for the job to end
     // (keeping the GUI's calls flowing) unless it was abandoned first.
-    ~TauEventThread();
-    TauEventThread(const TauEventThread &) = delete;
-    TauEventThread &operator=(const TauEventThread &) = delete;
+    ~EventThread();
+    EventThread(const EventThread &) = delete;
+    EventThread &operator=(const EventThread &) = delete;
 
     // Runs method on the GUI thread and returns once it has run. Only from a
     // worker; false when the call was dropped because its job was abandoned
@@ -56,15 +56,15 @@ public:
     // The worker has ended (after its job and finish handler, or without them).
     bool Finished() const;
 
-    TThreadPriority Priority() const;
-    void SetPriority(TThreadPriority priority);
+    WorkerPriority Priority() const;
+    void SetPriority(WorkerPriority priority);
     // Same owner, priority and handlers; suspended, job not started.
-    std::unique_ptr<TauEventThread> Clone() const;
+    std::unique_ptr<EventThread> Clone() const;
     // Forcible stop: the worker is left to end by itself. It runs no more of
     // the owner's code and drops its calls; the abandon handler tells the job.
     void Abandon();
 
-    TNotifyEvent OnExecute, OnException, OnFinish;
+    NotifyEvent OnExecute, OnException, OnFinish;
     // Nothing sets an exit code: it is always 0.
     int ReturnValue() const { return 0; }
 
@@ -78,18 +78,18 @@ public:
     static int EventWindowUsers();
 
 private:
-    friend class TauCustomThread;
-    TauCustomThread *owner_;
+    friend class WorkerThread;
+    WorkerThread *owner_;
     std::shared_ptr<detail::WorkerState> state_;
 };
 
 // Owns the current thread object on behalf of a component and runs its job,
 // either returning at once or waiting while the GUI keeps handling events.
-class TauCustomThread : public QObject
+class WorkerThread : public QObject
 {
 public:
-    explicit TauCustomThread(QObject *owner);
-    ~TauCustomThread() override;
+    explicit WorkerThread(QObject *owner);
+    ~WorkerThread() override;
 
     // Runs the job on a fresh worker. True when started without waiting or the
     // wait ended normally; false when a wait time-out stopped the worker.
@@ -100,22 +100,22 @@ public:
     // True while the component is being destroyed: marshalled calls are dropped.
     bool Destroying() const { return destroying_; }
 
-    TThreadPriority Priority() const { return thread_->Priority(); }
-    void SetPriority(TThreadPriority priority) { thread_->SetPriority(priority); }
-    void SetOnExecute(TNotifyEvent handler) { thread_->OnExecute = std::move(handler); }
-    void SetOnException(TNotifyEvent handler) { thread_->OnException = std::move(handler); }
-    void SetOnFinish(TNotifyEvent handler) { thread_->OnFinish = std::move(handler); }
-    TauEventThread *Thread() const { return thread_.get(); }
+    WorkerPriority Priority() const { return thread_->Priority(); }
+    void SetPriority(WorkerPriority priority) { thread_->SetPriority(priority); }
+    void SetOnExecute(NotifyEvent handler) { thread_->OnExecute = std::move(handler); }
+    void SetOnException(NotifyEvent handler) { thread_->OnException = std::move(handler); }
+    void SetOnFinish(NotifyEvent handler) { thread_->OnFinish = std::move(handler); }
+    EventThread *Thread() const { return thread_.get(); }
 
     bool HandleExceptions = true;
     bool WaitThread = false;
     int WaitTimeout = 0; // milliseconds of one wait cycle; 0 = no limit
-    TauThreadWaitTimeoutExpired OnWaitTimeoutExpired;
+    ThreadWaitTimeoutExpired OnWaitTimeoutExpired;
 
 private:
     void RenewThread();
 
-    std::unique_ptr<TauEventThread> thread_;
+    std::unique_ptr<EventThread> thread_;
     bool destroying_ = false;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

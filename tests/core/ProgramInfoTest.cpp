@@ -22,7 +22,7 @@ TEST(ProgramInfo, TheFirstOfVersionAndHelpAnswersAndOtherArgumentsAreLeftAlone)
     };
     for (const auto &c : cases)
         EXPECT_EQ(InformationRequest(c.arguments), c.request) << c.arguments.join(' ').toStdString();
-    EXPECT_THROW(VersionLine("/bin/true"), lotfinch::core::EStVersionInfoError);
+    EXPECT_THROW(VersionLine("/bin/true"), lotfinch::core::VersionInfoError);
 }
 
 TEST(ProgramInfo, TheProgramAnswersVersionAndHelpAtOnceWithoutADisplay)

@@ -9,7 +9,7 @@
 #include "core/TextUtils.h"
 
 using namespace lotfinch;
-using core::TSearchHistory;
+using core::SearchHistory;
 
 namespace {
 
@@ -30,7 +30,7 @@ std::string numbered(int from, int to)
 }
 
 // The history file in a program folder of its own.
-class SearchHistory : public testing::Test
+class SearchHistoryTest : public testing::Test
 {
 protected:
     QString file() const { return folder.filePath("searches.txt"); }
@@ -54,7 +54,7 @@ protected:
     QTemporaryDir folder;
 };
 
-TEST_F(SearchHistory, TheDropDownShowsThePhrasesOfTheFirstTenLines)
+TEST_F(SearchHistoryTest, TheDropDownShowsThePhrasesOfTheFirstTenLines)
 {
     const std::string longLine(5000, 'x');
     struct Case
@@ -82,13 +82,13 @@ TEST_F(SearchHistory, TheDropDownShowsThePhrasesOfTheFirstTenLines)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         store(c.file);
-        TSearchHistory history(file());
+        SearchHistory history(file());
         history.DropDown();
         EXPECT_EQ(history.Phrases(), c.shown);
     }
 }
 
-TEST_F(SearchHistory, EnteringAPhraseRewritesTheFileOnlyWhenThePhraseIsNew)
+TEST_F(SearchHistoryTest, EnteringAPhraseRewritesTheFileOnlyWhenThePhraseIsNew)
 {
     struct Case
     {
@@ -119,7 +119,7 @@ TEST_F(SearchHistory, EnteringAPhraseRewritesTheFileOnlyWhenThePhraseIsNew)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         store(c.file);
-        TSearchHistory history(file());
+        SearchHistory history(file());
         int writes = 0;
         history.Write = [&, write = history.Write](QSaveFile &out, const QByteArray &bytes) {
             ++writes;
@@ -133,17 +133,17 @@ TEST_F(SearchHistory, EnteringAPhraseRewritesTheFileOnlyWhenThePhraseIsNew)
     }
 }
 
-TEST_F(SearchHistory, TheSecondDropDownDoesNotReadTheFileAgain)
+TEST_F(SearchHistoryTest, TheSecondDropDownDoesNotReadTheFileAgain)
 {
     store(lines({"a"}));
-    TSearchHistory history(file());
+    SearchHistory history(file());
     history.DropDown();
     store(lines({"b", "c"}));
     history.DropDown();
     EXPECT_EQ(history.Phrases(), text::StringList{"a"});
 }
 
-TEST_F(SearchHistory, AFailedSaveLeavesTheOldFileAndKeepsThePhraseInTheList)
+TEST_F(SearchHistoryTest, AFailedSaveLeavesTheOldFileAndKeepsThePhraseInTheList)
 {
     struct Case
     {
@@ -163,7 +163,7 @@ TEST_F(SearchHistory, AFailedSaveLeavesTheOldFileAndKeepsThePhraseInTheList)
             ASSERT_TRUE(QDir().mkpath(file()));
         else
             store(before);
-        TSearchHistory history(file());
+        SearchHistory history(file());
         history.Write = [&](QSaveFile &out, const QByteArray &bytes) {
             out.write(bytes.left(bytes.size() / 2));
             return QString(c.reason);
@@ -193,7 +193,7 @@ TEST(SearchHistoryFile, LivesNextToTheProgramUnlessInstalled)
     QStandardPaths::setTestModeEnabled(true);
     const QString dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     QDir(dataFolder).removeRecursively();
-    TSearchHistory history(core::SearchHistoryFile(true));
+    SearchHistory history(core::SearchHistoryFile(true));
     EXPECT_EQ(history.FileName(), QDir(dataFolder).filePath("searches.txt"));
     history.Enter("phrase");
     EXPECT_TRUE(QFile::exists(history.FileName()));

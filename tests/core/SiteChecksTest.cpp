@@ -25,7 +25,7 @@ TEST(SiteChecks, FailuresInPlainWords)
               "Last check failed at 14:00: ebay.com timed out");
     EXPECT_EQ(FailureLine(QTime(9, 5), ".", "x"), "Last check failed at 09.05: x");
 
-    lotfinch::http::TauHTTPTimeouts timeouts;
+    lotfinch::http::HttpComponentTimeouts timeouts;
     EXPECT_FALSE(TimedOut(59999, timeouts));
     EXPECT_TRUE(TimedOut(60000, timeouts));
     timeouts.ReceiveTimeout = 1000;

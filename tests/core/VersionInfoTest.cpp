@@ -13,7 +13,7 @@ using test::MakeVersionBlock;
 
 namespace {
 
-class VersionInfo : public testing::Test
+class VersionInfoTest : public testing::Test
 {
 protected:
     // A program file in the test's folder holding block as its version section.
@@ -34,7 +34,7 @@ protected:
     {
         try {
             call();
-        } catch (const EStVersionInfoError &error) {
+        } catch (const VersionInfoError &error) {
             EXPECT_EQ(error.what(), StErrorMessage(error.ErrorCode()));
             return error.ErrorCode();
         }
@@ -42,23 +42,23 @@ protected:
     }
 
     QTemporaryDir dir;
-    TStVersionInfo info;
+    VersionInfo info;
 };
 
 } // namespace
 
-TEST_F(VersionInfo, TheProgramsOwnFileGivesItsVersions)
+TEST_F(VersionInfoTest, TheProgramsOwnFileGivesItsVersions)
 {
     info.Loaded();
     EXPECT_EQ(info.FileName(), QCoreApplication::applicationFilePath());
     EXPECT_EQ(info.FileVersion(), "2.0.1.28");
     EXPECT_EQ(info.ProductVersion(), "2.0.1");
-    EXPECT_EQ(info.Value(TVerInfoKey::CompanyName), "Pellory");
-    EXPECT_EQ(info.Value(TVerInfoKey::LegalCopyright), "Copyright \xA9 2012 Pellory. All rights reserved.")
+    EXPECT_EQ(info.Value(VersionInfoKey::CompanyName), "Pellory");
+    EXPECT_EQ(info.Value(VersionInfoKey::LegalCopyright), "Copyright \xA9 2012 Pellory. All rights reserved.")
         << "texts are stored in code page 1252";
 }
 
-TEST_F(VersionInfo, ErrorsCarryTheirCodesAndLeaveTheLoadedFlagAsTheFailingStepSays)
+TEST_F(VersionInfoTest, ErrorsCarryTheirCodesAndLeaveTheLoadedFlagAsTheFailingStepSays)
 {
     using platform::VersionNode;
     std::string noTranslation = MakeVersionBlock({{"FileVersion", "9"}});
@@ -87,7 +87,7 @@ TEST_F(VersionInfo, ErrorsCarryTheirCodesAndLeaveTheLoadedFlagAsTheFailingStepSa
         {"a damaged fixed part", program("fixed", platform::BuildVersionBlock(brokenFixed)), stscVerInfoFail, true},
     };
     for (const auto &c : cases) {
-        TStVersionInfo reader;
+        VersionInfo reader;
         reader.SetFileName(c.file);
         EXPECT_EQ(codeOf([&] { reader.FileVersion(); }), c.code) << c.what;
         EXPECT_EQ(reader.VerInfoLoaded(), c.loadedAfter) << c.what;
@@ -99,7 +99,7 @@ TEST_F(VersionInfo, ErrorsCarryTheirCodesAndLeaveTheLoadedFlagAsTheFailingStepSa
     }
 }
 
-TEST_F(VersionInfo, AMissingFileIsRefusedAndTheOldNameKept)
+TEST_F(VersionInfoTest, AMissingFileIsRefusedAndTheOldNameKept)
 {
     const QString first = program("first", MakeVersionBlock({{"FileVersion", "1.0"}}));
     info.SetFileName(first);
@@ -109,7 +109,7 @@ TEST_F(VersionInfo, AMissingFileIsRefusedAndTheOldNameKept)
     EXPECT_EQ(info.FileVersion(), "1.0");
 }
 
-TEST_F(VersionInfo, TheSameNameKeepsTheCacheAndAnotherLoadsAgain)
+TEST_F(VersionInfoTest, TheSameNameKeepsTheCacheAndAnotherLoadsAgain)
 {
     const QString first = program("first", MakeVersionBlock({{"FileVersion", "1.0"}}));
     const QString second = program("second", MakeVersionBlock({{"FileVersion", "2.0"}}));
@@ -126,17 +126,17 @@ TEST_F(VersionInfo, TheSameNameKeepsTheCacheAndAnotherLoadsAgain)
     EXPECT_EQ(info.FileVersion(), "1.5");
 }
 
-TEST_F(VersionInfo, MissingKeysAreEmptyButAskedForByNameTheyFail)
+TEST_F(VersionInfoTest, MissingKeysAreEmptyButAskedForByNameTheyFail)
 {
     info.SetFileName(program("partial", MakeVersionBlock({{"FileVersion", "3.1"}, {"Comments", ""}})));
     EXPECT_EQ(info.ProductVersion(), "");
-    EXPECT_EQ(info.Value(TVerInfoKey::Comments), "");
+    EXPECT_EQ(info.Value(VersionInfoKey::Comments), "");
     EXPECT_EQ(info.GetKeyValue("FileVersion"), "3.1");
     EXPECT_EQ(codeOf([&] { info.GetKeyValue("ProductVersion"); }), stscBadVerInfoKey);
     EXPECT_EQ(StErrorMessage(stscBadVerInfoKey), "The specified key cannnot be found in version info");
 }
 
-TEST_F(VersionInfo, AFailedLoadDoesNotPassOffAnotherFilesTexts)
+TEST_F(VersionInfoTest, AFailedLoadDoesNotPassOffAnotherFilesTexts)
 {
     using platform::VersionNode;
     info.SetFileName(program("good", MakeVersionBlock({{"ProductVersion", "2.0.1"}})));

@@ -6,7 +6,7 @@
 #include "support/TestUtil.h"
 
 using lotfinch::desktop::SharedTimerHandler;
-using lotfinch::desktop::TSimpleTimer;
+using lotfinch::desktop::SimpleTimer;
 using lotfinch::test::runEventsFor;
 using lotfinch::test::waitUntil;
 
@@ -16,8 +16,8 @@ namespace {
 struct Counted
 {
     int ticks = 0;
-    TSimpleTimer timer;
-    explicit Counted(int interval) : timer(interval, [this](TSimpleTimer *) { ++ticks; }) {}
+    SimpleTimer timer;
+    explicit Counted(int interval) : timer(interval, [this](SimpleTimer *) { ++ticks; }) {}
 };
 
 } // namespace
@@ -53,20 +53,20 @@ TEST(SimpleTimer, OnlyARealChangeRestartsTheCountdown)
     struct Case
     {
         const char *name;
-        std::function<void(TSimpleTimer &, int round)> touch;
+        std::function<void(SimpleTimer &, int round)> touch;
         bool slowTicks;
     };
     const Case cases[] = {
-        {"same interval", [](TSimpleTimer &t, int) { t.setInterval(150); }, true},
-        {"a new interval", [](TSimpleTimer &t, int round) { t.setInterval(round % 2 ? 151 : 150); }, false},
-        {"enabled again", [](TSimpleTimer &t, int) { t.setEnabled(true); }, false},
+        {"same interval", [](SimpleTimer &t, int) { t.setInterval(150); }, true},
+        {"a new interval", [](SimpleTimer &t, int round) { t.setInterval(round % 2 ? 151 : 150); }, false},
+        {"enabled again", [](SimpleTimer &t, int) { t.setEnabled(true); }, false},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         Counted slow(150);
         slow.timer.setEnabled(true);
         int rounds = 0;
-        TSimpleTimer fast(20, [&](TSimpleTimer *) { c.touch(slow.timer, ++rounds); });
+        SimpleTimer fast(20, [&](SimpleTimer *) { c.touch(slow.timer, ++rounds); });
         fast.setEnabled(true);
         if (c.slowTicks) {
             EXPECT_TRUE(waitUntil([&] { return slow.ticks >= 2; }));
@@ -83,15 +83,15 @@ TEST(SimpleTimer, PausedTimersStayEnabledAndResumeOnlyWhenTold)
     struct Case
     {
         const char *name;
-        std::function<void(TSimpleTimer &)> pause;
-        std::function<void(TSimpleTimer &)> resume;
+        std::function<void(SimpleTimer &)> pause;
+        std::function<void(SimpleTimer &)> resume;
     };
     const Case cases[] = {
-        {"interval 0", [](TSimpleTimer &t) { t.setInterval(0); }, [](TSimpleTimer &t) { t.setInterval(25); }},
-        {"handler cleared, resumed by Enabled", [](TSimpleTimer &t) { t.setOnTick(nullptr); },
-         [](TSimpleTimer &t) { t.setEnabled(true); }},
-        {"handler cleared, resumed by a new interval", [](TSimpleTimer &t) { t.setOnTick(nullptr); },
-         [](TSimpleTimer &t) { t.setInterval(35); }},
+        {"interval 0", [](SimpleTimer &t) { t.setInterval(0); }, [](SimpleTimer &t) { t.setInterval(25); }},
+        {"handler cleared, resumed by Enabled", [](SimpleTimer &t) { t.setOnTick(nullptr); },
+         [](SimpleTimer &t) { t.setEnabled(true); }},
+        {"handler cleared, resumed by a new interval", [](SimpleTimer &t) { t.setOnTick(nullptr); },
+         [](SimpleTimer &t) { t.setInterval(35); }},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -136,8 +136,8 @@ TEST(SimpleTimer, TwoTimersTickIndependently)
 TEST(SimpleTimer, SharedHandlerLivesExactlyAsLongAsTheTimers)
 {
     ASSERT_EQ(SharedTimerHandler(), nullptr);
-    auto first = std::make_unique<TSimpleTimer>();
-    auto second = std::make_unique<TSimpleTimer>(500, nullptr);
+    auto first = std::make_unique<SimpleTimer>();
+    auto second = std::make_unique<SimpleTimer>(500, nullptr);
     ASSERT_NE(SharedTimerHandler(), nullptr);
     EXPECT_EQ(SharedTimerHandler()->UserCount, 2u);
     EXPECT_NE(first->id(), second->id());
@@ -160,8 +160,8 @@ TEST(SimpleTimer, TimersFreedFromTicksNeverTickAgain)
 {
     // The last timer frees itself from its own tick: its handler goes too.
     int selfTicks = 0;
-    auto *self = new TSimpleTimer(10, nullptr);
-    self->setOnTick([&](TSimpleTimer *sender) {
+    auto *self = new SimpleTimer(10, nullptr);
+    self->setOnTick([&](SimpleTimer *sender) {
         ++selfTicks;
         delete sender;
     });
@@ -176,8 +176,8 @@ TEST(SimpleTimer, TimersFreedFromTicksNeverTickAgain)
     for (int round = 0; round < 5; ++round) {
         bool secondFreed = false;
         int lateTicks = 0;
-        auto *second = new TSimpleTimer(10, [&](TSimpleTimer *) { lateTicks += secondFreed ? 1 : 0; });
-        TSimpleTimer first(10, [&](TSimpleTimer *sender) {
+        auto *second = new SimpleTimer(10, [&](SimpleTimer *) { lateTicks += secondFreed ? 1 : 0; });
+        SimpleTimer first(10, [&](SimpleTimer *sender) {
             if (!secondFreed) {
                 delete second;
                 secondFreed = true;

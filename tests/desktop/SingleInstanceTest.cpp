@@ -103,7 +103,7 @@ TEST(CommandLine, PackedBlocksUnpackAndDamagedOnesAreRefused)
 std::string constructionError(QObject *owner)
 {
     try {
-        TOneInstance guard(owner);
+        SingleInstance guard(owner);
     } catch (const std::runtime_error &error) {
         return error.what();
     }
@@ -116,7 +116,7 @@ TEST(OneInstance, NeedsAWindowAsOwnerAndIsOnePerProgram)
     EXPECT_EQ(constructionError(&notAWindow), "AOwner must be TForm or descendant");
 
     QWidget form;
-    auto *guard = new TOneInstance(&form);
+    auto *guard = new SingleInstance(&form);
     EXPECT_EQ(guard->MsgTransportTimeout(), 3000u);
     EXPECT_FALSE(guard->About().isEmpty());
     guard->setMaxNewInstances(-1);

@@ -33,7 +33,7 @@ TEST(CoolTrayIconGui, MinimisingTheOwnerMovesItIntoTheTray)
         shell.hasTray = c.hasTray;
         QWidget form;
         form.resize(200, 100);
-        auto *icon = new TCoolTrayIcon(&form);
+        auto *icon = new TrayIcon(&form);
         icon->setMinimizeToTray(c.minimizeToTray);
         int handled = 0;
         if (c.withHandler)
@@ -69,7 +69,7 @@ TEST(CoolTrayIconGui, StartupHandlerCanKeepTheOwnerHidden)
         FakeTrayShell shell;
         QWidget form;
         form.show();
-        auto *icon = new TCoolTrayIcon(&form);
+        auto *icon = new TrayIcon(&form);
         int asked = 0;
         icon->OnStartup = [&](QObject *, bool &showMainForm) {
             ++asked;

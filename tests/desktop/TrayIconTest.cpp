@@ -27,10 +27,10 @@ QIcon colourIcon(Qt::GlobalColor colour)
     return QIcon(pixmap);
 }
 
-class CoolTrayIconTest : public testing::Test
+class TrayIconTest : public testing::Test
 {
 protected:
-    CoolTrayIconTest()
+    TrayIconTest()
     {
         for (Qt::GlobalColor colour : {Qt::red, Qt::green, Qt::blue})
             images.add(colourIcon(colour));
@@ -40,9 +40,9 @@ protected:
     }
 
     // The icon as the main window sets it up: images, menu, double-click.
-    std::unique_ptr<TCoolTrayIcon> makeIcon(bool visible = true)
+    std::unique_ptr<TrayIcon> makeIcon(bool visible = true)
     {
-        auto icon = std::make_unique<TCoolTrayIcon>(nullptr);
+        auto icon = std::make_unique<TrayIcon>(nullptr);
         icon->setIconList(&images);
         icon->setPopupMenu(&menu);
         icon->setHint("Lotfinch");
@@ -53,7 +53,7 @@ protected:
         return icon;
     }
 
-    const NotifyIconData &shown(const TCoolTrayIcon &icon)
+    const NotifyIconData &shown(const TrayIcon &icon)
     {
         const NotifyIconData *data = shell.icon(icon.iconId());
         EXPECT_NE(data, nullptr);
@@ -70,7 +70,7 @@ protected:
 
 } // namespace
 
-TEST_F(CoolTrayIconTest, TooltipIsTheHintCutTo127Characters)
+TEST_F(TrayIconTest, TooltipIsTheHintCutTo127Characters)
 {
     struct Case
     {
@@ -98,7 +98,7 @@ TEST_F(CoolTrayIconTest, TooltipIsTheHintCutTo127Characters)
     }
 }
 
-TEST_F(CoolTrayIconTest, BalloonsAreCutAndNeedTheIconInTheTray)
+TEST_F(TrayIconTest, BalloonsAreCutAndNeedTheIconInTheTray)
 {
     struct Case
     {
@@ -107,8 +107,8 @@ TEST_F(CoolTrayIconTest, BalloonsAreCutAndNeedTheIconInTheTray)
         unsigned char seconds;
     };
     auto icon = makeIcon();
-    for (Case c : {Case{5, 20, BalloonIconKind::bitInfo, 15}, Case{63, 255, BalloonIconKind::bitWarning, 0},
-                   Case{64, 256, BalloonIconKind::bitError, 255}, Case{200, 1000, BalloonIconKind::bitNone, 1}}) {
+    for (Case c : {Case{5, 20, BalloonIconKind::Info, 15}, Case{63, 255, BalloonIconKind::Warning, 0},
+                   Case{64, 256, BalloonIconKind::Error, 255}, Case{200, 1000, BalloonIconKind::None, 1}}) {
         SCOPED_TRACE(testing::Message() << c.titleLength << "/" << c.textLength);
         shell.calls.clear();
         EXPECT_TRUE(
@@ -130,12 +130,12 @@ TEST_F(CoolTrayIconTest, BalloonsAreCutAndNeedTheIconInTheTray)
 
     auto hidden = makeIcon(false);
     shell.calls.clear();
-    EXPECT_FALSE(hidden->ShowBalloon("FOUND", "Matches for lamp.", BalloonIconKind::bitInfo, 15));
+    EXPECT_FALSE(hidden->ShowBalloon("FOUND", "Matches for lamp.", BalloonIconKind::Info, 15));
     EXPECT_EQ(shell.icon(hidden->iconId()), nullptr);
     EXPECT_TRUE(shell.callsOf(NIM_ADD).empty());
 }
 
-TEST_F(CoolTrayIconTest, IconIndexSelectsFromTheListWithAnUpperClamp)
+TEST_F(TrayIconTest, IconIndexSelectsFromTheListWithAnUpperClamp)
 {
     struct Case
     {
@@ -168,7 +168,7 @@ TEST_F(CoolTrayIconTest, IconIndexSelectsFromTheListWithAnUpperClamp)
     EXPECT_EQ(shown(*icon).hIcon.cacheKey(), kept);
 }
 
-TEST_F(CoolTrayIconTest, ClicksAreToldApartFromDoubleClicks)
+TEST_F(TrayIconTest, ClicksAreToldApartFromDoubleClicks)
 {
     struct Case
     {
@@ -214,39 +214,40 @@ TEST_F(CoolTrayIconTest, ClicksAreToldApartFromDoubleClicks)
     }
 }
 
-TEST_F(CoolTrayIconTest, MouseEventsCarryButtonKeysAndCursor)
+TEST_F(TrayIconTest, MouseEventsCarryButtonKeysAndCursor)
 {
     struct Case
     {
         quint32 event;
         bool down;
-        TMouseButton button;
-        TShiftState buttonFlag;
+        Qt::MouseButton button;
+        ShiftState buttonFlag;
         size_t popups;
     };
     shell.modifiers = Qt::ShiftModifier | Qt::ControlModifier;
     shell.cursor = QPoint(640, 470);
     auto icon = makeIcon();
     icon->OnDblClick = nullptr;
-    std::vector<std::tuple<bool, TMouseButton, TShiftState, int, int>> seen;
-    icon->OnMouseDown = [&](QObject *, TMouseButton b, TShiftState s, int x, int y) {
+    std::vector<std::tuple<bool, Qt::MouseButton, ShiftState, int, int>> seen;
+    icon->OnMouseDown = [&](QObject *, Qt::MouseButton b, ShiftState s, int x, int y) {
         seen.emplace_back(true, b, s, x, y);
     };
-    icon->OnMouseUp = [&](QObject *, TMouseButton b, TShiftState s, int x, int y) {
+    icon->OnMouseUp = [&](QObject *, Qt::MouseButton b, ShiftState s, int x, int y) {
         seen.emplace_back(false, b, s, x, y);
     };
-    for (Case c : {Case{WM_LBUTTONDOWN, true, TMouseButton::mbLeft, ssLeft, 0},
-                   Case{WM_LBUTTONUP, false, TMouseButton::mbLeft, ssLeft, 0},
+    for (Case c : {Case{WM_LBUTTONDOWN, true, Qt::LeftButton, ShiftFlag::Left, 0},
+                   Case{WM_LBUTTONUP, false, Qt::LeftButton, ShiftFlag::Left, 0},
                    // The menu opens on pressing the right button, not on releasing it.
-                   Case{WM_RBUTTONDOWN, true, TMouseButton::mbRight, ssRight, 1},
-                   Case{WM_RBUTTONUP, false, TMouseButton::mbRight, ssRight, 1},
-                   Case{WM_MBUTTONDOWN, true, TMouseButton::mbMiddle, ssMiddle, 1},
-                   Case{WM_MBUTTONUP, false, TMouseButton::mbMiddle, ssMiddle, 1}}) {
+                   Case{WM_RBUTTONDOWN, true, Qt::RightButton, ShiftFlag::Right, 1},
+                   Case{WM_RBUTTONUP, false, Qt::RightButton, ShiftFlag::Right, 1},
+                   Case{WM_MBUTTONDOWN, true, Qt::MiddleButton, ShiftFlag::Middle, 1},
+                   Case{WM_MBUTTONUP, false, Qt::MiddleButton, ShiftFlag::Middle, 1}}) {
         SCOPED_TRACE(c.event);
         seen.clear();
         shell.send(icon->iconId(), c.event);
         ASSERT_EQ(seen.size(), 1u);
-        EXPECT_EQ(seen[0], std::make_tuple(c.down, c.button, ssShift | ssCtrl | c.buttonFlag, 640, 470));
+        EXPECT_EQ(seen[0],
+                  std::make_tuple(c.down, c.button, ShiftFlag::Shift | ShiftFlag::Ctrl | c.buttonFlag, 640, 470));
         EXPECT_EQ(shell.popups.size(), c.popups);
     }
     ASSERT_EQ(shell.popups.size(), 1u);
@@ -254,16 +255,16 @@ TEST_F(CoolTrayIconTest, MouseEventsCarryButtonKeysAndCursor)
     EXPECT_EQ(shell.popups[0].pos, QPoint(640, 470));
 }
 
-TEST_F(CoolTrayIconTest, DisabledIconIgnoresTheMouseButNotBalloons)
+TEST_F(TrayIconTest, DisabledIconIgnoresTheMouseButNotBalloons)
 {
     auto icon = makeIcon();
     icon->setEnabled(false);
     icon->setWantEnterExitEvents(true);
     std::vector<std::string> events;
     auto note = [&](const char *name) { return [&events, name](QObject *) { events.push_back(name); }; };
-    icon->OnMouseDown = [&](QObject *, TMouseButton, TShiftState, int, int) { events.push_back("down"); };
-    icon->OnMouseUp = [&](QObject *, TMouseButton, TShiftState, int, int) { events.push_back("up"); };
-    icon->OnMouseMove = [&](QObject *, TShiftState, int, int) { events.push_back("move"); };
+    icon->OnMouseDown = [&](QObject *, Qt::MouseButton, ShiftState, int, int) { events.push_back("down"); };
+    icon->OnMouseUp = [&](QObject *, Qt::MouseButton, ShiftState, int, int) { events.push_back("up"); };
+    icon->OnMouseMove = [&](QObject *, ShiftState, int, int) { events.push_back("move"); };
     icon->OnMouseEnter = note("enter");
     icon->OnBalloonHintShow = note("show");
     icon->OnBalloonHintHide = note("hide");
@@ -280,7 +281,7 @@ TEST_F(CoolTrayIconTest, DisabledIconIgnoresTheMouseButNotBalloons)
     EXPECT_FALSE(icon->ClickTimer().Enabled());
 }
 
-TEST_F(CoolTrayIconTest, NotificationsForOtherIdsOrMessagesAreIgnored)
+TEST_F(TrayIconTest, NotificationsForOtherIdsOrMessagesAreIgnored)
 {
     auto icon = makeIcon();
     icon->OnDblClick = nullptr;
@@ -295,7 +296,7 @@ TEST_F(CoolTrayIconTest, NotificationsForOtherIdsOrMessagesAreIgnored)
     EXPECT_EQ(clicks, 1);
 }
 
-TEST_F(CoolTrayIconTest, EnterAndExitFollowTheCursor)
+TEST_F(TrayIconTest, EnterAndExitFollowTheCursor)
 {
     auto icon = makeIcon();
     int enters = 0, exits = 0;
@@ -320,14 +321,14 @@ TEST_F(CoolTrayIconTest, EnterAndExitFollowTheCursor)
     EXPECT_FALSE(icon->ExitTimer().Enabled());
 }
 
-TEST_F(CoolTrayIconTest, CyclingStepsThroughTheImages)
+TEST_F(TrayIconTest, CyclingStepsThroughTheImages)
 {
     auto icon = makeIcon();
     icon->setIconIndex(2);
     std::vector<int> nextIndexes, shownIndexes;
     icon->OnCycle = [&](QObject *sender, int next) {
         nextIndexes.push_back(next);
-        shownIndexes.push_back(static_cast<TCoolTrayIcon *>(sender)->IconIndex());
+        shownIndexes.push_back(static_cast<TrayIcon *>(sender)->IconIndex());
     };
     icon->setCycleInterval(25);
     EXPECT_FALSE(icon->CycleTimer().Enabled()); // not cycling yet
@@ -351,7 +352,7 @@ TEST_F(CoolTrayIconTest, CyclingStepsThroughTheImages)
     EXPECT_FALSE(icon->CycleTimer().ticking());
 }
 
-TEST_F(CoolTrayIconTest, RestartedTrayGetsTheIconBackOnlyIfItIsVisible)
+TEST_F(TrayIconTest, RestartedTrayGetsTheIconBackOnlyIfItIsVisible)
 {
     for (bool visible : {true, false}) {
         SCOPED_TRACE(visible);
@@ -364,7 +365,7 @@ TEST_F(CoolTrayIconTest, RestartedTrayGetsTheIconBackOnlyIfItIsVisible)
     }
 }
 
-TEST_F(CoolTrayIconTest, IconsShareOneHandlerAndLeaveTheTrayWhenFreed)
+TEST_F(TrayIconTest, IconsShareOneHandlerAndLeaveTheTrayWhenFreed)
 {
     ASSERT_EQ(SharedTrayHandler(), nullptr);
     auto first = makeIcon();
@@ -381,7 +382,7 @@ TEST_F(CoolTrayIconTest, IconsShareOneHandlerAndLeaveTheTrayWhenFreed)
 
     // An icon freed by its own click handler takes the handler with it.
     second->OnDblClick = nullptr;
-    TCoolTrayIcon *raw = second.release();
+    TrayIcon *raw = second.release();
     raw->OnClick = [](QObject *sender) { delete sender; };
     quint32 secondId = raw->iconId();
     shell.send(secondId, WM_LBUTTONDOWN);
@@ -391,7 +392,7 @@ TEST_F(CoolTrayIconTest, IconsShareOneHandlerAndLeaveTheTrayWhenFreed)
     runEventsFor(20);
 }
 
-TEST_F(CoolTrayIconTest, VisibilityAddsAndRemovesTheIcon)
+TEST_F(TrayIconTest, VisibilityAddsAndRemovesTheIcon)
 {
     auto icon = makeIcon(false);
     EXPECT_EQ(shell.icon(icon->iconId()), nullptr);
@@ -409,5 +410,5 @@ TEST_F(CoolTrayIconTest, VisibilityAddsAndRemovesTheIcon)
     // Without a notification area every request fails and nothing breaks.
     shell.hasTray = false;
     EXPECT_FALSE(icon->AddTrayIcon());
-    EXPECT_FALSE(icon->ShowBalloon("t", "x", BalloonIconKind::bitInfo, 1));
+    EXPECT_FALSE(icon->ShowBalloon("t", "x", BalloonIconKind::Info, 1));
 }

@@ -9,7 +9,7 @@
 #include "support/TestUtil.h"
 
 using namespace lotfinch::e2e;
-using lotfinch::gui::TUpdateUsForm;
+using lotfinch::gui::ProgressPopup;
 using lotfinch::test::waitUntil;
 
 TEST(ProgressPopupOnScreen, IsOnScreenBeforeTheWaitEvenWithItsOwnerHidden)
@@ -21,7 +21,7 @@ TEST(ProgressPopupOnScreen, IsOnScreenBeforeTheWaitEvenWithItsOwnerHidden)
     ASSERT_TRUE(waitUntil([&] { return owner.windowHandle()->isExposed(); }));
     owner.hide();
 
-    TUpdateUsForm popup(&owner);
+    ProgressPopup popup(&owner);
     popup.ShowStatus(200, "Searching ebay.com (US) for \"brass lamp\"...", false);
     // Nothing ran since the wait: the popup reached the screen before it.
     EXPECT_TRUE(popup.windowHandle()->isExposed());

@@ -36,7 +36,7 @@ QIcon badge(const QColor &colour)
 }
 
 // The real tray icon component on the real notification area, in this process.
-class TrayIcon : public testing::Test
+class TrayIconTest : public testing::Test
 {
 protected:
     void SetUp() override
@@ -45,7 +45,7 @@ protected:
         images.add(badge(Qt::red));
         menu.addAction("Open Lotfinch Crawler...");
         menu.addAction("Exit");
-        icon = std::make_unique<TCoolTrayIcon>(nullptr);
+        icon = std::make_unique<TrayIcon>(nullptr);
         icon->setIconList(&images);
         icon->setHint(hint);
         icon->setPopupMenu(&menu);
@@ -61,7 +61,7 @@ protected:
     const qint64 pid = QCoreApplication::applicationPid();
     lotfinch::desktop::ImageList images;
     QMenu menu;
-    std::unique_ptr<TCoolTrayIcon> icon;
+    std::unique_ptr<TrayIcon> icon;
 };
 
 QWidget *visibleBalloon()
@@ -74,7 +74,7 @@ QWidget *visibleBalloon()
 
 } // namespace
 
-TEST_F(TrayIcon, ShowsItsTooltipAndABalloonThatCanBeClicked)
+TEST_F(TrayIconTest, ShowsItsTooltipAndABalloonThatCanBeClicked)
 {
     movePointer(iconCentre() + QPoint(1, 1));
     movePointer(iconCentre());
@@ -90,7 +90,7 @@ TEST_F(TrayIcon, ShowsItsTooltipAndABalloonThatCanBeClicked)
     icon->OnBalloonHintHide = [&](QObject *) { events.push_back("hide"); };
     icon->OnBalloonHintClick = [&](QObject *) { events.push_back("click"); };
     icon->setIconIndex(1);
-    ASSERT_TRUE(icon->ShowBalloon("FOUND", "Matches for lamp.", BalloonIconKind::bitInfo, 15));
+    ASSERT_TRUE(icon->ShowBalloon("FOUND", "Matches for lamp.", BalloonIconKind::Info, 15));
     ASSERT_TRUE(waitUntil([&] { return visibleBalloon() && events.size() == 1; }));
     QWidget *balloon = visibleBalloon();
     for (QLabel *label : balloon->findChildren<QLabel *>()) // a page's words are never markup there
@@ -105,17 +105,17 @@ TEST_F(TrayIcon, ShowsItsTooltipAndABalloonThatCanBeClicked)
     EXPECT_TRUE(waitUntil([&] { return !visibleBalloon(); }));
 
     // A balloon taken back before anyone clicks it is hidden.
-    ASSERT_TRUE(icon->ShowBalloon("FOUND", "Matches for lamp.", BalloonIconKind::bitWarning, 15));
+    ASSERT_TRUE(icon->ShowBalloon("FOUND", "Matches for lamp.", BalloonIconKind::Warning, 15));
     ASSERT_TRUE(waitUntil([&] { return visibleBalloon() && events.size() == 3; }));
     icon->ClearBalloon();
     EXPECT_TRUE(waitUntil([&] { return !visibleBalloon() && events.size() == 4; }));
     EXPECT_EQ(events, (std::vector<std::string>{"show", "click", "show", "hide"}));
 }
 
-TEST_F(TrayIcon, RightClickOpensTheMenu)
+TEST_F(TrayIconTest, RightClickOpensTheMenu)
 {
-    std::vector<TMouseButton> pressed;
-    icon->OnMouseDown = [&](QObject *, TMouseButton button, TShiftState, int, int) { pressed.push_back(button); };
+    std::vector<Qt::MouseButton> pressed;
+    icon->OnMouseDown = [&](QObject *, Qt::MouseButton button, ShiftState, int, int) { pressed.push_back(button); };
     bool menuSeen = false;
     // The menu runs its own loop: it is looked at and closed from inside it.
     QObject::connect(&menu, &QMenu::aboutToShow, &menu, [&] {
@@ -130,10 +130,10 @@ TEST_F(TrayIcon, RightClickOpensTheMenu)
     });
     click(iconCentre(), 3);
     ASSERT_TRUE(waitUntil([&] { return menuSeen; }));
-    EXPECT_EQ(pressed, std::vector<TMouseButton>{TMouseButton::mbRight});
+    EXPECT_EQ(pressed, std::vector<Qt::MouseButton>{Qt::RightButton});
 }
 
-TEST_F(TrayIcon, ComesBackWhenTheTrayHostRestarts)
+TEST_F(TrayIconTest, ComesBackWhenTheTrayHostRestarts)
 {
     qint64 trayer = qEnvironmentVariableIntValue("LOTFINCH_TRAYER_PID");
     ASSERT_GT(trayer, 0) << "run-e2e names the tray host it started";

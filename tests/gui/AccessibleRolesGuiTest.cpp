@@ -15,10 +15,10 @@ using namespace lotfinch::gui;
 TEST(AccessibleRoles, WindowsAndPicturesReportWhatTheyAre)
 {
     QWidget owner;
-    TUpdateUsForm popup(&owner);
+    ProgressPopup popup(&owner);
     popup.ShowStatus(0, "Crawling ebay.com (US) for \"lens\"", false);
-    TAboutBox about(&owner, nullptr);
-    TSourceForm source(&owner);
+    AboutDialog about(&owner, nullptr);
+    PageSourceDialog source(&owner);
     struct Case
     {
         QObject *object;
@@ -26,9 +26,9 @@ TEST(AccessibleRoles, WindowsAndPicturesReportWhatTheyAre)
         QString name;
     } cases[] = {
         {&popup, QAccessible::Notification, "Crawling ebay.com (US) for \"lens\""},
-        {about.Image1, QAccessible::Graphic, "Lotfinch picture"},
-        {about.ProgramIcon, QAccessible::Graphic, "Lotfinch program icon"},
-        {source.Memo1, QAccessible::EditableText, "Page source"},
+        {about.picture, QAccessible::Graphic, "Lotfinch picture"},
+        {about.programIcon, QAccessible::Graphic, "Lotfinch program icon"},
+        {source.sourceText, QAccessible::EditableText, "Page source"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.object->objectName().toStdString());

@@ -17,7 +17,7 @@
 #include "platform/Shell.h"
 
 using namespace lotfinch;
-using gui::TLinkURLsForm;
+using gui::FoundItemsDialog;
 
 namespace {
 
@@ -80,8 +80,8 @@ protected:
 
     void clickRow(int row, QEvent::Type type = QEvent::MouseButtonPress)
     {
-        QPointF at = form.ListBox1->visualItemRect(form.ListBox1->item(row)).center();
-        QWidget *viewport = form.ListBox1->viewport();
+        QPointF at = form.itemList->visualItemRect(form.itemList->item(row)).center();
+        QWidget *viewport = form.itemList->viewport();
         QMouseEvent press(type, at, viewport->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
         QMouseEvent release(QEvent::MouseButtonRelease, at, viewport->mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
                             Qt::NoModifier);
@@ -90,7 +90,7 @@ protected:
     }
     void moveOverList(QPointF at = {3, 3})
     {
-        QWidget *viewport = form.ListBox1->viewport();
+        QWidget *viewport = form.itemList->viewport();
         QMouseEvent move(QEvent::MouseMove, at, viewport->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
         QApplication::sendEvent(viewport, &move);
     }
@@ -99,54 +99,54 @@ protected:
     text::StringList descriptions{"12/07/2026 10:00:00  Newest Camera", "12/07/2026 09:00:00  Older Lens",
                                   "12/07/2026 08:00:00  Local file"};
     desktop::ImageList images;
-    TLinkURLsForm form{&owner, &images};
+    FoundItemsDialog form{&owner, &images};
 };
 
 TEST_F(LinksForm, LayoutAsTabled)
 {
     EXPECT_EQ(form.size(), QSize(465, 523));
     EXPECT_EQ(form.windowTitle(), "Links to Found Item(s)");
-    EXPECT_EQ(form.ListBox1->geometry(), QRect(7, 8, 451, 457));
-    EXPECT_EQ(form.bbtnGetInfo->geometry(), QRect(99, 470, 110, 31));
-    EXPECT_EQ(form.bbtnClose->geometry(), QRect(257, 470, 110, 31));
-    EXPECT_EQ(form.bbtnGetInfo->text(), "&View Auction");
-    EXPECT_EQ(form.bbtnClose->text(), "&Close");
-    EXPECT_EQ(form.bbtnGetInfo->toolTip(), "Open the selected auction in the default browser");
-    EXPECT_EQ(form.bbtnClose->toolTip(), "Close the auctions links");
-    EXPECT_FALSE(form.bbtnGetInfo->isEnabled());
-    EXPECT_EQ(form.StatusBar1->geometry(), QRect(0, 504, 465, 19));
-    EXPECT_EQ(form.StatusPanel0->width(), 300);
-    EXPECT_TRUE(form.StatusPanel1->alignment() & Qt::AlignRight);
-    EXPECT_FALSE(form.RUrllabel1->isVisible());
-    EXPECT_EQ(form.PopupMenu1->defaultAction(), form.OpeninDefaultBrowser1);
-    EXPECT_EQ(form.CopytoClipboard1->title(), "&Copy to Clipboard");
-    EXPECT_EQ(form.CopyURLtoClipboard1->text(), "Auction &URL");
-    EXPECT_EQ(form.CopyAuctionNumbertoClipboard1->text(), "Auction &Number");
-    EXPECT_EQ(form.ListBox1->count(), 3);
+    EXPECT_EQ(form.itemList->geometry(), QRect(7, 8, 451, 457));
+    EXPECT_EQ(form.viewButton->geometry(), QRect(99, 470, 110, 31));
+    EXPECT_EQ(form.closeButton->geometry(), QRect(257, 470, 110, 31));
+    EXPECT_EQ(form.viewButton->text(), "&View Auction");
+    EXPECT_EQ(form.closeButton->text(), "&Close");
+    EXPECT_EQ(form.viewButton->toolTip(), "Open the selected auction in the default browser");
+    EXPECT_EQ(form.closeButton->toolTip(), "Close the auctions links");
+    EXPECT_FALSE(form.viewButton->isEnabled());
+    EXPECT_EQ(form.statusBar->geometry(), QRect(0, 504, 465, 19));
+    EXPECT_EQ(form.latestLabel->width(), 300);
+    EXPECT_TRUE(form.countLabel->alignment() & Qt::AlignRight);
+    EXPECT_FALSE(form.urlLabel->isVisible());
+    EXPECT_EQ(form.listMenu->defaultAction(), form.openAction);
+    EXPECT_EQ(form.copyMenu->title(), "&Copy to Clipboard");
+    EXPECT_EQ(form.copyUrlAction->text(), "Auction &URL");
+    EXPECT_EQ(form.copyNumberAction->text(), "Auction &Number");
+    EXPECT_EQ(form.itemList->count(), 3);
     EXPECT_EQ(QApplication::windowIcon().cacheKey(), images.icon(10).cacheKey());
 }
 
 TEST_F(LinksForm, ViewAndMenuFollowTheSelectionByMouseOrKeyboard)
 {
-    form.PopupMenu1Popup();
-    EXPECT_FALSE(form.OpeninDefaultBrowser1->isEnabled());
-    EXPECT_FALSE(form.CopytoClipboard1->menuAction()->isEnabled());
-    EXPECT_FALSE(form.Separator1->isEnabled());
-    EXPECT_TRUE(form.CopyURLtoClipboard1->isEnabled()); // the submenu's own entries are not touched
+    form.listMenuAboutToShow();
+    EXPECT_FALSE(form.openAction->isEnabled());
+    EXPECT_FALSE(form.copyMenu->menuAction()->isEnabled());
+    EXPECT_FALSE(form.copySeparator->isEnabled());
+    EXPECT_TRUE(form.copyUrlAction->isEnabled()); // the submenu's own entries are not touched
 
     QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
-    QApplication::sendEvent(form.ListBox1, &down);
+    QApplication::sendEvent(form.itemList, &down);
     EXPECT_EQ(form.SelectedEntry(), "http://www.ebay.com/itm/Newest-Camera/4711?pt=1");
-    EXPECT_TRUE(form.bbtnGetInfo->isEnabled());
-    form.PopupMenu1Popup();
-    EXPECT_TRUE(form.OpeninDefaultBrowser1->isEnabled());
-    EXPECT_TRUE(form.CopytoClipboard1->menuAction()->isEnabled());
+    EXPECT_TRUE(form.viewButton->isEnabled());
+    form.listMenuAboutToShow();
+    EXPECT_TRUE(form.openAction->isEnabled());
+    EXPECT_TRUE(form.copyMenu->menuAction()->isEnabled());
 
-    form.ListBox1->clearSelection();
-    EXPECT_FALSE(form.bbtnGetInfo->isEnabled());
+    form.itemList->clearSelection();
+    EXPECT_FALSE(form.viewButton->isEnabled());
     clickRow(1);
     EXPECT_EQ(form.SelectedEntry(), "https://www.ebay.com/itm/Older-Lens/815?x");
-    EXPECT_TRUE(form.bbtnGetInfo->isEnabled());
+    EXPECT_TRUE(form.viewButton->isEnabled());
 }
 
 TEST_F(LinksForm, CopiesTheEntryOrItsNumberToTheClipboard)
@@ -159,10 +159,10 @@ TEST_F(LinksForm, CopiesTheEntryOrItsNumberToTheClipboard)
         QString expected;
     };
     const Case cases[] = {
-        {0, form.CopyURLtoClipboard1, "http://www.ebay.com/itm/Newest-Camera/4711?pt=1"},
-        {0, form.CopyAuctionNumbertoClipboard1, "4711"},
-        {1, form.CopyAuctionNumbertoClipboard1, "815"},
-        {2, form.CopyAuctionNumbertoClipboard1, ""}, // empty text replaces the clipboard too
+        {0, form.copyUrlAction, "http://www.ebay.com/itm/Newest-Camera/4711?pt=1"},
+        {0, form.copyNumberAction, "4711"},
+        {1, form.copyNumberAction, "815"},
+        {2, form.copyNumberAction, ""}, // empty text replaces the clipboard too
     };
     for (const Case &c : cases) {
         clipboard->setText("before");
@@ -176,15 +176,15 @@ TEST_F(LinksForm, OpensWebEntriesUnchangedAndRefusesTheRest)
 {
     platform::FakeShell shell;
     clickRow(0);
-    form.bbtnGetInfo->click();
+    form.viewButton->click();
     clickRow(1);
-    form.OpeninDefaultBrowser1->trigger();
+    form.openAction->trigger();
     EXPECT_EQ(shell.opened, (std::vector<std::string>{"http://www.ebay.com/itm/Newest-Camera/4711?pt=1",
                                                       "https://www.ebay.com/itm/Older-Lens/815?x"}));
 
     platform::MessageBoxService::preAnswer(platform::MsgAnswer::OK);
     clickRow(2);
-    form.bbtnGetInfo->click();
+    form.viewButton->click();
     EXPECT_EQ(shell.opened.size(), 2u);
     ASSERT_EQ(platform::MessageBoxService::answeredQuestions().size(), 1u);
     EXPECT_EQ(platform::MessageBoxService::answeredQuestions()[0].text, "Searching for alternate browser.");
@@ -203,9 +203,9 @@ TEST_F(LinksForm, CommandsWithoutSelectionDoNothing)
 {
     platform::FakeShell shell;
     QApplication::clipboard()->setText("kept");
-    form.bbtnGetInfoClick();
-    form.CopyURLtoClipboard1Click();
-    form.CopyAuctionNumbertoClipboard1Click();
+    form.viewClicked();
+    form.copyUrl();
+    form.copyNumber();
     EXPECT_TRUE(shell.opened.empty());
     EXPECT_EQ(QApplication::clipboard()->text(), "kept");
 }
@@ -222,7 +222,7 @@ TEST_F(LinksForm, HintShowsTheSelectedEntrysDescriptionWhereverThePointerIs)
     EXPECT_EQ(form.Hint(), "<b><font color=\"#A00000\">12/07/2026 09:00:00  Older Lens</font></b><br/><br/>"
                            "https://www.ebay.com/itm/Older-Lens/815?x");
     EXPECT_EQ(form.toolTip().toStdString(), form.Hint());
-    EXPECT_EQ(form.ListBox1->toolTip(), "");
+    EXPECT_EQ(form.itemList->toolTip(), "");
 
     // An entry without a description switches the hint off and leaves it as it was.
     std::string before = form.Hint();
@@ -232,7 +232,7 @@ TEST_F(LinksForm, HintShowsTheSelectedEntrysDescriptionWhereverThePointerIs)
     EXPECT_FALSE(form.ShowHint());
     EXPECT_EQ(form.Hint(), before);
     EXPECT_TRUE(form.toolTip().isEmpty());
-    EXPECT_EQ(form.bbtnGetInfo->toolTip(), "Open the selected auction in the default browser");
+    EXPECT_EQ(form.viewButton->toolTip(), "Open the selected auction in the default browser");
 }
 
 TEST_F(LinksForm, KeysStartAtTheNewestEntryAndEnterAndEscDoNothingElse)
@@ -240,22 +240,22 @@ TEST_F(LinksForm, KeysStartAtTheNewestEntryAndEnterAndEscDoNothingElse)
     platform::FakeShell shell;
     form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-    form.ListBox1->setFocus(Qt::TabFocusReason);
-    QTest::keyClick(form.ListBox1, Qt::Key_Down);
+    form.itemList->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(form.itemList, Qt::Key_Down);
     EXPECT_EQ(form.SelectedEntry(), "http://www.ebay.com/itm/Newest-Camera/4711?pt=1");
-    ASSERT_TRUE(form.bbtnGetInfo->isEnabled());
+    ASSERT_TRUE(form.viewButton->isEnabled());
 
     // The window has neither a default nor a cancel button.
-    QTest::keyClick(form.ListBox1, Qt::Key_Return);
-    QTest::keyClick(form.ListBox1, Qt::Key_Enter, Qt::KeypadModifier);
-    QTest::keyClick(form.ListBox1, Qt::Key_Escape);
+    QTest::keyClick(form.itemList, Qt::Key_Return);
+    QTest::keyClick(form.itemList, Qt::Key_Enter, Qt::KeypadModifier);
+    QTest::keyClick(form.itemList, Qt::Key_Escape);
     EXPECT_TRUE(shell.opened.empty());
     EXPECT_TRUE(form.isVisible());
-    EXPECT_FALSE(form.bbtnGetInfo->isDefault());
-    EXPECT_FALSE(form.bbtnClose->isDefault());
+    EXPECT_FALSE(form.viewButton->isDefault());
+    EXPECT_FALSE(form.closeButton->isDefault());
 
-    form.bbtnClose->setFocus(Qt::TabFocusReason); // a focused button takes Enter
-    QTest::keyClick(form.bbtnClose, Qt::Key_Return);
+    form.closeButton->setFocus(Qt::TabFocusReason); // a focused button takes Enter
+    QTest::keyClick(form.closeButton, Qt::Key_Return);
     EXPECT_FALSE(form.isVisible());
 }
 
@@ -289,7 +289,7 @@ TEST_F(LinksForm, TheHintIsRebuiltOnlyWhenTheSelectionChanges)
 
 TEST_F(LinksForm, CloseEndsTheWindow)
 {
-    form.bbtnClose->click();
+    form.closeButton->click();
     EXPECT_FALSE(form.isVisible());
 }
 

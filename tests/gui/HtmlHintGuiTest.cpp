@@ -18,10 +18,10 @@ using namespace lotfinch::gui;
 
 namespace {
 
-class HtmlHint : public testing::Test
+class HtmlHintTest : public testing::Test
 {
 protected:
-    HtmlHint()
+    HtmlHintTest()
     {
         form.setGeometry(50, 50, 300, 200);
         button = new QPushButton("Start", &form);
@@ -42,10 +42,10 @@ protected:
     QWidget form;
     QPushButton *button;
     QWidget *plain;
-    THTMLHint hint{&form};
+    HtmlHint hint{&form};
 };
 
-TEST_F(HtmlHint, ConstructionChecksItsOwner)
+TEST_F(HtmlHintTest, ConstructionChecksItsOwner)
 {
     struct Case
     {
@@ -61,22 +61,22 @@ TEST_F(HtmlHint, ConstructionChecksItsOwner)
     };
     for (const Case &c : cases) {
         try {
-            THTMLHint second(c.owner);
+            HtmlHint second(c.owner);
             ADD_FAILURE() << "constructed";
-        } catch (const EHTMLHintError &error) {
+        } catch (const HtmlHintError &error) {
             EXPECT_STREQ(error.what(), c.message);
         }
     }
-    EXPECT_EQ(form.findChildren<THTMLHint *>().size(), 1);
+    EXPECT_EQ(form.findChildren<HtmlHint *>().size(), 1);
     button->setToolTip("still works");
     EXPECT_TRUE(rest(button));
 }
 
-TEST_F(HtmlHint, ShowsTheControlsHintInABoxAroundItsText)
+TEST_F(HtmlHintTest, ShowsTheControlsHintInABoxAroundItsText)
 {
     button->setToolTip("Start searching for \"<b>camera</b>\"...");
     ASSERT_TRUE(rest(button));
-    THTMLHintWindow *window = hint.HintWindow();
+    HtmlHintWindow *window = hint.HintWindow();
     EXPECT_EQ(window->Caption(), "Start searching for \"<b>camera</b>\"...");
     EXPECT_EQ(window->size(), QSize(window->TextWidth() + 16, window->TextHeight() + 4));
     EXPECT_GT(window->TextWidth(), 0);
@@ -91,7 +91,7 @@ TEST_F(HtmlHint, ShowsTheControlsHintInABoxAroundItsText)
     EXPECT_FALSE(window->isVisible());
 }
 
-TEST_F(HtmlHint, AChildWithoutHintShowsItsWindowsHintOrNone)
+TEST_F(HtmlHintTest, AChildWithoutHintShowsItsWindowsHintOrNone)
 {
     EXPECT_FALSE(rest(plain));
     form.setToolTip("the window's hint");
@@ -102,14 +102,14 @@ TEST_F(HtmlHint, AChildWithoutHintShowsItsWindowsHintOrNone)
     EXPECT_FALSE(rest(plain));
 }
 
-TEST_F(HtmlHint, ShowHintNotificationAppliesColourAndWidthAndMayStopTheHint)
+TEST_F(HtmlHintTest, ShowHintNotificationAppliesColourAndWidthAndMayStopTheHint)
 {
     button->setToolTip("word word word word word word word word word word");
     hint.SetHintColor(HintColor::rgb(1, 2, 3));
     hint.SetMaxWidth(120);
     bool allow = true;
     int calls = 0;
-    hint.OnShowHint = [&](THTMLHint *sender, std::string &text, bool &canShow, THintInfo &info) {
+    hint.OnShowHint = [&](HtmlHint *sender, std::string &text, bool &canShow, HintInfo &info) {
         ++calls;
         EXPECT_EQ(sender, &hint);
         EXPECT_EQ(info.HintColor, HintColor::rgb(1, 2, 3));
@@ -126,10 +126,10 @@ TEST_F(HtmlHint, ShowHintNotificationAppliesColourAndWidthAndMayStopTheHint)
     EXPECT_EQ(calls, 2);
 }
 
-TEST_F(HtmlHint, HintNearTheScreenEdgeEndsInsideIt)
+TEST_F(HtmlHintTest, HintNearTheScreenEdgeEndsInsideIt)
 {
     button->setToolTip("a hint with some width to it");
-    hint.SetHintStyle(THintStyle::hsRounded);
+    hint.SetHintStyle(HintStyle::Rounded);
     QRect screen = QGuiApplication::primaryScreen()->geometry();
     QPoint corner = button->mapFromGlobal(screen.bottomRight() - QPoint(3, 3));
     ASSERT_TRUE(rest(button, corner));
@@ -139,7 +139,7 @@ TEST_F(HtmlHint, HintNearTheScreenEdgeEndsInsideIt)
     EXPECT_FALSE(hint.HintWindow()->mask().isEmpty());
 }
 
-TEST_F(HtmlHint, ANewHintTextShowsOnTheNextPointerMove)
+TEST_F(HtmlHintTest, ANewHintTextShowsOnTheNextPointerMove)
 {
     form.setToolTip("first");
     ASSERT_TRUE(rest(plain));
@@ -156,7 +156,7 @@ TEST_F(HtmlHint, ANewHintTextShowsOnTheNextPointerMove)
     EXPECT_FALSE(hint.HintWindow()->isVisible());
 }
 
-TEST_F(HtmlHint, DrawsTheMarkup)
+TEST_F(HtmlHintTest, DrawsTheMarkup)
 {
     button->setToolTip("<font size=5 color=\"#A00000\"><b>MMMM WWWW</b></font>");
     ASSERT_TRUE(rest(button));
@@ -176,7 +176,7 @@ TEST(HintPictures, OnlyTheProgramsOwnPictures)
     QPixmap square(20, 10);
     square.fill(Qt::red);
     images.add(QIcon(square));
-    TPictureContainer pictures;
+    PictureContainer pictures;
     QImage logo(7, 9, QImage::Format_RGB32);
     logo.fill(Qt::blue);
     pictures.Add("Logo", logo);
@@ -198,16 +198,16 @@ TEST(HintPictures, OnlyTheProgramsOwnPictures)
         EXPECT_EQ(metrics.pictureSize(c.source), c.size) << c.source;
 }
 
-TEST_F(HtmlHint, ForgetsImagesAndPicturesThatGoAway)
+TEST_F(HtmlHintTest, ForgetsImagesAndPicturesThatGoAway)
 {
     auto *images = new desktop::ImageList;
-    auto *pictures = new TPictureContainer;
+    auto *pictures = new PictureContainer;
     hint.SetImages(images);
     hint.SetPictureContainer(pictures);
     delete images;
     delete pictures;
     EXPECT_EQ(hint.Images(), nullptr);
-    EXPECT_EQ(hint.PictureContainer(), nullptr);
+    EXPECT_EQ(hint.pictureContainer(), nullptr);
     button->setToolTip("<img src=\"IDX:0\" alt=\"gone\">");
     ASSERT_TRUE(rest(button));
     EXPECT_EQ(hint.HintWindow()->Layout().items.at(0).text, "gone");
@@ -235,9 +235,9 @@ TEST(Handlers, MayFreeTheirSenderWhileTheyRun)
     form.show();
     for (QEvent::Type type : {QEvent::Enter, QEvent::Leave}) {
         bool stateSurvived = false;
-        auto *label = new TRUrllabel(&form);
+        auto *label = new UrlLabel(&form);
         (type == QEvent::Enter ? label->OnMouseEnter : label->OnMouseLeave) =
-            [state = std::make_shared<HandlerState>(), &freeing, &stateSurvived](TRUrllabel *sender) {
+            [state = std::make_shared<HandlerState>(), &freeing, &stateSurvived](UrlLabel *sender) {
                 freeing(sender, stateSurvived);
             };
         QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
@@ -247,9 +247,9 @@ TEST(Handlers, MayFreeTheirSenderWhileTheyRun)
     }
 
     bool stateSurvived = false;
-    QPointer<THTMLHint> hint = new THTMLHint(&form);
+    QPointer<HtmlHint> hint = new HtmlHint(&form);
     hint->OnShowHint = [state = std::make_shared<HandlerState>(), &freeing, &stateSurvived](
-                           THTMLHint *sender, std::string &, bool &, THintInfo &) { freeing(sender, stateSurvived); };
+                           HtmlHint *sender, std::string &, bool &, HintInfo &) { freeing(sender, stateSurvived); };
     QHelpEvent event(QEvent::ToolTip, QPoint(5, 5), button->mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(button, &event);
     EXPECT_TRUE(hint.isNull());

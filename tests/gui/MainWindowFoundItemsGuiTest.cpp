@@ -21,7 +21,7 @@
 #include "support/FixtureSite.h"
 
 using namespace lotfinch;
-using gui::TLinkURLsForm;
+using gui::FoundItemsDialog;
 
 namespace {
 
@@ -30,14 +30,14 @@ struct Seen
     QString title;
     QStringList items;
     QString panel0, panel1;
-    QPointer<TLinkURLsForm> form;
+    QPointer<FoundItemsDialog> form;
     bool overTheMainWindow = false; // it belongs to the main window
 };
 
 class FoundLinks : public testing::Test
 {
 protected:
-    FoundLinks() { main->comboSearchString->setEditText("camera"); }
+    FoundLinks() { main->phraseCombo->setEditText("camera"); }
     ~FoundLinks() override { delete main; }
 
     // Adds a found item; its description is the time stamp, two blanks and the title.
@@ -49,14 +49,14 @@ protected:
     {
         std::optional<Seen> seen;
         QTimer::singleShot(0, [&] {
-            if (auto *form = qobject_cast<TLinkURLsForm *>(QApplication::activeModalWidget())) {
+            if (auto *form = qobject_cast<FoundItemsDialog *>(QApplication::activeModalWidget())) {
                 QStringList items;
-                for (int i = 0; i < form->ListBox1->count(); ++i)
-                    items << form->ListBox1->item(i)->text();
+                for (int i = 0; i < form->itemList->count(); ++i)
+                    items << form->itemList->item(i)->text();
                 seen = Seen{
-                    form->windowTitle(),        items, form->StatusPanel0->text(),
-                    form->StatusPanel1->text(), form,  form->windowHandle()->transientParent() == main->windowHandle()};
-                form->bbtnCloseClick();
+                    form->windowTitle(),      items, form->latestLabel->text(),
+                    form->countLabel->text(), form,  form->windowHandle()->transientParent() == main->windowHandle()};
+                form->closeClicked();
             }
         });
         command();
@@ -64,19 +64,19 @@ protected:
         return seen;
     }
 
-    gui::TApplicationForm *main = new gui::TApplicationForm;
+    gui::MainWindow *main = new gui::MainWindow;
 };
 
 TEST_F(FoundLinks, NothingOpensWithoutFoundItems)
 {
-    EXPECT_FALSE(open([&] { main->ShowFoundLinks1Click(); }));
+    EXPECT_FALSE(open([&] { main->showFoundItems(); }));
 }
 
 TEST_F(FoundLinks, ListsACopyNewestFirstWithTheStatusPanels)
 {
     found("http://www.ebay.com/itm/Old/1?x", "Old");
     found("http://www.ebay.com/itm/New/2?x", "New");
-    auto seen = open([&] { main->ShowFoundLinks1Click(); });
+    auto seen = open([&] { main->showFoundItems(); });
     ASSERT_TRUE(seen);
     EXPECT_EQ(seen->items, (QStringList{"http://www.ebay.com/itm/New/2?x", "http://www.ebay.com/itm/Old/1?x"}));
     EXPECT_EQ(seen->panel0.toStdString(), main->Found.LatestFoundText());
@@ -90,7 +90,7 @@ TEST_F(FoundLinks, ListsACopyNewestFirstWithTheStatusPanels)
 TEST_F(FoundLinks, CaptionGrowsWithEachNewPhraseAndRestartsAfterASiteChange)
 {
     found("http://www.ebay.com/itm/A/1?x", "d");
-    const std::string start = main->LinksCaption;
+    const std::string start = main->linksCaption;
     struct Step
     {
         const char *phrase;
@@ -103,16 +103,16 @@ TEST_F(FoundLinks, CaptionGrowsWithEachNewPhraseAndRestartsAfterASiteChange)
         {"", -1, start + "\"camera\" \"lens\" \"\" "},
     };
     for (const Step &step : steps) {
-        main->comboSearchString->setEditText(step.phrase);
-        auto seen = open([&] { main->ShowFoundLinks1Click(); });
+        main->phraseCombo->setEditText(step.phrase);
+        auto seen = open([&] { main->showFoundItems(); });
         ASSERT_TRUE(seen);
         EXPECT_EQ(seen->title.toStdString(), step.title) << step.phrase;
-        EXPECT_EQ(main->LinksCaption, step.title);
+        EXPECT_EQ(main->linksCaption, step.title);
     }
-    main->ComboAuctionSite->setCurrentIndex(2);
-    std::string restarted = main->LinksCaption;
-    main->comboSearchString->setEditText("camera");
-    auto seen = open([&] { main->ShowFoundLinks1Click(); });
+    main->siteCombo->setCurrentIndex(2);
+    std::string restarted = main->linksCaption;
+    main->phraseCombo->setEditText("camera");
+    auto seen = open([&] { main->showFoundItems(); });
     ASSERT_TRUE(seen);
     EXPECT_EQ(seen->title.toStdString(), restarted + "\"camera\" ");
 }
@@ -120,10 +120,10 @@ TEST_F(FoundLinks, CaptionGrowsWithEachNewPhraseAndRestartsAfterASiteChange)
 TEST_F(FoundLinks, OpenedByTheAuctionsButtonAndTheTrayEntry)
 {
     found("http://www.ebay.com/itm/A/1?x", "d");
-    main->BitBtn3->setEnabled(true);
-    EXPECT_TRUE(open([&] { main->BitBtn3->click(); }));
-    main->ShowFoundLinks1->setEnabled(true);
-    EXPECT_TRUE(open([&] { main->ShowFoundLinks1->trigger(); }));
+    main->auctionsButton->setEnabled(true);
+    EXPECT_TRUE(open([&] { main->auctionsButton->click(); }));
+    main->foundItemsAction->setEnabled(true);
+    EXPECT_TRUE(open([&] { main->foundItemsAction->trigger(); }));
 }
 
 TEST_F(FoundLinks, AClickOnTheFoundNotificationOpensThemWhereThereIsNoTray)
@@ -133,7 +133,7 @@ TEST_F(FoundLinks, AClickOnTheFoundNotificationOpensThemWhereThereIsNoTray)
         test::FakeTrayShell shell;
         shell.hasTray = tray;
         main->showMinimized();
-        auto seen = open([&] { main->CoolTrayIcon1->OnBalloonHintClick(main->CoolTrayIcon1); });
+        auto seen = open([&] { main->trayIcon->OnBalloonHintClick(main->trayIcon); });
         ASSERT_EQ(seen.has_value(), !tray);
         // On their own: a window that belongs to a minimised one is hidden with it.
         if (seen) {
@@ -144,7 +144,7 @@ TEST_F(FoundLinks, AClickOnTheFoundNotificationOpensThemWhereThereIsNoTray)
     EXPECT_TRUE(main->isVisible());
     EXPECT_FALSE(main->isMinimized());
     // Opened from the shown window, they sit over it.
-    auto seen = open([&] { main->ShowFoundLinks1Click(); });
+    auto seen = open([&] { main->showFoundItems(); });
     ASSERT_TRUE(seen);
     EXPECT_TRUE(seen->overTheMainWindow);
 }
@@ -155,18 +155,18 @@ TEST_F(FoundLinks, TheListsHintKeepsEachLinkWithItsOwnDescription)
     const std::string description = main->Found.FoundDescriptions()[0];
     std::string hint;
     QTimer::singleShot(0, [&] {
-        auto *form = qobject_cast<TLinkURLsForm *>(QApplication::activeModalWidget());
+        auto *form = qobject_cast<FoundItemsDialog *>(QApplication::activeModalWidget());
         if (!form)
             return;
-        form->ListBox1->setCurrentRow(0);
+        form->itemList->setCurrentRow(0);
         // A pass that adds an item while the window is open shifts the main
         // window's descriptions, not the window's.
         main->Found.AddFoundItem("http://www.ebay.com/itm/B/2?x", "changed while open");
-        form->ListBox1MouseMove();
+        form->itemListMouseMove();
         hint = form->Hint();
-        form->bbtnCloseClick();
+        form->closeClicked();
     });
-    main->ShowFoundLinks1Click();
+    main->showFoundItems();
     EXPECT_EQ(hint, "<b><font color=\"#A00000\">" + description + "</font></b><br/><br/>http://www.ebay.com/itm/A/1?x");
     EXPECT_NE(hint.find("  A title</font>"), std::string::npos);
 }
@@ -188,7 +188,7 @@ TEST_F(FoundLinks, AHostileTitleIsShownAsReceivedAndLoadsNothing)
     test::FixtureSite site(pages.path());
     ASSERT_TRUE(site.started()) << site.diagnostics().toStdString();
     setenv("http_proxy", site.proxyUrl().toUtf8().constData(), 1);
-    main->comboSearchString->setEditText("film camera");
+    main->phraseCombo->setEditText("film camera");
     main->SearchSites(0);
     unsetenv("http_proxy");
     ASSERT_EQ(main->Found.count(), 1) << site.diagnostics().toStdString();
@@ -198,13 +198,13 @@ TEST_F(FoundLinks, AHostileTitleIsShownAsReceivedAndLoadsNothing)
     ASSERT_GE(inotify_add_watch(watch, image.toLocal8Bit().constData(), IN_OPEN | IN_ACCESS), 0);
     QString panel;
     QTimer::singleShot(0, [&] {
-        if (auto *form = qobject_cast<TLinkURLsForm *>(QApplication::activeModalWidget())) {
+        if (auto *form = qobject_cast<FoundItemsDialog *>(QApplication::activeModalWidget())) {
             form->grab(); // lays out and paints everything the window shows
-            panel = form->StatusPanel0->text();
-            form->bbtnCloseClick();
+            panel = form->latestLabel->text();
+            form->closeClicked();
         }
     });
-    main->ShowFoundLinks1Click();
+    main->showFoundItems();
     char events[4096];
     EXPECT_LE(read(watch, events, sizeof events), 0) << "the image file was opened";
     close(watch);

@@ -17,19 +17,19 @@
 #include "support/TestUtil.h"
 
 using namespace lotfinch;
-using gui::TApplicationForm;
+using gui::MainWindow;
 using platform::MessageBoxService;
 using platform::MsgAnswer;
 
 namespace {
 
-class MainWindow : public testing::Test
+class MainWindowTest : public testing::Test
 {
 protected:
     void SetUp() override
     {
         MessageBoxService::reset();
-        form = new TApplicationForm;
+        form = new MainWindow;
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.data()));
     }
@@ -43,33 +43,33 @@ protected:
         return test::waitUntil([&] { return form.isNull(); }, 3000);
     }
 
-    QPointer<TApplicationForm> form;
+    QPointer<MainWindow> form;
 };
 
 } // namespace
 
-TEST_F(MainWindow, IsLaidOutAsDesigned)
+TEST_F(MainWindowTest, IsLaidOutAsDesigned)
 {
     EXPECT_EQ(form->size(), QSize(324, 186));
     EXPECT_EQ(form->windowTitle(), "Lotfinch Lite 2.0");
-    EXPECT_EQ(form->GroupBox1->geometry(), QRect(19, 20, 287, 111));
-    EXPECT_TRUE(form->GroupBox1->font().bold());
-    EXPECT_FALSE(form->Label1->font().bold());
-    EXPECT_EQ(form->ComboAuctionSite->geometry(), QRect(72, 26, 200, 21));
-    EXPECT_EQ(form->ComboSearchFrequency->geometry().topLeft(), QPoint(102, 78));
-    EXPECT_EQ(form->BitBtn2->geometry(), QRect(220, 142, 90, 35));
-    EXPECT_EQ(form->ComboAuctionSite->count(), 6);
-    EXPECT_EQ(form->ComboAuctionSite->currentIndex(), 0);
-    EXPECT_EQ(form->ComboSearchFrequency->currentText(), "Once Per Day (24 Hours)");
-    EXPECT_TRUE(form->comboSearchString->currentText().isEmpty());
-    EXPECT_FALSE(form->BitBtn1->isEnabled());
-    EXPECT_FALSE(form->BitBtn3->isEnabled());
-    EXPECT_EQ(form->LinksCaption, "ebay.com (US) Links Matching: ");
+    EXPECT_EQ(form->searchBox->geometry(), QRect(19, 20, 287, 111));
+    EXPECT_TRUE(form->searchBox->font().bold());
+    EXPECT_FALSE(form->siteLabel->font().bold());
+    EXPECT_EQ(form->siteCombo->geometry(), QRect(72, 26, 200, 21));
+    EXPECT_EQ(form->frequencyCombo->geometry().topLeft(), QPoint(102, 78));
+    EXPECT_EQ(form->exitButton->geometry(), QRect(220, 142, 90, 35));
+    EXPECT_EQ(form->siteCombo->count(), 6);
+    EXPECT_EQ(form->siteCombo->currentIndex(), 0);
+    EXPECT_EQ(form->frequencyCombo->currentText(), "Once Per Day (24 Hours)");
+    EXPECT_TRUE(form->phraseCombo->currentText().isEmpty());
+    EXPECT_FALSE(form->startButton->isEnabled());
+    EXPECT_FALSE(form->auctionsButton->isEnabled());
+    EXPECT_EQ(form->linksCaption, "ebay.com (US) Links Matching: ");
 
     // Tab order: site list, interval list, phrase box, Start, Auctions..., Exit.
-    QWidget *expected[] = {form->ComboSearchFrequency, form->comboSearchString, form->BitBtn1, form->BitBtn3,
-                           form->BitBtn2};
-    QWidget *w = form->ComboAuctionSite;
+    QWidget *expected[] = {form->frequencyCombo, form->phraseCombo, form->startButton, form->auctionsButton,
+                           form->exitButton};
+    QWidget *w = form->siteCombo;
     for (QWidget *next : expected) {
         w = w->nextInFocusChain();
         while (w->focusPolicy() == Qt::NoFocus || w->focusProxy())
@@ -78,40 +78,40 @@ TEST_F(MainWindow, IsLaidOutAsDesigned)
     }
 
     QStringList entries;
-    for (QAction *a : form->PopupMenu1->actions())
+    for (QAction *a : form->trayMenu->actions())
         entries << (a->isSeparator() ? "-" : a->text());
     EXPECT_EQ(entries, QStringList({"&Open Lotfinch Crawler...", "-", "Lotfinch &System", "-", "Show &HTML Source",
                                     "Links to Found &Items...", "-", "E&xit"}));
-    EXPECT_EQ(form->PopupMenu1->defaultAction(), form->Restore1);
-    EXPECT_FALSE(form->ShowHTMLSource1->isVisible());
-    EXPECT_FALSE(form->ShowFoundLinks1->isEnabled());
+    EXPECT_EQ(form->trayMenu->defaultAction(), form->openAction);
+    EXPECT_FALSE(form->pageSourceAction->isVisible());
+    EXPECT_FALSE(form->foundItemsAction->isEnabled());
     for (int image : {0, 1, 2, 3, 4, 5, 6, 8, 10})
-        EXPECT_FALSE(form->ImageList2->icon(image).isNull()) << image;
+        EXPECT_FALSE(form->trayImages->icon(image).isNull()) << image;
 }
 
-TEST_F(MainWindow, StartIsEnabledExactlyWhileThePhraseBoxHoldsText)
+TEST_F(MainWindowTest, StartIsEnabledExactlyWhileThePhraseBoxHoldsText)
 {
-    form->comboSearchString->setFocus();
-    QTest::keyClick(form->comboSearchString, Qt::Key_A);
-    EXPECT_TRUE(form->BitBtn1->isEnabled());
-    QTest::keyClick(form->comboSearchString, Qt::Key_Backspace);
-    EXPECT_FALSE(form->BitBtn1->isEnabled());
-    QTest::keyClicks(form->comboSearchString, "  ");
-    EXPECT_TRUE(form->BitBtn1->isEnabled()); // blanks are a phrase too
+    form->phraseCombo->setFocus();
+    QTest::keyClick(form->phraseCombo, Qt::Key_A);
+    EXPECT_TRUE(form->startButton->isEnabled());
+    QTest::keyClick(form->phraseCombo, Qt::Key_Backspace);
+    EXPECT_FALSE(form->startButton->isEnabled());
+    QTest::keyClicks(form->phraseCombo, "  ");
+    EXPECT_TRUE(form->startButton->isEnabled()); // blanks are a phrase too
 }
 
-TEST_F(MainWindow, ExitWithoutFoundItemsClosesAtOnce)
+TEST_F(MainWindowTest, ExitWithoutFoundItemsClosesAtOnce)
 {
-    form->BitBtn2->click();
+    form->exitButton->click();
     EXPECT_TRUE(closed());
     EXPECT_TRUE(MessageBoxService::answeredQuestions().empty());
 }
 
-TEST_F(MainWindow, ExitWithFoundItemsAsksFirst)
+TEST_F(MainWindowTest, ExitWithFoundItemsAsksFirst)
 {
     form->Found.AddFoundItem("http://www.ebay.com/itm/1", "");
     MessageBoxService::preAnswer(MsgAnswer::Cancel);
-    form->BitBtn2->click();
+    form->exitButton->click();
     test::runEventsFor(50);
     ASSERT_FALSE(form.isNull());
     ASSERT_EQ(MessageBoxService::answeredQuestions().size(), 1u);
@@ -124,29 +124,29 @@ TEST_F(MainWindow, ExitWithFoundItemsAsksFirst)
     EXPECT_EQ(form->Found.count(), 1);
 
     MessageBoxService::preAnswer(MsgAnswer::OK);
-    form->BitBtn2->click();
+    form->exitButton->click();
     EXPECT_TRUE(closed());
 }
 
-TEST_F(MainWindow, ExitFromTheTrayMenuWhileHiddenDoesNotAsk)
+TEST_F(MainWindowTest, ExitFromTheTrayMenuWhileHiddenDoesNotAsk)
 {
     form->Found.AddFoundItem("http://www.ebay.com/itm/1", "");
     form->hide();
-    form->Exit1->trigger();
+    form->exitAction->trigger();
     EXPECT_TRUE(closed());
     EXPECT_TRUE(MessageBoxService::answeredQuestions().empty());
 }
 
-TEST_F(MainWindow, EnterActivatesTheDefaultButtonUnlessAButtonHasTheFocus)
+TEST_F(MainWindowTest, EnterActivatesTheDefaultButtonUnlessAButtonHasTheFocus)
 {
     form->Found.AddFoundItem("http://www.ebay.com/itm/1", "");
     MessageBoxService::preAnswer(MsgAnswer::Cancel);
-    form->comboSearchString->setFocus();
-    QTest::keyClick(form->comboSearchString->lineEdit(), Qt::Key_Return);
+    form->phraseCombo->setFocus();
+    QTest::keyClick(form->phraseCombo->lineEdit(), Qt::Key_Return);
     EXPECT_EQ(MessageBoxService::answeredQuestions().size(), 1u);
 }
 
-TEST_F(MainWindow, SiteChangeRewritesTheLinksCaption)
+TEST_F(MainWindowTest, SiteChangeRewritesTheLinksCaption)
 {
     struct Case
     {
@@ -163,41 +163,41 @@ TEST_F(MainWindow, SiteChangeRewritesTheLinksCaption)
         form->Found.Clear();
         if (c.haveItems)
             form->Found.AddFoundItem("http://www.ebay.ca/itm/2", "");
-        form->ComboAuctionSite->setCurrentIndex(c.site);
-        EXPECT_EQ(form->LinksCaption, c.caption) << c.site;
+        form->siteCombo->setCurrentIndex(c.site);
+        EXPECT_EQ(form->linksCaption, c.caption) << c.site;
     }
 }
 
-TEST_F(MainWindow, AuctionsButtonFollowsTheFoundItemsWhenShown)
+TEST_F(MainWindowTest, AuctionsButtonFollowsTheFoundItemsWhenShown)
 {
     form->Found.AddFoundItem("http://www.ebay.com/itm/1", "");
-    EXPECT_FALSE(form->BitBtn3->isEnabled()); // not until the window is shown again
+    EXPECT_FALSE(form->auctionsButton->isEnabled()); // not until the window is shown again
     form->hide();
     form->show();
-    EXPECT_TRUE(form->BitBtn3->isEnabled());
+    EXPECT_TRUE(form->auctionsButton->isEnabled());
 }
 
-TEST_F(MainWindow, HintsAreDrawnByTheProgramsHintWindow)
+TEST_F(MainWindowTest, HintsAreDrawnByTheProgramsHintWindow)
 {
-    QHelpEvent event(QEvent::ToolTip, QPoint(5, 5), form->BitBtn2->mapToGlobal(QPoint(5, 5)));
-    QApplication::sendEvent(form->BitBtn2, &event);
+    QHelpEvent event(QEvent::ToolTip, QPoint(5, 5), form->exitButton->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(form->exitButton, &event);
     ASSERT_TRUE(test::waitUntil(
-        [&] { return form->HTMLHint1->HintWindow() && form->HTMLHint1->HintWindow()->isVisible(); }, 3000));
-    EXPECT_EQ(form->HTMLHint1->HintStyle(), gui::THintStyle::hsRounded);
+        [&] { return form->htmlHint->HintWindow() && form->htmlHint->HintWindow()->isVisible(); }, 3000));
+    EXPECT_EQ(form->htmlHint->hintStyle(), gui::HintStyle::Rounded);
 }
 
-TEST_F(MainWindow, AltAndTheLetterOfADisabledButtonChangesNothing)
+TEST_F(MainWindowTest, AltAndTheLetterOfADisabledButtonChangesNothing)
 {
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.data()));
-    form->comboSearchString->setEditText("digital camera");
-    form->BitBtn1->setEnabled(false);
+    form->phraseCombo->setEditText("digital camera");
+    form->startButton->setEnabled(false);
     // Start (S) and Auctions... (A) are disabled; the lists hold entries that begin with A, U and O.
-    for (QComboBox *box : {form->comboSearchString, form->ComboAuctionSite, form->ComboSearchFrequency}) {
+    for (QComboBox *box : {form->phraseCombo, form->siteCombo, form->frequencyCombo}) {
         box->setFocus();
         for (Qt::Key letter : {Qt::Key_A, Qt::Key_S, Qt::Key_U, Qt::Key_O})
             QTest::keyClick(QApplication::focusWidget(), letter, Qt::AltModifier);
-        EXPECT_EQ(form->comboSearchString->currentText(), "digital camera") << box->objectName().toStdString();
-        EXPECT_EQ(form->ComboAuctionSite->currentIndex() + form->ComboSearchFrequency->currentIndex(), 0);
+        EXPECT_EQ(form->phraseCombo->currentText(), "digital camera") << box->objectName().toStdString();
+        EXPECT_EQ(form->siteCombo->currentIndex() + form->frequencyCombo->currentIndex(), 0);
     }
 }

@@ -18,25 +18,25 @@ namespace {
 class MinimizeToTray : public testing::Test
 {
 protected:
-    MinimizeToTray() : form(new gui::TApplicationForm) {}
+    MinimizeToTray() : form(new gui::MainWindow) {}
     ~MinimizeToTray() override { delete form; }
 
-    bool inTray() const { return shell.icon(form->CoolTrayIcon1->iconId()) != nullptr; }
+    bool inTray() const { return shell.icon(form->trayIcon->iconId()) != nullptr; }
 
     FakeTrayShell shell;
-    QPointer<gui::TApplicationForm> form;
+    QPointer<gui::MainWindow> form;
 };
 
 } // namespace
 
 TEST_F(MinimizeToTray, TrayIconStartsHiddenWithTheFirstImageAndTheHintTemplate)
 {
-    desktop::TCoolTrayIcon &icon = *form->CoolTrayIcon1;
-    EXPECT_EQ(icon.IconList(), form->ImageList2);
+    desktop::TrayIcon &icon = *form->trayIcon;
+    EXPECT_EQ(icon.IconList(), form->trayImages);
     EXPECT_EQ(icon.IconIndex(), 0);
-    EXPECT_EQ(icon.Icon().cacheKey(), form->ImageList2->icon(0).cacheKey());
+    EXPECT_EQ(icon.Icon().cacheKey(), form->trayImages->icon(0).cacheKey());
     EXPECT_EQ(icon.Hint(), "Crawl \"site\" once every \"time\" to locate \"\"search\".\"");
-    EXPECT_EQ(icon.PopupMenu(), form->PopupMenu1);
+    EXPECT_EQ(icon.PopupMenu(), form->trayMenu);
     EXPECT_TRUE(icon.MinimizeToTray());
     EXPECT_FALSE(icon.CycleIcons());
     EXPECT_FALSE(icon.IconVisible());
@@ -52,11 +52,11 @@ TEST_F(MinimizeToTray, MinimisedWindowGoesToTheTrayAndADoubleClickBringsItBack)
     form->showMinimized();
     ASSERT_TRUE(waitUntil([&] { return !form->isVisible(); }));
     EXPECT_TRUE(inTray());
-    EXPECT_EQ(platform::fieldText(shell.icon(form->CoolTrayIcon1->iconId())->szTip), form->CoolTrayIcon1->Hint());
+    EXPECT_EQ(platform::fieldText(shell.icon(form->trayIcon->iconId())->szTip), form->trayIcon->Hint());
 
-    // A double-click runs TrayDoubleClick twice: as the icon's handler and
+    // A double-click runs restoreFromTray twice: as the icon's handler and
     // through the menu's default entry.
-    quint32 id = form->CoolTrayIcon1->iconId();
+    quint32 id = form->trayIcon->iconId();
     for (quint32 event :
          {platform::WM_LBUTTONDOWN, platform::WM_LBUTTONUP, platform::WM_LBUTTONDBLCLK, platform::WM_LBUTTONUP})
         shell.send(id, event);
@@ -67,7 +67,7 @@ TEST_F(MinimizeToTray, MinimisedWindowGoesToTheTrayAndADoubleClickBringsItBack)
     // The menu's "Open" entry alone does the same.
     form->hide();
     EXPECT_TRUE(inTray());
-    form->Restore1->trigger();
+    form->openAction->trigger();
     EXPECT_TRUE(form->isVisible());
     EXPECT_FALSE(inTray());
 }
@@ -82,8 +82,8 @@ TEST_F(MinimizeToTray, WithoutATrayARestoredWindowIsReadyAsIfShown)
     QApplication::setWindowIcon(QIcon());
 
     form->showNormal(); // as the taskbar restores it
-    EXPECT_TRUE(form->BitBtn3->isEnabled());
-    EXPECT_EQ(QApplication::windowIcon().cacheKey(), form->ImageList2->icon(form->Tag).cacheKey());
+    EXPECT_TRUE(form->auctionsButton->isEnabled());
+    EXPECT_EQ(QApplication::windowIcon().cacheKey(), form->trayImages->icon(form->iconIndex).cacheKey());
 }
 
 TEST_F(MinimizeToTray, ClosingTheWindowLeavesNothingInTheTray)
@@ -111,14 +111,14 @@ TEST_F(MinimizeToTray, WithoutATrayTheWindowWhenActivatedFollowsTheFoundItemsAnd
         // Start arms the icon (without a tray it stands for the notifications)
         // and, without a tray, minimises the window, where the desktop may
         // never tell of the restore.
-        form->IconTrayUpdate(form->CoolTrayIcon1);
+        form->updateTrayIcon(form->trayIcon);
         ASSERT_TRUE(activate(&other));
         if (!tray)
             form->showMinimized();
         form->Found.AddFoundItem("http://www.ebay.com/itm/A/1?x", "found meanwhile");
         ASSERT_TRUE(activate(form));
         EXPECT_FALSE(form->isMinimized());
-        EXPECT_EQ(form->BitBtn3->isEnabled(), !tray);
-        EXPECT_TRUE(form->CoolTrayIcon1->IconVisible());
+        EXPECT_EQ(form->auctionsButton->isEnabled(), !tray);
+        EXPECT_TRUE(form->trayIcon->IconVisible());
     }
 }

@@ -18,7 +18,7 @@
 #include "support/TestUtil.h"
 
 using namespace lotfinch;
-using gui::TApplicationForm;
+using gui::MainWindow;
 using platform::MessageBoxService;
 using platform::MsgAnswer;
 
@@ -35,7 +35,7 @@ protected:
         setenv("http_proxy", site.proxyUrl().toUtf8().constData(), 1);
         unsetenv("no_proxy");
         MessageBoxService::reset();
-        form = new TApplicationForm;
+        form = new MainWindow;
         form->show();
     }
     void TearDown() override
@@ -48,14 +48,14 @@ protected:
     // Arms the search for a phrase and site as Start does, without the popup's wait.
     void arm(const char *phrase, int siteIndex)
     {
-        form->comboSearchString->setEditText(phrase);
-        form->ComboAuctionSite->setCurrentIndex(siteIndex);
-        form->BitBtn1Tag = 1;
-        form->StartedPhrase = phrase;
-        form->StartedSite = core::SiteAt(siteIndex).listText;
+        form->phraseCombo->setEditText(phrase);
+        form->siteCombo->setCurrentIndex(siteIndex);
+        form->searchArmed = true;
+        form->startedPhrase = phrase;
+        form->startedSite = core::SiteAt(siteIndex).listText;
         form->hide();
     }
-    void pass() { form->TimerEvent(form->SearchTimer.get()); }
+    void pass() { form->searchTimerFired(form->SearchTimer.get()); }
 
     int balloons(const char *title = "FOUND") const
     {
@@ -78,22 +78,22 @@ protected:
 
     test::FixtureSite site;
     test::FakeTrayShell tray;
-    QPointer<TApplicationForm> form;
+    QPointer<MainWindow> form;
 };
 
 } // namespace
 
 TEST_F(SearchCycle, StartWithAllSitesFetchesTheFiveSitesInOrderAndShowsTheFoundState)
 {
-    form->comboSearchString->setEditText("digital camera");
-    form->ComboAuctionSite->setCurrentIndex(core::AllSitesIndex);
-    form->BitBtn1->click(); // returns after the three-second start popup
+    form->phraseCombo->setEditText("digital camera");
+    form->siteCombo->setCurrentIndex(core::AllSitesIndex);
+    form->startButton->click(); // returns after the three-second start popup
     EXPECT_FALSE(form->isVisible());
-    EXPECT_EQ(form->StartedPhrase, "digital camera");
-    EXPECT_EQ(form->StartedSite, "all ebay and ubid sites");
-    EXPECT_TRUE(form->CoolTrayIcon1->IconVisible());
-    EXPECT_EQ(form->CoolTrayIcon1->Hint(), "Crawl ebay and/or ubid once every 24 hours to locate \"digital camera.\"");
-    EXPECT_EQ(form->ShowHTMLSource1->text(), "Starting Search for digital camera...");
+    EXPECT_EQ(form->startedPhrase, "digital camera");
+    EXPECT_EQ(form->startedSite, "all ebay and ubid sites");
+    EXPECT_TRUE(form->trayIcon->IconVisible());
+    EXPECT_EQ(form->trayIcon->Hint(), "Crawl ebay and/or ubid once every 24 hours to locate \"digital camera.\"");
+    EXPECT_EQ(form->pageSourceAction->text(), "Starting Search for digital camera...");
 
     // The first pass runs three seconds after the hide and ends with the long interval.
     ASSERT_TRUE(test::waitUntil([&] { return form->SearchTimer->Interval() == 86'400'000; }, 30000));
@@ -113,10 +113,10 @@ TEST_F(SearchCycle, StartWithAllSitesFetchesTheFiveSitesInOrderAndShowsTheFoundS
     for (int i = 0; i < items.count(); ++i)
         EXPECT_EQ(items.indexOf(items[i]), i) << "no link twice: " << items[i];
     EXPECT_EQ(balloons(), 5);
-    EXPECT_EQ(form->CoolTrayIcon1->Hint(), "FOUND matches for \"digital camera\" on ubid.com.");
-    EXPECT_EQ(form->CoolTrayIcon1->IconIndex(), 6);
-    EXPECT_TRUE(form->ShowFoundLinks1->isEnabled());
-    EXPECT_EQ(form->ShowFoundLinks1->text(), "&Links to \"digital camera\"...");
+    EXPECT_EQ(form->trayIcon->Hint(), "FOUND matches for \"digital camera\" on ubid.com.");
+    EXPECT_EQ(form->trayIcon->IconIndex(), 6);
+    EXPECT_TRUE(form->foundItemsAction->isEnabled());
+    EXPECT_EQ(form->foundItemsAction->text(), "&Links to \"digital camera\"...");
 }
 
 TEST_F(SearchCycle, APageWithoutItemsLeavesTheStillCrawlingState)
@@ -126,20 +126,20 @@ TEST_F(SearchCycle, APageWithoutItemsLeavesTheStillCrawlingState)
     EXPECT_EQ(searchRequests().size(), 1);
     EXPECT_TRUE(form->Found.empty());
     EXPECT_EQ(balloons(), 0);
-    EXPECT_EQ(form->CoolTrayIcon1->Hint(), "STILL crawling ebay.ca for \"no such thing\".");
-    EXPECT_EQ(form->CoolTrayIcon1->IconIndex(), 0);
-    EXPECT_FALSE(form->ShowFoundLinks1->isEnabled());
+    EXPECT_EQ(form->trayIcon->Hint(), "STILL crawling ebay.ca for \"no such thing\".");
+    EXPECT_EQ(form->trayIcon->IconIndex(), 0);
+    EXPECT_FALSE(form->foundItemsAction->isEnabled());
     EXPECT_EQ(form->SearchTimer->Interval(), 86'400'000);
 }
 
 TEST_F(SearchCycle, OneSitesItemsNameThatSiteAndItsImage)
 {
     arm("digital camera", 2);
-    form->ComboSearchFrequency->setCurrentIndex(4);
+    form->frequencyCombo->setCurrentIndex(4);
     pass();
     ASSERT_FALSE(form->Found.empty());
-    EXPECT_EQ(form->CoolTrayIcon1->Hint(), "FOUND matches for \"digital camera\" on ebay.co.uk.");
-    EXPECT_EQ(form->CoolTrayIcon1->IconIndex(), 3);
+    EXPECT_EQ(form->trayIcon->Hint(), "FOUND matches for \"digital camera\" on ebay.co.uk.");
+    EXPECT_EQ(form->trayIcon->IconIndex(), 3);
     EXPECT_EQ(form->SearchTimer->Interval(), 3'600'000);
     EXPECT_EQ(form->DefaultTrayHint(), "STILL crawling ebay.co.uk (UK) for \"digital camera\".");
 }
@@ -157,13 +157,13 @@ TEST_F(SearchCycle, AFailedCheckIsToldOnceAndNotReportedAsFound)
         {"mode=drop&count=2", "could not connect to ebay.com"},
         {"mode=stall&count=2&seconds=30", "ebay.com timed out"},
     };
-    form->auHTTP1->Timeouts().ReceiveTimeout = 1000; // the stall's time-out
+    form->httpComponent->Timeouts().ReceiveTimeout = 1000; // the stall's time-out
     arm("digital camera", 0);
     pass();
     const int count = form->Found.count();
     ASSERT_GT(count, 0);
     const std::string foundHint = "FOUND matches for \"digital camera\" on ebay.com.";
-    ASSERT_EQ(form->CoolTrayIcon1->Hint(), foundHint);
+    ASSERT_EQ(form->trayIcon->Hint(), foundHint);
     int found = balloons(), warned = warnings();
     for (const auto &c : cases) {
         SCOPED_TRACE(c.control);
@@ -173,8 +173,8 @@ TEST_F(SearchCycle, AFailedCheckIsToldOnceAndNotReportedAsFound)
             EXPECT_EQ(balloons(), found) << "no FOUND for a page not fetched";
             EXPECT_EQ(warnings(), warned + 1) << "one warning, at the first failure";
             EXPECT_EQ(form->Found.count(), count);
-            EXPECT_EQ(form->CoolTrayIcon1->IconIndex(), 1);
-            QString hint = QString::fromStdString(form->CoolTrayIcon1->Hint());
+            EXPECT_EQ(form->trayIcon->IconIndex(), 1);
+            QString hint = QString::fromStdString(form->trayIcon->Hint());
             EXPECT_TRUE(QRegularExpression(QRegularExpression::escape(QString::fromStdString(foundHint)) +
                                            "\nLast check failed at \\d\\d.\\d\\d: " + c.reason + "$")
                             .match(hint)
@@ -182,7 +182,7 @@ TEST_F(SearchCycle, AFailedCheckIsToldOnceAndNotReportedAsFound)
                 << hint.toStdString();
         }
         pass();
-        EXPECT_EQ(form->CoolTrayIcon1->Hint(), foundHint) << "a good check clears it";
+        EXPECT_EQ(form->trayIcon->Hint(), foundHint) << "a good check clears it";
         EXPECT_EQ(balloons(), ++found);
         EXPECT_EQ(warnings(), ++warned);
     }
@@ -201,7 +201,7 @@ TEST_F(SearchCycle, TodaysPagesFoundTwiceKeepEachItemOnce)
     ASSERT_EQ(requests.size(), 2);
     const auto &descriptions = form->Found.FoundDescriptions();
     EXPECT_NE(descriptions[5].find("  Nikon F3 35mm SLR Film Camera Body & 50mm f/1.4 Lens"), std::string::npos);
-    EXPECT_EQ(form->CoolTrayIcon1->Hint(), "FOUND matches for \"film camera\" on ebay.com.");
+    EXPECT_EQ(form->trayIcon->Hint(), "FOUND matches for \"film camera\" on ebay.com.");
 }
 
 TEST_F(SearchCycle, TicksThatFallDueDuringASlowPassNeverStartANestedPass)
@@ -209,10 +209,10 @@ TEST_F(SearchCycle, TicksThatFallDueDuringASlowPassNeverStartANestedPass)
     arm("digital camera", core::AllSitesIndex);
     ASSERT_TRUE(site.control("mode=slow&seconds=1"));
     int ticks = 0, depth = 0, deepest = 0;
-    form->SearchTimer->setOnTick([&](desktop::TSimpleTimer *timer) {
+    form->SearchTimer->setOnTick([&](desktop::SimpleTimer *timer) {
         ++ticks;
         deepest = std::max(deepest, ++depth);
-        form->TimerEvent(timer);
+        form->searchTimerFired(timer);
         --depth;
     });
     // Many ticks of the real timer fall due while the pass waits for its five slow pages.
@@ -231,7 +231,7 @@ TEST_F(SearchCycle, TicksThatFallDueDuringASlowPassNeverStartANestedPass)
     for (int i = 0; i < items.count(); ++i)
         EXPECT_EQ(items.indexOf(items[i]), i) << items[i];
     EXPECT_EQ(balloons(), 5);
-    EXPECT_EQ(form->CoolTrayIcon1->IconIndex(), 6);
+    EXPECT_EQ(form->trayIcon->IconIndex(), 6);
 }
 
 TEST_F(SearchCycle, StartWithFoundItemsAsksWhetherToClearThem)
@@ -245,54 +245,54 @@ TEST_F(SearchCycle, StartWithFoundItemsAsksWhetherToClearThem)
         form->show();
         form->Found.Clear();
         form->Found.AddFoundItem("http://www.ebay.com/itm/Old-Lens/110000000001", "Old lens");
-        form->ShowFoundLinks1->setEnabled(true);
-        form->ComboAuctionSite->setCurrentIndex(1);
-        form->comboSearchString->setEditText("no such thing");
+        form->foundItemsAction->setEnabled(true);
+        form->siteCombo->setCurrentIndex(1);
+        form->phraseCombo->setEditText("no such thing");
         MessageBoxService::reset();
         MessageBoxService::preAnswer(c.answer);
-        form->BitBtn1Click();
+        form->startClicked();
         ASSERT_EQ(MessageBoxService::answeredQuestions().size(), 1u);
         EXPECT_EQ(MessageBoxService::answeredQuestions()[0].text, "Clear existing search results.");
         EXPECT_EQ(MessageBoxService::answeredQuestions()[0].title, "RESULTS IN STORAGE");
         EXPECT_EQ(MessageBoxService::answeredQuestions()[0].buttons, platform::MsgButtons::YesNo);
         EXPECT_EQ(form->Found.empty(), !c.kept);
-        EXPECT_EQ(form->ShowFoundLinks1->isEnabled(), c.kept);
+        EXPECT_EQ(form->foundItemsAction->isEnabled(), c.kept);
         if (!c.kept) {
-            EXPECT_EQ(form->LinksCaption, "Auction Links Matching: ");
+            EXPECT_EQ(form->linksCaption, "Auction Links Matching: ");
         }
         EXPECT_EQ(form->SearchTimer->Interval(), 3000);
         EXPECT_TRUE(form->SearchTimer->Enabled());
         // With the old items kept, even a pass that finds nothing ends in the found state.
         pass();
-        EXPECT_EQ(form->CoolTrayIcon1->IconIndex(), c.kept ? 2 : 0);
+        EXPECT_EQ(form->trayIcon->IconIndex(), c.kept ? 2 : 0);
     }
 }
 
 TEST_F(SearchCycle, StartRefusesAPhraseWithCharactersTheSitesCannotBeSearchedFor)
 {
     form->Found.AddFoundItem("http://www.ebay.com/itm/Old-Lens/110000000001", "Old lens");
-    form->comboSearchString->setEditText(QString::fromUtf8("\u6771\u4eac camera? \U0001F4F7 \u6771"));
+    form->phraseCombo->setEditText(QString::fromUtf8("\u6771\u4eac camera? \U0001F4F7 \u6771"));
     MessageBoxService::preAnswer(MsgAnswer::OK);
-    form->BitBtn1->click();
+    form->startButton->click();
     ASSERT_EQ(MessageBoxService::answeredQuestions().size(), 1u);
     const platform::MsgQuestion &question = MessageBoxService::answeredQuestions()[0];
     EXPECT_EQ(question.text, "These characters cannot be searched for: \u6771 \u4eac \U0001F4F7");
     EXPECT_EQ(question.title, "PHRASE NOT SEARCHABLE");
     EXPECT_TRUE(question.unicode);
     // Nothing is armed, and the stored results were not asked about.
-    EXPECT_EQ(form->BitBtn1Tag, 0);
+    EXPECT_FALSE(form->searchArmed);
     EXPECT_FALSE(form->SearchTimer->Enabled());
     EXPECT_TRUE(form->isVisible());
-    EXPECT_TRUE(form->BitBtn1->isEnabled());
+    EXPECT_TRUE(form->startButton->isEnabled());
     EXPECT_EQ(form->Found.count(), 1);
 
     // A phrase inside the code page is searched with its own letters.
     MessageBoxService::reset();
     MessageBoxService::preAnswer(MsgAnswer::No); // keep the stored results
-    form->comboSearchString->setEditText(QString::fromUtf8("Caf\u00e9 \u20ac5"));
-    form->BitBtn1->click();
+    form->phraseCombo->setEditText(QString::fromUtf8("Caf\u00e9 \u20ac5"));
+    form->startButton->click();
     EXPECT_EQ(MessageBoxService::answeredQuestions().size(), 1u);
-    EXPECT_EQ(form->BitBtn1Tag, 1);
+    EXPECT_TRUE(form->searchArmed);
     EXPECT_FALSE(form->isVisible());
     EXPECT_TRUE(form->SearchTimer->Enabled());
     pass();
@@ -305,23 +305,22 @@ TEST_F(SearchCycle, HidingTheWindowReArmsTheTimerWithItsCurrentInterval)
     arm("no such thing", 0);
     pass();
     ASSERT_EQ(form->SearchTimer->Interval(), 86'400'000);
-    form->TrayDoubleClick();
+    form->restoreFromTray();
     EXPECT_TRUE(form->isVisible());
-    EXPECT_FALSE(form->CoolTrayIcon1->IconVisible());
+    EXPECT_FALSE(form->trayIcon->IconVisible());
     form->SearchTimer->setEnabled(false);
-    form->ComboSearchFrequency->setCurrentIndex(4); // read after the next pass, not on hide
+    form->frequencyCombo->setCurrentIndex(4); // read after the next pass, not on hide
     form->hide();
     EXPECT_TRUE(form->SearchTimer->Enabled());
     EXPECT_EQ(form->SearchTimer->Interval(), 86'400'000);
-    EXPECT_TRUE(form->CoolTrayIcon1->IconVisible());
-    EXPECT_EQ(form->CoolTrayIcon1->Hint(), "Crawl ebay.com once every hour to locate \"no such thing.\"");
+    EXPECT_TRUE(form->trayIcon->IconVisible());
+    EXPECT_EQ(form->trayIcon->Hint(), "Crawl ebay.com once every hour to locate \"no such thing.\"");
 }
 
 TEST_F(SearchCycle, AHintPlaceholderInThePhraseIsInsertedUnchanged)
 {
     arm("say \"search\" & \"site\"", 0);
-    EXPECT_EQ(form->CoolTrayIcon1->Hint(),
-              "Crawl ebay.com once every 24 hours to locate \"say \"search\" & \"site\".\"");
+    EXPECT_EQ(form->trayIcon->Hint(), "Crawl ebay.com once every 24 hours to locate \"say \"search\" & \"site\".\"");
     EXPECT_TRUE(form->SearchTimer->Enabled());
 }
 
@@ -329,7 +328,7 @@ TEST_F(SearchCycle, ExitDuringAStalledFetchEndsTheWaitAndTheProgram)
 {
     arm("digital camera", 0);
     ASSERT_TRUE(site.control("mode=stall&seconds=60"));
-    QTimer::singleShot(300, [&] { form->Exit1->trigger(); });
+    QTimer::singleShot(300, [&] { form->exitAction->trigger(); });
     pass();
     EXPECT_TRUE(test::waitUntil([&] { return form.isNull(); }, 5000)) << "the window did not close during the wait";
     EXPECT_EQ(searchRequests().size(), 1);
@@ -339,11 +338,11 @@ TEST_F(SearchCycle, TrayCommandsArrivingDuringTheStartPopupRunAfterIt)
 {
     // A StatusNotifier tray's menu arrives over D-Bus, which the popup's wait
     // answers; a posted call stands in for it.
-    form->comboSearchString->setEditText("digital camera");
-    QMetaObject::invokeMethod(form->Exit1, &QAction::trigger, Qt::QueuedConnection);
-    form->BitBtn1->click(); // returns after the three-second start popup
+    form->phraseCombo->setEditText("digital camera");
+    QMetaObject::invokeMethod(form->exitAction, &QAction::trigger, Qt::QueuedConnection);
+    form->startButton->click(); // returns after the three-second start popup
     ASSERT_FALSE(form.isNull()) << "Exit ran inside the popup's wait";
-    EXPECT_FALSE(form->ProgressPopup->isVisible());
+    EXPECT_FALSE(form->progressPopup->isVisible());
     EXPECT_TRUE(test::waitUntil([&] { return form.isNull(); }, 5000)) << "Exit was not run after the wait";
 }
 
@@ -352,12 +351,12 @@ TEST_F(SearchCycle, APassNeverSearchesAPhraseStartWouldRefuse)
     arm("no such thing", 0);
     pass();
     ASSERT_EQ(searchRequests().size(), 1);
-    const std::string searched = form->CoolTrayIcon1->Hint();
-    form->comboSearchString->setEditText(QString::fromUtf8("\u6771\u4eac no such thing"));
+    const std::string searched = form->trayIcon->Hint();
+    form->phraseCombo->setEditText(QString::fromUtf8("\u6771\u4eac no such thing"));
     pass();
     EXPECT_EQ(searchRequests().size(), 1) << searchRequests().join("\n").toStdString();
     EXPECT_EQ(warnings(), 1);
-    const QString hint = QString::fromStdString(form->CoolTrayIcon1->Hint());
+    const QString hint = QString::fromStdString(form->trayIcon->Hint());
     EXPECT_TRUE(QRegularExpression("^" + QRegularExpression::escape(QString::fromStdString(searched)) +
                                    "\nLast check failed at \\d\\d.\\d\\d: these characters cannot be searched for: "
                                    "U\\+6771 U\\+4EAC$")
@@ -365,8 +364,8 @@ TEST_F(SearchCycle, APassNeverSearchesAPhraseStartWouldRefuse)
                     .hasMatch())
         << hint.toStdString();
     // A searchable phrase again is searched, and clears the failure.
-    form->comboSearchString->setEditText("no such thing");
+    form->phraseCombo->setEditText("no such thing");
     pass();
     EXPECT_EQ(searchRequests().size(), 2);
-    EXPECT_EQ(form->CoolTrayIcon1->Hint(), searched);
+    EXPECT_EQ(form->trayIcon->Hint(), searched);
 }

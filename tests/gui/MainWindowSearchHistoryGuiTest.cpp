@@ -27,8 +27,8 @@ protected:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write("Camera\r\nlens\r\n");
         file.close();
-        form = new gui::TApplicationForm;
-        form->History = core::TSearchHistory(file.fileName());
+        form = new gui::MainWindow;
+        form->History = core::SearchHistory(file.fileName());
         form->show();
         form->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(form.data()));
@@ -39,7 +39,7 @@ protected:
         delete form.data();
         MessageBoxService::reset();
     }
-    QComboBox *box() { return form->comboSearchString; }
+    QComboBox *box() { return form->phraseCombo; }
     QStringList listed()
     {
         QStringList items;
@@ -56,11 +56,11 @@ protected:
     void tabToStart()
     {
         QTest::keyClick(box(), Qt::Key_Tab);
-        ASSERT_EQ(QApplication::focusWidget(), form->BitBtn1);
+        ASSERT_EQ(QApplication::focusWidget(), form->startButton);
     }
 
     QTemporaryDir folder;
-    QPointer<gui::TApplicationForm> form;
+    QPointer<gui::MainWindow> form;
 };
 
 TEST_F(PhraseHistory, TheDropDownOffersTheStoredPhrasesAndLeavingTheBoxStoresANewOneFirst)

@@ -22,7 +22,7 @@
 #include "platform/Shell.h"
 
 using namespace lotfinch;
-using gui::TApplicationForm;
+using gui::MainWindow;
 using platform::MessageBoxService;
 
 namespace {
@@ -55,7 +55,7 @@ protected:
         QCoreApplication::sendEvent(button, &move);
     }
 
-    TApplicationForm *main = new TApplicationForm;
+    MainWindow *main = new MainWindow;
 };
 
 // Records what the splash shows each time its label is painted.
@@ -81,31 +81,31 @@ struct SplashWatch : QObject
 
 TEST_F(Startup, TheSplashCountsFiveDotsUnderTheBusyCursorAndGivesTheProductVersion)
 {
-    EXPECT_EQ(main->VersionText, "2.0.1") << "read during the window's creation";
+    EXPECT_EQ(main->versionText, "2.0.1") << "read during the window's creation";
     EXPECT_EQ(main->DefaultTrayHint(), "Lotfinch (Desktop) 2.0.1 from Pellory");
-    EXPECT_TRUE(main->findChildren<gui::TSplashForm *>().isEmpty()) << "the splash is gone after start-up";
+    EXPECT_TRUE(main->findChildren<gui::SplashScreen *>().isEmpty()) << "the splash is gone after start-up";
 
-    main->VersionText.clear();
-    gui::TSplashForm splash(main);
-    SplashWatch watch(splash.LabelInit);
+    main->versionText.clear();
+    gui::SplashScreen splash(main);
+    SplashWatch watch(splash.initLabel);
     main->RunSplash(&splash);
     const QString init = "Initializing the Lotfinch";
     EXPECT_EQ(watch.texts, (QStringList{init, init + ".", init + "..", init + "...", init + "....", init + "....."}));
     EXPECT_TRUE(watch.busyCursor);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_FALSE(splash.isVisible());
-    EXPECT_EQ(splash.LabelBuildNo->text(), "Build 2.0.1.28");
-    EXPECT_EQ(main->VersionText, "2.0.1");
+    EXPECT_EQ(splash.buildLabel->text(), "Build 2.0.1.28");
+    EXPECT_EQ(main->versionText, "2.0.1");
 }
 
 TEST_F(Startup, AProgramFileWithoutVersionInformationStillStarts)
 {
     MessageBoxService::reset();
     MessageBoxService::preAnswer(platform::MsgAnswer::OK);
-    gui::TSplashForm splash(main);
-    splash.StVersionInfo1->SetFileName("/bin/true");
+    gui::SplashScreen splash(main);
+    splash.versionInfo->SetFileName("/bin/true");
     main->RunSplash(&splash);
-    EXPECT_EQ(main->VersionText, "");
+    EXPECT_EQ(main->versionText, "");
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     ASSERT_EQ(MessageBoxService::answeredQuestions().size(), 1u) << "the splash's own error is shown once";
     EXPECT_EQ(MessageBoxService::answeredQuestions().front().text, "File does not contain version info");
@@ -114,9 +114,9 @@ TEST_F(Startup, AProgramFileWithoutVersionInformationStillStarts)
 
 TEST_F(Startup, TheButtonHintsNameThePhraseInBoldAndOnlyOverAnEnabledButton)
 {
-    main->comboSearchString->setEditText("digital camera");
-    main->StartedPhrase = "brass lamp";
-    main->BitBtn3->setEnabled(true);
+    main->phraseCombo->setEditText("digital camera");
+    main->startedPhrase = "brass lamp";
+    main->auctionsButton->setEnabled(true);
     const struct
     {
         QPushButton *button;
@@ -124,25 +124,25 @@ TEST_F(Startup, TheButtonHintsNameThePhraseInBoldAndOnlyOverAnEnabledButton)
         bool enabled;
         QString hint;
     } cases[] = {
-        {main->BitBtn1, "digital camera", true, "Start searching for \"<b>digital camera</b>\"..."},
-        {main->BitBtn3, "anything", true, "View all matches found for \"<b>brass lamp</b>\"..."},
-        {main->BitBtn1, "a<i>b</i> & c", true, "Start searching for \"<b>a&lt;i&gt;b&lt;/i&gt; && c</b>\"..."},
-        {main->BitBtn1, "digital camera", false, ""},
+        {main->startButton, "digital camera", true, "Start searching for \"<b>digital camera</b>\"..."},
+        {main->auctionsButton, "anything", true, "View all matches found for \"<b>brass lamp</b>\"..."},
+        {main->startButton, "a<i>b</i> & c", true, "Start searching for \"<b>a&lt;i&gt;b&lt;/i&gt; && c</b>\"..."},
+        {main->startButton, "digital camera", false, ""},
     };
     for (const auto &c : cases) {
-        main->comboSearchString->setEditText(c.phrase);
+        main->phraseCombo->setEditText(c.phrase);
         c.button->setEnabled(c.enabled);
         mouseOver(c.button);
         EXPECT_EQ(c.button->toolTip(), c.hint) << c.phrase.toStdString();
     }
 
     // The HTML hint draws the phrase as it was typed.
-    main->comboSearchString->setEditText("a<i>b</i> & c");
-    main->BitBtn1->setEnabled(true);
-    mouseOver(main->BitBtn1);
-    ASSERT_TRUE(main->HTMLHint1->ShowHintFor(main->BitBtn1, main->BitBtn1->mapToGlobal(QPoint(5, 5))));
+    main->phraseCombo->setEditText("a<i>b</i> & c");
+    main->startButton->setEnabled(true);
+    mouseOver(main->startButton);
+    ASSERT_TRUE(main->htmlHint->ShowHintFor(main->startButton, main->startButton->mapToGlobal(QPoint(5, 5))));
     std::string drawn, bold;
-    for (const core::HintItem &item : main->HTMLHint1->HintWindow()->Layout().items)
+    for (const core::HintItem &item : main->htmlHint->HintWindow()->Layout().items)
         if (item.kind == core::HintItemKind::Text) {
             drawn += item.text;
             if (item.font.bold)
@@ -150,24 +150,24 @@ TEST_F(Startup, TheButtonHintsNameThePhraseInBoldAndOnlyOverAnEnabledButton)
         }
     EXPECT_EQ(drawn, "Start searching for \"a<i>b</i> & c\"...");
     EXPECT_EQ(bold, "a<i>b</i> & c");
-    main->HTMLHint1->HideHint();
+    main->htmlHint->HideHint();
 }
 
 TEST_F(Startup, AboutAndThePageSourceOpenModallyFromTheMenuAndAreFreed)
 {
-    QPointer<gui::TAboutBox> about;
+    QPointer<gui::AboutDialog> about;
     EXPECT_TRUE(
-        modal<gui::TAboutBox>([&] { main->AboutLotfinch1->trigger(); }, [&](gui::TAboutBox *box) { about = box; }));
+        modal<gui::AboutDialog>([&] { main->aboutAction->trigger(); }, [&](gui::AboutDialog *box) { about = box; }));
     EXPECT_TRUE(about.isNull());
 
-    main->PageLines.setText("<html>\n<body>");
+    main->pageLines.setText("<html>\n<body>");
     QString shown;
-    QPointer<gui::TSourceForm> source;
-    EXPECT_TRUE(modal<gui::TSourceForm>([&] { main->ShowHTMLSource1->trigger(); },
-                                        [&](gui::TSourceForm *form) {
-                                            shown = form->Memo1->toPlainText();
-                                            source = form;
-                                        }));
+    QPointer<gui::PageSourceDialog> source;
+    EXPECT_TRUE(modal<gui::PageSourceDialog>([&] { main->pageSourceAction->trigger(); },
+                                             [&](gui::PageSourceDialog *form) {
+                                                 shown = form->sourceText->toPlainText();
+                                                 source = form;
+                                             }));
     EXPECT_EQ(shown, "<html>\n<body>");
     EXPECT_TRUE(source.isNull());
 }
@@ -181,7 +181,7 @@ TEST_F(Startup, TheProductManualBuiltNextToTheProgramOpensThroughTheShell)
     pdf.close();
 
     platform::FakeShell shell;
-    main->ProductManual1->trigger();
+    main->manualAction->trigger();
     ASSERT_EQ(shell.opened.size(), 1u);
     EXPECT_EQ(QString::fromStdString(shell.opened.front()), QUrl::fromLocalFile(manual).toString(QUrl::FullyEncoded));
 
@@ -194,20 +194,20 @@ TEST_F(Startup, TheProductManualBuiltNextToTheProgramOpensThroughTheShell)
         ~PutBack() { QFile::rename(from, to); }
     } putBack{away, manual};
     MessageBoxService::reset();
-    main->ProductManual1->trigger();
+    main->manualAction->trigger();
     EXPECT_EQ(shell.opened.size(), 1u);
     EXPECT_TRUE(MessageBoxService::answeredQuestions().empty());
 }
 
 TEST_F(Startup, TheSplashAnswersTheWindowSystemWhileItWaits)
 {
-    const auto dotWait = TApplicationForm::SplashDotWait;
-    TApplicationForm::SplashDotWait = std::chrono::milliseconds(40);
-    gui::TSplashForm splash(main);
+    const auto dotWait = MainWindow::SplashDotWait;
+    MainWindow::SplashDotWait = std::chrono::milliseconds(40);
+    gui::SplashScreen splash(main);
     // Stands for the desktop's ping, due while the dots count.
     bool answeredWhileShown = false;
     QTimer::singleShot(60, [&] { answeredWhileShown = splash.isVisible(); });
     main->RunSplash(&splash);
-    TApplicationForm::SplashDotWait = dotWait;
+    MainWindow::SplashDotWait = dotWait;
     EXPECT_TRUE(answeredWhileShown);
 }

@@ -5,7 +5,7 @@
 
 #include "gui/PageSourceDialog.h"
 
-using lotfinch::gui::TSourceForm;
+using lotfinch::gui::PageSourceDialog;
 using lotfinch::text::LineText;
 
 TEST(PageSource, ShowsTheLinesReadOnlyAndUnwrapped)
@@ -26,31 +26,31 @@ TEST(PageSource, ShowsTheLinesReadOnlyAndUnwrapped)
     for (const Case &c : cases) {
         LineText lines;
         lines.setText(c.text);
-        TSourceForm form(&owner);
+        PageSourceDialog form(&owner);
         form.SetLines(lines);
-        EXPECT_EQ(form.Memo1->toPlainText(), c.shown);
-        EXPECT_EQ(form.Memo1->document()->blockCount(), c.lines);
+        EXPECT_EQ(form.sourceText->toPlainText(), c.shown);
+        EXPECT_EQ(form.sourceText->document()->blockCount(), c.lines);
     }
 
-    TSourceForm form(&owner);
+    PageSourceDialog form(&owner);
     EXPECT_EQ(form.windowTitle(), "Page Source");
     EXPECT_EQ(form.size(), QSize(488, 508));
-    EXPECT_TRUE(form.Memo1->isReadOnly());
-    EXPECT_EQ(form.Memo1->lineWrapMode(), QPlainTextEdit::NoWrap);
-    EXPECT_EQ(form.Memo1->geometry(), QRect(0, 0, 488, 467));
-    EXPECT_EQ(form.BitBtn1->text(), "OK");
-    EXPECT_TRUE(form.BitBtn1->isDefault());
+    EXPECT_TRUE(form.sourceText->isReadOnly());
+    EXPECT_EQ(form.sourceText->lineWrapMode(), QPlainTextEdit::NoWrap);
+    EXPECT_EQ(form.sourceText->geometry(), QRect(0, 0, 488, 467));
+    EXPECT_EQ(form.okButton->text(), "OK");
+    EXPECT_TRUE(form.okButton->isDefault());
 }
 
 TEST(PageSource, OkClosesWithTheOkResult)
 {
     QWidget owner;
-    TSourceForm form(&owner);
+    PageSourceDialog form(&owner);
     LineText lines;
     lines.setText("line");
     form.SetLines(lines);
     form.show();
-    form.BitBtn1->click();
+    form.okButton->click();
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(form.result(), QDialog::Accepted);
 }

@@ -10,7 +10,7 @@
 #include "support/TestUtil.h"
 #include "text/AnsiText.h"
 
-using lotfinch::gui::TUpdateUsForm;
+using lotfinch::gui::ProgressPopup;
 
 namespace {
 
@@ -30,11 +30,11 @@ struct HideCounter : QObject
 TEST(ProgressPopup, StartsAsABorderlessStripWithItsDefaultText)
 {
     QWidget owner;
-    TUpdateUsForm popup(&owner);
+    ProgressPopup popup(&owner);
     EXPECT_EQ(popup.size(), QSize(374, 66));
     EXPECT_TRUE(popup.windowFlags() & Qt::FramelessWindowHint);
-    EXPECT_EQ(popup.Panel1->text(), "Retrieving Source...");
-    EXPECT_EQ(popup.Panel1->alignment(), Qt::AlignCenter);
+    EXPECT_EQ(popup.panel->text(), "Retrieving Source...");
+    EXPECT_EQ(popup.panel->alignment(), Qt::AlignCenter);
     EXPECT_FALSE(popup.isVisible());
 }
 
@@ -55,7 +55,7 @@ TEST(ProgressPopup, ShowStatusSizesAndCentresThePopupInPlace)
     };
     QWidget owner;
     owner.setGeometry(100, 150, 324, 186);
-    TUpdateUsForm popup(&owner);
+    ProgressPopup popup(&owner);
     HideCounter counter;
     popup.installEventFilter(&counter);
     int screenWidth = popup.screen()->geometry().width();
@@ -65,7 +65,7 @@ TEST(ProgressPopup, ShowStatusSizesAndCentresThePopupInPlace)
         popup.ShowStatus(5, c.text, c.hideAfter);
         EXPECT_EQ(popup.width(), c.width);
         EXPECT_EQ(popup.x(), (screenWidth - c.width) / 2);
-        EXPECT_EQ(popup.Panel1->text(), lotfinch::text::fromAnsi(c.text));
+        EXPECT_EQ(popup.panel->text(), lotfinch::text::fromAnsi(c.text));
         EXPECT_EQ(popup.isVisible(), !c.hideAfter);
         // The vertical place comes from the owner and stays.
         if (top < 0)
@@ -79,7 +79,7 @@ TEST(ProgressPopup, ShowStatusSizesAndCentresThePopupInPlace)
 TEST(ProgressPopup, IsAFixedTitledWindowThatBelongsToItsOwnerWhileTheUserWorksThere)
 {
     QWidget owner;
-    TUpdateUsForm popup(&owner);
+    ProgressPopup popup(&owner);
     EXPECT_EQ(popup.windowTitle(), "Retrieving Source...");
     for (bool ownerShown : {true, false, true}) {
         owner.setVisible(ownerShown);
@@ -95,7 +95,7 @@ TEST(ProgressPopup, IsAFixedTitledWindowThatBelongsToItsOwnerWhileTheUserWorksTh
 TEST(ProgressPopup, ItsWaitAnswersTheWindowSystemButRunsNoTimers)
 {
     QWidget owner;
-    TUpdateUsForm popup(&owner);
+    ProgressPopup popup(&owner);
     bool ticked = false, answered = false;
     QTimer::singleShot(1, [&] { ticked = true; });
     // Stands for the desktop's ping.

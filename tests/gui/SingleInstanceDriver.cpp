@@ -19,14 +19,14 @@ int main(int argc, char **argv)
     platform::LotfinchApplication app(argc, argv);
     bool set = false;
     const int timeout = qEnvironmentVariableIntValue("LOTFINCH_TRANSPORT_TIMEOUT", &set);
-    if (!desktop::TOneInstance::StartUp(app.arguments(), set ? static_cast<uint32_t>(timeout) : 3000))
+    if (!desktop::SingleInstance::StartUp(app.arguments(), set ? static_cast<uint32_t>(timeout) : 3000))
         return 0;
 
-    gui::TApplicationForm form;
-    form.OneInstance1->setMaxNewInstances(
+    gui::MainWindow form;
+    form.singleInstance->setMaxNewInstances(
         static_cast<int8_t>(qEnvironmentVariableIntValue("LOTFINCH_MAX_NEW_INSTANCES")));
-    auto showMessage = form.OneInstance1->OnNewInstanceLoad;
-    form.OneInstance1->OnNewInstanceLoad = [&](uint32_t handle, const QString &commandLine) {
+    auto showMessage = form.singleInstance->OnNewInstanceLoad;
+    form.singleInstance->OnNewInstanceLoad = [&](uint32_t handle, const QString &commandLine) {
         platform::MessageBoxService::preAnswer(platform::MsgAnswer::OK);
         showMessage(handle, commandLine);
         QByteArray text = QByteArray::fromStdString(platform::MessageBoxService::answeredQuestions().back().text);

@@ -52,12 +52,12 @@ TEST(Pictures, TheJpegPicturesDecodeAtTheirSizesAndBadDataGivesNoPicture)
 TEST(Splash, ShowsTheBuildNumberOfTheProgramFileAndTheLogoUnscaled)
 {
     QWidget owner;
-    TSplashForm splash(&owner);
-    EXPECT_EQ(splash.LabelBuildNo->text(), "Build 2.0.1");
-    EXPECT_EQ(splash.StVersionInfo1->FileName(), QCoreApplication::applicationFilePath());
+    SplashScreen splash(&owner);
+    EXPECT_EQ(splash.buildLabel->text(), "Build 2.0.1");
+    EXPECT_EQ(splash.versionInfo->FileName(), QCoreApplication::applicationFilePath());
 
     splash.show();
-    EXPECT_EQ(splash.LabelBuildNo->text(), "Build 2.0.1.28");
+    EXPECT_EQ(splash.buildLabel->text(), "Build 2.0.1.28");
     // The logo is drawn at its own size from its box's top-left corner.
     const QImage shown = splash.grab().toImage();
     const QImage logo = LoadPicture(Picture::Logo);
@@ -77,21 +77,22 @@ TEST(About, IsAFixedModalWindowThatOkAndEnterClose)
         images.add(QIcon(pixmap));
     }
     for (bool byEnter : {false, true}) {
-        TAboutBox box(&owner, &images);
+        AboutDialog box(&owner, &images);
         EXPECT_FALSE(box.windowFlags() & Qt::WindowCloseButtonHint);
         EXPECT_FALSE(box.windowFlags() & Qt::WindowSystemMenuHint);
-        EXPECT_EQ(box.Image1->PictureImage().size(), QSize(346, 347));
+        EXPECT_EQ(box.picture->PictureImage().size(), QSize(346, 347));
         // The title's shadow lies 1 pixel left of and 3 below the title, which covers it.
-        EXPECT_EQ(box.Label1->pos() + QPoint(1, 3), box.ProductName->pos());
-        EXPECT_GT(box.Panel1->children().indexOf(box.Label1), box.Panel1->children().indexOf(box.ProductName));
+        EXPECT_EQ(box.title->pos() + QPoint(1, 3), box.titleShadow->pos());
+        EXPECT_GT(box.panel->children().indexOf(box.title), box.panel->children().indexOf(box.titleShadow));
 
         QTimer::singleShot(0, [&] {
             if (byEnter)
                 QTest::keyClick(&box, Qt::Key_Return);
             else
-                box.OKButton->click();
+                box.okButton->click();
         });
         EXPECT_EQ(box.exec(), QDialog::Accepted);
-        EXPECT_EQ(QApplication::windowIcon().cacheKey(), images.icon(7).cacheKey()) << "entry Tag (7) while it shows";
+        EXPECT_EQ(QApplication::windowIcon().cacheKey(), images.icon(7).cacheKey())
+            << "entry iconIndex (7) while it shows";
     }
 }

@@ -8,8 +8,8 @@
 #include "platform/Shell.h"
 
 using namespace lotfinch;
-using gui::TRUrllabel;
-using gui::TUrlType;
+using gui::UrlLabel;
+using gui::UrlType;
 
 namespace {
 
@@ -18,7 +18,7 @@ class RUrllabel : public testing::Test
 protected:
     void SetUp() override { platform::MessageBoxService::reset(); }
     void TearDown() override { platform::MessageBoxService::reset(); }
-    TRUrllabel label;
+    UrlLabel label;
 };
 
 TEST_F(RUrllabel, StartsAsABlueUnderlinedLinkWithAHandCursor)
@@ -28,7 +28,7 @@ TEST_F(RUrllabel, StartsAsABlueUnderlinedLinkWithAHandCursor)
     EXPECT_EQ(label.cursor().shape(), Qt::PointingHandCursor);
     EXPECT_TRUE(label.DetectMouse());
     EXPECT_EQ(label.ActiveColor(), QColor(Qt::red));
-    EXPECT_EQ(label.UrlType(), TUrlType::Auto);
+    EXPECT_EQ(label.urlType(), UrlType::Auto);
     EXPECT_TRUE(label.MailBody().empty());
 }
 
@@ -36,19 +36,19 @@ TEST_F(RUrllabel, TargetsPerType)
 {
     struct Case
     {
-        TUrlType type;
+        UrlType type;
         const char *url;
         const char *custom;
         const char *target;
     };
     const Case cases[] = {
-        {TUrlType::Auto, "http://www.ebay.com/itm/a@b/1", "", "http://www.ebay.com/itm/a@b/1"},
-        {TUrlType::Auto, "www.ebay.com", "", "http://www.ebay.com"},
-        {TUrlType::Auto, "me@example.com", "", "mailto:me@example.com?Subject=&Body=&Attach=\"\""},
-        {TUrlType::Auto, "http://x", "view-source:", "view-source:http://x"},
-        {TUrlType::Http, "http://x", "", "http://http://x"},
-        {TUrlType::Ftp, "ftp.example.com/pub", "", "ftp://ftp.example.com/pub"},
-        {TUrlType::Custom, "comp.lang", "news:", "news:comp.lang"},
+        {UrlType::Auto, "http://www.ebay.com/itm/a@b/1", "", "http://www.ebay.com/itm/a@b/1"},
+        {UrlType::Auto, "www.ebay.com", "", "http://www.ebay.com"},
+        {UrlType::Auto, "me@example.com", "", "mailto:me@example.com?Subject=&Body=&Attach=\"\""},
+        {UrlType::Auto, "http://x", "view-source:", "view-source:http://x"},
+        {UrlType::Http, "http://x", "", "http://http://x"},
+        {UrlType::Ftp, "ftp.example.com/pub", "", "ftp://ftp.example.com/pub"},
+        {UrlType::Custom, "comp.lang", "news:", "news:comp.lang"},
     };
     for (const Case &c : cases) {
         label.SetUrlType(c.type);
@@ -72,7 +72,7 @@ TEST_F(RUrllabel, MailTargetCarriesSubjectBodyAndAttachmentUnencoded)
 
 TEST_F(RUrllabel, MailSettersRefuseOutsideAutoAndMail)
 {
-    label.SetUrlType(TUrlType::Http);
+    label.SetUrlType(UrlType::Http);
     platform::MessageBoxService::preAnswer(platform::MsgAnswer::OK);
     platform::MessageBoxService::preAnswer(platform::MsgAnswer::OK);
     platform::MessageBoxService::preAnswer(platform::MsgAnswer::OK);
@@ -91,7 +91,7 @@ TEST_F(RUrllabel, MailSettersRefuseOutsideAutoAndMail)
     EXPECT_TRUE(label.MailBody().empty());
     EXPECT_EQ(body, text::StringList{"b"});
 
-    label.SetUrlType(TUrlType::Mail);
+    label.SetUrlType(UrlType::Mail);
     label.SetMailSubject("s");
     EXPECT_EQ(label.MailSubject(), "s");
     EXPECT_EQ(asked.size(), 3u);
@@ -103,7 +103,7 @@ TEST_F(RUrllabel, ClickOpensTheTargetAndKeepsAutoAlsoWhenTheOpenFails)
     label.SetURL("www.ebay.com");
     label.Click();
     EXPECT_EQ(shell.opened, std::vector<std::string>{"http://www.ebay.com"});
-    EXPECT_EQ(label.UrlType(), TUrlType::Auto);
+    EXPECT_EQ(label.urlType(), UrlType::Auto);
 
     shell.succeed = false;
     try {
@@ -112,7 +112,7 @@ TEST_F(RUrllabel, ClickOpensTheTargetAndKeepsAutoAlsoWhenTheOpenFails)
     } catch (const std::runtime_error &error) {
         EXPECT_STREQ(error.what(), "Searching for alternate browser.");
     }
-    EXPECT_EQ(label.UrlType(), TUrlType::Auto);
+    EXPECT_EQ(label.urlType(), UrlType::Auto);
 }
 
 TEST_F(RUrllabel, AMouseClickOpensAndReachesTheErrorBoxOnFailure)
@@ -150,8 +150,8 @@ TEST_F(RUrllabel, HoverColoursAndEvents)
         label.SetDetectMouse(c.detect);
         label.SetFontColor(Qt::green);
         int entered = 0, left = 0;
-        label.OnMouseEnter = [&](TRUrllabel *sender) { entered += sender == &label; };
-        label.OnMouseLeave = [&](TRUrllabel *sender) { left += sender == &label; };
+        label.OnMouseEnter = [&](UrlLabel *sender) { entered += sender == &label; };
+        label.OnMouseLeave = [&](UrlLabel *sender) { left += sender == &label; };
         QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
         QApplication::sendEvent(&label, &enter);
         EXPECT_EQ(label.FontColor(), c.duringHover);

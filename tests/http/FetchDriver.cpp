@@ -17,11 +17,11 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     if (argc != 2)
         return 2;
-    http::TauHTTP component;
-    component.Proxy().AccessType = http::atDirect;
+    http::HttpComponent component;
+    component.Proxy().AccessType = http::HttpAccessType::Direct;
     component.setURL(argv[1]);
     int64_t fetched = -1;
-    component.OnDone = [&](QObject *, const std::string &, int64_t size, http::TStream *) { fetched = size; };
+    component.OnDone = [&](QObject *, const std::string &, int64_t size, http::ByteStream *) { fetched = size; };
     const auto started = std::chrono::steady_clock::now();
     component.Read(true);
     const auto elapsed =

@@ -32,20 +32,20 @@ struct Recorder
     std::string body;
     int64_t streamPosition = -1;
 
-    explicit Recorder(TauHTTP &http)
+    explicit Recorder(HttpComponent &http)
     {
-        http.OnDone = [this](QObject *, const std::string &, int64_t size, TStream *stream) {
+        http.OnDone = [this](QObject *, const std::string &, int64_t size, ByteStream *stream) {
             events.push_back("Done " + std::to_string(size));
             if (stream) {
                 streamPosition = stream->Position();
                 body = stream->ReadAll();
             }
         };
-        http.OnHTTPError = [this](QObject *, int status, TStream *stream) {
+        http.OnHTTPError = [this](QObject *, int status, ByteStream *stream) {
             events.push_back("HTTPError " + std::to_string(status));
             body = stream ? stream->ReadAll() : "";
         };
-        http.OnConnLost = [this](QObject *, const std::string &, int64_t size, int64_t read, TStream *) {
+        http.OnConnLost = [this](QObject *, const std::string &, int64_t size, int64_t read, ByteStream *) {
             events.push_back("ConnLost " + std::to_string(size) + " " + std::to_string(read));
         };
         http.OnHostUnreachable = [this](QObject *) { events.push_back("HostUnreachable"); };
@@ -59,7 +59,7 @@ struct Recorder
 class RedirectLog
 {
 public:
-    explicit RedirectLog(TauHTTP &http)
+    explicit RedirectLog(HttpComponent &http)
     {
         http.OnRedirected = [this](QObject *, const std::string &url) {
             std::lock_guard lock(mutex_);
@@ -99,7 +99,7 @@ int openFileDescriptors()
 void fetchOnce()
 {
     LoopbackServer server([](auto &) { return HttpReply::text(200, "warm"); });
-    TauHTTP http;
+    HttpComponent http;
     http.setURL(server.url("/"));
     ASSERT_TRUE(http.Read(true));
 }
@@ -116,7 +116,7 @@ protected:
     void TearDown() override
     {
         // No worker may outlive a test: it would touch the next one's state.
-        EXPECT_TRUE(waitUntil([] { return TauEventThread::LiveWorkers() == 0; }));
+        EXPECT_TRUE(waitUntil([] { return EventThread::LiveWorkers() == 0; }));
     }
 };
 
@@ -124,7 +124,7 @@ struct OutcomeCase
 {
     const char *name;
     std::function<HttpReply(const HttpRequestRecord &)> reply;
-    std::function<void(TauHTTP &, LoopbackServer &)> setup;
+    std::function<void(HttpComponent &, LoopbackServer &)> setup;
     Events expected;
     std::string body;
 };
@@ -169,10 +169,10 @@ TEST_F(AuHttpTest, ResultEventsFollowTheResponse)
          std::string(70000, 'y')},
         {"header info stops",
          [](auto &) { return HttpReply::text(200, "unread"); },
-         [](TauHTTP &http, LoopbackServer &) {
+         [](HttpComponent &http, LoopbackServer &) {
              http.OnHeaderInfo = [](QObject *, int status, const std::string &raw, const std::string &type,
                                     const std::string &, const std::string &, int64_t length, const std::string &,
-                                    TDateTime, TDateTime, TDateTime, const std::string &, bool &go) {
+                                    DateTime, DateTime, DateTime, const std::string &, bool &go) {
                  EXPECT_EQ(status, 200);
                  EXPECT_EQ(type, "text/html");
                  EXPECT_EQ(length, 6);
@@ -191,17 +191,19 @@ TEST_F(AuHttpTest, ResultEventsFollowTheResponse)
                  return HttpReply::redirect(301, "/c");
              return HttpReply::text(200, "target");
          },
-         [](TauHTTP &http, LoopbackServer &server) { http.setURL(server.url("/a")); },
+         [](HttpComponent &http, LoopbackServer &server) { http.setURL(server.url("/a")); },
          {"Done 6"},
          "target"},
         {"redirect not followed",
          [](auto &) { return HttpReply::redirect(302, "/elsewhere"); },
-         [](TauHTTP &http, LoopbackServer &) { http.setInternetOptions(ioKeepConnection | ioNoAutoRedirect); },
+         [](HttpComponent &http, LoopbackServer &) {
+             http.setInternetOptions(HttpInternetOption::KeepConnection | HttpInternetOption::NoAutoRedirect);
+         },
          {"HTTPError 302", "AnyError"},
          "moved"},
         {"unreachable",
          [](auto &) { return HttpReply(); },
-         [&](TauHTTP &http, LoopbackServer &) {
+         [&](HttpComponent &http, LoopbackServer &) {
              http.setURL("http://127.0.0.1:" + std::to_string(closed.port()) + "/");
          },
          {"HostUnreachable", "AnyError"},
@@ -212,7 +214,7 @@ TEST_F(AuHttpTest, ResultEventsFollowTheResponse)
              r.stallMs = -1;
              return r;
          },
-         [](TauHTTP &http, LoopbackServer &) { http.Timeouts().ReceiveTimeout = 300; },
+         [](HttpComponent &http, LoopbackServer &) { http.Timeouts().ReceiveTimeout = 300; },
          {"HostUnreachable", "AnyError"},
          ""},
         {"body stalls",
@@ -222,7 +224,7 @@ TEST_F(AuHttpTest, ResultEventsFollowTheResponse)
              r.pieceDelayMs = 60000;
              return r;
          },
-         [](TauHTTP &http, LoopbackServer &) { http.Timeouts().ReceiveTimeout = 300; },
+         [](HttpComponent &http, LoopbackServer &) { http.Timeouts().ReceiveTimeout = 300; },
          {"ConnLost 200 0", "AnyError"},
          ""},
         {"chunked with trailers",
@@ -249,7 +251,7 @@ TEST_F(AuHttpTest, ResultEventsFollowTheResponse)
     for (const OutcomeCase &c : cases) {
         SCOPED_TRACE(c.name);
         LoopbackServer server(c.reply);
-        TauHTTP http;
+        HttpComponent http;
         Recorder recorder(http);
         http.setURL(server.url("/page"));
         if (c.setup)
@@ -271,25 +273,25 @@ TEST_F(AuHttpTest, RequestCarriesTheComponentSettings)
     struct Case
     {
         const char *name;
-        std::function<void(TauHTTP &)> setup;
+        std::function<void(HttpComponent &)> setup;
         std::function<void(const HttpRequestRecord &)> check;
     } cases[] = {
-        {"defaults", [](TauHTTP &) {},
+        {"defaults", [](HttpComponent &) {},
          [](const HttpRequestRecord &r) {
              EXPECT_EQ(r.method, "GET");
              EXPECT_EQ(r.header("User-Agent"), "Mozilla/5.0 (compatible; auHTTP/2.0; Lotfinch)");
              EXPECT_EQ(r.header("Accept"), "text/html, */*");
              EXPECT_FALSE(r.header("Range"));
          }},
-        {"range from start on", [](TauHTTP &http) { http.Range().StartRange = 100; },
+        {"range from start on", [](HttpComponent &http) { http.Range().StartRange = 100; },
          [](const HttpRequestRecord &r) { EXPECT_EQ(r.header("Range"), "bytes=100-"); }},
         {"range with end",
-         [](TauHTTP &http) {
+         [](HttpComponent &http) {
              http.setRange({{}, 5, 9});
          },
          [](const HttpRequestRecord &r) { EXPECT_EQ(r.header("Range"), "bytes=5-9"); }},
         {"extra headers and referrer",
-         [](TauHTTP &http) {
+         [](HttpComponent &http) {
              http.AddHeaders().add("X-One: 1");
              http.AddHeaders().add("X-Two: two words");
              http.setReferer("http://from.example/");
@@ -299,30 +301,31 @@ TEST_F(AuHttpTest, RequestCarriesTheComponentSettings)
              EXPECT_EQ(r.header("X-Two"), "two words");
              EXPECT_EQ(r.header("Referer"), "http://from.example/");
          }},
-        {"form data chooses POST", [](TauHTTP &http) { http.setPOSTData("a=1&b=two"); },
+        {"form data chooses POST", [](HttpComponent &http) { http.setPOSTData("a=1&b=two"); },
          [](const HttpRequestRecord &r) {
              EXPECT_EQ(r.method, "POST");
              EXPECT_EQ(r.body, "a=1&b=two");
              EXPECT_EQ(r.header("Content-Type"), "application/x-www-form-urlencoded");
          }},
         {"GET forced despite form data",
-         [](TauHTTP &http) {
+         [](HttpComponent &http) {
              http.setPOSTData("a=1");
-             http.setRequestMethod(rmGET);
+             http.setRequestMethod(HttpRequestMethod::GET);
          },
          [](const HttpRequestRecord &r) {
              EXPECT_EQ(r.method, "GET");
              EXPECT_EQ(r.body, "");
          }},
-        {"query re-encoded once", [](TauHTTP &http) { http.setURL(http.URL() + "?q=red shoes&p=100%25&s=%20x"); },
+        {"query re-encoded once", [](HttpComponent &http) { http.setURL(http.URL() + "?q=red shoes&p=100%25&s=%20x"); },
          [](const HttpRequestRecord &r) { EXPECT_EQ(r.target, "/page?q=red%20shoes&p=100%25&s=%20x"); }},
-        {"reload asks caches to revalidate", [](TauHTTP &http) { http.setCacheOptions(coAlwaysReload); },
+        {"reload asks caches to revalidate",
+         [](HttpComponent &http) { http.setCacheOptions(HttpCacheOption::AlwaysReload); },
          [](const HttpRequestRecord &r) { EXPECT_EQ(r.header("Pragma"), "no-cache"); }},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         LoopbackServer server([](auto &) { return HttpReply::text(200, "ok"); });
-        TauHTTP http;
+        HttpComponent http;
         Recorder recorder(http);
         http.setURL(server.url("/page"));
         c.setup(http);
@@ -343,10 +346,10 @@ TEST_F(AuHttpTest, MemoryBodyOverTheLimitEndsAsError)
             r.omitContentLength = !announced;
             return r;
         });
-        TauHTTP http;
+        HttpComponent http;
         Recorder recorder(http);
         int64_t lost = -1;
-        http.OnConnLost = [&](QObject *, const std::string &, int64_t, int64_t read, TStream *stream) {
+        http.OnConnLost = [&](QObject *, const std::string &, int64_t, int64_t read, ByteStream *stream) {
             recorder.events.push_back("ConnLost");
             lost = read;
             EXPECT_EQ(stream->Size(), read);
@@ -364,7 +367,7 @@ TEST_F(AuHttpTest, MemoryBodyOverTheLimitEndsAsError)
 TEST_F(AuHttpTest, RejectedHeaderLineSendsNothing)
 {
     LoopbackServer server([](auto &) { return HttpReply::text(200, "ok"); });
-    TauHTTP http;
+    HttpComponent http;
     Recorder recorder(http);
     http.setURL(server.url("/"));
     http.AddHeaders().add("no colon here");
@@ -397,11 +400,11 @@ TEST_F(AuHttpTest, CredentialRequestsResendWithNewCredentials)
                 return HttpReply::challenge("Lotfinch Test");
             return HttpReply::text(200, "inside");
         });
-        TauHTTP http;
+        HttpComponent http;
         Recorder recorder(http);
         std::vector<std::string> asked;
         if (c.proxy) {
-            http.Proxy().AccessType = atUseProxy;
+            http.Proxy().AccessType = HttpAccessType::UseProxy;
             http.Proxy().ProxyServer = "127.0.0.1";
             http.Proxy().ProxyPort = server.port();
             http.Proxy().ProxyBypass = "";
@@ -460,18 +463,18 @@ TEST_F(AuHttpTest, ProxyChoiceDecidesWhoGetsTheRequest)
     struct Case
     {
         const char *name;
-        TauHTTPAccessType access;
+        HttpAccessType access;
         std::string bypass;
         bool viaProxy;
     } cases[] = {
-        {"environment proxy", atPreconfig, "", true},
-        {"direct ignores the environment", atDirect, "", false},
-        {"named proxy", atUseProxy, "", true},
-        {"named proxy bypassed", atUseProxy, "127.0.0.1;", false},
+        {"environment proxy", HttpAccessType::Preconfig, "", true},
+        {"direct ignores the environment", HttpAccessType::Direct, "", false},
+        {"named proxy", HttpAccessType::UseProxy, "", true},
+        {"named proxy bypassed", HttpAccessType::UseProxy, "127.0.0.1;", false},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        TauHTTP http;
+        HttpComponent http;
         Recorder recorder(http);
         http.setURL(originUrl);
         http.Proxy().AccessType = c.access;
@@ -493,9 +496,10 @@ TEST_F(AuHttpTest, CookiesAreSharedBetweenComponentsUnlessRefused)
     });
     for (bool refuse : {true, false}) {
         SCOPED_TRACE(refuse ? "refused" : "kept");
-        TauHTTP first, second;
+        HttpComponent first, second;
         Recorder recorder(second);
-        TauInternetOptions options = ioKeepConnection | (refuse ? ioNoCookies : 0u);
+        HttpInternetOptions options =
+            HttpInternetOption::KeepConnection | (refuse ? HttpInternetOption::NoCookies : 0u);
         first.setInternetOptions(options);
         second.setInternetOptions(options);
         first.setURL(server.url("/set"));
@@ -511,9 +515,9 @@ TEST_F(AuHttpTest, ComponentDeletedByItsOwnHandler)
     for (bool thenThrow : {false, true}) {
         SCOPED_TRACE(thenThrow ? "then throws" : "then returns");
         LoopbackServer server([](auto &) { return HttpReply::text(200, "bye"); });
-        auto *http = new TauHTTP;
+        auto *http = new HttpComponent;
         int done = 0, errors = 0;
-        http->OnDone = [&](QObject *sender, const std::string &, int64_t, TStream *stream) {
+        http->OnDone = [&](QObject *sender, const std::string &, int64_t, ByteStream *stream) {
             ++done;
             EXPECT_EQ(stream->ReadAll(), "bye");
             bool shouldThrow = thenThrow; // this handler goes with its sender
@@ -534,7 +538,7 @@ TEST_F(AuHttpTest, WorkerThreadEvents)
     LoopbackServer server([](const HttpRequestRecord &r) {
         return r.target == "/old" ? HttpReply::redirect(301, "/new?x=1") : HttpReply::text(200, "new");
     });
-    TauHTTP http;
+    HttpComponent http;
     std::mutex mutex;
     std::vector<std::string> events;
     auto onWorker = [] { return QThread::currentThread() != QCoreApplication::instance()->thread(); };
@@ -568,7 +572,7 @@ TEST_F(AuHttpTest, LocalFiles)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.url);
-        TauHTTP http;
+        HttpComponent http;
         Recorder recorder(http);
         http.setURL(c.url);
         ASSERT_TRUE(http.Read(true));
@@ -588,22 +592,37 @@ TEST_F(AuHttpTest, OutputFile)
     {
         const char *name;
         std::string target, file;
-        TauFileAttributes complete;
+        HttpFileAttributes complete;
         Events expected;
         bool writable;
     } cases[] = {
-        {"written", "/ok", path, atrArchive, {"Done 9"}, true},
-        {"marked read-only when complete", "/ok", path, atrArchive | atrReadOnly, {"Done 9"}, false},
-        {"replaces a read-only file", "/ok", path, atrArchive, {"Done 9"}, true},
-        {"error page not written", "/missing", path + ".none", atrArchive, {"HTTPError 404", "AnyError"}, true},
-        {"cannot be created", "/ok", "/nonexistent-dir/out.html", atrArchive, {"AnyError", "OutputFileError"}, true},
+        {"written", "/ok", path, HttpFileAttribute::Archive, {"Done 9"}, true},
+        {"marked read-only when complete",
+         "/ok",
+         path,
+         HttpFileAttribute::Archive | HttpFileAttribute::ReadOnly,
+         {"Done 9"},
+         false},
+        {"replaces a read-only file", "/ok", path, HttpFileAttribute::Archive, {"Done 9"}, true},
+        {"error page not written",
+         "/missing",
+         path + ".none",
+         HttpFileAttribute::Archive,
+         {"HTTPError 404", "AnyError"},
+         true},
+        {"cannot be created",
+         "/ok",
+         "/nonexistent-dir/out.html",
+         HttpFileAttribute::Archive,
+         {"AnyError", "OutputFileError"},
+         true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        TauHTTP http;
+        HttpComponent http;
         Recorder recorder(http);
         bool streamWasNull = false;
-        http.OnDone = [&](QObject *, const std::string &, int64_t size, TStream *stream) {
+        http.OnDone = [&](QObject *, const std::string &, int64_t size, ByteStream *stream) {
             recorder.events.push_back("Done " + std::to_string(size));
             streamWasNull = stream == nullptr;
         };
@@ -636,13 +655,13 @@ TEST_F(AuHttpTest, ProgressReportsEachPiece)
             r.omitContentLength = !announced;
             return r;
         });
-        TauHTTP http;
+        HttpComponent http;
         http.setURL(server.url("/"));
         http.setTransferBufferSize(1000);
         std::vector<int> percents, expected;
         int64_t lastRead = 0;
         http.OnProgress = [&](QObject *, const std::string &, int64_t size, int64_t read, int, int, uint8_t percent,
-                              float rate, TStream *stream) {
+                              float rate, ByteStream *stream) {
             EXPECT_EQ(size, announced ? 10000 : 0);
             EXPECT_GT(read, lastRead);
             EXPECT_EQ(stream->Position(), read);
@@ -667,11 +686,11 @@ TEST_F(AuHttpTest, ReadWhileBusyIsRefused)
         r.stallMs = 300;
         return r;
     });
-    TauHTTP http;
+    HttpComponent http;
     Recorder recorder(http);
     http.setURL(server.url("/"));
     bool nested = true;
-    http.OnDone = [&](QObject *, const std::string &, int64_t, TStream *) {
+    http.OnDone = [&](QObject *, const std::string &, int64_t, ByteStream *) {
         recorder.events.push_back("Done");
         nested = http.Read(false);
     };
@@ -693,10 +712,10 @@ TEST_F(AuHttpTest, ForcedWaitKeepsTheEventLoopRunning)
         r.pieceDelayMs = 100;
         return r;
     });
-    TauHTTP http;
+    HttpComponent http;
     http.setURL(server.url("/"));
     bool done = false;
-    http.OnDone = [&](QObject *, const std::string &, int64_t, TStream *) { done = true; };
+    http.OnDone = [&](QObject *, const std::string &, int64_t, ByteStream *) { done = true; };
     int ticks = 0;
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
@@ -710,10 +729,10 @@ TEST_F(AuHttpTest, ForcedWaitKeepsTheEventLoopRunning)
 TEST_F(AuHttpTest, ExceptionInFinishingHandlerStillReleases)
 {
     LoopbackServer server([](auto &) { return HttpReply::text(200, "ok"); });
-    TauHTTP http;
+    HttpComponent http;
     Recorder recorder(http);
     http.setURL(server.url("/"));
-    http.OnDone = [&](QObject *, const std::string &, int64_t, TStream *) {
+    http.OnDone = [&](QObject *, const std::string &, int64_t, ByteStream *) {
         recorder.events.push_back("Done");
         throw std::runtime_error("handler failed");
     };
@@ -739,11 +758,10 @@ TEST_F(AuHttpTest, AbandonedRequestRaisesNothingMore)
             return r;
         });
         Events events;
-        auto *http = new TauHTTP;
+        auto *http = new HttpComponent;
         Recorder recorder(*http);
-        http->OnProgress = [&](QObject *, const std::string &, int64_t, int64_t, int, int, uint8_t, float, TStream *) {
-            events.push_back("Progress");
-        };
+        http->OnProgress = [&](QObject *, const std::string &, int64_t, int64_t, int, int, uint8_t, float,
+                               ByteStream *) { events.push_back("Progress"); };
         int timeouts = 0;
         http->OnWaitTimeoutExpired = [&](QObject *, bool &terminate) {
             ++timeouts;
@@ -763,7 +781,7 @@ TEST_F(AuHttpTest, AbandonedRequestRaisesNothingMore)
         }
         size_t seen = events.size();
         recorder.events.clear();
-        ASSERT_TRUE(waitUntil([] { return TauEventThread::LiveWorkers() == 0; }));
+        ASSERT_TRUE(waitUntil([] { return EventThread::LiveWorkers() == 0; }));
         lotfinch::test::runEventsFor(100);
         EXPECT_EQ(events.size(), seen);
         EXPECT_TRUE(recorder.events.empty());
@@ -778,7 +796,7 @@ TEST_F(AuHttpTest, WaitTimeoutHandlerMayLetTheRequestRunOn)
         r.stallMs = 300;
         return r;
     });
-    TauHTTP http;
+    HttpComponent http;
     Recorder recorder(http);
     http.setURL(server.url("/"));
     http.setWaitTimeout(50);
@@ -827,7 +845,7 @@ TEST_F(AuHttpTest, TricklingServersAreBounded)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         LoopbackServer server([&](auto &) { return c.reply(); });
-        TauHTTP http;
+        HttpComponent http;
         Recorder recorder(http);
         http.setURL(server.url("/"));
         // Bytes come often enough for the idle limit; only speed and deadline end these.
@@ -856,7 +874,7 @@ TEST_F(AuHttpTest, ConnectingDoesNotCountAsWaitingForTheAnswer)
             }
             return HttpReply::text(200, "in");
         });
-        TauHTTP http;
+        HttpComponent http;
         Recorder recorder(http);
         http.setURL(server.url("/"));
         http.Timeouts().ReceiveTimeout = 2000;
@@ -882,7 +900,7 @@ TEST_F(AuHttpTest, WorkerThreadEventsEndBeforeTheComponentGoes)
             reply.stallMs = r.target == "/old" ? 0 : -1;
             return reply;
         });
-        auto *http = new TauHTTP;
+        auto *http = new HttpComponent;
         std::atomic<bool> destroyed{false}, entered{false}, sawDestroyed{false};
         std::atomic<int> calls{0};
         QObject::connect(http, &QObject::destroyed, [&] { destroyed = true; });
@@ -901,7 +919,7 @@ TEST_F(AuHttpTest, WorkerThreadEventsEndBeforeTheComponentGoes)
         ASSERT_TRUE(http->Read(false));
         ASSERT_TRUE(waitUntil([&] { return entered.load(); }));
         delete http;
-        ASSERT_TRUE(waitUntil([] { return TauEventThread::LiveWorkers() == 0; }));
+        ASSERT_TRUE(waitUntil([] { return EventThread::LiveWorkers() == 0; }));
         EXPECT_FALSE(sawDestroyed);
         EXPECT_EQ(calls, 1);
     }
@@ -915,13 +933,13 @@ TEST_F(AuHttpTest, ThrowingRedirectHandlerLeavesNothingOpen)
         LoopbackServer server([](const HttpRequestRecord &r) {
             return r.target == "/old" ? HttpReply::redirect(302, "/new") : HttpReply::text(200, "new");
         });
-        TauHTTP http;
+        HttpComponent http;
         Recorder recorder(http);
         http.OnRedirected = [](QObject *, const std::string &) { throw std::runtime_error("handler fails"); };
         http.setURL(server.url("/old"));
         EXPECT_TRUE(http.Read(true));
         EXPECT_EQ(recorder.events, (Events{"AnyError", "HostUnreachable", "AnyError"}));
-        ASSERT_TRUE(waitUntil([] { return TauEventThread::LiveWorkers() == 0; }));
+        ASSERT_TRUE(waitUntil([] { return EventThread::LiveWorkers() == 0; }));
     }
     fetchOnce();
     EXPECT_EQ(openFileDescriptors(), before);
@@ -930,7 +948,7 @@ TEST_F(AuHttpTest, ThrowingRedirectHandlerLeavesNothingOpen)
 TEST_F(AuHttpTest, AbandonedRequestIsLetGoAtOnce)
 {
     std::string path = tempPath("abandoned.html");
-    TauHTTP http;
+    HttpComponent http;
     {
         LoopbackServer server([](auto &) { return HttpReply::text(200, "warm"); });
         http.setURL(server.url("/"));
@@ -948,7 +966,7 @@ TEST_F(AuHttpTest, AbandonedRequestIsLetGoAtOnce)
         http.setOutputFileName(path);
         http.setWaitTimeout(100);
         EXPECT_FALSE(http.Read(true));
-        ASSERT_TRUE(waitUntil([] { return TauEventThread::LiveWorkers() == 0; }));
+        ASSERT_TRUE(waitUntil([] { return EventThread::LiveWorkers() == 0; }));
     }
     // Neither the output file nor the connection waits for the next request.
     fetchOnce();
@@ -970,7 +988,7 @@ TEST_F(AuHttpTest, BodyThatCannotBeHeldIsAFailure)
         r.cutAfter = 1 << 20;
         return r;
     });
-    TauHTTP http;
+    HttpComponent http;
     Recorder recorder(http);
     http.setURL(server.url("/"));
     std::ifstream status("/proc/self/status");
@@ -993,7 +1011,7 @@ TEST_F(AuHttpTest, BodyThatCannotBeHeldIsAFailure)
 TEST_F(AuHttpTest, ThreadThatCannotStartIsAFailedRequest)
 {
     LoopbackServer server([](auto &) { return HttpReply::text(200, "ok"); });
-    TauHTTP http;
+    HttpComponent http;
     Recorder recorder(http);
     http.setURL(server.url("/"));
     // No thread gets a stack this large.
@@ -1020,28 +1038,29 @@ TEST_F(AuHttpTest, AddressAndHeaderEdgeCases)
     struct Case
     {
         const char *name;
-        std::function<void(TauHTTP &)> setup;
+        std::function<void(HttpComponent &)> setup;
         std::string requestLine; // empty: nothing may reach the server
     } cases[] = {
         {"IPv6 literal host",
-         [&](TauHTTP &http) {
+         [&](HttpComponent &http) {
              http.setURL("http://[::1]:8080/v6");
-             http.Proxy().AccessType = atUseProxy;
+             http.Proxy().AccessType = HttpAccessType::UseProxy;
              http.Proxy().ProxyServer = "127.0.0.1";
              http.Proxy().ProxyPort = server.port();
              http.Proxy().ProxyBypass = "";
          },
          "GET http://[::1]:8080/v6 HTTP/1.1"},
-        {"tab pasted into the phrase", [&](TauHTTP &http) { http.setURL(server.url("/s?q=red\tshoes")); },
+        {"tab pasted into the phrase", [&](HttpComponent &http) { http.setURL(server.url("/s?q=red\tshoes")); },
          "GET /s?q=red%09shoes HTTP/1.1"},
-        {"line break in the agent", [](TauHTTP &http) { http.setAgent("Agent\r\nX-Injected: 1"); }, ""},
-        {"line break in the referrer", [](TauHTTP &http) { http.setReferer("http://a/\nX-Injected: 1"); }, ""},
-        {"line break in the accepted types", [](TauHTTP &http) { http.setAcceptTypes("*/*\r\nX-Injected: 1"); }, ""},
+        {"line break in the agent", [](HttpComponent &http) { http.setAgent("Agent\r\nX-Injected: 1"); }, ""},
+        {"line break in the referrer", [](HttpComponent &http) { http.setReferer("http://a/\nX-Injected: 1"); }, ""},
+        {"line break in the accepted types", [](HttpComponent &http) { http.setAcceptTypes("*/*\r\nX-Injected: 1"); },
+         ""},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         size_t seen = server.requests().size();
-        TauHTTP http;
+        HttpComponent http;
         Recorder recorder(http);
         http.setURL(server.url("/"));
         c.setup(http);
@@ -1080,7 +1099,7 @@ TEST_F(AuHttpTest, OnlyRedirectsThatWereFollowedAreReported)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        TauHTTP http;
+        HttpComponent http;
         Recorder recorder(http);
         RedirectLog redirects(http);
         http.setURL(server.url(c.target));
@@ -1101,22 +1120,25 @@ TEST_F(AuHttpTest, CertificateOptionsRelaxOnlyWhatTheyName)
     {
         const char *name;
         Certificate certificate;
-        TauInternetOptions options;
+        HttpInternetOptions options;
         bool accepted;
     } cases[] = {
         {"unknown authority", Certificate::SelfSigned, 0, false},
-        {"unknown authority allowed", Certificate::SelfSigned, ioIgnoreUnknownCertificateAuthority, true},
-        {"expired, unknown authority allowed", Certificate::Expired, ioIgnoreUnknownCertificateAuthority, false},
+        {"unknown authority allowed", Certificate::SelfSigned, HttpInternetOption::IgnoreUnknownCertificateAuthority,
+         true},
+        {"expired, unknown authority allowed", Certificate::Expired,
+         HttpInternetOption::IgnoreUnknownCertificateAuthority, false},
         {"expired, both allowed", Certificate::Expired,
-         ioIgnoreUnknownCertificateAuthority | ioIgnoreCertificateDateInvalid, true},
+         HttpInternetOption::IgnoreUnknownCertificateAuthority | HttpInternetOption::IgnoreCertificateDateInvalid,
+         true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         LoopbackServer server([](auto &) { return HttpReply::text(200, "ok"); }, c.certificate);
-        TauHTTP http;
+        HttpComponent http;
         Recorder recorder(http);
         http.setURL(server.url("/"));
-        http.setInternetOptions(ioKeepConnection | c.options);
+        http.setInternetOptions(HttpInternetOption::KeepConnection | c.options);
         EXPECT_TRUE(http.Read(true));
         EXPECT_EQ(recorder.events, c.accepted ? Events{"Done 2"} : (Events{"HostUnreachable", "AnyError"}));
     }
@@ -1129,12 +1151,13 @@ TEST_F(AuHttpTest, RedirectFromHttpsToHttpOnlyWhenAllowed)
                           LoopbackServer::Certificate::SelfSigned);
     for (bool allowed : {false, true}) {
         SCOPED_TRACE(allowed ? "allowed" : "refused");
-        TauHTTP http;
+        HttpComponent http;
         Recorder recorder(http);
         RedirectLog redirects(http);
         http.setURL(secure.url("/"));
-        http.setInternetOptions(ioKeepConnection | ioIgnoreUnknownCertificateAuthority |
-                                (allowed ? ioIgnoreRedirectToHTTP : 0u));
+        http.setInternetOptions(HttpInternetOption::KeepConnection |
+                                HttpInternetOption::IgnoreUnknownCertificateAuthority |
+                                (allowed ? HttpInternetOption::IgnoreRedirectToHTTP : 0u));
         EXPECT_TRUE(http.Read(true));
         EXPECT_EQ(recorder.events, allowed ? Events{"Done 5"} : (Events{"HTTPError 302", "AnyError"}));
         EXPECT_EQ(redirects.reported(),
@@ -1144,27 +1167,28 @@ TEST_F(AuHttpTest, RedirectFromHttpsToHttpOnlyWhenAllowed)
 
 TEST(AuHttpSettings, DefaultsAndStoredProperties)
 {
-    TauHTTP http;
+    HttpComponent http;
     EXPECT_EQ(http.AcceptTypes(), "text/html, */*");
     EXPECT_FALSE(http.AcceptTypesStored());
     http.setAcceptTypes("text/plain");
     EXPECT_TRUE(http.AcceptTypesStored());
-    EXPECT_EQ(http.CacheOptions(),
-              coReloadIfNoExpireInformation | coReloadUpdatedObjects | coCreateTempFilesIfCantCache);
-    EXPECT_EQ(http.InternetOptions(), ioKeepConnection);
+    EXPECT_EQ(http.CacheOptions(), HttpCacheOption::ReloadIfNoExpireInformation |
+                                       HttpCacheOption::ReloadUpdatedObjects |
+                                       HttpCacheOption::CreateTempFilesIfCantCache);
+    EXPECT_EQ(http.InternetOptions(), HttpInternetOption::KeepConnection);
     EXPECT_EQ(http.TransferBufferSize(), 4096);
     http.setTransferBufferSize(10);
     EXPECT_EQ(http.TransferBufferSize(), 255);
-    EXPECT_EQ(http.ThreadPriority(), tpNormal);
-    EXPECT_EQ(http.Proxy(), TauHTTPProxy{});
+    EXPECT_EQ(http.ThreadPriority(), WorkerPriority::Normal);
+    EXPECT_EQ(http.Proxy(), HttpProxySettings{});
     EXPECT_EQ(http.Proxy().ProxyPort, 8080);
     EXPECT_EQ(http.Proxy().ProxyBypass, "127.0.0.1;");
     EXPECT_FALSE(http.Proxy().ProxyServerStored());
-    http.Proxy().AccessType = atUseProxy;
+    http.Proxy().AccessType = HttpAccessType::UseProxy;
     EXPECT_TRUE(http.Proxy().ProxyServerStored());
     http.Proxy().Assign(nullptr);
-    EXPECT_EQ(http.Proxy(), TauHTTPProxy{});
-    EXPECT_EQ(http.OutputFileAttributes().Incomplete, atrArchive | atrTemporary);
+    EXPECT_EQ(http.Proxy(), HttpProxySettings{});
+    EXPECT_EQ(http.OutputFileAttributes().Incomplete, HttpFileAttribute::Archive | HttpFileAttribute::Temporary);
 }
 
 TEST(AuHttpSettings, CredentialRecord)
@@ -1183,7 +1207,7 @@ TEST(AuHttpSettings, CredentialRecord)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.user.size() + c.password.size());
-        TauHTTP writer;
+        HttpComponent writer;
         writer.setUsername(c.user);
         writer.setPassword(c.password);
         EXPECT_EQ(writer.LInfoStored(), c.stored);
@@ -1195,12 +1219,12 @@ TEST(AuHttpSettings, CredentialRecord)
         if (!c.user.empty()) {
             EXPECT_EQ(record.find(c.user), std::string::npos);
         }
-        TauHTTP reader;
+        HttpComponent reader;
         ASSERT_TRUE(reader.setLInfo(record));
         EXPECT_EQ(reader.Username(), c.user);
         EXPECT_EQ(reader.Password(), c.password);
     }
-    TauHTTP reader;
+    HttpComponent reader;
     reader.setUsername("kept");
     for (const std::string &damaged : {std::string(),
                                        std::string("\x05"

@@ -226,13 +226,13 @@ TEST(auUtils, SetFileAttributesFromSetMapsReadOnlyOntoPermissions)
     struct stat info
     {};
 
-    ASSERT_TRUE(SetFileAttributesFromSet(file, atrReadOnly | atrArchive));
+    ASSERT_TRUE(SetFileAttributesFromSet(file, HttpFileAttribute::ReadOnly | HttpFileAttribute::Archive));
     stat(file.c_str(), &info);
     EXPECT_EQ(info.st_mode & 0222, 0u);
 
-    ASSERT_TRUE(SetFileAttributesFromSet(file, atrArchive | atrTemporary));
+    ASSERT_TRUE(SetFileAttributesFromSet(file, HttpFileAttribute::Archive | HttpFileAttribute::Temporary));
     stat(file.c_str(), &info);
     EXPECT_NE(info.st_mode & S_IWUSR, 0u);
 
-    EXPECT_FALSE(SetFileAttributesFromSet(dir.filePath("missing").toStdString(), atrArchive));
+    EXPECT_FALSE(SetFileAttributesFromSet(dir.filePath("missing").toStdString(), HttpFileAttribute::Archive));
 }

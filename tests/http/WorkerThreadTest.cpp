@@ -26,11 +26,11 @@ struct Job
     std::atomic<bool> jobOnWorker{false};
     std::vector<std::string> log; // GUI thread only
 
-    void install(TauCustomThread &thread)
+    void install(WorkerThread &thread)
     {
         thread.SetOnExecute([this](QObject *) {
             jobOnWorker = !onGuiThread();
-            TauEventThread::Synchronize([this] { log.push_back(onGuiThread() ? "call on GUI" : "call elsewhere"); });
+            EventThread::Synchronize([this] { log.push_back(onGuiThread() ? "call on GUI" : "call elsewhere"); });
             while (!release)
                 QThread::msleep(5);
         });
@@ -44,7 +44,7 @@ class AuThreadTest : public ::testing::Test
 protected:
     void TearDown() override
     {
-        EXPECT_TRUE(waitUntil([] { return TauEventThread::LiveWorkers() == 0; }));
+        EXPECT_TRUE(waitUntil([] { return EventThread::LiveWorkers() == 0; }));
     }
 };
 
@@ -53,7 +53,7 @@ TEST_F(AuThreadTest, ExecuteWithAndWithoutWaiting)
     for (bool wait : {false, true}) {
         SCOPED_TRACE(wait ? "waiting" : "not waiting");
         QObject owner;
-        auto *thread = new TauCustomThread(&owner);
+        auto *thread = new WorkerThread(&owner);
         Job job;
         job.install(*thread);
         thread->WaitThread = wait;
@@ -73,11 +73,11 @@ TEST_F(AuThreadTest, ExecuteWithAndWithoutWaiting)
 TEST_F(AuThreadTest, ExceptionsStopAtTheThreadBoundary)
 {
     QObject owner;
-    auto *thread = new TauCustomThread(&owner);
+    auto *thread = new WorkerThread(&owner);
     std::vector<std::string> log;
     std::atomic<bool> workerWentOn{false};
     thread->SetOnExecute([&](QObject *) {
-        TauEventThread::Synchronize([] { throw std::runtime_error("call fails"); });
+        EventThread::Synchronize([] { throw std::runtime_error("call fails"); });
         workerWentOn = true;
         throw std::runtime_error("job fails");
     });
@@ -108,7 +108,7 @@ TEST_F(AuThreadTest, WaitTimeout)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         QObject owner;
-        auto *thread = new TauCustomThread(&owner);
+        auto *thread = new WorkerThread(&owner);
         Job job;
         job.install(*thread);
         thread->WaitThread = true;
@@ -123,7 +123,7 @@ TEST_F(AuThreadTest, WaitTimeout)
         EXPECT_EQ(thread->Execute(), c.expected);
         EXPECT_EQ(expiries, 1);
         job.release = true;
-        EXPECT_TRUE(waitUntil([] { return TauEventThread::LiveWorkers() == 0; }));
+        EXPECT_TRUE(waitUntil([] { return EventThread::LiveWorkers() == 0; }));
         runEventsFor(50);
         EXPECT_EQ(job.log, c.log);
     }
@@ -132,7 +132,7 @@ TEST_F(AuThreadTest, WaitTimeout)
 TEST_F(AuThreadTest, StreamOfEventsPostponesTheWaitTimeout)
 {
     QObject owner;
-    auto *thread = new TauCustomThread(&owner);
+    auto *thread = new WorkerThread(&owner);
     Job job;
     job.install(*thread);
     thread->WaitThread = true;
@@ -153,41 +153,41 @@ TEST_F(AuThreadTest, StreamOfEventsPostponesTheWaitTimeout)
 
 TEST_F(AuThreadTest, DestroyingTheOwnerAbandonsTheJob)
 {
-    int usersBefore = TauEventThread::EventWindowUsers();
+    int usersBefore = EventThread::EventWindowUsers();
     Job job;
     {
         QObject owner;
-        auto *thread = new TauCustomThread(&owner);
+        auto *thread = new WorkerThread(&owner);
         job.install(*thread);
-        EXPECT_GT(TauEventThread::EventWindowUsers(), usersBefore);
+        EXPECT_GT(EventThread::EventWindowUsers(), usersBefore);
         thread->Execute();
         ASSERT_TRUE(waitUntil([&] { return !job.log.empty(); }));
     }
     job.release = true;
-    EXPECT_TRUE(waitUntil([] { return TauEventThread::LiveWorkers() == 0; }));
+    EXPECT_TRUE(waitUntil([] { return EventThread::LiveWorkers() == 0; }));
     runEventsFor(50);
     EXPECT_EQ(job.log, std::vector<std::string>{"call on GUI"});
-    EXPECT_EQ(TauEventThread::EventWindowUsers(), usersBefore);
+    EXPECT_EQ(EventThread::EventWindowUsers(), usersBefore);
 
     {
         // Never started: nothing runs and nothing stays behind.
         QObject owner;
-        new TauCustomThread(&owner);
+        new WorkerThread(&owner);
     }
-    EXPECT_EQ(TauEventThread::EventWindowUsers(), usersBefore);
+    EXPECT_EQ(EventThread::EventWindowUsers(), usersBefore);
 }
 
 TEST_F(AuThreadTest, SuspendedWorkerPausesBeforeItsNextCall)
 {
     QObject owner;
-    auto *thread = new TauCustomThread(&owner);
+    auto *thread = new WorkerThread(&owner);
     std::atomic<int> calls{0};
     std::atomic<bool> go{false};
     thread->SetOnExecute([&](QObject *) {
-        TauEventThread::Synchronize([&] { ++calls; });
+        EventThread::Synchronize([&] { ++calls; });
         while (!go)
             QThread::msleep(5);
-        TauEventThread::Synchronize([&] { ++calls; });
+        EventThread::Synchronize([&] { ++calls; });
     });
     thread->Execute();
     ASSERT_TRUE(waitUntil([&] { return calls == 1; }));
@@ -204,7 +204,7 @@ TEST_F(AuThreadTest, ExitWaitsForAbandonedWorkers)
 {
     // The job does not notice that it was abandoned and takes its time to end.
     QObject owner;
-    auto *thread = new TauCustomThread(&owner);
+    auto *thread = new WorkerThread(&owner);
     std::atomic<bool> started{false}, ended{false};
     thread->SetOnExecute([&](QObject *) {
         started = true;
@@ -214,27 +214,28 @@ TEST_F(AuThreadTest, ExitWaitsForAbandonedWorkers)
     thread->Execute();
     ASSERT_TRUE(waitUntil([&] { return started.load(); }));
     thread->Terminate();
-    EXPECT_TRUE(TauEventThread::WaitForLiveWorkers(10000));
+    EXPECT_TRUE(EventThread::WaitForLiveWorkers(10000));
     EXPECT_TRUE(ended);
-    EXPECT_EQ(TauEventThread::LiveWorkers(), 0);
+    EXPECT_EQ(EventThread::LiveWorkers(), 0);
 }
 
 TEST_F(AuThreadTest, PriorityGoesThroughTheTable)
 {
     struct Case
     {
-        TThreadPriority priority;
+        WorkerPriority priority;
         int nice; // what the system shows for the worker
     } cases[] = {
-        {tpIdle, 15},   {tpLowest, 2},   {tpLower, 1},          {tpNormal, 0},
-        {tpHigher, -1}, {tpHighest, -2}, {tpTimeCritical, -15},
+        {WorkerPriority::Idle, 15},          {WorkerPriority::Lowest, 2},  {WorkerPriority::Lower, 1},
+        {WorkerPriority::Normal, 0},         {WorkerPriority::Higher, -1}, {WorkerPriority::Highest, -2},
+        {WorkerPriority::TimeCritical, -15},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.priority);
         if (c.nice < 0 && geteuid() != 0)
             continue; // raising a priority needs privileges
         QObject owner;
-        auto *thread = new TauCustomThread(&owner);
+        auto *thread = new WorkerThread(&owner);
         std::atomic<int> seen{100};
         std::atomic<bool> release{false};
         thread->SetOnExecute([&](QObject *) {
@@ -254,7 +255,7 @@ TEST_F(AuThreadTest, PriorityGoesThroughTheTable)
 
     // A value outside the table reads as normal.
     QObject owner;
-    auto *thread = new TauCustomThread(&owner);
+    auto *thread = new WorkerThread(&owner);
     std::atomic<bool> set{false}, release{false};
     thread->SetOnExecute([&](QObject *) {
         setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 5);
@@ -262,10 +263,10 @@ TEST_F(AuThreadTest, PriorityGoesThroughTheTable)
         while (!release)
             QThread::msleep(5);
     });
-    thread->SetPriority(tpLowest);
+    thread->SetPriority(WorkerPriority::Lowest);
     thread->Execute();
     ASSERT_TRUE(waitUntil([&] { return set.load(); }));
-    EXPECT_EQ(thread->Priority(), tpNormal);
+    EXPECT_EQ(thread->Priority(), WorkerPriority::Normal);
     release = true;
     EXPECT_TRUE(waitUntil([&] { return thread->Thread()->Finished(); }));
 }

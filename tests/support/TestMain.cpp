@@ -20,6 +20,6 @@ int main(int argc, char **argv)
     testing::InitGoogleTest(&argc, argv);
     lotfinch::platform::LotfinchApplication app(argc, argv);
     // Many tests create the main window; its splash need not hold each one up.
-    lotfinch::gui::TApplicationForm::SplashDotWait = std::chrono::milliseconds(1);
+    lotfinch::gui::MainWindow::SplashDotWait = std::chrono::milliseconds(1);
     return RUN_ALL_TESTS();
 }
