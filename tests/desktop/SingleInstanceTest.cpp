@@ -110,7 +110,7 @@ std::string constructionError(QObject *owner)
     return {};
 }
 
-TEST(OneInstance, NeedsAWindowAsOwnerAndIsOnePerProgram)
+TEST(SingleInstance, NeedsAWindowAsOwnerAndIsOnePerProgram)
 {
     QObject notAWindow;
     EXPECT_EQ(constructionError(&notAWindow), "AOwner must be TForm or descendant");

@@ -10,7 +10,7 @@ using namespace lotfinch::desktop;
 using lotfinch::test::FakeTrayShell;
 using lotfinch::test::waitUntil;
 
-TEST(CoolTrayIconGui, MinimisingTheOwnerMovesItIntoTheTray)
+TEST(TrayIconGui, MinimisingTheOwnerMovesItIntoTheTray)
 {
     struct Case
     {
@@ -62,7 +62,7 @@ TEST(CoolTrayIconGui, MinimisingTheOwnerMovesItIntoTheTray)
     }
 }
 
-TEST(CoolTrayIconGui, StartupHandlerCanKeepTheOwnerHidden)
+TEST(TrayIconGui, StartupHandlerCanKeepTheOwnerHidden)
 {
     for (bool show : {true, false}) {
         SCOPED_TRACE(show);

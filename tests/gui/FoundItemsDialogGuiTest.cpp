@@ -64,10 +64,10 @@ TEST(FoundLinks, OnlyWebAddressesAreOpened)
         EXPECT_EQ(gui::IsWebAddress(c.entry), c.web) << c.entry;
 }
 
-class LinksForm : public testing::Test
+class FoundItemsDialogGui : public testing::Test
 {
 protected:
-    LinksForm()
+    FoundItemsDialogGui()
     {
         images.set(10, QIcon(QPixmap(16, 16)));
         form.SetItems({"http://www.ebay.com/itm/Newest-Camera/4711?pt=1", "https://www.ebay.com/itm/Older-Lens/815?x",
@@ -76,7 +76,7 @@ protected:
         form.show();
         platform::MessageBoxService::reset();
     }
-    ~LinksForm() override { platform::MessageBoxService::reset(); }
+    ~FoundItemsDialogGui() override { platform::MessageBoxService::reset(); }
 
     void clickRow(int row, QEvent::Type type = QEvent::MouseButtonPress)
     {
@@ -102,7 +102,7 @@ protected:
     FoundItemsDialog form{&owner, &images};
 };
 
-TEST_F(LinksForm, LayoutAsTabled)
+TEST_F(FoundItemsDialogGui, LayoutAsTabled)
 {
     EXPECT_EQ(form.size(), QSize(465, 523));
     EXPECT_EQ(form.windowTitle(), "Links to Found Item(s)");
@@ -126,7 +126,7 @@ TEST_F(LinksForm, LayoutAsTabled)
     EXPECT_EQ(QApplication::windowIcon().cacheKey(), images.icon(10).cacheKey());
 }
 
-TEST_F(LinksForm, ViewAndMenuFollowTheSelectionByMouseOrKeyboard)
+TEST_F(FoundItemsDialogGui, ViewAndMenuFollowTheSelectionByMouseOrKeyboard)
 {
     form.listMenuAboutToShow();
     EXPECT_FALSE(form.openAction->isEnabled());
@@ -149,7 +149,7 @@ TEST_F(LinksForm, ViewAndMenuFollowTheSelectionByMouseOrKeyboard)
     EXPECT_TRUE(form.viewButton->isEnabled());
 }
 
-TEST_F(LinksForm, CopiesTheEntryOrItsNumberToTheClipboard)
+TEST_F(FoundItemsDialogGui, CopiesTheEntryOrItsNumberToTheClipboard)
 {
     QClipboard *clipboard = QApplication::clipboard();
     struct Case
@@ -172,7 +172,7 @@ TEST_F(LinksForm, CopiesTheEntryOrItsNumberToTheClipboard)
     }
 }
 
-TEST_F(LinksForm, OpensWebEntriesUnchangedAndRefusesTheRest)
+TEST_F(FoundItemsDialogGui, OpensWebEntriesUnchangedAndRefusesTheRest)
 {
     platform::FakeShell shell;
     clickRow(0);
@@ -199,7 +199,7 @@ TEST_F(LinksForm, OpensWebEntriesUnchangedAndRefusesTheRest)
     EXPECT_EQ(platform::MessageBoxService::answeredQuestions().size(), 2u);
 }
 
-TEST_F(LinksForm, CommandsWithoutSelectionDoNothing)
+TEST_F(FoundItemsDialogGui, CommandsWithoutSelectionDoNothing)
 {
     platform::FakeShell shell;
     QApplication::clipboard()->setText("kept");
@@ -210,7 +210,7 @@ TEST_F(LinksForm, CommandsWithoutSelectionDoNothing)
     EXPECT_EQ(QApplication::clipboard()->text(), "kept");
 }
 
-TEST_F(LinksForm, HintShowsTheSelectedEntrysDescriptionWhereverThePointerIs)
+TEST_F(FoundItemsDialogGui, HintShowsTheSelectedEntrysDescriptionWhereverThePointerIs)
 {
     moveOverList();
     EXPECT_FALSE(form.ShowHint());
@@ -235,7 +235,7 @@ TEST_F(LinksForm, HintShowsTheSelectedEntrysDescriptionWhereverThePointerIs)
     EXPECT_EQ(form.viewButton->toolTip(), "Open the selected auction in the default browser");
 }
 
-TEST_F(LinksForm, KeysStartAtTheNewestEntryAndEnterAndEscDoNothingElse)
+TEST_F(FoundItemsDialogGui, KeysStartAtTheNewestEntryAndEnterAndEscDoNothingElse)
 {
     platform::FakeShell shell;
     form.activateWindow();
@@ -259,7 +259,7 @@ TEST_F(LinksForm, KeysStartAtTheNewestEntryAndEnterAndEscDoNothingElse)
     EXPECT_FALSE(form.isVisible());
 }
 
-TEST_F(LinksForm, TheHintIsRebuiltOnlyWhenTheSelectionChanges)
+TEST_F(FoundItemsDialogGui, TheHintIsRebuiltOnlyWhenTheSelectionChanges)
 {
     struct ToolTipChanges : QObject
     {
@@ -287,7 +287,7 @@ TEST_F(LinksForm, TheHintIsRebuiltOnlyWhenTheSelectionChanges)
     EXPECT_EQ(form.Hint().find("Renamed"), std::string::npos);
 }
 
-TEST_F(LinksForm, CloseEndsTheWindow)
+TEST_F(FoundItemsDialogGui, CloseEndsTheWindow)
 {
     form.closeButton->click();
     EXPECT_FALSE(form.isVisible());

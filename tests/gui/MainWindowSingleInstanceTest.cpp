@@ -64,7 +64,7 @@ private:
     QString output_;
 };
 
-class OneInstance : public testing::Test
+class MainWindowSingleInstance : public testing::Test
 {
 protected:
     // The first copy, taking hand-overs under limit.
@@ -89,7 +89,7 @@ protected:
     QTemporaryDir folder;
 };
 
-TEST_F(OneInstance, UnderLimitZeroAFurtherCopyEndsAtOnceAndTheFirstHearsNothing)
+TEST_F(MainWindowSingleInstance, UnderLimitZeroAFurtherCopyEndsAtOnceAndTheFirstHearsNothing)
 {
     auto running = first(0);
     auto copy = further({"ignored"});
@@ -99,7 +99,7 @@ TEST_F(OneInstance, UnderLimitZeroAFurtherCopyEndsAtOnceAndTheFirstHearsNothing)
     EXPECT_EQ(running->lines(), QStringList{"first"});
 }
 
-TEST_F(OneInstance, WithoutLimitEveryCopyHandsItsArgumentsOverUnchanged)
+TEST_F(MainWindowSingleInstance, WithoutLimitEveryCopyHandsItsArgumentsOverUnchanged)
 {
     auto running = first(-1);
     struct Case
@@ -121,7 +121,7 @@ TEST_F(OneInstance, WithoutLimitEveryCopyHandsItsArgumentsOverUnchanged)
     }
 }
 
-TEST_F(OneInstance, UnderLimitTwoAtMostTwoCopiesHandOverAtOnce)
+TEST_F(MainWindowSingleInstance, UnderLimitTwoAtMostTwoCopiesHandOverAtOnce)
 {
     auto running = first(2);
     // While the first copy is stopped, copies that got a place wait for its answer.
@@ -144,7 +144,7 @@ TEST_F(OneInstance, UnderLimitTwoAtMostTwoCopiesHandOverAtOnce)
     EXPECT_EQ(record().loadingCount(), 0);
 }
 
-TEST_F(OneInstance, ACopyKilledWhileHandingOverLeavesNoPlaceTaken)
+TEST_F(MainWindowSingleInstance, ACopyKilledWhileHandingOverLeavesNoPlaceTaken)
 {
     auto running = first(1);
     running->signal(SIGSTOP);
@@ -162,7 +162,7 @@ TEST_F(OneInstance, ACopyKilledWhileHandingOverLeavesNoPlaceTaken)
         << running->lines().join('\n').toStdString();
 }
 
-TEST_F(OneInstance, AfterTheFirstCopyIsKilledTheNextStartRunsFirst)
+TEST_F(MainWindowSingleInstance, AfterTheFirstCopyIsKilledTheNextStartRunsFirst)
 {
     auto running = first(0);
     running->signal(SIGKILL);
@@ -171,7 +171,7 @@ TEST_F(OneInstance, AfterTheFirstCopyIsKilledTheNextStartRunsFirst)
     EXPECT_FALSE(next->ended());
 }
 
-TEST_F(OneInstance, CopiesOfDifferentUsersDoNotSeeEachOther)
+TEST_F(MainWindowSingleInstance, CopiesOfDifferentUsersDoNotSeeEachOther)
 {
     QTemporaryDir otherUser;
     auto mine = first(-1);

@@ -13,7 +13,7 @@ using gui::UrlType;
 
 namespace {
 
-class RUrllabel : public testing::Test
+class UrlLabelGui : public testing::Test
 {
 protected:
     void SetUp() override { platform::MessageBoxService::reset(); }
@@ -21,7 +21,7 @@ protected:
     UrlLabel label;
 };
 
-TEST_F(RUrllabel, StartsAsABlueUnderlinedLinkWithAHandCursor)
+TEST_F(UrlLabelGui, StartsAsABlueUnderlinedLinkWithAHandCursor)
 {
     EXPECT_EQ(label.FontColor(), QColor(Qt::blue));
     EXPECT_TRUE(label.font().underline());
@@ -32,7 +32,7 @@ TEST_F(RUrllabel, StartsAsABlueUnderlinedLinkWithAHandCursor)
     EXPECT_TRUE(label.MailBody().empty());
 }
 
-TEST_F(RUrllabel, TargetsPerType)
+TEST_F(UrlLabelGui, TargetsPerType)
 {
     struct Case
     {
@@ -58,7 +58,7 @@ TEST_F(RUrllabel, TargetsPerType)
     }
 }
 
-TEST_F(RUrllabel, MailTargetCarriesSubjectBodyAndAttachmentUnencoded)
+TEST_F(UrlLabelGui, MailTargetCarriesSubjectBodyAndAttachmentUnencoded)
 {
     label.SetURL("me@example.com");
     label.SetMailSubject("Hi there");
@@ -70,7 +70,7 @@ TEST_F(RUrllabel, MailTargetCarriesSubjectBodyAndAttachmentUnencoded)
               "mailto:me@example.com?Subject=Hi there&Body=one\n\r\r\ntwo\n\r\r\n&Attach=\"C:\\a b.txt\"");
 }
 
-TEST_F(RUrllabel, MailSettersRefuseOutsideAutoAndMail)
+TEST_F(UrlLabelGui, MailSettersRefuseOutsideAutoAndMail)
 {
     label.SetUrlType(UrlType::Http);
     platform::MessageBoxService::preAnswer(platform::MsgAnswer::OK);
@@ -97,7 +97,7 @@ TEST_F(RUrllabel, MailSettersRefuseOutsideAutoAndMail)
     EXPECT_EQ(asked.size(), 3u);
 }
 
-TEST_F(RUrllabel, ClickOpensTheTargetAndKeepsAutoAlsoWhenTheOpenFails)
+TEST_F(UrlLabelGui, ClickOpensTheTargetAndKeepsAutoAlsoWhenTheOpenFails)
 {
     platform::FakeShell shell;
     label.SetURL("www.ebay.com");
@@ -115,7 +115,7 @@ TEST_F(RUrllabel, ClickOpensTheTargetAndKeepsAutoAlsoWhenTheOpenFails)
     EXPECT_EQ(label.urlType(), UrlType::Auto);
 }
 
-TEST_F(RUrllabel, AMouseClickOpensAndReachesTheErrorBoxOnFailure)
+TEST_F(UrlLabelGui, AMouseClickOpensAndReachesTheErrorBoxOnFailure)
 {
     platform::FakeShell shell;
     label.resize(100, 20);
@@ -138,7 +138,7 @@ TEST_F(RUrllabel, AMouseClickOpensAndReachesTheErrorBoxOnFailure)
     EXPECT_EQ(platform::MessageBoxService::answeredQuestions()[0].text, "Searching for alternate browser.");
 }
 
-TEST_F(RUrllabel, HoverColoursAndEvents)
+TEST_F(UrlLabelGui, HoverColoursAndEvents)
 {
     struct Case
     {

@@ -110,7 +110,7 @@ std::string tempPath(const std::string &name)
         .string();
 }
 
-class AuHttpTest : public ::testing::Test
+class HttpComponentTest : public ::testing::Test
 {
 protected:
     void TearDown() override
@@ -129,7 +129,7 @@ struct OutcomeCase
     std::string body;
 };
 
-TEST_F(AuHttpTest, ResultEventsFollowTheResponse)
+TEST_F(HttpComponentTest, ResultEventsFollowTheResponse)
 {
     lotfinch::test::ReservedPort closed;
     const OutcomeCase cases[] = {
@@ -268,7 +268,7 @@ TEST_F(AuHttpTest, ResultEventsFollowTheResponse)
     }
 }
 
-TEST_F(AuHttpTest, RequestCarriesTheComponentSettings)
+TEST_F(HttpComponentTest, RequestCarriesTheComponentSettings)
 {
     struct Case
     {
@@ -336,7 +336,7 @@ TEST_F(AuHttpTest, RequestCarriesTheComponentSettings)
     }
 }
 
-TEST_F(AuHttpTest, MemoryBodyOverTheLimitEndsAsError)
+TEST_F(HttpComponentTest, MemoryBodyOverTheLimitEndsAsError)
 {
     for (bool announced : {true, false}) {
         SCOPED_TRACE(announced ? "announced" : "not announced");
@@ -364,7 +364,7 @@ TEST_F(AuHttpTest, MemoryBodyOverTheLimitEndsAsError)
     }
 }
 
-TEST_F(AuHttpTest, RejectedHeaderLineSendsNothing)
+TEST_F(HttpComponentTest, RejectedHeaderLineSendsNothing)
 {
     LoopbackServer server([](auto &) { return HttpReply::text(200, "ok"); });
     HttpComponent http;
@@ -376,7 +376,7 @@ TEST_F(AuHttpTest, RejectedHeaderLineSendsNothing)
     EXPECT_TRUE(server.requests().empty());
 }
 
-TEST_F(AuHttpTest, CredentialRequestsResendWithNewCredentials)
+TEST_F(HttpComponentTest, CredentialRequestsResendWithNewCredentials)
 {
     struct Case
     {
@@ -437,7 +437,7 @@ TEST_F(AuHttpTest, CredentialRequestsResendWithNewCredentials)
 // The environment's proxy setting is read by the HTTP library's threads, so
 // it is never changed while they may run: the cases run in a child process
 // started with the setting in place.
-TEST_F(AuHttpTest, ProxyChoiceDecidesWhoGetsTheRequest)
+TEST_F(HttpComponentTest, ProxyChoiceDecidesWhoGetsTheRequest)
 {
     if (qEnvironmentVariableIsEmpty("LOTFINCH_TEST_ORIGIN")) {
         LoopbackServer proxy([](auto &) { return HttpReply::text(200, "from proxy"); });
@@ -451,7 +451,7 @@ TEST_F(AuHttpTest, ProxyChoiceDecidesWhoGetsTheRequest)
         child.setProcessEnvironment(environment);
         child.setProcessChannelMode(QProcess::MergedChannels);
         child.start(QCoreApplication::applicationFilePath(),
-                    {"--gtest_filter=AuHttpTest.ProxyChoiceDecidesWhoGetsTheRequest"});
+                    {"--gtest_filter=HttpComponentTest.ProxyChoiceDecidesWhoGetsTheRequest"});
         ASSERT_TRUE(child.waitForFinished(120000));
         EXPECT_EQ(child.exitCode(), 0) << child.readAll().toStdString();
         EXPECT_EQ(proxy.requestLines().size(), 2u); // the environment's and the named proxy
@@ -486,7 +486,7 @@ TEST_F(AuHttpTest, ProxyChoiceDecidesWhoGetsTheRequest)
     }
 }
 
-TEST_F(AuHttpTest, CookiesAreSharedBetweenComponentsUnlessRefused)
+TEST_F(HttpComponentTest, CookiesAreSharedBetweenComponentsUnlessRefused)
 {
     LoopbackServer server([](const HttpRequestRecord &r) {
         HttpReply reply = HttpReply::text(200, r.header("Cookie").value_or("none"));
@@ -510,7 +510,7 @@ TEST_F(AuHttpTest, CookiesAreSharedBetweenComponentsUnlessRefused)
     }
 }
 
-TEST_F(AuHttpTest, ComponentDeletedByItsOwnHandler)
+TEST_F(HttpComponentTest, ComponentDeletedByItsOwnHandler)
 {
     for (bool thenThrow : {false, true}) {
         SCOPED_TRACE(thenThrow ? "then throws" : "then returns");
@@ -533,7 +533,7 @@ TEST_F(AuHttpTest, ComponentDeletedByItsOwnHandler)
     }
 }
 
-TEST_F(AuHttpTest, WorkerThreadEvents)
+TEST_F(HttpComponentTest, WorkerThreadEvents)
 {
     LoopbackServer server([](const HttpRequestRecord &r) {
         return r.target == "/old" ? HttpReply::redirect(301, "/new?x=1") : HttpReply::text(200, "new");
@@ -557,7 +557,7 @@ TEST_F(AuHttpTest, WorkerThreadEvents)
     EXPECT_EQ(events, (std::vector<std::string>{"before send on worker", server.url("/new?x=1") + " on worker"}));
 }
 
-TEST_F(AuHttpTest, LocalFiles)
+TEST_F(HttpComponentTest, LocalFiles)
 {
     std::string path = tempPath("local.html");
     std::ofstream(path) << "<p>local page</p>";
@@ -582,7 +582,7 @@ TEST_F(AuHttpTest, LocalFiles)
     std::filesystem::remove(path);
 }
 
-TEST_F(AuHttpTest, OutputFile)
+TEST_F(HttpComponentTest, OutputFile)
 {
     LoopbackServer server([](const HttpRequestRecord &r) {
         return r.target == "/missing" ? HttpReply::text(404, "no") : HttpReply::text(200, "file body");
@@ -646,7 +646,7 @@ TEST_F(AuHttpTest, OutputFile)
     std::filesystem::remove(path);
 }
 
-TEST_F(AuHttpTest, ProgressReportsEachPiece)
+TEST_F(HttpComponentTest, ProgressReportsEachPiece)
 {
     for (bool announced : {true, false}) {
         SCOPED_TRACE(announced ? "with length" : "without length");
@@ -679,7 +679,7 @@ TEST_F(AuHttpTest, ProgressReportsEachPiece)
     }
 }
 
-TEST_F(AuHttpTest, ReadWhileBusyIsRefused)
+TEST_F(HttpComponentTest, ReadWhileBusyIsRefused)
 {
     LoopbackServer server([](auto &) {
         HttpReply r = HttpReply::text(200, "slow");
@@ -704,7 +704,7 @@ TEST_F(AuHttpTest, ReadWhileBusyIsRefused)
     EXPECT_EQ(server.requests().size(), 1u);
 }
 
-TEST_F(AuHttpTest, ForcedWaitKeepsTheEventLoopRunning)
+TEST_F(HttpComponentTest, ForcedWaitKeepsTheEventLoopRunning)
 {
     LoopbackServer server([](auto &) {
         HttpReply r = HttpReply::text(200, std::string(400, 's'));
@@ -726,7 +726,7 @@ TEST_F(AuHttpTest, ForcedWaitKeepsTheEventLoopRunning)
     EXPECT_FALSE(http.WaitThread());
 }
 
-TEST_F(AuHttpTest, ExceptionInFinishingHandlerStillReleases)
+TEST_F(HttpComponentTest, ExceptionInFinishingHandlerStillReleases)
 {
     LoopbackServer server([](auto &) { return HttpReply::text(200, "ok"); });
     HttpComponent http;
@@ -742,7 +742,7 @@ TEST_F(AuHttpTest, ExceptionInFinishingHandlerStillReleases)
     EXPECT_TRUE(http.Read(true));
 }
 
-TEST_F(AuHttpTest, AbandonedRequestRaisesNothingMore)
+TEST_F(HttpComponentTest, AbandonedRequestRaisesNothingMore)
 {
     struct Case
     {
@@ -789,7 +789,7 @@ TEST_F(AuHttpTest, AbandonedRequestRaisesNothingMore)
     }
 }
 
-TEST_F(AuHttpTest, WaitTimeoutHandlerMayLetTheRequestRunOn)
+TEST_F(HttpComponentTest, WaitTimeoutHandlerMayLetTheRequestRunOn)
 {
     LoopbackServer server([](auto &) {
         HttpReply r = HttpReply::text(200, "eventually");
@@ -807,7 +807,7 @@ TEST_F(AuHttpTest, WaitTimeoutHandlerMayLetTheRequestRunOn)
     EXPECT_EQ(recorder.events, Events{"Done 10"});
 }
 
-TEST_F(AuHttpTest, TricklingServersAreBounded)
+TEST_F(HttpComponentTest, TricklingServersAreBounded)
 {
     struct Case
     {
@@ -859,7 +859,7 @@ TEST_F(AuHttpTest, TricklingServersAreBounded)
     }
 }
 
-TEST_F(AuHttpTest, ConnectingDoesNotCountAsWaitingForTheAnswer)
+TEST_F(HttpComponentTest, ConnectingDoesNotCountAsWaitingForTheAnswer)
 {
     // The server holds back connections for longer than the receive
     // time-out, then answers at once: the connect time-out covers that wait.
@@ -891,7 +891,7 @@ TEST_F(AuHttpTest, ConnectingDoesNotCountAsWaitingForTheAnswer)
     }
 }
 
-TEST_F(AuHttpTest, WorkerThreadEventsEndBeforeTheComponentGoes)
+TEST_F(HttpComponentTest, WorkerThreadEventsEndBeforeTheComponentGoes)
 {
     for (bool redirect : {false, true}) {
         SCOPED_TRACE(redirect ? "OnRedirected" : "OnBeforeSendRequest");
@@ -925,7 +925,7 @@ TEST_F(AuHttpTest, WorkerThreadEventsEndBeforeTheComponentGoes)
     }
 }
 
-TEST_F(AuHttpTest, ThrowingRedirectHandlerLeavesNothingOpen)
+TEST_F(HttpComponentTest, ThrowingRedirectHandlerLeavesNothingOpen)
 {
     fetchOnce();
     int before = openFileDescriptors();
@@ -945,7 +945,7 @@ TEST_F(AuHttpTest, ThrowingRedirectHandlerLeavesNothingOpen)
     EXPECT_EQ(openFileDescriptors(), before);
 }
 
-TEST_F(AuHttpTest, AbandonedRequestIsLetGoAtOnce)
+TEST_F(HttpComponentTest, AbandonedRequestIsLetGoAtOnce)
 {
     std::string path = tempPath("abandoned.html");
     HttpComponent http;
@@ -974,7 +974,7 @@ TEST_F(AuHttpTest, AbandonedRequestIsLetGoAtOnce)
     std::filesystem::remove(path);
 }
 
-TEST_F(AuHttpTest, BodyThatCannotBeHeldIsAFailure)
+TEST_F(HttpComponentTest, BodyThatCannotBeHeldIsAFailure)
 {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "the sanitizer's allocator does not honour an address-space limit";
@@ -1008,7 +1008,7 @@ TEST_F(AuHttpTest, BodyThatCannotBeHeldIsAFailure)
               (Events{"ConnLost " + std::to_string(100 << 20) + " " + std::to_string(1 << 20), "AnyError"}));
 }
 
-TEST_F(AuHttpTest, ThreadThatCannotStartIsAFailedRequest)
+TEST_F(HttpComponentTest, ThreadThatCannotStartIsAFailedRequest)
 {
     LoopbackServer server([](auto &) { return HttpReply::text(200, "ok"); });
     HttpComponent http;
@@ -1032,7 +1032,7 @@ TEST_F(AuHttpTest, ThreadThatCannotStartIsAFailedRequest)
     EXPECT_EQ(recorder.events, Events{"Done 2"});
 }
 
-TEST_F(AuHttpTest, AddressAndHeaderEdgeCases)
+TEST_F(HttpComponentTest, AddressAndHeaderEdgeCases)
 {
     LoopbackServer server([](auto &) { return HttpReply::text(200, "ok"); });
     struct Case
@@ -1077,7 +1077,7 @@ TEST_F(AuHttpTest, AddressAndHeaderEdgeCases)
     }
 }
 
-TEST_F(AuHttpTest, OnlyRedirectsThatWereFollowedAreReported)
+TEST_F(HttpComponentTest, OnlyRedirectsThatWereFollowedAreReported)
 {
     LoopbackServer server([](const HttpRequestRecord &r) {
         if (r.target == "/file")
@@ -1113,7 +1113,7 @@ TEST_F(AuHttpTest, OnlyRedirectsThatWereFollowedAreReported)
     }
 }
 
-TEST_F(AuHttpTest, CertificateOptionsRelaxOnlyWhatTheyName)
+TEST_F(HttpComponentTest, CertificateOptionsRelaxOnlyWhatTheyName)
 {
     using Certificate = LoopbackServer::Certificate;
     struct Case
@@ -1144,7 +1144,7 @@ TEST_F(AuHttpTest, CertificateOptionsRelaxOnlyWhatTheyName)
     }
 }
 
-TEST_F(AuHttpTest, RedirectFromHttpsToHttpOnlyWhenAllowed)
+TEST_F(HttpComponentTest, RedirectFromHttpsToHttpOnlyWhenAllowed)
 {
     LoopbackServer plain([](auto &) { return HttpReply::text(200, "plain"); });
     LoopbackServer secure([&](auto &) { return HttpReply::redirect(302, plain.url("/landing")); },
@@ -1165,7 +1165,7 @@ TEST_F(AuHttpTest, RedirectFromHttpsToHttpOnlyWhenAllowed)
     }
 }
 
-TEST(AuHttpSettings, DefaultsAndStoredProperties)
+TEST(HttpSettings, DefaultsAndStoredProperties)
 {
     HttpComponent http;
     EXPECT_EQ(http.AcceptTypes(), "text/html, */*");
@@ -1191,7 +1191,7 @@ TEST(AuHttpSettings, DefaultsAndStoredProperties)
     EXPECT_EQ(http.OutputFileAttributes().Incomplete, HttpFileAttribute::Archive | HttpFileAttribute::Temporary);
 }
 
-TEST(AuHttpSettings, CredentialRecord)
+TEST(HttpSettings, CredentialRecord)
 {
     struct Case
     {

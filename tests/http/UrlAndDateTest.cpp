@@ -43,7 +43,7 @@ constexpr double Second = 1.0 / 86400;
 
 } // namespace
 
-TEST(auUtils, UrlEncode)
+TEST(UrlAndDate, UrlEncode)
 {
     struct Case
     {
@@ -62,7 +62,7 @@ TEST(auUtils, UrlEncode)
         EXPECT_EQ(UrlEncode(c.text), c.expected) << c.text;
 }
 
-TEST(auUtils, SplitUrl)
+TEST(UrlAndDate, SplitUrl)
 {
     struct Case
     {
@@ -104,7 +104,7 @@ TEST(auUtils, SplitUrl)
 // Forms that are easy to read wrongly: numeric and bracketed hosts, the
 // slashes after the scheme, logins with options, ports, file URLs. Each
 // expectation is "scheme|host|path|user|password|extra|port", "" for a refusal.
-TEST(auUtils, SplitUrlHostsLoginsPortsAndFileUrls)
+TEST(UrlAndDate, SplitUrlHostsLoginsPortsAndFileUrls)
 {
     auto split = [](const std::string &url) -> std::string {
         std::string scheme, host, path, user, password, extra;
@@ -140,7 +140,7 @@ TEST(auUtils, SplitUrlHostsLoginsPortsAndFileUrls)
         EXPECT_EQ(split(url), expected) << url;
 }
 
-TEST(auUtils, SplitUrlThenUrlEncodeRestoresTheEscapedBlank)
+TEST(UrlAndDate, SplitUrlThenUrlEncodeRestoresTheEscapedBlank)
 {
     std::string scheme, host, path, user, password, extra;
     uint16_t port = 0;
@@ -149,7 +149,7 @@ TEST(auUtils, SplitUrlThenUrlEncodeRestoresTheEscapedBlank)
     EXPECT_EQ(UrlEncode(extra), "?q=digital%20camera");
 }
 
-TEST(auUtils, SplitToken)
+TEST(UrlAndDate, SplitToken)
 {
     std::string s = "Sun, 06 Nov";
     EXPECT_EQ(SplitToken(s, " ", false), "Sun,");
@@ -160,7 +160,7 @@ TEST(auUtils, SplitToken)
     EXPECT_EQ(s, "");
 }
 
-TEST(auUtils, ParseHttpDateReadsTheThreeFormsOfOneInstant)
+TEST(UrlAndDate, ParseHttpDateReadsTheThreeFormsOfOneInstant)
 {
     LocalZone zone("XYZ-3"); // three hours east of universal time
     double utc = EncodeDateTime(1994, 11, 6, 8, 49, 37);
@@ -193,7 +193,7 @@ TEST(auUtils, ParseHttpDateReadsTheThreeFormsOfOneInstant)
         EXPECT_NEAR(ParseHttpDate(c.text), c.expected, Second / 10) << c.text;
 }
 
-TEST(auUtils, ParseGmtOffset)
+TEST(UrlAndDate, ParseGmtOffset)
 {
     struct Case
     {
@@ -208,7 +208,7 @@ TEST(auUtils, ParseGmtOffset)
         EXPECT_NEAR(ParseGmtOffset(c.text), c.expected, 1e-12) << c.text;
 }
 
-TEST(auUtils, EncodeDateTimeCountsDaysFromTheZeroDate)
+TEST(UrlAndDate, EncodeDateTimeCountsDaysFromTheZeroDate)
 {
     EXPECT_EQ(EncodeDateTime(1899, 12, 30), 0);
     EXPECT_EQ(EncodeDateTime(1900, 1, 1), 2);
@@ -218,7 +218,7 @@ TEST(auUtils, EncodeDateTimeCountsDaysFromTheZeroDate)
     EXPECT_THROW(EncodeDateTime(1999, 0, 1), std::invalid_argument);
 }
 
-TEST(auUtils, SetFileAttributesFromSetMapsReadOnlyOntoPermissions)
+TEST(UrlAndDate, SetFileAttributesFromSetMapsReadOnlyOntoPermissions)
 {
     QTemporaryDir dir;
     std::string file = dir.filePath("out.html").toStdString();

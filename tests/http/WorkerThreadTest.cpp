@@ -39,7 +39,7 @@ struct Job
     }
 };
 
-class AuThreadTest : public ::testing::Test
+class WorkerThreadTest : public ::testing::Test
 {
 protected:
     void TearDown() override
@@ -48,7 +48,7 @@ protected:
     }
 };
 
-TEST_F(AuThreadTest, ExecuteWithAndWithoutWaiting)
+TEST_F(WorkerThreadTest, ExecuteWithAndWithoutWaiting)
 {
     for (bool wait : {false, true}) {
         SCOPED_TRACE(wait ? "waiting" : "not waiting");
@@ -70,7 +70,7 @@ TEST_F(AuThreadTest, ExecuteWithAndWithoutWaiting)
     }
 }
 
-TEST_F(AuThreadTest, ExceptionsStopAtTheThreadBoundary)
+TEST_F(WorkerThreadTest, ExceptionsStopAtTheThreadBoundary)
 {
     QObject owner;
     auto *thread = new WorkerThread(&owner);
@@ -93,7 +93,7 @@ TEST_F(AuThreadTest, ExceptionsStopAtTheThreadBoundary)
     EXPECT_EQ(log, (std::vector<std::string>{"exception on GUI", "finish", "exception on GUI"}));
 }
 
-TEST_F(AuThreadTest, WaitTimeout)
+TEST_F(WorkerThreadTest, WaitTimeout)
 {
     struct Case
     {
@@ -129,7 +129,7 @@ TEST_F(AuThreadTest, WaitTimeout)
     }
 }
 
-TEST_F(AuThreadTest, StreamOfEventsPostponesTheWaitTimeout)
+TEST_F(WorkerThreadTest, StreamOfEventsPostponesTheWaitTimeout)
 {
     QObject owner;
     auto *thread = new WorkerThread(&owner);
@@ -151,7 +151,7 @@ TEST_F(AuThreadTest, StreamOfEventsPostponesTheWaitTimeout)
     EXPECT_GE(ticks, 150);
 }
 
-TEST_F(AuThreadTest, DestroyingTheOwnerAbandonsTheJob)
+TEST_F(WorkerThreadTest, DestroyingTheOwnerAbandonsTheJob)
 {
     int usersBefore = EventThread::EventWindowUsers();
     Job job;
@@ -177,7 +177,7 @@ TEST_F(AuThreadTest, DestroyingTheOwnerAbandonsTheJob)
     EXPECT_EQ(EventThread::EventWindowUsers(), usersBefore);
 }
 
-TEST_F(AuThreadTest, SuspendedWorkerPausesBeforeItsNextCall)
+TEST_F(WorkerThreadTest, SuspendedWorkerPausesBeforeItsNextCall)
 {
     QObject owner;
     auto *thread = new WorkerThread(&owner);
@@ -200,7 +200,7 @@ TEST_F(AuThreadTest, SuspendedWorkerPausesBeforeItsNextCall)
     EXPECT_TRUE(waitUntil([&] { return calls == 2; }));
 }
 
-TEST_F(AuThreadTest, ExitWaitsForAbandonedWorkers)
+TEST_F(WorkerThreadTest, ExitWaitsForAbandonedWorkers)
 {
     // The job does not notice that it was abandoned and takes its time to end.
     QObject owner;
@@ -219,7 +219,7 @@ TEST_F(AuThreadTest, ExitWaitsForAbandonedWorkers)
     EXPECT_EQ(EventThread::LiveWorkers(), 0);
 }
 
-TEST_F(AuThreadTest, PriorityGoesThroughTheTable)
+TEST_F(WorkerThreadTest, PriorityGoesThroughTheTable)
 {
     struct Case
     {
