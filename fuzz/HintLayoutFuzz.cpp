@@ -13,6 +13,8 @@
 #include "gui/HtmlHintPainter.h"
 
 using namespace lotfinch::core;
+using lotfinch::gui::HintPaintStyle;
+using lotfinch::gui::PaintHintLayout;
 
 namespace {
 

@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     qsizetype taken = 0;
     for (qsizetype n; taken < bytes.size() && (n = std::min({piece, reader.missing(), bytes.size() - taken})) > 0;
          taken += n) {
-        if (reader.missing() > platform::InstanceMessageReader::HeaderBytes + http::MaxMessageBytes)
+        if (reader.missing() > platform::InstanceMessageReader::HeaderBytes + platform::MaxMessageBytes)
             std::abort();
         reader.take(bytes.constData() + taken, n);
     }
