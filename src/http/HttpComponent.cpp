@@ -144,6 +144,7 @@ void HttpComponent::FinishProcessing()
     if (stream)
         stream->SetPosition(0);
     statusCode_ = transfer->StatusCode;
+    finalURL_ = transfer->FinalURL;
     helperMissing_ = transfer->HelperMissing;
     contentType_ = transfer->ContentType;
     contentLength_ = transfer->ContentLength;

@@ -219,6 +219,8 @@ public:
 
     // Outcome of the last request, as the result events reported it.
     int StatusCode() const { return statusCode_; }
+    // Where the answer came from: the URL asked for, or the last redirect followed.
+    const std::string &FinalURL() const { return finalURL_; }
     const std::string &ContentType() const { return contentType_; }
     int64_t ContentLength() const { return contentLength_; }
     int64_t BytesRead() const { return bytesRead_; }
@@ -259,6 +261,7 @@ private:
     std::shared_ptr<HttpTransfer> transfer_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     int statusCode_ = -1;
+    std::string finalURL_;
     bool helperMissing_ = false;
     std::string contentType_;
     int64_t contentLength_ = 0, bytesRead_ = 0;

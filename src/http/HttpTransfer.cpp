@@ -66,7 +66,7 @@ int clampToInt(double value)
 } // namespace
 
 HttpTransfer::HttpTransfer(HttpComponent *owner, std::shared_ptr<bool> ownerAlive, TransferSettings settings)
-    : owner_(owner), ownerAlive_(std::move(ownerAlive)), settings_(std::move(settings))
+    : FinalURL(settings.url), owner_(owner), ownerAlive_(std::move(ownerAlive)), settings_(std::move(settings))
 {}
 
 HttpTransfer::~HttpTransfer()
@@ -238,10 +238,11 @@ bool HttpTransfer::OpenAndSend(const std::string &scheme, const std::string &hos
                            timeouts.MinimumSpeed, timeouts.MinimumSpeedTime, timeouts.TotalTimeout});
     // The two worker-thread events: never once the request was let go, and
     // never while the component goes away under a running handler.
-    if (settings_.redirected)
-        request_->setRedirectHandler([handler = settings_.redirected, owner = owner_](const std::string &url) {
-            EventThread::RunUnlessAbandoned([&] { handler(owner, url); });
-        });
+    request_->setRedirectHandler([this](const std::string &url) {
+        FinalURL = url;
+        if (settings_.redirected)
+            EventThread::RunUnlessAbandoned([&] { settings_.redirected(owner_, url); });
+    });
     if (settings_.beforeSendRequest)
         EventThread::RunUnlessAbandoned([&] { settings_.beforeSendRequest(owner_, request_.get()); });
 

@@ -39,6 +39,7 @@ public:
     void CloseHandles();
     const TransferSettings &Settings() const { return settings_; }
 
+    std::string FinalURL; // the address asked for, or the last redirect's
     int StatusCode = -1;
     bool HelperMissing = false; // no HTTP helper could be started for the request
     bool Success = false;

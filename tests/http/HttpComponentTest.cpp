@@ -1235,3 +1235,36 @@ TEST(HttpSettings, CredentialRecord)
 }
 
 } // namespace
+
+TEST_F(HttpComponentTest, FinalURLIsWhereTheAnswerCameFrom)
+{
+    LoopbackServer server([](const HttpRequestRecord &r) {
+        if (r.target == "/search")
+            return HttpReply::redirect(302, "/check?ru=%2Fsearch");
+        if (r.target == "/away")
+            return HttpReply::redirect(307, "/search");
+        return HttpReply::text(r.target == "/missing" ? 404 : 200, "answer");
+    });
+    struct Case
+    {
+        const char *path;
+        HttpInternetOptions options;
+        const char *final;
+    };
+    const Case cases[] = {
+        {"/page", HttpInternetOption::KeepConnection, "/page"},
+        {"/search", HttpInternetOption::KeepConnection, "/check?ru=%2Fsearch"},
+        {"/away", HttpInternetOption::KeepConnection, "/check?ru=%2Fsearch"},
+        {"/search", HttpInternetOption::KeepConnection | HttpInternetOption::NoAutoRedirect, "/search"},
+        {"/missing", HttpInternetOption::KeepConnection, "/missing"},
+    };
+    // No OnRedirected handler: the component keeps track all the same.
+    HttpComponent http;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.path);
+        http.setURL(server.url(c.path));
+        http.setInternetOptions(c.options);
+        EXPECT_TRUE(http.Read(true));
+        EXPECT_EQ(http.FinalURL(), server.url(c.final));
+    }
+}
