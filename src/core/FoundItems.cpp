@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "core/LinkTitle.h"
 #include "core/TextUtils.h"
 #include "text/AnsiText.h"
 
@@ -71,9 +72,8 @@ size_t pathStart(std::string_view text)
 }
 
 // The host of an absolute ("http://host/...") or scheme-relative ("//host/...")
-// link as written, without user, port and a leading "www." (in any case);
-// empty for any other link.
-std::string_view hostIn(std::string_view link)
+// link as written, without user and port; empty for any other link.
+std::string_view fullHostIn(std::string_view link)
 {
     size_t from = std::string_view::npos;
     if (size_t scheme = link.find("://"); scheme != std::string_view::npos && scheme > 0 && pathStart(link) > scheme)
@@ -86,10 +86,22 @@ std::string_view hostIn(std::string_view link)
     host = host.substr(0, pathStart(host));
     if (size_t at = host.rfind('@'); at != std::string_view::npos)
         host = host.substr(at + 1);
-    host = host.substr(0, host.find(':'));
+    return host.substr(0, host.find(':'));
+}
+
+// The same without a leading "www." (in any case).
+std::string_view hostIn(std::string_view link)
+{
+    std::string_view host = fullHostIn(link);
     if (text::sameTextAnsi(host.substr(0, 4), "www."))
         host.remove_prefix(4);
     return host;
+}
+
+// Whether a host without "www." (in lower case) is one of eBay's.
+bool isEbayHost(std::string_view host)
+{
+    return host.starts_with("ebay.") || host.find(".ebay.") != std::string_view::npos;
 }
 
 // The same in lower case.
@@ -147,7 +159,16 @@ bool IsItemLink(std::string_view link)
     if (!itemNumberIn(link).empty())
         return true;
     const std::string host = hostOf(TrimmedView(link));
-    return !host.empty() && !host.starts_with("ebay.") && host.find(".ebay.") == std::string::npos;
+    return !host.empty() && !isEbayHost(host);
+}
+
+std::string ListedLink(std::string_view link)
+{
+    const std::string_view trimmed = TrimmedView(link);
+    const std::string_view number = itemNumberIn(trimmed);
+    if (number.empty() || !isEbayHost(hostOf(trimmed)))
+        return DecodedReferences(link);
+    return FormatText("https://%s/itm/%s", {text::lowerAnsi(fullHostIn(trimmed)), number});
 }
 
 DateTimeSeparators LocaleDateTimeSeparators(const QLocale &locale)

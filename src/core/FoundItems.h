@@ -35,6 +35,12 @@ std::string ItemKeyOf(std::string_view link);
 // page's own, and /itm/ paths are eBay's) is one only with an item number.
 bool IsItemLink(std::string_view link);
 
+// A link as the current rules list it: an eBay item by its own address,
+// "https://<its eBay host>/itm/<number>", without the tracking parameters
+// that result pages add; any other link with its character references
+// ("&amp;") decoded.
+std::string ListedLink(std::string_view link);
+
 // The separators a found item's time stamp uses in place of "/" and ":".
 struct DateTimeSeparators
 {

@@ -8,6 +8,7 @@
 
 #include "core/FoundItems.h"
 #include "core/LinkTitle.h"
+#include "core/ResultPage.h"
 #include "core/Sites.h"
 #include "core/TextUtils.h"
 
@@ -337,16 +338,17 @@ public:
         // The searches behind a title only move forward, so skipping those
         // of links the sink takes no title from changes no later title, and
         // a page whose links are all known is not searched for titles at all.
-        sink_(link, [this, titleFrom, attribute, after]() -> std::string_view {
-            // The title is behind the next title marker; with none left, there
-            // is no title, or the link's own text.
-            size_t t = title_.at(titleFrom);
-            if (t == npos)
-                return ownText(attribute, after);
-            size_t titleStart = t + titleMarker.size();
-            size_t end = titleEnd_.at(titleStart);
-            return end == npos ? std::string_view() : text_.substr(titleStart, end - titleStart);
-        });
+        sink_(linkText_ ? std::string_view(listed_ = ListedLink(link)) : link,
+              [this, titleFrom, attribute, after]() -> std::string_view {
+                  // The title is behind the next title marker; with none left, there
+                  // is no title, or the link's own text.
+                  size_t t = title_.at(titleFrom);
+                  if (t == npos)
+                      return ownText(attribute, after);
+                  size_t titleStart = t + titleMarker.size();
+                  size_t end = titleEnd_.at(titleStart);
+                  return end == npos ? std::string_view() : text_.substr(titleStart, end - titleStart);
+              });
         return true;
     }
 
@@ -356,7 +358,8 @@ public:
         std::string value = TrimText(withoutLineBreakRefs(link));
         if (value.size() < 2 || contains(value, "javascript"))
             return false;
-        sink_(ubidHost_ + value, [this, attribute, after] { return ownText(attribute, after); });
+        sink_(ubidHost_ + (linkText_ ? DecodedReferences(value) : value),
+              [this, attribute, after] { return ownText(attribute, after); });
         return true;
     }
 
@@ -371,6 +374,7 @@ private:
     LinkText *linkText_;
     NextOccurrence title_, titleEnd_;
     const std::string ubidHost_;
+    std::string listed_; // the link handed over under the current rules
 };
 
 // The scan of href values in double quotes, the way result pages were
@@ -512,6 +516,9 @@ int scanUnquotedLinks(std::string_view text, const HrefPlaces &places, const Laz
 
 int scanItemLinks(std::string_view text, const LazyLinkSink &sink, LinkRules rules)
 {
+    // The looser results of a result page match the search only in part.
+    if (rules == LinkRules::Current)
+        text = text.substr(0, LooserResultsStart(text));
     HrefPlaces places;
     const bool quoted = findHrefPlaces(text, true, places);
     if (rules == LinkRules::Described)

@@ -192,6 +192,25 @@ std::string collapsedText(std::string_view text, bool markup, std::string_view *
 
 } // namespace
 
+std::string DecodedReferences(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        size_t amp = text.find('&', i);
+        out.append(text.substr(i, amp == std::string_view::npos ? std::string_view::npos : amp - i));
+        if (amp == std::string_view::npos)
+            break;
+        auto [code, length] = referenceAt(text.substr(amp));
+        if (length > 0)
+            appendCode(out, code);
+        else
+            out += '&';
+        i = amp + std::max<size_t>(length, 1);
+    }
+    return out;
+}
+
 std::string LinkElementTitle(std::string_view content)
 {
     std::string_view alt;

@@ -16,4 +16,8 @@ inline constexpr size_t MaxLinkTitle = 200;
 // content holds no text. At most MaxLinkTitle characters.
 std::string LinkElementTitle(std::string_view content);
 
+// Text with its character references ("&amp;", "&#38;", "&#x26;") decoded and
+// nothing else changed; a reference the title rules do not know stays as written.
+std::string DecodedReferences(std::string_view text);
+
 } // namespace lotfinch::core

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "core/ResultPage.h"
+#include "core/Sites.h"
 #include "core/TextUtils.h"
 
 namespace lotfinch::core {
@@ -29,7 +31,7 @@ bool TimedOut(int elapsedMs, const http::HttpComponentTimeouts &timeouts)
 
 FetchOutcome OutcomeOf(const http::HttpComponent &http, int elapsedMs)
 {
-    return {http.StatusCode(), TimedOut(elapsedMs, http.Timeouts()), http.HelperMissing()};
+    return {http.StatusCode(), TimedOut(elapsedMs, http.Timeouts()), http.HelperMissing(), http.FinalURL()};
 }
 
 std::string FailureReason(const FetchOutcome &outcome, std::string_view domain)
@@ -41,6 +43,31 @@ std::string FailureReason(const FetchOutcome &outcome, std::string_view domain)
     if (outcome.statusCode == 200 || outcome.statusCode == 206)
         return FormatText("the page from %s arrived cut short", {domain});
     return FormatText("%s answered %s", {domain, std::to_string(outcome.statusCode)});
+}
+
+CheckVerdict JudgeCheck(int site, const FetchOutcome &outcome, std::optional<std::string_view> page, LinkRules rules)
+{
+    const std::string_view domain = SiteAt(site).domain;
+    const bool ebay = rules == LinkRules::Current && IsEbaySite(site);
+    auto failed = [domain](CheckFailure kind, std::string_view reason) {
+        return CheckVerdict{false, kind, FormatText(reason, {domain})};
+    };
+    constexpr std::string_view robotCheck = "%s asked for a browser check instead of results";
+    if (ebay && IsRobotCheckAddress(outcome.finalAddress))
+        return failed(CheckFailure::Refused, robotCheck);
+    if (!page) {
+        const bool refused = ebay && (outcome.statusCode == 403 || outcome.statusCode == 429);
+        return {false, refused ? CheckFailure::Refused : CheckFailure::Failed, FailureReason(outcome, domain)};
+    }
+    if (!ebay)
+        return {};
+    switch (KindOfEbayPage(*page)) {
+    case EbayPage::Results: return {};
+    case EbayPage::Wall: return failed(CheckFailure::Refused, robotCheck);
+    case EbayPage::Empty: return failed(CheckFailure::Refused, "%s sent an empty page");
+    case EbayPage::NoResults: break;
+    }
+    return failed(CheckFailure::Refused, "%s sent a page without results");
 }
 
 std::string UnsearchableReason(const QStringList &characters)
@@ -60,6 +87,13 @@ std::string FailureLine(const QTime &at, std::string_view timeSeparator, std::st
     return FormatText("Last check failed at %s%s%s: %s", {hour, timeSeparator, minute, reason});
 }
 
+std::string CheckFailedBalloonText(std::string_view line, CheckFailure kind)
+{
+    if (kind == CheckFailure::Failed)
+        return std::string(line);
+    return FormatText("%s\nOpen the search in your browser, where you can pass the check.", {line});
+}
+
 std::string HintWithFailureLine(std::string_view hint, std::string_view line)
 {
     if (line.empty())
@@ -76,11 +110,11 @@ void SiteChecks::Succeeded(int site)
     std::erase_if(failing_, [site](const Failure &f) { return f.site == site; });
 }
 
-bool SiteChecks::Failed(int site, std::string line)
+bool SiteChecks::Failed(int site, std::string line, std::string browserAddress)
 {
     bool first = failing_.empty();
     Succeeded(site);
-    failing_.push_back({site, std::move(line)});
+    failing_.push_back({site, std::move(line), std::move(browserAddress)});
     return first;
 }
 
@@ -93,6 +127,14 @@ void SiteChecks::KeepOnly(const std::vector<int> &sites)
 std::string SiteChecks::LatestFailureLine() const
 {
     return failing_.empty() ? std::string() : failing_.back().line;
+}
+
+std::string SiteChecks::RefusedSearch() const
+{
+    for (auto failure = failing_.rbegin(); failure != failing_.rend(); ++failure)
+        if (!failure->browserAddress.empty())
+            return failure->browserAddress;
+    return {};
 }
 
 } // namespace lotfinch::core

@@ -40,6 +40,11 @@ const Site &SiteAt(int index)
     return sites[index];
 }
 
+bool IsEbaySite(int index)
+{
+    return std::string_view(SiteAt(index).domain).starts_with("ebay.");
+}
+
 std::string SearchAddress(int site, const std::string &phrase)
 {
     if (site < 0 || site >= RealSiteCount)

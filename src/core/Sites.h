@@ -22,6 +22,8 @@ struct Site
 };
 
 const Site &SiteAt(int index);
+// Whether the entry is one of the eBay sites.
+bool IsEbaySite(int index);
 
 // The search address of one real site (0..4) for a phrase.
 std::string SearchAddress(int site, const std::string &phrase);

@@ -195,6 +195,8 @@ TEST(FoundItems, LinksOfEveryLengthAreFoundAgainInTheListAndItsCopies)
     EXPECT_EQ(copy.count(), original.count() + 1);
 }
 
+// ... and the current rules list an eBay item by its own address, any other
+// link with its references decoded.
 TEST(FoundItems, ItemNumberIsTheLastRunOfNineToThirteenDigitsInTheItemPath)
 {
     struct Case
@@ -202,20 +204,31 @@ TEST(FoundItems, ItemNumberIsTheLastRunOfNineToThirteenDigitsInTheItemPath)
         const char *link;
         const char *number;
         const char *key;
+        const char *listed; // nullptr: the link as it stands
     };
     const Case cases[] = {
-        {"https://www.ebay.com/itm/123456789012?_skw=x&hash=item1234567890", "123456789012", "ebay.com/123456789012"},
+        {"https://www.ebay.com/itm/123456789012?_skw=x&hash=item1234567890", "123456789012", "ebay.com/123456789012",
+         "https://www.ebay.com/itm/123456789012"},
         {"http://WWW.EBAY.co.uk:80/itm/Canon-AE-1-2012345678-/204512345678#tab", "204512345678",
-         "ebay.co.uk/204512345678"},
-        {"https://user@m.ebay.com/itm/Title-Only/999999999", "999999999", "m.ebay.com/999999999"},
-        {"/itm/1234567890123", "1234567890123", "/1234567890123"},
-        {"https://www.ebay.com/itm/12345678/12345678901234", "", ""}, // 8 and 14 digits
-        {"https://www.ebay.com/sch/123456789012", "", ""},
-        {"https://www.ebay.com/itm/Title?id=123456789012", "", ""},
+         "ebay.co.uk/204512345678", "https://www.ebay.co.uk/itm/204512345678"},
+        {"https://user@m.ebay.com/itm/Title-Only/999999999", "999999999", "m.ebay.com/999999999",
+         "https://m.ebay.com/itm/999999999"},
+        {"//ebay.com.au/itm/Lens/1234567890?a=1&amp;b=2", "1234567890", "ebay.com.au/1234567890",
+         "https://ebay.com.au/itm/1234567890"},
+        {"/itm/1234567890123", "1234567890123", "/1234567890123", nullptr},
+        {"https://www.ebay.com/itm/12345678/12345678901234", "", "", nullptr}, // 8 and 14 digits
+        {"https://www.ebay.com/sch/123456789012", "", "", nullptr},
+        {"https://www.ebay.com/itm/Title?id=123456789012&amp;x", "", "",
+         "https://www.ebay.com/itm/Title?id=123456789012&x"},
+        {"https://shop.example/itm/123456789?a=1&amp;b=&#60;", "123456789", "shop.example/123456789",
+         "https://shop.example/itm/123456789?a=1&b=<"},
+        {"http://www.ubid.com/c/3.aspx?a&amp;b&#38;c&#x26;d&nosuch;&", "", "",
+         "http://www.ubid.com/c/3.aspx?a&b&c&d&nosuch;&"},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(core::ItemNumberOf(c.link), c.number) << c.link;
         EXPECT_EQ(core::ItemKeyOf(c.link), c.key) << c.link;
+        EXPECT_EQ(core::ListedLink(c.link), c.listed ? c.listed : c.link) << c.link;
     }
 }
 

@@ -6,6 +6,7 @@
 #include "core/FoundItems.h"
 #include "core/LinkScan.h"
 #include "core/LiteralLinkScan.h"
+#include "core/ResultPage.h"
 #include "support/FixtureSite.h"
 
 using namespace lotfinch;
@@ -371,6 +372,8 @@ TEST(LinkScan, CurrentRulesReadUnquotedValuesOnlyWhereTheQuotedScanFindsNothing)
 {
     const std::string u1 = "https://www.ebay.com/itm/Nikon-F3/196123456781?_skw=x&hash=item1";
     const std::string u2 = "https://www.ebay.com/itm/204512345678?itmmeta=01K3";
+    // The items' own addresses, which the current rules hand over.
+    const std::string l1 = "https://www.ebay.com/itm/196123456781", l2 = "https://www.ebay.com/itm/204512345678";
     struct Case
     {
         const char *name;
@@ -381,13 +384,13 @@ TEST(LinkScan, CurrentRulesReadUnquotedValuesOnlyWhereTheQuotedScanFindsNothing)
         {"unquoted and single-quoted values, titles from the link element",
          "<a href=" + u1 + " tabindex=-1><img src=x alt=\"Nikon F3 &amp; lens\"></a>\r\n<A class=t HREF = '" + u2 +
              "'><h3><span>Canon\r\n AE-1</span></h3></a>",
-         {2, {{u1, "Nikon F3 & lens"}, {u2, "Canon AE-1"}}}},
+         {2, {{l1, "Nikon F3 & lens"}, {l2, "Canon AE-1"}}}},
         {"a value ends at a blank or at the end of the tag",
          "<a href=" + u1 + ">one</a><a href=" + u2 + "\tclass=x>two",
-         {2, {{u1, "one"}, {u2, "two"}}}},
+         {2, {{l1, "one"}, {l2, "two"}}}},
         {"a title marker after the link keeps the described title",
          "<a href=" + u1 + ">link text</a><span class=\"g-b\">Marked</span>",
-         {1, {{u1, "Marked"}}}},
+         {1, {{l1, "Marked"}}}},
         {"uBid values the same way",
          "<a href='&#xA;/c/3.aspx&#xA;'>Lens</a><script>'/itm/'</script>",
          {1, {{"http://www.ubid.com/c/3.aspx", "Lens"}}}},
@@ -396,12 +399,12 @@ TEST(LinkScan, CurrentRulesReadUnquotedValuesOnlyWhereTheQuotedScanFindsNothing)
          {}},
         {"one quoted item link: the described links alone",
          "<a href=" + u1 + ">x</a><a href=\"" + u2 + "\">Quoted</a>",
-         {1, {{u2, "Quoted"}}}},
-        {"a quoted link outside an <a> tag has no element text", "<link href=\"" + u2 + "\">text", {1, {{u2, ""}}}},
+         {1, {{l2, "Quoted"}}}},
+        {"a quoted link outside an <a> tag has no element text", "<link href=\"" + u2 + "\">text", {1, {{l2, ""}}}},
         {"no /itm/ left: no second scan", "<a href='&#xA;/c/3.aspx&#xA;'>Lens</a>", {}},
         {"quoted values that lead nowhere before the unquoted ones",
          "<link href=\"srp.css\"><a HREF=\"/sch/\">x</a><a href=" + u1 + ">Nikon</a>",
-         {1, {{u1, "Nikon"}}}},
+         {1, {{l1, "Nikon"}}}},
         {"marks count only inside the value",
          "<a href=https://www.ebay.com/it>m/196123456781</a><a href=/c/3.aspx&#xA>;</a> /itm/",
          {}},
@@ -428,7 +431,7 @@ TEST(LinkScan, UnderTheCurrentRulesAnEbayLinkWithoutItemNumberIsNoItem)
     const Case cases[] = {
         {"the card among unquoted item links",
          card + "<a href=" + item + ">Nikon F3</a>",
-         {1, {{item, "Nikon F3"}}},
+         {1, {{"https://www.ebay.com/itm/196123456781", "Nikon F3"}}},
          1},
         {"a relative placeholder, a title without number, a number too short or too long",
          "<a href=\"/itm/123456\">a</a><a href='https://m.EBAY.co.uk/itm/Some-Title?x=123456789'>b</a>"
@@ -439,7 +442,7 @@ TEST(LinkScan, UnderTheCurrentRulesAnEbayLinkWithoutItemNumberIsNoItem)
         {"9 and 13 digits, blanks around",
          "<a href=\" https://www.ebay.com/itm/123456789 \">e</a>"
          "<a href=\"//ebay.com/itm/x/1234567890123\">f</a>",
-         {2, {{" https://www.ebay.com/itm/123456789 ", "e"}, {"//ebay.com/itm/x/1234567890123", "f"}}},
+         {2, {{"https://www.ebay.com/itm/123456789", "e"}, {"https://ebay.com/itm/1234567890123", "f"}}},
          2},
         {"another site's /itm/ link stays an item",
          "<a href=\"https://shop.example/itm/42\">g</a>",
@@ -451,6 +454,74 @@ TEST(LinkScan, UnderTheCurrentRulesAnEbayLinkWithoutItemNumberIsNoItem)
         EXPECT_EQ(scanned(c.page, core::LinkRules::Current), c.current);
         EXPECT_EQ(scanned(c.page).count, c.described);
     }
+}
+
+// A page with no exact matches still carries cards under "Results matching
+// fewer words" (and blocks of looser results after them): none is an item.
+TEST(LinkScan, UnderTheCurrentRulesTheLooserResultsHoldNoItems)
+{
+    const std::string exact = "<li class=s-item data-listingid=196123456781><a href=\"https://www.ebay.com/itm/"
+                              "Nikon-F3/196123456781?_skw=x&amp;hash=1\">Nikon F3</a></li>\r\n";
+    const std::string looser = "<li class=s-item data-listingid=295512345678><a href=\"https://www.ebay.com/itm/"
+                               "295512345678?_skw=x\">Neck strap</a></li>\r\n";
+    const std::string boundary = "<li class=\"srp-river-answer srp-river-answer--REWRITE_START\"><h3>Results "
+                                 "matching fewer words</h3></li>\r\n";
+    const Offer nikon{"https://www.ebay.com/itm/196123456781", "Nikon F3"};
+    struct Case
+    {
+        const char *name;
+        std::string page;
+        Scan current;
+        int described; // item links under the described rules
+    };
+    const Case cases[] = {
+        {"exact matches above the looser ones", exact + boundary + looser, {1, {nikon}}, 2},
+        {"no exact matches",
+         "<div class=srp-save-null-search><h3>No exact matches found</h3></div>" + boundary + looser +
+             "<li class=srp-river-answer>More</li>" + looser,
+         {},
+         2},
+        {"the class named in a script, a comment or text is no boundary",
+         "<script>show('<li class=srp-river-answer>')</script><!-- <p class=srp-river-answer> --><p>srp-river-answer"
+         "</p>" +
+             exact,
+         {1, {nikon}},
+         1},
+        {"another class of the same stem is none either",
+         "<h3 class=srp-river-answer__heading>x</h3>" + exact,
+         {1, {nikon}},
+         1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(scanned(c.page, core::LinkRules::Current), c.current);
+        EXPECT_EQ(scanned(c.page).count, c.described);
+    }
+
+    // The fixture site's page for a phrase without matches.
+    const std::string saved = readFile(test::FixtureSite::pagesPath() + "/ebay.com/no-results.html");
+    ASSERT_NE(saved.find("/itm/"), std::string::npos);
+    EXPECT_EQ(scanned(saved, core::LinkRules::Current), Scan{});
+}
+
+// The current rules list an eBay item by its own address, and decode the
+// references in any other link; the described rules keep links as found.
+TEST(LinkScan, UnderTheCurrentRulesLinksAreListedAsAPersonUsesThem)
+{
+    const std::string page =
+        "<a href=\"https://www.ebay.com/itm/Canon-AE-1/204512345678?_skw=film+camera&amp;itmmeta=01K3&amp;"
+        "hash=item2f9e1a2b4e&amp;itmprp=enc%3AAQAJ\">Canon</a>"
+        "<a href=\"&#xA;/Cameras/300120000.aspx?src=srp&amp;pos=2&#xA;\">Lens</a>";
+    EXPECT_EQ(scanned(page, core::LinkRules::Current),
+              (Scan{2,
+                    {{"https://www.ebay.com/itm/204512345678", "Canon"},
+                     {"http://www.ubid.com/Cameras/300120000.aspx?src=srp&pos=2", "Lens"}}}));
+    EXPECT_EQ(scanned(page),
+              (Scan{2,
+                    {{"https://www.ebay.com/itm/Canon-AE-1/204512345678?_skw=film+camera&amp;itmmeta=01K3&amp;"
+                      "hash=item2f9e1a2b4e&amp;itmprp=enc%3AAQAJ",
+                      ""},
+                     {"http://www.ubid.com/Cameras/300120000.aspx?src=srp&amp;pos=2", ""}}}));
 }
 
 namespace {
@@ -475,11 +546,13 @@ TEST(LinkScan, TodaysPagesGiveEachItemOnceOverFetchesWithNewTrackingParameters)
         const char *site;
         int items;
         int links;
-        const char *firstTitle; // of the item listed first on the page
+        const char *firstLink, *firstTitle; // of the item listed first on the page
     };
     const Case cases[] = {
-        {"ebay.com", 6, 8, "Nikon F3 35mm SLR Film Camera Body & 50mm f/1.4 Lens"},
-        {"ebay.co.uk", 4, 7, "Olympus Trip 35 Film Camera \xA3-Serviced, New Seals"},
+        {"ebay.com", 6, 8, "https://www.ebay.com/itm/196123456781",
+         "Nikon F3 35mm SLR Film Camera Body & 50mm f/1.4 Lens"},
+        {"ebay.co.uk", 4, 7, "https://www.ebay.co.uk/itm/387712345678",
+         "Olympus Trip 35 Film Camera \xA3-Serviced, New Seals"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.site);
@@ -490,7 +563,7 @@ TEST(LinkScan, TodaysPagesGiveEachItemOnceOverFetchesWithNewTrackingParameters)
             EXPECT_EQ(core::ExtractLinks(lines, found), c.links);
             EXPECT_EQ(found.count(), c.items);
         }
-        EXPECT_NE(found.FoundItems()[c.items - 1].find("01K3AAAA"), std::string::npos) << "the first fetch's link";
+        EXPECT_EQ(found.FoundItems()[c.items - 1], c.firstLink) << "without the fetch's tracking parameters";
         EXPECT_EQ(found.FoundDescriptions()[c.items - 1], std::string("07/12/2026 14:05:09  ") + c.firstTitle);
         for (int i = 0; i < found.count(); ++i)
             EXPECT_NE(found.FoundDescriptions()[i], "07/12/2026 14:05:09  ") << found.FoundItems()[i];
@@ -502,18 +575,19 @@ TEST(LinkScan, TodaysPagesGiveEachItemOnceOverFetchesWithNewTrackingParameters)
     }
 }
 
-// Wherever the described scan takes a link, the current rules take exactly the same links.
+// Wherever the described scan takes a link before the looser results, the
+// current rules take exactly the same links, as the found list shows them.
 TEST(LinkScan, CurrentRulesTakeTheDescribedLinksFromEveryPageThatHasThem)
 {
     int compared = 0;
     for (const auto &page : fixturePages()) {
-        Scan described = scanned(page);
+        Scan described = scanned(std::string_view(page).substr(0, core::LooserResultsStart(page)));
         if (described.count == 0)
             continue;
         Scan current = scanned(page, core::LinkRules::Current);
         ASSERT_EQ(current.count, described.count);
         for (size_t i = 0; i < current.offers.size(); ++i)
-            EXPECT_EQ(current.offers[i].link, described.offers[i].link);
+            EXPECT_EQ(current.offers[i].link, core::ListedLink(described.offers[i].link));
         ++compared;
     }
     EXPECT_GE(compared, 6);
