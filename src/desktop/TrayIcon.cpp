@@ -252,16 +252,18 @@ void TrayIcon::ClearBalloon()
 {
     data_.uFlags |= NIF_INFO;
     setField(data_.szInfo, {});
+    setField(data_.szInfoAction, {});
     UpdateTrayIcon();
 }
 
 bool TrayIcon::ShowBalloon(const std::string &Title, const std::string &Text, BalloonIconKind Kind,
-                           unsigned char TimeoutSeconds)
+                           unsigned char TimeoutSeconds, const std::string &Action)
 {
     ClearBalloon();
     data_.uFlags |= NIF_INFO;
     setField(data_.szInfo, Text);
     setField(data_.szInfoTitle, Title);
+    setField(data_.szInfoAction, Action);
     data_.uTimeout = TimeoutSeconds * 1000u;
     data_.dwInfoFlags = static_cast<quint32>(Kind);
     bool shown = UpdateTrayIcon();
@@ -277,6 +279,7 @@ void TrayIcon::HandleIconMessage(quint32 event)
     case NIN_BALLOONHIDE: return fire(OnBalloonHintHide, this);
     case NIN_BALLOONTIMEOUT: return fire(OnBalloonHintTimeout, this);
     case NIN_BALLOONUSERCLICK: return fire(OnBalloonHintClick, this);
+    case NIN_BALLOONACTION: return fire(OnBalloonHintAction, this);
     }
     if (!enabled_)
         return;

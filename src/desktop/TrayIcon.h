@@ -89,13 +89,17 @@ public:
     NotifyEvent OnMouseEnter, OnMouseExit;
     CycleEvent OnCycle;
     NotifyEvent OnBalloonHintShow, OnBalloonHintHide, OnBalloonHintTimeout, OnBalloonHintClick;
+    // The user chose the balloon's action.
+    NotifyEvent OnBalloonHintAction;
     NotifyEvent OnMinimizeToTray;
     StartupEvent OnStartup;
 
     // Shows a balloon by the icon; false when the icon is not in the tray.
-    // Text is cut to 255 characters, Title to 63.
+    // Text is cut to 255 characters, Title and Action to 63. Action, when
+    // given, labels the balloon's one action where the desktop's
+    // notifications offer actions; choosing it raises OnBalloonHintAction.
     bool ShowBalloon(const std::string &Title, const std::string &Text, BalloonIconKind Kind,
-                     unsigned char TimeoutSeconds);
+                     unsigned char TimeoutSeconds, const std::string &Action = {});
     void ClearBalloon();
 
     // Each reports whether the notification area accepted the request.

@@ -14,6 +14,8 @@ namespace {
 const QString Service = "org.freedesktop.Notifications";
 const QString Path = "/org/freedesktop/Notifications";
 const QString Interface = "org.freedesktop.Notifications";
+// The key of a notification's own action, beside "default" (a click on it).
+const QString ActionKey = "lotfinch-action";
 
 // Why the service says a notification went.
 constexpr quint32 ClosedExpired = 1, ClosedDismissed = 2;
@@ -40,11 +42,11 @@ DesktopNotification::~DesktopNotification()
 }
 
 bool DesktopNotification::show(const QString &title, const QString &text, const QString &iconName, int timeoutMs,
-                               bool clickable)
+                               bool clickable, const QString &action)
 {
     if (!bus_.isConnected())
         return false;
-    pending_ = Request{title, text, iconName, timeoutMs, clickable};
+    pending_ = Request{title, text, iconName, timeoutMs, clickable, action};
     wanted_ = true;
     // The service may have been replaced since it was last asked.
     capabilitiesKnown_ = false;
@@ -105,6 +107,8 @@ void DesktopNotification::send(const Request &request)
     if (request.clickable && actions_)
         actions << "default"
                 << "Open";
+    if (!request.action.isEmpty() && actions_)
+        actions << ActionKey << request.action;
     message << QCoreApplication::applicationName() << id_ << request.iconName << request.title
             << (bodyMarkup_ ? request.text.toHtmlEscaped() : request.text) << actions << hints
             << qint32(request.timeoutMs);
@@ -143,8 +147,12 @@ void DesktopNotification::notificationClosed(quint32 id, quint32 reason)
 
 void DesktopNotification::actionInvoked(quint32 id, const QString &action)
 {
-    if (id != 0 && id == id_ && action == "default")
+    if (id == 0 || id != id_)
+        return;
+    if (action == "default")
         emit clicked();
+    else if (action == ActionKey)
+        emit actionChosen();
 }
 
 } // namespace lotfinch::platform

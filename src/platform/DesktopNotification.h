@@ -22,10 +22,11 @@ public:
 
     // Sends title and text (plain text) with the named standard icon; the
     // service keeps it up for about timeoutMs. A clickable notification
-    // reports a click on it where the service takes actions. False when
-    // there is no session bus to send it on.
-    bool show(const QString &title, const QString &text, const QString &iconName, int timeoutMs,
-              bool clickable = false);
+    // reports a click on it, and one with an action label offers that
+    // action, where the service takes actions. False when there is no
+    // session bus to send it on.
+    bool show(const QString &title, const QString &text, const QString &iconName, int timeoutMs, bool clickable = false,
+              const QString &action = QString());
     // Takes the notification back, or the one still on its way.
     void close();
 
@@ -38,6 +39,8 @@ signals:
     void closedElsewhere();
     // The user clicked the notification (its default action).
     void clicked();
+    // The user chose the notification's action.
+    void actionChosen();
 
 private slots:
     void notificationClosed(quint32 id, quint32 reason);
@@ -49,6 +52,7 @@ private:
         QString title, text, iconName;
         int timeoutMs = 0;
         bool clickable = false;
+        QString action;
     };
 
     // Moves on to the next call once no other is on its way: the service

@@ -186,6 +186,8 @@ QtTrayShell::Icon &QtTrayShell::keep(const NotifyIconData &data)
             [this, icon] { balloonGone(*icon, NIN_BALLOONHIDE); });
     connect(notification, &DesktopNotification::clicked, this,
             [this, icon] { balloonGone(*icon, NIN_BALLOONUSERCLICK); });
+    connect(notification, &DesktopNotification::actionChosen, this,
+            [this, icon] { balloonGone(*icon, NIN_BALLOONACTION); });
     connect(data.hWnd, &QObject::destroyed, this, &QtTrayShell::receiverDestroyed, Qt::UniqueConnection);
     return *icon;
 }
@@ -269,8 +271,9 @@ bool QtTrayShell::applyBalloon(Icon &icon, const NotifyIconData &data)
         // Shown once the service has put it up. Without a tray the
         // notification is the one thing left to click.
         return icon.notification->show(title, text::fromAnsi(text), balloonIconName(data.dwInfoFlags), shownMs,
-                                       !icon.tray);
+                                       !icon.tray, text::fromAnsi(fieldText(data.szInfoAction)));
     }
+    // Qt's own balloons take no actions: the owner offers them in its menu.
     icon.tray->showMessage(title, text::fromAnsi(text), balloonIcon(data.dwInfoFlags), shownMs);
     icon.balloonShowing = true;
     icon.balloonTimer.start(shownMs);

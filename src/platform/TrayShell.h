@@ -40,6 +40,8 @@ constexpr quint32 NIN_BALLOONSHOW = 0x0402;
 constexpr quint32 NIN_BALLOONHIDE = 0x0403;
 constexpr quint32 NIN_BALLOONTIMEOUT = 0x0404;
 constexpr quint32 NIN_BALLOONUSERCLICK = 0x0405;
+// Ours: the user chose the balloon's action (szInfoAction) in a notification.
+constexpr quint32 NIN_BALLOONACTION = 0x0480;
 
 // Receives the notifications of the icons whose record names it, from the
 // event loop. It stands in for the hidden window of the icons' handler.
@@ -75,6 +77,9 @@ struct NotifyIconData
     quint32 uTimeout = 0; // balloon time in ms; the protocol version for NIM_SETVERSION
     char szInfoTitle[64] = {};
     quint32 dwInfoFlags = 0;
+    // The label of the balloon's one action, offered where the desktop's
+    // notifications take actions; empty for none.
+    char szInfoAction[64] = {};
     // The icon's menu, for trays that show it themselves (StatusNotifier
     // hosts); elsewhere its owner pops it up.
     QMenu *menu = nullptr;

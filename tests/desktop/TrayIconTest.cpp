@@ -105,23 +105,26 @@ TEST_F(TrayIconTest, BalloonsAreCutAndNeedTheIconInTheTray)
         size_t titleLength, textLength;
         BalloonIconKind kind;
         unsigned char seconds;
+        size_t actionLength;
     };
     auto icon = makeIcon();
-    for (Case c : {Case{5, 20, BalloonIconKind::Info, 15}, Case{63, 255, BalloonIconKind::Warning, 0},
-                   Case{64, 256, BalloonIconKind::Error, 255}, Case{200, 1000, BalloonIconKind::None, 1}}) {
-        SCOPED_TRACE(testing::Message() << c.titleLength << "/" << c.textLength);
+    for (Case c : {Case{5, 20, BalloonIconKind::Info, 15, 15}, Case{63, 255, BalloonIconKind::Warning, 0, 0},
+                   Case{64, 256, BalloonIconKind::Error, 255, 63}, Case{200, 1000, BalloonIconKind::None, 1, 64}}) {
+        SCOPED_TRACE(testing::Message() << c.titleLength << "/" << c.textLength << "/" << c.actionLength);
         shell.calls.clear();
-        EXPECT_TRUE(
-            icon->ShowBalloon(std::string(c.titleLength, 'T'), std::string(c.textLength, 'x'), c.kind, c.seconds));
+        EXPECT_TRUE(icon->ShowBalloon(std::string(c.titleLength, 'T'), std::string(c.textLength, 'x'), c.kind,
+                                      c.seconds, std::string(c.actionLength, 'A')));
         // The old balloon is cleared first, then the new one goes out.
         ASSERT_EQ(shell.calls.size(), 2u);
         const NotifyIconData &clear = shell.calls[0].data;
         EXPECT_TRUE(clear.uFlags & NIF_INFO);
         EXPECT_EQ(fieldText(clear.szInfo), "");
+        EXPECT_EQ(fieldText(clear.szInfoAction), "");
         const NotifyIconData &balloon = shell.calls[1].data;
         EXPECT_EQ(balloon.uFlags, NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_INFO);
         EXPECT_EQ(fieldText(balloon.szInfoTitle).size(), std::min<size_t>(c.titleLength, 63));
         EXPECT_EQ(fieldText(balloon.szInfo).size(), std::min<size_t>(c.textLength, 255));
+        EXPECT_EQ(fieldText(balloon.szInfoAction).size(), std::min<size_t>(c.actionLength, 63));
         EXPECT_EQ(balloon.uTimeout, c.seconds * 1000u);
         EXPECT_EQ(balloon.dwInfoFlags, static_cast<quint32>(c.kind));
         // Later changes do not show it again.
@@ -270,12 +273,13 @@ TEST_F(TrayIconTest, DisabledIconIgnoresTheMouseButNotBalloons)
     icon->OnBalloonHintHide = note("hide");
     icon->OnBalloonHintTimeout = note("timeout");
     icon->OnBalloonHintClick = note("click");
+    icon->OnBalloonHintAction = note("action");
     for (quint32 event : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_RBUTTONUP,
                           WM_MBUTTONDOWN, WM_MBUTTONUP, NIN_BALLOONSHOW, NIN_BALLOONHIDE, NIN_BALLOONTIMEOUT,
-                          NIN_BALLOONUSERCLICK, WM_RBUTTONDBLCLK, 0x0209u})
+                          NIN_BALLOONUSERCLICK, NIN_BALLOONACTION, WM_RBUTTONDBLCLK, 0x0209u})
         shell.send(icon->iconId(), event);
     runEventsFor(3 * shell.doubleClickMs);
-    EXPECT_EQ(events, (std::vector<std::string>{"show", "hide", "timeout", "click"}));
+    EXPECT_EQ(events, (std::vector<std::string>{"show", "hide", "timeout", "click", "action"}));
     EXPECT_EQ(clicks + doubleClicks + defaultClicks, 0);
     EXPECT_TRUE(shell.popups.empty());
     EXPECT_FALSE(icon->ClickTimer().Enabled());

@@ -4,6 +4,7 @@
 #include <QDBusMessage>
 #include <QDBusVirtualObject>
 #include <QProcess>
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -269,4 +270,36 @@ TEST_F(TraylessShell, AClickOnTheNotificationIsTheBalloonsClickWhereTheServiceTa
     service.emitSignal("NotificationClosed", {QVariant::fromValue(id), QVariant::fromValue(2u)});
     lotfinch::test::runEventsFor(200);
     EXPECT_EQ(events, (std::vector<quint32>{NIN_BALLOONSHOW, NIN_BALLOONUSERCLICK}));
+}
+
+TEST_F(TraylessShell, ABalloonsActionIsOfferedWhereTheServiceTakesActionsAndChoosingItIsReported)
+{
+    ASSERT_FALSE(shell->notifyIcon(NIM_ADD, iconData(receiver)));
+    NotifyIconData warning = balloon(iconData(receiver), "CHECK FAILED", "ebay.com answered 403", NIIF_WARNING);
+    setField(warning.szInfoAction, "Open in browser");
+    struct Case
+    {
+        QStringList capabilities;
+        QStringList actions;
+    };
+    const Case cases[] = {
+        {{"body", "actions"}, {"default", "Open", "lotfinch-action", "Open in browser"}},
+        {{"body"}, {}},
+    };
+    for (const Case &c : cases) {
+        service.capabilities = c.capabilities;
+        size_t before = service.notices.size();
+        EXPECT_TRUE(shell->notifyIcon(NIM_MODIFY, warning));
+        ASSERT_TRUE(waitUntil([&] { return service.notices.size() == before + 1; }));
+        EXPECT_EQ(service.notices.back().actions, c.actions);
+    }
+    ASSERT_TRUE(waitUntil([&] { return !events.empty() && events.back() == NIN_BALLOONSHOW; }));
+    const quint32 id = service.lastId;
+    service.emitSignal("ActionInvoked", {QVariant::fromValue(id + 100), QString("lotfinch-action")});
+    service.emitSignal("ActionInvoked", {QVariant::fromValue(id), QString("lotfinch-action")});
+    ASSERT_TRUE(waitUntil([&] { return events.back() == NIN_BALLOONACTION; }));
+    service.emitSignal("NotificationClosed", {QVariant::fromValue(id), QVariant::fromValue(2u)});
+    lotfinch::test::runEventsFor(200);
+    EXPECT_EQ(std::count(events.begin(), events.end(), NIN_BALLOONACTION), 1);
+    EXPECT_EQ(events.back(), NIN_BALLOONACTION) << "the service closing it is no second ending";
 }
