@@ -1,7 +1,9 @@
 // Any bytes as a result page: the link scan must end without fault, under the
 // described rules agree with the plain scan, under the current rules take
-// exactly those links that stand for items whenever there are any, and leave
-// the found-items lists parallel and distinct under either rules.
+// exactly those links before the looser results that stand for items
+// whenever there are any, as the found list shows them, and leave the
+// found-items lists parallel and distinct under either rules. Judging the
+// page as an eBay answer ends without fault too.
 
 #include <cstdint>
 #include <cstdlib>
@@ -11,6 +13,7 @@
 #include "../tests/core/LiteralLinkScan.h"
 #include "core/FoundItems.h"
 #include "core/LinkScan.h"
+#include "core/ResultPage.h"
 #include "text/AnsiText.h"
 
 using namespace lotfinch;
@@ -33,13 +36,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         core::LinkRules::Current);
     Offers items;
     int itemCount = test::LiteralScanItemLinks(
-        body, [&](std::string_view link, std::string_view title) { items.emplace_back(link, title); },
-        core::IsItemLink);
+        body.substr(0, core::LooserResultsStart(body)),
+        [&](std::string_view link, std::string_view title) { items.emplace_back(link, title); }, core::IsItemLink);
     if (currentCount != static_cast<int>(current.size()) || (itemCount > 0 && currentCount != itemCount))
         std::abort();
     for (size_t i = 0; itemCount > 0 && i < current.size(); ++i)
-        if (current[i].first != items[i].first)
+        if (current[i].first != core::ListedLink(items[i].first))
             std::abort();
+    core::KindOfEbayPage(body);
 
     text::LineText lines;
     core::SetPageLines(lines, body);

@@ -14,6 +14,7 @@
 #include <QStyle>
 #include <stdexcept>
 
+#include "core/FoundItems.h"
 #include "gui/OwnedWindow.h"
 #include "gui/UrlLabel.h"
 #include "platform/Application.h"
@@ -52,6 +53,9 @@ std::string AuctionNumberOf(std::string_view entry)
     // Without the marker the rest starts at the fifth character.
     size_t from = marker == std::string_view::npos ? 4 : marker + 5;
     std::string_view rest = from <= entry.size() ? entry.substr(from) : std::string_view();
+    // An item listed by its own address ends in its number.
+    if (marker != std::string_view::npos && rest == core::ItemNumberOf(entry) && !rest.empty())
+        return std::string(rest);
     return text::TextBetween(rest, "/", "?");
 }
 

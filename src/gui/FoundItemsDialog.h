@@ -19,7 +19,8 @@ namespace lotfinch::gui {
 class UrlLabel;
 
 // The item number in a found link: the path segment after the item's title
-// that follows "/itm/", up to the query.
+// that follows "/itm/", up to the query; or, in an item's own address
+// (".../itm/<number>"), the number it ends in.
 std::string AuctionNumberOf(std::string_view entry);
 
 // Only web pages are handed to the desktop's shell from the found-items list:

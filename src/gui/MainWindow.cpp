@@ -22,6 +22,8 @@
 #include <QWindow>
 #include <QWindowStateChangeEvent>
 #include <functional>
+#include <optional>
+#include <stdexcept>
 
 #include "core/LinkScan.h"
 #include "core/Sites.h"
@@ -42,6 +44,7 @@
 #include "platform/DesktopSession.h"
 #include "platform/IdleMemory.h"
 #include "platform/MessageBox.h"
+#include "platform/Shell.h"
 #include "text/AnsiText.h"
 
 namespace lotfinch::gui {
@@ -245,12 +248,15 @@ void MainWindow::createTrayMenu()
     pageSourceAction->setVisible(false);
     foundItemsAction = trayMenu->addAction(menuImages->icon(9), "Links to Found &Items...");
     foundItemsAction->setEnabled(false);
+    openSearchAction = trayMenu->addAction("Open in &browser");
+    openSearchAction->setVisible(false);
     trayMenu->addSeparator();
     exitAction = trayMenu->addAction(menuImages->icon(3), "E&xit");
     const std::pair<QAction *, void (MainWindow::*)()> commands[] = {
         {openAction, &MainWindow::restoreFromTray},      {aboutAction, &MainWindow::showAbout},
         {manualAction, &MainWindow::openManual},         {pageSourceAction, &MainWindow::showPageSource},
-        {foundItemsAction, &MainWindow::showFoundItems}, {exitAction, &MainWindow::exitClicked}};
+        {foundItemsAction, &MainWindow::showFoundItems}, {openSearchAction, &MainWindow::openRefusedSearch},
+        {exitAction, &MainWindow::exitClicked}};
     for (auto [action, handler] : commands)
         connect(action, &QAction::triggered, this, outsideWaits(handler));
 }
@@ -277,6 +283,7 @@ void MainWindow::createTrayIcon()
     trayIcon->setMinimizeToTray(true);
     trayIcon->OnDblClick = [run = outsideWaits(&MainWindow::restoreFromTray)](QObject *) { run(); };
     trayIcon->OnBalloonHintClick = [run = outsideWaits(&MainWindow::balloonClicked)](QObject *) { run(); };
+    trayIcon->OnBalloonHintAction = [run = outsideWaits(&MainWindow::openRefusedSearch)](QObject *) { run(); };
     // A balloon that has gone leaves its window's memory behind, as a pass does.
     trayIcon->OnBalloonHintTimeout = [](QObject *) { platform::ReleaseIdleMemory(); };
     trayIcon->OnBalloonHintHide = trayIcon->OnBalloonHintTimeout;
@@ -546,25 +553,32 @@ bool MainWindow::SearchSites(int selected)
         httpComponent->setURL(core::SearchAddress(site, phrase));
         // Passes do not overlap, so the component is not busy here; were it
         // so, its refusal would be no check of the site, nor a failed one.
-        const bool refused = httpComponent->Busy();
+        const bool busy = httpComponent->Busy();
         const int delivered = pagesDelivered_;
         const auto started = std::chrono::steady_clock::now();
         httpComponent->Read(true);
         if (!self || closing_)
             return false;
-        // Only a page fetched now is scanned: the page before stands for
-        // nothing this check found.
-        if (pagesDelivered_ != delivered) {
-            Checks.Succeeded(site);
-            if (core::ExtractLinks(pageLines, Found) > 0)
-                trayIcon->ShowBalloon(core::FoundBalloonTitle, core::FoundBalloonText(startedPhrase),
-                                      desktop::BalloonIconKind::Info, core::FoundBalloonSeconds);
-        } else if (!refused) {
+        // Only a page fetched now is judged and scanned: the page before
+        // stands for nothing this check found. A page that is no result page
+        // leaves the last good check's page lines as they were.
+        const bool fetched = pagesDelivered_ != delivered;
+        if (fetched || !busy) {
             auto elapsed =
                 std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
-            noteFailedCheck(site,
-                            core::FailureReason(core::OutcomeOf(*httpComponent, static_cast<int>(elapsed.count())),
-                                                core::SiteAt(site).domain));
+            const core::CheckVerdict verdict =
+                core::JudgeCheck(site, core::OutcomeOf(*httpComponent, static_cast<int>(elapsed.count())),
+                                 fetched ? std::optional(fetchedLines_.text()) : std::nullopt, Found.Rules());
+            if (verdict.good) {
+                pageLines = std::move(fetchedLines_);
+                Checks.Succeeded(site);
+                if (core::ExtractLinks(pageLines, Found) > 0)
+                    trayIcon->ShowBalloon(core::FoundBalloonTitle, core::FoundBalloonText(startedPhrase),
+                                          desktop::BalloonIconKind::Info, core::FoundBalloonSeconds);
+            } else {
+                noteFailedCheck(site, verdict.reason, verdict.kind);
+            }
+            fetchedLines_.clear();
         }
         found = !Found.empty();
         phrase = SearchText();
@@ -583,25 +597,36 @@ bool MainWindow::SearchSites(int selected)
     return found;
 }
 
-void MainWindow::noteFailedCheck(int site, std::string_view reason)
+void MainWindow::noteFailedCheck(int site, std::string_view reason, core::CheckFailure kind)
 {
     std::string line = core::FailureLine(QTime::currentTime(), Found.separators().time, reason);
-    if (Checks.Failed(site, line))
-        trayIcon->ShowBalloon(core::CheckFailedBalloonTitle, line, desktop::BalloonIconKind::Warning,
-                              core::FoundBalloonSeconds);
+    const bool refused = kind == core::CheckFailure::Refused;
+    if (Checks.Failed(site, line, refused ? core::SearchAddress(site, SearchText()) : std::string()))
+        trayIcon->ShowBalloon(core::CheckFailedBalloonTitle, core::CheckFailedBalloonText(line, kind),
+                              desktop::BalloonIconKind::Warning, core::FoundBalloonSeconds,
+                              refused ? "Open in browser" : "");
 }
 
 void MainWindow::setTrayHint(const std::string &hint)
 {
     trayHint_ = hint;
     trayIcon->setHint(core::HintWithFailureLine(hint, Checks.LatestFailureLine()));
+    // The menu follows the failures the hint tells of.
+    openSearchAction->setVisible(!Checks.RefusedSearch().empty());
+}
+
+void MainWindow::openRefusedSearch()
+{
+    const std::string address = Checks.RefusedSearch();
+    if (!address.empty() && !platform::Shell::current().open(address))
+        platform::showErrorBox(std::runtime_error("Searching for alternate browser."));
 }
 
 void MainWindow::pageFetched(QObject *, const std::string &, int64_t, http::ByteStream *stream)
 {
     if (!stream)
         return;
-    core::SetPageLines(pageLines, stream->ReadAll());
+    core::SetPageLines(fetchedLines_, stream->ReadAll());
     ++pagesDelivered_;
 }
 

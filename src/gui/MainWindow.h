@@ -67,6 +67,7 @@ public:
     QAction *aboutAction, *manualAction;
     QAction *pageSourceAction;
     QAction *foundItemsAction;
+    QAction *openSearchAction; // while a refused check stands: the search in the browser
     QAction *exitAction;
 
     desktop::SingleInstance *singleInstance; // no second copy of the program runs
@@ -106,6 +107,9 @@ public:
     void showFoundItems();
     void restoreFromTray();
     void balloonClicked();
+    // Opens the search of the latest check a site refused in the browser,
+    // where a person can pass the site's check.
+    void openRefusedSearch();
     void phraseDropDown();
     void phraseEditFinished();
     void secondCopyStarted(uint32_t NewAppHandle, const QString &NewCommandLineW);
@@ -160,11 +164,13 @@ private:
     int siteEntryOf(int selected) const;
     // Sets the tray hint, followed by the line of a failed check if one stands.
     void setTrayHint(const std::string &hint);
-    // Notes a check of one site that delivered no page, and why; the first
-    // failure after good checks raises a warning balloon.
-    void noteFailedCheck(int site, std::string_view reason);
+    // Notes a failed check of one site, and why; the first failure after
+    // good checks raises a warning balloon. A check the site refused offers
+    // its search in the browser, from the balloon and the tray menu.
+    void noteFailedCheck(int site, std::string_view reason, core::CheckFailure kind = core::CheckFailure::Failed);
 
-    int pagesDelivered_ = 0; // counts pageFetched's pages: a fetch ended well when it grew
+    int pagesDelivered_ = 0;      // counts pageFetched's pages: a fetch ended well when it grew
+    text::LineText fetchedLines_; // the page just fetched, until it is judged a result page
     bool centred_ = false;
     std::string trayHint_; // the tray hint without the failure line
     QRect keptPlace_;      // where the window was when it was last hidden

@@ -89,7 +89,7 @@ TEST(FixtureSite, MisbehavesWhenToldTo)
     const std::string us = lotfinch::core::SearchAddress(0, "digital camera");
     const std::string uk = lotfinch::core::SearchAddress(2, "digital camera");
     const QByteArray page = savedPage("ebay.com/digital-camera.html");
-    enum Expect { Page, ServerError, Unavailable, Nothing, HalfPage };
+    enum Expect { Page, ServerError, Unavailable, Nothing, HalfPage, BrowserCheck, EmptyPage, AccessDenied };
     struct Case
     {
         const char *control; // nullptr: keep the current mode
@@ -109,6 +109,10 @@ TEST(FixtureSite, MisbehavesWhenToldTo)
         {"mode=fail&site=ebay.co.uk", us, Page},
         {nullptr, uk, ServerError},
         {"mode=ok", uk, Page},
+        {"mode=challenge&count=1", us, BrowserCheck},
+        {"mode=empty&count=1", us, EmptyPage},
+        {"mode=denied&count=1", us, AccessDenied},
+        {nullptr, us, Page},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::string(c.control ? c.control : "(same)") + " " + c.url);
@@ -125,6 +129,25 @@ TEST(FixtureSite, MisbehavesWhenToldTo)
         case HalfPage:
             EXPECT_TRUE(answer.contains("Content-Length: " + QByteArray::number(page.size())));
             EXPECT_EQ(body, page.left(page.size() / 2));
+            break;
+        case BrowserCheck: {
+            // A redirect to the check, whose page the site serves as eBay does.
+            EXPECT_TRUE(answer.startsWith("HTTP/1.1 302")) << answer.left(200).toStdString();
+            const qsizetype at = answer.indexOf("\r\nLocation: /splashui/challenge?");
+            ASSERT_GE(at, 0) << answer.toStdString();
+            const QByteArray path = answer.mid(at + 12, answer.indexOf("\r\n", at + 2) - at - 12);
+            QByteArray check = proxyGet(site, "http://www.ebay.com" + path.toStdString());
+            EXPECT_TRUE(check.startsWith("HTTP/1.1 200"));
+            EXPECT_EQ(bodyOf(check), savedPage("walls/challenge.html"));
+            break;
+        }
+        case EmptyPage:
+            EXPECT_TRUE(answer.startsWith("HTTP/1.1 200") && answer.contains("Content-Length: 0\r\n") && body.isEmpty())
+                << answer.toStdString();
+            break;
+        case AccessDenied:
+            EXPECT_TRUE(answer.startsWith("HTTP/1.1 403") && body.contains("<TITLE>Access Denied</TITLE>"))
+                << answer.toStdString();
             break;
         }
     }

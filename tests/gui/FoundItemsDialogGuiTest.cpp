@@ -30,9 +30,11 @@ TEST(FoundLinks, AuctionNumberOfAnEntry)
     };
     const Case cases[] = {
         {"http://www.ebay.com/itm/Some-Item-Title/4711?pt=1", "4711"},
-        {"abc/def/ghi?x", "ghi"},                      // no marker: cut from the fifth character
-        {"http://www.ebay.com/itm/Title/4711", ""},    // no "?" after the number
-        {"http://www.ebay.com/itm/4711?pt=1", "4711"}, // no further "/"
+        {"abc/def/ghi?x", "ghi"},                                    // no marker: cut from the fifth character
+        {"http://www.ebay.com/itm/Title/4711", ""},                  // no "?" after the number
+        {"http://www.ebay.com/itm/4711?pt=1", "4711"},               // no further "/"
+        {"https://www.ebay.co.uk/itm/387712345678", "387712345678"}, // the item's own address
+        {"https://www.ebay.co.uk/itm/4711", ""},
         {"http://www.ebay.com/itm/T/4711?a/itm/x/9?b", "4711"},
         {"abc", ""},
         {"", ""},

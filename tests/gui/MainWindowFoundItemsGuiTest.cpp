@@ -181,8 +181,9 @@ TEST_F(FoundLinks, AHostileTitleIsShownAsReceivedAndLoadsNothing)
     QDir(pages.path()).mkpath("ebay.com");
     QFile page(pages.filePath("ebay.com/film-camera.html"));
     ASSERT_TRUE(page.open(QIODevice::WriteOnly));
-    page.write(("<a href=\"http://www.ebay.com/itm/Film-Camera/420000000042?pt=1\"><span class=\"g-b\">" + title +
-                "</span></a>\r\n")
+    page.write(("<ul id=\"ListViewInner\"><a href=\"http://www.ebay.com/itm/Film-Camera/420000000042?pt=1\">"
+                "<span class=\"g-b\">" +
+                title + "</span></a>\r\n")
                    .c_str());
     page.close();
     test::FixtureSite site(pages.path());

@@ -81,9 +81,10 @@ TEST_F(MainWindowTest, IsLaidOutAsDesigned)
     for (QAction *a : form->trayMenu->actions())
         entries << (a->isSeparator() ? "-" : a->text());
     EXPECT_EQ(entries, QStringList({"&Open Lotfinch Crawler...", "-", "Lotfinch &System", "-", "Show &HTML Source",
-                                    "Links to Found &Items...", "-", "E&xit"}));
+                                    "Links to Found &Items...", "Open in &browser", "-", "E&xit"}));
     EXPECT_EQ(form->trayMenu->defaultAction(), form->openAction);
     EXPECT_FALSE(form->pageSourceAction->isVisible());
+    EXPECT_FALSE(form->openSearchAction->isVisible()) << "shown only while a site refuses the checks";
     EXPECT_FALSE(form->foundItemsAction->isEnabled());
     for (int image : {0, 1, 2, 3, 4, 5, 6, 8, 10})
         EXPECT_FALSE(form->trayImages->icon(image).isNull()) << image;

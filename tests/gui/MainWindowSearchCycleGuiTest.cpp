@@ -13,6 +13,7 @@
 #include "gui/MainWindow.h"
 #include "gui/ProgressPopup.h"
 #include "platform/MessageBox.h"
+#include "platform/Shell.h"
 #include "support/FakeTrayShell.h"
 #include "support/FixtureSite.h"
 #include "support/TestUtil.h"
@@ -67,6 +68,30 @@ protected:
         return count;
     }
     int warnings() const { return balloons(core::CheckFailedBalloonTitle); }
+    // The record of the last balloon shown.
+    platform::NotifyIconData lastBalloon() const
+    {
+        platform::NotifyIconData last;
+        for (const auto &call : tray.callsOf(platform::NIM_MODIFY))
+            if ((call.data.uFlags & platform::NIF_INFO) && platform::fieldText(call.data.szInfo) != "")
+                last = call.data;
+        return last;
+    }
+    // The tray hint is hint (cut short where the tooltip needs the room)
+    // followed by the failure line with reason.
+    void expectFailureLine(const std::string &hint, const std::string &reason) const
+    {
+        const QString shown = QString::fromStdString(form->trayIcon->Hint());
+        const QRegularExpressionMatch match =
+            QRegularExpression("^(.*)\\nLast check failed at \\d\\d.\\d\\d: " +
+                               QRegularExpression::escape(QString::fromStdString(reason)) + "$")
+                .match(shown);
+        ASSERT_TRUE(match.hasMatch()) << shown.toStdString();
+        const QString shownHint = match.captured(1);
+        EXPECT_TRUE(shownHint == QString::fromStdString(hint) ||
+                    (shownHint.endsWith("...") && QString::fromStdString(hint).startsWith(shownHint.chopped(3))))
+            << shown.toStdString();
+    }
     QStringList searchRequests() const
     {
         QStringList lines;
@@ -121,15 +146,21 @@ TEST_F(SearchCycle, StartWithAllSitesFetchesTheFiveSitesInOrderAndShowsTheFoundS
 
 TEST_F(SearchCycle, APageWithoutItemsLeavesTheStillCrawlingState)
 {
-    arm("no such thing", 1);
-    pass();
-    EXPECT_EQ(searchRequests().size(), 1);
-    EXPECT_TRUE(form->Found.empty());
-    EXPECT_EQ(balloons(), 0);
-    EXPECT_EQ(form->trayIcon->Hint(), "STILL crawling ebay.ca for \"no such thing\".");
-    EXPECT_EQ(form->trayIcon->IconIndex(), 0);
-    EXPECT_FALSE(form->foundItemsAction->isEnabled());
-    EXPECT_EQ(form->SearchTimer->Interval(), 86'400'000);
+    // ebay.com's page carries looser results under "Results matching fewer words".
+    for (int siteIndex : {1, 0}) {
+        const std::string domain = core::SiteAt(siteIndex).domain;
+        SCOPED_TRACE(domain);
+        arm("no such thing", siteIndex);
+        pass();
+        EXPECT_TRUE(form->Found.empty());
+        EXPECT_EQ(balloons(), 0);
+        EXPECT_EQ(warnings(), 0);
+        EXPECT_EQ(form->trayIcon->Hint(), "STILL crawling " + domain + " for \"no such thing\".");
+        EXPECT_EQ(form->trayIcon->IconIndex(), 0);
+        EXPECT_FALSE(form->foundItemsAction->isEnabled());
+        EXPECT_EQ(form->SearchTimer->Interval(), 86'400'000);
+    }
+    EXPECT_EQ(searchRequests().size(), 2);
 }
 
 TEST_F(SearchCycle, OneSitesItemsNameThatSiteAndItsImage)
@@ -150,12 +181,17 @@ TEST_F(SearchCycle, AFailedCheckIsToldOnceAndNotReportedAsFound)
     {
         const char *control;
         const char *reason;
+        bool refused; // the site refused the program: its search opens in the browser
     };
     const Case cases[] = {
-        {"mode=fail&count=2&status=503", "ebay.com answered 503"},
-        {"mode=cut&count=2", "the page from ebay.com arrived cut short"},
-        {"mode=drop&count=2", "could not connect to ebay.com"},
-        {"mode=stall&count=2&seconds=30", "ebay.com timed out"},
+        {"mode=fail&count=2&status=503", "ebay.com answered 503", false},
+        {"mode=cut&count=2", "the page from ebay.com arrived cut short", false},
+        {"mode=drop&count=2", "could not connect to ebay.com", false},
+        {"mode=stall&count=2&seconds=30", "ebay.com timed out", false},
+        // eBay's answers to programs today.
+        {"mode=challenge&count=2", "ebay.com asked for a browser check instead of results", true},
+        {"mode=empty&count=2", "ebay.com sent an empty page", true},
+        {"mode=denied&count=2", "ebay.com answered 403", true},
     };
     form->httpComponent->Timeouts().ReceiveTimeout = 1000; // the stall's time-out
     arm("digital camera", 0);
@@ -164,6 +200,7 @@ TEST_F(SearchCycle, AFailedCheckIsToldOnceAndNotReportedAsFound)
     ASSERT_GT(count, 0);
     const std::string foundHint = "FOUND matches for \"digital camera\" on ebay.com.";
     ASSERT_EQ(form->trayIcon->Hint(), foundHint);
+    const std::string goodPage(form->pageLines.text());
     int found = balloons(), warned = warnings();
     for (const auto &c : cases) {
         SCOPED_TRACE(c.control);
@@ -174,19 +211,59 @@ TEST_F(SearchCycle, AFailedCheckIsToldOnceAndNotReportedAsFound)
             EXPECT_EQ(warnings(), warned + 1) << "one warning, at the first failure";
             EXPECT_EQ(form->Found.count(), count);
             EXPECT_EQ(form->trayIcon->IconIndex(), 1);
-            QString hint = QString::fromStdString(form->trayIcon->Hint());
-            EXPECT_TRUE(QRegularExpression(QRegularExpression::escape(QString::fromStdString(foundHint)) +
-                                           "\nLast check failed at \\d\\d.\\d\\d: " + c.reason + "$")
-                            .match(hint)
-                            .hasMatch())
-                << hint.toStdString();
+            EXPECT_EQ(form->pageLines.text(), goodPage) << "the page source stays the last good check's";
+            expectFailureLine(foundHint, c.reason);
+            EXPECT_EQ(form->openSearchAction->isVisible(), c.refused);
         }
+        const platform::NotifyIconData warning = lastBalloon();
+        EXPECT_EQ(platform::fieldText(warning.szInfo).find("Open the search in your browser") != std::string::npos,
+                  c.refused);
+        EXPECT_EQ(platform::fieldText(warning.szInfoAction), c.refused ? "Open in browser" : "");
         pass();
         EXPECT_EQ(form->trayIcon->Hint(), foundHint) << "a good check clears it";
+        EXPECT_FALSE(form->openSearchAction->isVisible());
         EXPECT_EQ(balloons(), ++found);
         EXPECT_EQ(warnings(), ++warned);
     }
-    EXPECT_EQ(searchRequests().size(), 1 + 3 * 4);
+    // Each case's three searches, and the browser check's own request twice.
+    EXPECT_EQ(searchRequests().size(), 1 + 3 * 7 + 2);
+}
+
+// eBay refused the program, then put up another wall on the next check: the
+// failure stands until a result page comes.
+TEST_F(SearchCycle, ARefusedCheckNeverClearsAnEarlierFailure)
+{
+    arm("no such thing", 0);
+    pass();
+    ASSERT_EQ(warnings(), 0);
+    const std::string stillHint = "STILL crawling ebay.com for \"no such thing\".";
+    ASSERT_EQ(form->trayIcon->Hint(), stillHint);
+    const std::string search = core::SearchAddress(0, "no such thing");
+    platform::FakeShell browser;
+    const char *walls[][2] = {
+        {"mode=denied&count=1", "ebay.com answered 403"},
+        {"mode=challenge&count=1", "ebay.com asked for a browser check instead of results"},
+        {"mode=empty&count=1", "ebay.com sent an empty page"},
+    };
+    for (const auto &[control, reason] : walls) {
+        SCOPED_TRACE(control);
+        ASSERT_TRUE(site.control(control));
+        pass();
+        EXPECT_EQ(warnings(), 1) << "told once, when the checks started failing";
+        expectFailureLine(stillHint, reason);
+    }
+    // The last refusal's search stands while the failure stands, from the
+    // tray menu and from the warning's action.
+    ASSERT_TRUE(form->openSearchAction->isVisible());
+    form->openSearchAction->trigger();
+    tray.send(form->trayIcon->iconId(), platform::NIN_BALLOONACTION);
+    EXPECT_EQ(browser.opened, (std::vector<std::string>{search, search}));
+
+    pass();
+    EXPECT_EQ(form->trayIcon->Hint(), stillHint);
+    EXPECT_FALSE(form->openSearchAction->isVisible());
+    tray.send(form->trayIcon->iconId(), platform::NIN_BALLOONACTION);
+    EXPECT_EQ(browser.opened.size(), 2u) << "nothing to open once a good check came";
 }
 
 TEST_F(SearchCycle, TodaysPagesFoundTwiceKeepEachItemOnce)

@@ -7,6 +7,7 @@
 #include <QTcpSocket>
 
 #include "TestUtil.h"
+#include "core/FoundItems.h"
 
 namespace lotfinch::test {
 
@@ -31,7 +32,7 @@ QString FixtureSite::newestItemLink()
     QString last;
     for (const QRegularExpressionMatch &match : itemLink.globalMatch(QString::fromLatin1(page.readAll())))
         last = match.captured(1);
-    return last;
+    return QString::fromStdString(core::ListedLink(last.toStdString()));
 }
 
 FixtureSite::FixtureSite(const QString &pagesFolder) : process_(std::make_unique<QProcess>())

@@ -36,8 +36,9 @@ public:
 
     static QString scriptPath();
     static QString pagesPath();
-    // The newest item that a search for "digital camera" finds on ebay.com: the
-    // last item link of the fixture's page (the found list shows it first).
+    // The newest item that a search for "digital camera" finds on ebay.com, as
+    // the found list shows it (first): the last item link of the fixture's
+    // page, by the item's own address.
     static QString newestItemLink();
 
 private:

@@ -7,7 +7,9 @@ A search address of a known site is answered with a saved result page chosen
 by site and phrase: PAGES/<site domain>/<phrase>.html, the phrase lower-cased
 with every run of other characters than letters and digits turned into "-"
 ("digital camera" -> digital-camera.html); a phrase without a page gets
-PAGES/<site domain>/no-results.html. Nothing is ever fetched from outside.
+PAGES/<site domain>/no-results.html (on eBay sites today's "No exact matches
+found" page, whose looser results match the phrase only in part). Nothing is
+ever fetched from outside.
 Every "{fetch}" in a page is replaced by a token that differs at every request,
 as the tracking parameters of today's result pages do.
 
@@ -24,6 +26,12 @@ MODE is one of
     stall   send nothing for S seconds (default 30), then close
     cut     send the headers and half the page, then close
     slow    wait S seconds (default 2), then answer normally
+    challenge  answer as eBay answers programs today: "302 Found" to its
+            browser check under /splashui/challenge, whose page
+            (PAGES/walls/challenge.html) holds no results
+    empty   answer "200 OK" with an empty body
+    denied  answer "403 Forbidden" with an "Access Denied" page
+            (PAGES/walls/access-denied.html), as eBay's CDN does
 N limits the mode to the next N search requests (then it falls back to ok);
 DOMAIN limits it to one site. GET /control alone answers with the log size.
 """
@@ -38,7 +46,7 @@ import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 SITES = ("ebay.com", "ebay.ca", "ebay.co.uk", "ebay.com.au", "ubid.com")
-MODES = ("ok", "fail", "drop", "stall", "cut", "slow")
+MODES = ("ok", "fail", "drop", "stall", "cut", "slow", "challenge", "empty", "denied")
 PHRASE_KEY = {"ebay.com": "_nkw", "ebay.ca": "_nkw", "ebay.co.uk": "_nkw", "ebay.com.au": "_nkw", "ubid.com": "qs"}
 STALL_LIMIT = 300  # seconds; a stall never outlives a forgotten test
 
@@ -106,6 +114,10 @@ class Handler(BaseHTTPRequestHandler):
         site = site_of(host)
         if site is None:
             return self.answer(403, b"Only the fixture auction sites are served here.\r\n")
+        if site.startswith("ebay.") and target.path.startswith("/splashui/"):
+            # The browser check that the challenge mode redirects to.
+            wall = self.wall(target.path[len("/splashui/"):])
+            return self.answer(200, wall, head=head) if wall else self.answer(404, b"No such check.\r\n")
         # Phrases are 8-bit text in the Windows code page.
         query = urllib.parse.parse_qs(target.query, encoding="cp1252", errors="replace")
         phrase = query.get(PHRASE_KEY[site], [""])[0]
@@ -121,6 +133,13 @@ class Handler(BaseHTTPRequestHandler):
             self.wait(seconds if seconds is not None else 30)
             self.close_connection = True
             return
+        if mode == "challenge":
+            check = "/splashui/challenge?ap=1&appName=orch&ru=" + urllib.parse.quote(self.path, safe="")
+            return self.answer(302, b"", extra_headers=[("Location", check)])
+        if mode == "empty":
+            return self.answer(200, b"", head=head)
+        if mode == "denied":
+            return self.answer(403, self.wall("access-denied"), head=head)
         if mode == "slow":
             self.wait(seconds if seconds is not None else 2)
         if mode == "cut":
@@ -141,6 +160,14 @@ class Handler(BaseHTTPRequestHandler):
                 with open(os.path.join(folder, name), "rb") as f:
                     return f.read()
         return b"<html><body>No saved pages for this site.</body></html>\r\n"
+
+    def wall(self, name):
+        """A saved wall page, or None."""
+        path = os.path.join(self.server.pages, "walls", name + ".html")
+        if not re.fullmatch(r"[a-z-]+", name) or not os.path.isfile(path):
+            return None
+        with open(path, "rb") as f:
+            return f.read()
 
     def fetch_token(self):
         with self.server.log_lock:
@@ -172,8 +199,10 @@ class Handler(BaseHTTPRequestHandler):
             self.server.behaviour.set(mode, count, site, seconds, status)
         return self.answer(200, ("requests %d\r\n" % self.server.requests).encode(), "text/plain")
 
-    def answer(self, status, body, content_type="text/html", head=False):
+    def answer(self, status, body, content_type="text/html", head=False, extra_headers=()):
         self.send_response(status)
+        for name, value in extra_headers:
+            self.send_header(name, value)
         self.send_header("Content-Type", content_type)
         self.send_header("Content-Length", str(len(body)))
         self.end_headers()

@@ -195,25 +195,34 @@ QString NotificationMonitor::output()
     return output_;
 }
 
-void expectFoundNotification(NotificationMonitor &notifications, LotfinchProgram &program)
+void expectNotification(NotificationMonitor &notifications, LotfinchProgram &program, const QString &title,
+                        const QString &text, const QString &icon, const QString &popupText, QRect *popup)
 {
     using test::waitUntil;
-    ASSERT_TRUE(
-        waitUntil([&] { return notifications.output().contains("string \"Matches for digital camera.\""); }, 60000))
+    ASSERT_TRUE(waitUntil([&] { return notifications.output().contains(text); }, 60000))
         << notifications.output().toStdString() << program.output().toStdString();
     QString calls = notifications.output();
-    EXPECT_TRUE(calls.contains("string \"FOUND\"")) << calls.toStdString();
-    EXPECT_TRUE(calls.contains("string \"dialog-information\"")) << calls.toStdString();
+    EXPECT_TRUE(calls.contains("string \"" + title + "\"")) << calls.toStdString();
+    EXPECT_TRUE(calls.contains("string \"" + icon + "\"")) << calls.toStdString();
     // It grows to its size after it comes up.
-    QString popupText;
+    QString shown;
     EXPECT_TRUE(waitUntil(
         [&] {
-            QRect popup = notificationPopup();
-            popupText = popup.isEmpty() ? QString() : plainText(readText(popup, screenshot("found-notification")));
-            return popupText.contains("FOUND") && popupText.contains("Matches for digital camera.");
+            QRect place = notificationPopup();
+            shown =
+                place.isEmpty() ? QString() : plainText(readText(place, screenshot(title.toLower() + "-notification")));
+            if (popup)
+                *popup = place;
+            return shown.contains(title) && shown.contains(popupText);
         },
         30000))
-        << popupText.toStdString();
+        << shown.toStdString();
+}
+
+void expectFoundNotification(NotificationMonitor &notifications, LotfinchProgram &program)
+{
+    expectNotification(notifications, program, "FOUND", "string \"Matches for digital camera.\"", "dialog-information",
+                       "Matches for digital camera.");
 }
 
 } // namespace lotfinch::e2e

@@ -59,10 +59,14 @@ private:
     QString output_;
 };
 
-// Waits until the "FOUND" balloon of a search for "digital camera" has reached
-// the notification daemon (title, text and the information icon in its Notify
-// call) and the daemon's popup shows it; gtest failures otherwise, the
-// program's output among them. Call it through ASSERT_NO_FATAL_FAILURE.
+// Waits until a balloon has reached the notification daemon (its title, a
+// text its body holds and its standard icon in a Notify call) and the
+// daemon's popup shows the title and popupText; gtest failures otherwise,
+// the program's output among them. popup, when given, receives the popup's
+// place. Call it through ASSERT_NO_FATAL_FAILURE.
+void expectNotification(NotificationMonitor &notifications, LotfinchProgram &program, const QString &title,
+                        const QString &text, const QString &icon, const QString &popupText, QRect *popup = nullptr);
+// The same for the "FOUND" balloon of a search for "digital camera".
 void expectFoundNotification(NotificationMonitor &notifications, LotfinchProgram &program);
 
 } // namespace lotfinch::e2e
