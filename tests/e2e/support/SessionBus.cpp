@@ -209,8 +209,10 @@ void expectNotification(NotificationMonitor &notifications, LotfinchProgram &pro
     EXPECT_TRUE(waitUntil(
         [&] {
             QRect place = notificationPopup();
-            shown =
-                place.isEmpty() ? QString() : plainText(readText(place, screenshot(title.toLower() + "-notification")));
+            shown = place.isEmpty()
+                        ? QString()
+                        : plainText(readText(place,
+                                             screenshot(QString(title).toLower().replace(" ", "-") + "-notification")));
             if (popup)
                 *popup = place;
             return shown.contains(title) && shown.contains(popupText);
