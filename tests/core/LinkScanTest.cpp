@@ -391,9 +391,9 @@ TEST(LinkScan, CurrentRulesReadUnquotedValuesOnlyWhereTheQuotedScanFindsNothing)
         {"a title marker after the link keeps the described title",
          "<a href=" + u1 + ">link text</a><span class=\"g-b\">Marked</span>",
          {1, {{l1, "Marked"}}}},
-        {"uBid values the same way",
-         "<a href='&#xA;/c/3.aspx&#xA;'>Lens</a><script>'/itm/'</script>",
-         {1, {{"http://www.ubid.com/c/3.aspx", "Lens"}}}},
+        {"uBid values the same way, with their references decoded",
+         "<a href='&#xA;/c/3.aspx?src=srp&amp;pos=2&#xA;'>Lens</a><script>'/itm/'</script>",
+         {1, {{"http://www.ubid.com/c/3.aspx?src=srp&pos=2", "Lens"}}}},
         {"not an href attribute, or not closed",
          "<a data-href=" + u1 + ">x</a><p>href=" + u1 + "</p><a href='" + u2,
          {}},
@@ -415,20 +415,36 @@ TEST(LinkScan, CurrentRulesReadUnquotedValuesOnlyWhereTheQuotedScanFindsNothing)
     }
 }
 
+namespace {
+
+// A page, what the current rules hand over from it, and how many item links
+// the described rules count on it.
+struct RulesCase
+{
+    const char *name;
+    std::string page;
+    Scan current;
+    int described;
+};
+
+void expectUnderBothRules(const std::vector<RulesCase> &cases)
+{
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(scanned(c.page, core::LinkRules::Current), c.current);
+        EXPECT_EQ(scanned(c.page).count, c.described);
+    }
+}
+
+} // namespace
+
 TEST(LinkScan, UnderTheCurrentRulesAnEbayLinkWithoutItemNumberIsNoItem)
 {
     const std::string item = "https://www.ebay.com/itm/Nikon-F3/196123456781?_skw=x";
     // Today's pages hide a "Shop on eBay" card that links to a placeholder.
     const std::string card = "<li class=s-item><a href=\"https://ebay.com/itm/123456\" tabindex=-1>"
                              "<span role=heading>Shop on eBay</span></a></li>\r\n";
-    struct Case
-    {
-        const char *name;
-        std::string page;
-        Scan current;
-        int described; // item links under the described rules
-    };
-    const Case cases[] = {
+    expectUnderBothRules({
         {"the card among unquoted item links",
          card + "<a href=" + item + ">Nikon F3</a>",
          {1, {{"https://www.ebay.com/itm/196123456781", "Nikon F3"}}},
@@ -448,12 +464,7 @@ TEST(LinkScan, UnderTheCurrentRulesAnEbayLinkWithoutItemNumberIsNoItem)
          "<a href=\"https://shop.example/itm/42\">g</a>",
          {1, {{"https://shop.example/itm/42", "g"}}},
          1},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(scanned(c.page, core::LinkRules::Current), c.current);
-        EXPECT_EQ(scanned(c.page).count, c.described);
-    }
+    });
 }
 
 // A page with no exact matches still carries cards under "Results matching
@@ -467,14 +478,7 @@ TEST(LinkScan, UnderTheCurrentRulesTheLooserResultsHoldNoItems)
     const std::string boundary = "<li class=\"srp-river-answer srp-river-answer--REWRITE_START\"><h3>Results "
                                  "matching fewer words</h3></li>\r\n";
     const Offer nikon{"https://www.ebay.com/itm/196123456781", "Nikon F3"};
-    struct Case
-    {
-        const char *name;
-        std::string page;
-        Scan current;
-        int described; // item links under the described rules
-    };
-    const Case cases[] = {
+    expectUnderBothRules({
         {"exact matches above the looser ones", exact + boundary + looser, {1, {nikon}}, 2},
         {"no exact matches",
          "<div class=srp-save-null-search><h3>No exact matches found</h3></div>" + boundary + looser +
@@ -491,37 +495,12 @@ TEST(LinkScan, UnderTheCurrentRulesTheLooserResultsHoldNoItems)
          "<h3 class=srp-river-answer__heading>x</h3>" + exact,
          {1, {nikon}},
          1},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(scanned(c.page, core::LinkRules::Current), c.current);
-        EXPECT_EQ(scanned(c.page).count, c.described);
-    }
+    });
 
     // The fixture site's page for a phrase without matches.
     const std::string saved = readFile(test::FixtureSite::pagesPath() + "/ebay.com/no-results.html");
     ASSERT_NE(saved.find("/itm/"), std::string::npos);
     EXPECT_EQ(scanned(saved, core::LinkRules::Current), Scan{});
-}
-
-// The current rules list an eBay item by its own address, and decode the
-// references in any other link; the described rules keep links as found.
-TEST(LinkScan, UnderTheCurrentRulesLinksAreListedAsAPersonUsesThem)
-{
-    const std::string page =
-        "<a href=\"https://www.ebay.com/itm/Canon-AE-1/204512345678?_skw=film+camera&amp;itmmeta=01K3&amp;"
-        "hash=item2f9e1a2b4e&amp;itmprp=enc%3AAQAJ\">Canon</a>"
-        "<a href=\"&#xA;/Cameras/300120000.aspx?src=srp&amp;pos=2&#xA;\">Lens</a>";
-    EXPECT_EQ(scanned(page, core::LinkRules::Current),
-              (Scan{2,
-                    {{"https://www.ebay.com/itm/204512345678", "Canon"},
-                     {"http://www.ubid.com/Cameras/300120000.aspx?src=srp&pos=2", "Lens"}}}));
-    EXPECT_EQ(scanned(page),
-              (Scan{2,
-                    {{"https://www.ebay.com/itm/Canon-AE-1/204512345678?_skw=film+camera&amp;itmmeta=01K3&amp;"
-                      "hash=item2f9e1a2b4e&amp;itmprp=enc%3AAQAJ",
-                      ""},
-                     {"http://www.ubid.com/Cameras/300120000.aspx?src=srp&amp;pos=2", ""}}}));
 }
 
 namespace {

@@ -105,7 +105,6 @@ TEST(SiteChecks, AnEbayCheckIsGoodOnlyOnAResultPage)
         {"too many requests", 3, 429, search, std::nullopt, "refused: ebay.com.au answered 429"},
         {"a server error", 0, 503, search, std::nullopt, "failed: ebay.com answered 503"},
         {"an empty body", 1, 200, search, "", "refused: ebay.ca sent an empty page"},
-        {"white space only", 0, 200, search, " \r\n\r\n", empty},
         {"no markup", 0, 200, search, "{\"items\":[]}", empty},
         {"the captcha page's title", 0, 200, search, "<html><head><TITLE>Security Measure | eBay</TITLE>", robot},
         {"a rate page", 0, 200, search, "<title>\n  Error   Page | eBay</title><p>Too fast", robot},
