@@ -50,7 +50,8 @@ struct CheckVerdict
 // delivered one. Under the current rules an eBay check is good only on a
 // result page: a robot check (an answer from under /splashui/, or a page
 // that reads like a wall), a 403 or 429, an empty page and a page without
-// results are failed checks. Otherwise every delivered page is a good check.
+// results are checks the site refused. Otherwise every delivered page is a
+// good check, and a fetch that delivered none failed.
 CheckVerdict JudgeCheck(int site, const FetchOutcome &outcome, std::optional<std::string_view> page, LinkRules rules);
 
 // Why a check sent nothing: the phrase holds characters the sites' code
