@@ -94,7 +94,8 @@ FoundItemsDialog::FoundItemsDialog(QWidget *owner, const desktop::ImageList *app
         b->setObjectName(name);
         b->setGeometry(left, 470, 110, 31);
         b->setToolTip(hint);
-        // The window has no default button: Enter does not open an auction.
+        // The window has no default button: Enter presses the focused button,
+        // or opens the list's selected entry.
         b->setAutoDefault(false);
         return b;
     };
@@ -274,18 +275,15 @@ void FoundItemsDialog::showEvent(QShowEvent *event)
 
 void FoundItemsDialog::keyPressEvent(QKeyEvent *event)
 {
-    // The window has neither a default nor a cancel button: Enter presses
-    // only a button that has the focus, and Esc does not close the window.
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
+    // The window has no default button: Enter presses only a button that has
+    // the focus (the list takes it for its entries). Esc closes the window.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         if (auto *focused = qobject_cast<QPushButton *>(focusWidget()); focused && focused->isEnabled())
             focused->click();
-        break;
-    case Qt::Key_Escape: break;
-    default: QDialog::keyPressEvent(event); return;
+        event->accept();
+        return;
     }
-    event->accept();
+    QDialog::keyPressEvent(event);
 }
 
 bool FoundItemsDialog::eventFilter(QObject *watched, QEvent *event)
@@ -298,6 +296,12 @@ bool FoundItemsDialog::eventFilter(QObject *watched, QEvent *event)
         const auto *key = event->type() == QEvent::KeyPress ? static_cast<QKeyEvent *>(event) : nullptr;
         if (menuKey || (key && key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier)) {
             popupListMenuFromKeyboard();
+            return true;
+        }
+        // Enter on an entry opens it, as View Auction does.
+        if (key && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            guarded([this] { viewClicked(); })();
             return true;
         }
     }

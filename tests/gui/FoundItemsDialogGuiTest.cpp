@@ -235,27 +235,35 @@ TEST_F(FoundItemsDialogGui, HintShowsTheSelectedEntrysDescriptionWhereverThePoin
     EXPECT_EQ(form.viewButton->toolTip(), "Open the selected auction in the default browser");
 }
 
-TEST_F(FoundItemsDialogGui, KeysStartAtTheNewestEntryAndEnterAndEscDoNothingElse)
+TEST_F(FoundItemsDialogGui, KeysStartAtTheNewestEntryEnterOpensItAndEscCloses)
 {
     platform::FakeShell shell;
     form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
     form.itemList->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(form.itemList, Qt::Key_Return); // no entry selected yet
+    EXPECT_TRUE(shell.opened.empty());
     QTest::keyClick(form.itemList, Qt::Key_Down);
     EXPECT_EQ(form.SelectedEntry(), "http://www.ebay.com/itm/Newest-Camera/4711?pt=1");
     ASSERT_TRUE(form.viewButton->isEnabled());
 
-    // The window has neither a default nor a cancel button.
+    // Enter opens the selected entry (there is no default button), and so
+    // does Enter on the keypad.
     QTest::keyClick(form.itemList, Qt::Key_Return);
+    QTest::keyClick(form.itemList, Qt::Key_Down);
     QTest::keyClick(form.itemList, Qt::Key_Enter, Qt::KeypadModifier);
-    QTest::keyClick(form.itemList, Qt::Key_Escape);
-    EXPECT_TRUE(shell.opened.empty());
+    EXPECT_EQ(shell.opened, (std::vector<std::string>{"http://www.ebay.com/itm/Newest-Camera/4711?pt=1",
+                                                      "https://www.ebay.com/itm/Older-Lens/815?x"}));
     EXPECT_TRUE(form.isVisible());
     EXPECT_FALSE(form.viewButton->isDefault());
     EXPECT_FALSE(form.closeButton->isDefault());
 
     form.closeButton->setFocus(Qt::TabFocusReason); // a focused button takes Enter
     QTest::keyClick(form.closeButton, Qt::Key_Return);
+    EXPECT_FALSE(form.isVisible());
+
+    form.show();
+    QTest::keyClick(form.itemList, Qt::Key_Escape);
     EXPECT_FALSE(form.isVisible());
 }
 
