@@ -108,6 +108,7 @@ FoundItemsDialog::FoundItemsDialog(QWidget *owner, const desktop::ImageList *app
 
     statusBar = new QStatusBar(this);
     statusBar->setObjectName("statusBar");
+    statusBar->setAccessibleName("Status");
     statusBar->setSizeGripEnabled(false);
     statusBar->setGeometry(0, height() - 19, width(), 19);
     // The panels show titles taken from web pages: as plain text, never as
