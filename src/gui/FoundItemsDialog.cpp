@@ -5,7 +5,6 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
@@ -111,15 +110,14 @@ FoundItemsDialog::FoundItemsDialog(QWidget *owner, const desktop::ImageList *app
     statusBar->setAccessibleName("Status");
     statusBar->setSizeGripEnabled(false);
     statusBar->setGeometry(0, height() - 19, width(), 19);
-    // The panels show titles taken from web pages: as plain text, never as
-    // markup that could make Qt load images from local files.
-    latestLabel = new QLabel(statusBar);
-    latestLabel->setTextFormat(Qt::PlainText);
+    // The panels show titles taken from web pages: as plain text (never as
+    // markup that could make Qt load images from local files), elided where
+    // they do not fit.
+    latestLabel = new ElidedLabel(statusBar);
     latestLabel->setFixedWidth(300);
     statusBar->addWidget(latestLabel);
     // The last panel reaches to the window's right edge.
-    countLabel = new QLabel(statusBar);
-    countLabel->setTextFormat(Qt::PlainText);
+    countLabel = new ElidedLabel(statusBar);
     countLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     statusBar->addWidget(countLabel, 1);
 

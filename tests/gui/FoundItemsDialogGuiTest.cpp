@@ -1,3 +1,4 @@
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -11,6 +12,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include "gui/ElidedLabel.h"
 #include "gui/FoundItemsDialog.h"
 #include "gui/UrlLabel.h"
 #include "platform/MessageBox.h"
@@ -293,6 +295,47 @@ TEST_F(FoundItemsDialogGui, TheHintIsRebuiltOnlyWhenTheSelectionChanges)
     moveOverList();
     EXPECT_EQ(changes.count, 2);
     EXPECT_EQ(form.Hint().find("Renamed"), std::string::npos);
+}
+
+// Each status text shows whole, or elided in the middle with the whole text
+// in its tooltip; a screen reader hears the whole text either way.
+TEST_F(FoundItemsDialogGui, StatusTextsShowWholeOrElidedWithTheWholeTextAtHand)
+{
+    const QString latest = "Most recent auction listing found: 12/09/2026 02:04:37  Samsung ES80 12.2MP Digital "
+                           "Camera (Pink) with a 5x optical zoom, 2.7\" screen and a case";
+    struct Case
+    {
+        gui::ElidedLabel *label;
+        QString text;
+        bool whole;
+    };
+    const Case cases[] = {
+        {form.latestLabel, latest, false},
+        {form.countLabel, "8 Items Found", true},
+        {form.countLabel, "1048576 Items Found", true},
+        {form.countLabel, latest, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        c.label->setText(c.text);
+        QApplication::processEvents();
+        const QString shown = c.label->QLabel::text();
+        const QRect room = c.label->contentsRect();
+        const QFontMetrics metrics = c.label->fontMetrics();
+        EXPECT_LE(metrics.horizontalAdvance(shown), room.width());
+        EXPECT_LE(metrics.height(), room.height());
+        EXPECT_EQ(c.label->text(), c.text);
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(c.label)->text(QAccessible::Name), c.text);
+        EXPECT_EQ(shown == c.text, c.whole) << shown.toStdString();
+        if (shown == c.text) {
+            EXPECT_EQ(c.label->toolTip(), "");
+        } else {
+            EXPECT_TRUE(shown.startsWith(c.text.left(10)) && shown.endsWith(c.text.right(5)) &&
+                        shown.contains(u'\u2026'))
+                << shown.toStdString();
+            EXPECT_EQ(c.label->toolTip(), c.text);
+        }
+    }
 }
 
 TEST_F(FoundItemsDialogGui, CloseEndsTheWindow)
