@@ -14,6 +14,7 @@
 #include <stdexcept>
 
 #include "gui/OwnedWindow.h"
+#include "gui/ScreenFit.h"
 #include "gui/UrlLabel.h"
 #include "platform/Application.h"
 #include "text/AnsiText.h"
@@ -265,8 +266,10 @@ void FoundItemsDialog::closeClicked()
 
 void FoundItemsDialog::showEvent(QShowEvent *event)
 {
-    if (!event->spontaneous())
+    if (!event->spontaneous()) {
         BelongToShownOwner(this);
+        FitIntoRoom(this, itemList, RoomForWindow(this));
+    }
     QDialog::showEvent(event);
     if (!event->spontaneous())
         formShown();

@@ -6,6 +6,7 @@
 #include <QStyle>
 
 #include "gui/OwnedWindow.h"
+#include "gui/ScreenFit.h"
 #include "text/AnsiText.h"
 
 namespace lotfinch::gui {
@@ -36,8 +37,10 @@ PageSourceDialog::PageSourceDialog(QWidget *owner)
 
 void PageSourceDialog::showEvent(QShowEvent *event)
 {
-    if (!event->spontaneous())
+    if (!event->spontaneous()) {
         BelongToShownOwner(this);
+        FitIntoRoom(this, sourceText, RoomForWindow(this));
+    }
     QDialog::showEvent(event);
 }
 
