@@ -85,6 +85,15 @@ protected:
                                       .arg(step));
     }
 
+    // A fixed-size window tells the desktop so: it offers neither to resize
+    // nor to maximise it (where the desktop tells).
+    static void expectFixedSize(const ShownWindow &window)
+    {
+        if (!window.sizing.isEmpty()) {
+            EXPECT_EQ(window.sizing.toStdString(), "fixed") << window.title.toStdString();
+        }
+    }
+
     // The window once it shows where the desktop put it (GNOME lists a new
     // window before it places it, at first with no size at all).
     std::optional<ShownWindow> waitForWindow(const QString &title, int ms = 30000)
@@ -119,6 +128,8 @@ protected:
         if (main && main->minimized)
             desktop.activate(MainTitle);
         main = waitForWindow(MainTitle);
+        if (main)
+            expectFixedSize(*main);
         // The labels' corner of the window, below whatever title bar it has:
         // OCR reads a small area more reliably.
         QRect label = main ? waitForText(QRect(main->frame.topLeft(), QSize(150, 170)), "Look For", step) : QRect();
@@ -187,6 +198,7 @@ TEST_F(DesktopWalk, SearchBeToldOpenAndCopyAFoundItemThenExit)
     }
     std::optional<ShownWindow> items = waitForWindow(FoundItemsTitle);
     ASSERT_TRUE(items) << program->output().toStdString();
+    expectFixedSize(*items);
 
     // Open the newest item in the browser: select it (clicking again while the
     // list shows no selection, as a person would), then View Auction.
