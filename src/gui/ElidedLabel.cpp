@@ -2,6 +2,9 @@
 
 #include <QEvent>
 
+#include "core/TextUtils.h"
+#include "text/AnsiText.h"
+
 namespace lotfinch::gui {
 
 ElidedLabel::ElidedLabel(QWidget *parent) : QLabel(parent)
@@ -39,7 +42,7 @@ void ElidedLabel::elide()
     const QString shown = fontMetrics().elidedText(text_, Qt::ElideMiddle, contentsRect().width());
     if (shown != QLabel::text())
         QLabel::setText(shown);
-    setToolTip(shown == text_ ? QString() : text_);
+    setToolTip(shown == text_ ? QString() : text::fromAnsi(core::HintMarkupText(text::toAnsi(text_))));
     setAccessibleName(text_);
 }
 

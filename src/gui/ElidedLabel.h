@@ -5,7 +5,8 @@
 namespace lotfinch::gui {
 
 // A one-line label that shows its whole text where it fits and elides it in
-// the middle where it does not, with the whole text as its tooltip then. A
+// the middle where it does not, with the whole text as its tooltip then
+// (written as hint markup: the program's hints are drawn by HtmlHint). A
 // screen reader always hears the whole text.
 class ElidedLabel : public QLabel
 {
