@@ -44,7 +44,7 @@ protected:
         {
             QPainter painter(this);
             painter.setPen(shadow_);
-            painter.drawText(contentsRect().translated(ShadowOffset), int(alignment()), text());
+            painter.drawText(contentsRect().translated(ShadowOffset), static_cast<int>(alignment()), text());
         }
         QLabel::paintEvent(event);
     }
