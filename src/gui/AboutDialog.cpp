@@ -12,6 +12,7 @@
 #include "desktop/ImageList.h"
 #include "gui/AccessibleRoles.h"
 #include "gui/PictureWidgets.h"
+#include "gui/ScreenFit.h"
 #include "gui/SplashScreen.h"
 #include "text/AnsiText.h"
 
@@ -62,6 +63,7 @@ AboutDialog::AboutDialog(QWidget *owner, desktop::ImageList *ownerImages)
     setObjectName("AboutBox");
     setWindowTitle("About Lotfinch");
     setFixedSize(316, 213);
+    RefuseToGrow(this);
     setFont(QFont("MS Sans Serif", 8));
 
     panel = new QFrame(this);

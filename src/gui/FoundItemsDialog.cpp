@@ -74,6 +74,7 @@ FoundItemsDialog::FoundItemsDialog(QWidget *owner, const desktop::ImageList *app
     // the window's tooltip, from being read out as the window's description.
     setAccessibleDescription("The links to the auction listings found, newest first");
     setFixedSize(465, 523);
+    RefuseToGrow(this);
     setFont(QFont("MS Sans Serif", 8));
 
     itemList = new QListWidget(this);

@@ -18,6 +18,7 @@ PageSourceDialog::PageSourceDialog(QWidget *owner)
     setWindowTitle("Page Source");
     setFont(QFont("MS Sans Serif", 8));
     setFixedSize(488, 508);
+    RefuseToGrow(this);
 
     sourceText = new QPlainTextEdit(this);
     sourceText->setObjectName("sourceText");

@@ -1,10 +1,37 @@
 #include "gui/ScreenFit.h"
 
+#include <QEvent>
 #include <QScreen>
 #include <QWidget>
 #include <algorithm>
 
 namespace lotfinch::gui {
+
+namespace {
+
+class GrowthRefusal : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *window = static_cast<QWidget *>(watched);
+        if (event->type() == QEvent::WindowStateChange && (window->windowState() & grown) &&
+            window->minimumSize() == window->maximumSize()) {
+            // Once every part of the program has seen the change.
+            QMetaObject::invokeMethod(
+                window, [window] { window->setWindowState(window->windowState() & ~grown); }, Qt::QueuedConnection);
+        }
+        return false;
+    }
+
+private:
+    static constexpr Qt::WindowStates grown{Qt::WindowMaximized | Qt::WindowFullScreen};
+};
+
+} // namespace
 
 QSize RoomForWindow(const QWidget *window)
 {
@@ -49,6 +76,11 @@ void FitIntoRoom(QWidget *window, QWidget *stretch, QSize room)
     }
     stretch->resize(area.width() - dw, area.height() - dh);
     window->setFixedSize(window->width() - dw, window->height() - dh);
+}
+
+void RefuseToGrow(QWidget *window)
+{
+    window->installEventFilter(new GrowthRefusal(window));
 }
 
 } // namespace lotfinch::gui

@@ -19,4 +19,10 @@ QSize RoomForWindow(const QWidget *window);
 // where the window then does not fit.
 void FitIntoRoom(QWidget *window, QWidget *stretch, QSize room);
 
+// Keeps a fixed-size window out of the maximised and full-screen states it is
+// asked into. Workaround: on Qt's Wayland platform the title bar that Qt draws
+// (GNOME) offers to maximise every window, and the desktop follows although
+// the window's fixed size tells it otherwise.
+void RefuseToGrow(QWidget *window);
+
 } // namespace lotfinch::gui

@@ -4,9 +4,12 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTest>
 #include <gtest/gtest.h>
 
+#include "gui/AboutDialog.h"
 #include "gui/FoundItemsDialog.h"
+#include "gui/MainWindow.h"
 #include "gui/PageSourceDialog.h"
 #include "gui/ScreenFit.h"
 
@@ -76,6 +79,26 @@ TEST(ScreenFit, AWindowKeepsItsSizeWhereItFitsAndItsButtonsWhereItCannot)
         EXPECT_EQ(source.size(), c.size) << c.room.width() << "x" << c.room.height();
         EXPECT_TRUE(source.rect().contains(source.okButton->geometry()));
     }
+}
+
+// A window of a fixed size asked to grow (as the title bar that Qt draws on
+// Wayland asks) goes back to its size.
+TEST(ScreenFit, FixedSizeWindowsRefuseToBeMaximised)
+{
+    auto *main = new MainWindow; // owns the others
+    for (QWidget *window : std::initializer_list<QWidget *>{
+             main, new FoundItemsDialog(main, nullptr), new PageSourceDialog(main), new AboutDialog(main, nullptr)}) {
+        SCOPED_TRACE(window->objectName().toStdString());
+        window->show();
+        const QSize size = window->size();
+        for (Qt::WindowState grown : {Qt::WindowMaximized, Qt::WindowFullScreen}) {
+            window->setWindowState(grown);
+            EXPECT_TRUE(QTest::qWaitFor([&] { return window->windowState() == Qt::WindowNoState; }, 2000));
+            EXPECT_EQ(window->size(), size);
+        }
+        window->hide();
+    }
+    delete main;
 }
 
 } // namespace
