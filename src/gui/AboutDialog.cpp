@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFrame>
 #include <QLabel>
+#include <QPainter>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
@@ -11,10 +12,49 @@
 #include "desktop/ImageList.h"
 #include "gui/AccessibleRoles.h"
 #include "gui/PictureWidgets.h"
+#include "gui/ScreenFit.h"
 #include "gui/SplashScreen.h"
 #include "text/AnsiText.h"
 
 namespace lotfinch::gui {
+
+namespace {
+
+// The title drawn over its shadow, 1 pixel right and 3 down: one label, so
+// that a screen reader hears the title once.
+class ShadowedLabel : public QLabel
+{
+public:
+    static constexpr QPoint ShadowOffset{1, 3};
+
+    ShadowedLabel(const QString &text, QColor shadow, QWidget *parent) : QLabel(text, parent), shadow_(shadow)
+    {
+        setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    }
+
+    // Fits the label to its text and the shadow.
+    void fitText()
+    {
+        adjustSize();
+        resize(size() + QSize(ShadowOffset.x(), ShadowOffset.y()));
+    }
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        {
+            QPainter painter(this);
+            painter.setPen(shadow_);
+            painter.drawText(contentsRect().translated(ShadowOffset), static_cast<int>(alignment()), text());
+        }
+        QLabel::paintEvent(event);
+    }
+
+private:
+    QColor shadow_;
+};
+
+} // namespace
 
 AboutDialog::AboutDialog(QWidget *owner, desktop::ImageList *ownerImages)
     : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
@@ -23,6 +63,7 @@ AboutDialog::AboutDialog(QWidget *owner, desktop::ImageList *ownerImages)
     setObjectName("AboutBox");
     setWindowTitle("About Lotfinch");
     setFixedSize(316, 213);
+    RefuseToGrow(this);
     setFont(QFont("MS Sans Serif", 8));
 
     panel = new QFrame(this);
@@ -70,11 +111,12 @@ AboutDialog::AboutDialog(QWidget *owner, desktop::ImageList *ownerImages)
     QFont titleFont("Trebuchet MS");
     titleFont.setPixelSize(19);
     titleFont.setBold(true);
-    titleShadow = label("titleShadow", "Lotfinch Desktop", 97, 14, titleFont);
-    QPalette shadow = titleShadow->palette();
-    shadow.setColor(QPalette::WindowText, palette().color(QPalette::Midlight));
-    titleShadow->setPalette(shadow);
-    title = label("title", "Lotfinch Desktop", 96, 11, titleFont);
+    auto *shadowedTitle = new ShadowedLabel("Lotfinch Desktop", palette().color(QPalette::Midlight), panel);
+    shadowedTitle->setObjectName("title");
+    shadowedTitle->setFont(titleFont);
+    shadowedTitle->move(96, 11);
+    shadowedTitle->fitText();
+    title = shadowedTitle;
 
     comments = label("comments",
                      "This auction site crawling utility will continually search ebay and other English-laguage "

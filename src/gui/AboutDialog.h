@@ -28,8 +28,7 @@ public:
     QLabel *version;
     QLabel *copyright;
     ImageBox *picture;
-    QLabel *titleShadow; // the title's shadow
-    QLabel *title;       // the title
+    QLabel *title; // drawn with its shadow
     QLabel *comments;
     QPushButton *okButton;
     int iconIndex = 7;

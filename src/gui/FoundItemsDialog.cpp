@@ -5,7 +5,6 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
@@ -16,6 +15,7 @@
 
 #include "core/FoundItems.h"
 #include "gui/OwnedWindow.h"
+#include "gui/ScreenFit.h"
 #include "gui/UrlLabel.h"
 #include "platform/Application.h"
 #include "text/AnsiText.h"
@@ -78,6 +78,7 @@ FoundItemsDialog::FoundItemsDialog(QWidget *owner, const desktop::ImageList *app
     // the window's tooltip, from being read out as the window's description.
     setAccessibleDescription("The links to the auction listings found, newest first");
     setFixedSize(465, 523);
+    RefuseToGrow(this);
     setFont(QFont("MS Sans Serif", 8));
 
     itemList = new QListWidget(this);
@@ -98,7 +99,8 @@ FoundItemsDialog::FoundItemsDialog(QWidget *owner, const desktop::ImageList *app
         b->setObjectName(name);
         b->setGeometry(left, 470, 110, 31);
         b->setToolTip(hint);
-        // The window has no default button: Enter does not open an auction.
+        // The window has no default button: Enter presses the focused button,
+        // or opens the list's selected entry.
         b->setAutoDefault(false);
         return b;
     };
@@ -111,17 +113,17 @@ FoundItemsDialog::FoundItemsDialog(QWidget *owner, const desktop::ImageList *app
 
     statusBar = new QStatusBar(this);
     statusBar->setObjectName("statusBar");
+    statusBar->setAccessibleName("Status");
     statusBar->setSizeGripEnabled(false);
     statusBar->setGeometry(0, height() - 19, width(), 19);
-    // The panels show titles taken from web pages: as plain text, never as
-    // markup that could make Qt load images from local files.
-    latestLabel = new QLabel(statusBar);
-    latestLabel->setTextFormat(Qt::PlainText);
+    // The panels show titles taken from web pages: as plain text (never as
+    // markup that could make Qt load images from local files), elided where
+    // they do not fit.
+    latestLabel = new ElidedLabel(statusBar);
     latestLabel->setFixedWidth(300);
     statusBar->addWidget(latestLabel);
     // The last panel reaches to the window's right edge.
-    countLabel = new QLabel(statusBar);
-    countLabel->setTextFormat(Qt::PlainText);
+    countLabel = new ElidedLabel(statusBar);
     countLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     statusBar->addWidget(countLabel, 1);
 
@@ -269,8 +271,10 @@ void FoundItemsDialog::closeClicked()
 
 void FoundItemsDialog::showEvent(QShowEvent *event)
 {
-    if (!event->spontaneous())
+    if (!event->spontaneous()) {
         BelongToShownOwner(this);
+        FitIntoRoom(this, itemList, RoomForWindow(this));
+    }
     QDialog::showEvent(event);
     if (!event->spontaneous())
         formShown();
@@ -278,18 +282,15 @@ void FoundItemsDialog::showEvent(QShowEvent *event)
 
 void FoundItemsDialog::keyPressEvent(QKeyEvent *event)
 {
-    // The window has neither a default nor a cancel button: Enter presses
-    // only a button that has the focus, and Esc does not close the window.
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
+    // The window has no default button: Enter presses only a button that has
+    // the focus (the list takes it for its entries). Esc closes the window.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         if (auto *focused = qobject_cast<QPushButton *>(focusWidget()); focused && focused->isEnabled())
             focused->click();
-        break;
-    case Qt::Key_Escape: break;
-    default: QDialog::keyPressEvent(event); return;
+        event->accept();
+        return;
     }
-    event->accept();
+    QDialog::keyPressEvent(event);
 }
 
 bool FoundItemsDialog::eventFilter(QObject *watched, QEvent *event)
@@ -302,6 +303,12 @@ bool FoundItemsDialog::eventFilter(QObject *watched, QEvent *event)
         const auto *key = event->type() == QEvent::KeyPress ? static_cast<QKeyEvent *>(event) : nullptr;
         if (menuKey || (key && key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier)) {
             popupListMenuFromKeyboard();
+            return true;
+        }
+        // Enter on an entry opens it, as View Auction does.
+        if (key && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            guarded([this] { viewClicked(); })();
             return true;
         }
     }

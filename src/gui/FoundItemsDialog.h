@@ -5,10 +5,10 @@
 #include <string_view>
 
 #include "desktop/ImageList.h"
+#include "gui/ElidedLabel.h"
 #include "text/StringList.h"
 
 class QAction;
-class QLabel;
 class QListWidget;
 class QMenu;
 class QPushButton;
@@ -40,8 +40,8 @@ public:
     QPushButton *viewButton;
     QPushButton *closeButton;
     QStatusBar *statusBar;
-    QLabel *latestLabel;
-    QLabel *countLabel;
+    ElidedLabel *latestLabel;
+    ElidedLabel *countLabel;
     UrlLabel *urlLabel;
     QMenu *listMenu;
     QAction *openAction;

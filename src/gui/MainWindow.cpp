@@ -38,6 +38,7 @@
 #include "gui/HtmlHint.h"
 #include "gui/PageSourceDialog.h"
 #include "gui/ProgressPopup.h"
+#include "gui/ScreenFit.h"
 #include "gui/SplashScreen.h"
 #include "http/HttpComponent.h"
 #include "platform/Application.h"
@@ -98,6 +99,7 @@ MainWindow::MainWindow(QWidget *parent) : QWidget(parent, Qt::Window)
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setWindowTitle("Lotfinch Lite 2.0");
     setFixedSize(324, 186);
+    RefuseToGrow(this);
     // Workaround: "MS Sans Serif" exists only on Windows; a metric-compatible
     // sans keeps the captions inside their fixed places elsewhere.
     QFont::insertSubstitutions("MS Sans Serif", {"Liberation Sans", "Arial", "Arimo"});

@@ -6,6 +6,7 @@
 #include <QStyle>
 
 #include "gui/OwnedWindow.h"
+#include "gui/ScreenFit.h"
 #include "text/AnsiText.h"
 
 namespace lotfinch::gui {
@@ -17,6 +18,7 @@ PageSourceDialog::PageSourceDialog(QWidget *owner)
     setWindowTitle("Page Source");
     setFont(QFont("MS Sans Serif", 8));
     setFixedSize(488, 508);
+    RefuseToGrow(this);
 
     sourceText = new QPlainTextEdit(this);
     sourceText->setObjectName("sourceText");
@@ -36,8 +38,10 @@ PageSourceDialog::PageSourceDialog(QWidget *owner)
 
 void PageSourceDialog::showEvent(QShowEvent *event)
 {
-    if (!event->spontaneous())
+    if (!event->spontaneous()) {
         BelongToShownOwner(this);
+        FitIntoRoom(this, sourceText, RoomForWindow(this));
+    }
     QDialog::showEvent(event);
 }
 

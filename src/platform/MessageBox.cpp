@@ -1,5 +1,6 @@
 #include "platform/MessageBox.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
@@ -73,6 +74,12 @@ MsgAnswer MessageBoxService::ask(const MsgQuestion &question)
         icon->setAccessibleName(iconName(question.icon));
     if (question.title.empty())
         box.setWindowTitle(QApplication::applicationName());
+    // Each button answers its first letter, pressed alone or with Alt, on every
+    // desktop: Qt's own texts give OK and Cancel none where the desktop's
+    // theme (GNOME's, KDE's) does not supply its own (sway).
+    for (QAbstractButton *button : box.buttons())
+        if (!button->text().contains('&'))
+            button->setText('&' + button->text());
     switch (box.exec()) {
     case QMessageBox::Ok: return MsgAnswer::OK;
     case QMessageBox::Yes: return MsgAnswer::Yes;

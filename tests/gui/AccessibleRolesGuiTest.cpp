@@ -2,11 +2,14 @@
 
 #include <QAccessible>
 #include <QPlainTextEdit>
+#include <QStatusBar>
 
 #include "gui/AboutDialog.h"
+#include "gui/FoundItemsDialog.h"
 #include "gui/PageSourceDialog.h"
 #include "gui/PictureWidgets.h"
 #include "gui/ProgressPopup.h"
+#include "gui/UrlLabel.h"
 
 using namespace lotfinch::gui;
 
@@ -37,4 +40,36 @@ TEST(AccessibleRoles, WindowsAndPicturesReportWhatTheyAre)
         EXPECT_EQ(accessible->role(), c.role);
         EXPECT_EQ(accessible->text(QAccessible::Name), c.name);
     }
+}
+
+namespace {
+
+QString accessibleName(QObject *object)
+{
+    return QAccessible::queryAccessibleInterface(object)->text(QAccessible::Name);
+}
+
+// The names a screen reader meets in the accessible's tree.
+QStringList namesIn(QAccessibleInterface *accessible)
+{
+    QStringList names{accessible->text(QAccessible::Name)};
+    for (int i = 0; i < accessible->childCount(); ++i)
+        names += namesIn(accessible->child(i));
+    return names;
+}
+
+} // namespace
+
+// Decoration tells nothing twice, the parts that hold texts are named, and a
+// label that never shows has nothing to read.
+TEST(AccessibleRoles, ScreenReadersHearEachThingOnce)
+{
+    QWidget owner;
+    AboutDialog about(&owner, nullptr);
+    EXPECT_EQ(namesIn(QAccessible::queryAccessibleInterface(&about)).count("Lotfinch Desktop"), 1);
+
+    FoundItemsDialog links(&owner, nullptr);
+    links.urlLabel->SetURL("http://www.ebay.com/itm/A/1?x");
+    EXPECT_EQ(accessibleName(links.statusBar), "Status");
+    EXPECT_EQ(accessibleName(links.urlLabel), "");
 }

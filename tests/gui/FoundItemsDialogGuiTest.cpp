@@ -1,3 +1,4 @@
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -11,10 +12,13 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include "core/TextUtils.h"
+#include "gui/ElidedLabel.h"
 #include "gui/FoundItemsDialog.h"
 #include "gui/UrlLabel.h"
 #include "platform/MessageBox.h"
 #include "platform/Shell.h"
+#include "text/AnsiText.h"
 
 using namespace lotfinch;
 using gui::FoundItemsDialog;
@@ -237,27 +241,35 @@ TEST_F(FoundItemsDialogGui, HintShowsTheSelectedEntrysDescriptionWhereverThePoin
     EXPECT_EQ(form.viewButton->toolTip(), "Open the selected auction in the default browser");
 }
 
-TEST_F(FoundItemsDialogGui, KeysStartAtTheNewestEntryAndEnterAndEscDoNothingElse)
+TEST_F(FoundItemsDialogGui, KeysStartAtTheNewestEntryEnterOpensItAndEscCloses)
 {
     platform::FakeShell shell;
     form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
     form.itemList->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(form.itemList, Qt::Key_Return); // no entry selected yet
+    EXPECT_TRUE(shell.opened.empty());
     QTest::keyClick(form.itemList, Qt::Key_Down);
     EXPECT_EQ(form.SelectedEntry(), "http://www.ebay.com/itm/Newest-Camera/4711?pt=1");
     ASSERT_TRUE(form.viewButton->isEnabled());
 
-    // The window has neither a default nor a cancel button.
+    // Enter opens the selected entry (there is no default button), and so
+    // does Enter on the keypad.
     QTest::keyClick(form.itemList, Qt::Key_Return);
+    QTest::keyClick(form.itemList, Qt::Key_Down);
     QTest::keyClick(form.itemList, Qt::Key_Enter, Qt::KeypadModifier);
-    QTest::keyClick(form.itemList, Qt::Key_Escape);
-    EXPECT_TRUE(shell.opened.empty());
+    EXPECT_EQ(shell.opened, (std::vector<std::string>{"http://www.ebay.com/itm/Newest-Camera/4711?pt=1",
+                                                      "https://www.ebay.com/itm/Older-Lens/815?x"}));
     EXPECT_TRUE(form.isVisible());
     EXPECT_FALSE(form.viewButton->isDefault());
     EXPECT_FALSE(form.closeButton->isDefault());
 
     form.closeButton->setFocus(Qt::TabFocusReason); // a focused button takes Enter
     QTest::keyClick(form.closeButton, Qt::Key_Return);
+    EXPECT_FALSE(form.isVisible());
+
+    form.show();
+    QTest::keyClick(form.itemList, Qt::Key_Escape);
     EXPECT_FALSE(form.isVisible());
 }
 
@@ -287,6 +299,48 @@ TEST_F(FoundItemsDialogGui, TheHintIsRebuiltOnlyWhenTheSelectionChanges)
     moveOverList();
     EXPECT_EQ(changes.count, 2);
     EXPECT_EQ(form.Hint().find("Renamed"), std::string::npos);
+}
+
+// Each status text shows whole, or elided in the middle with the whole text
+// in its hint; a screen reader hears the whole text either way.
+TEST_F(FoundItemsDialogGui, StatusTextsShowWholeOrElidedWithTheWholeTextAtHand)
+{
+    const QString latest = "Most recent auction listing found: 12/09/2026 02:04:37  Samsung ES80 12.2MP Digital "
+                           "Camera (Pink) <b>NEW</b> with a 5x optical zoom, 2.7\" screen & a case";
+    struct Case
+    {
+        gui::ElidedLabel *label;
+        QString text;
+        bool whole;
+    };
+    const Case cases[] = {
+        {form.latestLabel, latest, false},
+        {form.countLabel, "8 Items Found", true},
+        {form.countLabel, "1048576 Items Found", true},
+        {form.countLabel, latest, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        c.label->setText(c.text);
+        QApplication::processEvents();
+        const QString shown = c.label->QLabel::text();
+        const QRect room = c.label->contentsRect();
+        const QFontMetrics metrics = c.label->fontMetrics();
+        EXPECT_LE(metrics.horizontalAdvance(shown), room.width());
+        EXPECT_LE(metrics.height(), room.height());
+        EXPECT_EQ(c.label->text(), c.text);
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(c.label)->text(QAccessible::Name), c.text);
+        EXPECT_EQ(shown == c.text, c.whole) << shown.toStdString();
+        if (shown == c.text) {
+            EXPECT_EQ(c.label->toolTip(), "");
+        } else {
+            EXPECT_TRUE(shown.startsWith(c.text.left(10)) && shown.endsWith(c.text.right(5)) &&
+                        shown.contains(u'\u2026'))
+                << shown.toStdString();
+            // The hint shows the title as it stands, not as markup.
+            EXPECT_EQ(c.label->toolTip(), text::fromAnsi(core::HintMarkupText(text::toAnsi(c.text))));
+        }
+    }
 }
 
 TEST_F(FoundItemsDialogGui, CloseEndsTheWindow)

@@ -2,6 +2,7 @@
 
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 
 #include "gui/PageSourceDialog.h"
 
@@ -42,7 +43,7 @@ TEST(PageSource, ShowsTheLinesReadOnlyAndUnwrapped)
     EXPECT_TRUE(form.okButton->isDefault());
 }
 
-TEST(PageSource, OkClosesWithTheOkResult)
+TEST(PageSource, OkClosesWithTheOkResultAndEscCloses)
 {
     QWidget owner;
     PageSourceDialog form(&owner);
@@ -53,4 +54,9 @@ TEST(PageSource, OkClosesWithTheOkResult)
     form.okButton->click();
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(form.result(), QDialog::Accepted);
+
+    // Esc closes it from its text too.
+    form.show();
+    QTest::keyClick(form.sourceText, Qt::Key_Escape);
+    EXPECT_FALSE(form.isVisible());
 }

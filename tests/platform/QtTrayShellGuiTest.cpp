@@ -101,7 +101,7 @@ protected:
     void SetUp() override
     {
         daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
-        ASSERT_TRUE(daemon.waitForStarted()) << "dbus-daemon is missing; tools/setup installs it";
+        ASSERT_TRUE(daemon.waitForStarted()) << "dbus-daemon is missing; tools/setup --tests installs it";
         ASSERT_TRUE(waitUntil([&] { return daemon.canReadLine(); }));
         QString address = QString::fromUtf8(daemon.readLine()).trimmed();
         serviceBus = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(address, "service"));

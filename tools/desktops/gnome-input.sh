@@ -4,9 +4,9 @@
 #   gnome-input.sh move X Y
 #   gnome-input.sh type TEXT           type text on a virtual keyboard
 #   gnome-input.sh key KEY [MOD]       e.g. key s Alt_L ; key Return ; key Escape
-#   gnome-input.sh windows             pid|title|x,y,w,h|min/norm|app id or class|x11/wayland|focus
+#   gnome-input.sh windows             pid|title|x,y,w,h|min/norm|app id or class|x11/wayland|focus|fixed/resizable
 #                                      (min also for a window that is not shown, such as one
-#                                      whose parent is minimised)
+#                                      whose parent is minimised; fixed: neither resized nor maximised)
 #   gnome-input.sh minimize TITLE      minimise the first window with that title
 #   gnome-input.sh activate TITLE      raise and focus it
 ev() { gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell --method org.gnome.Shell.Eval "$1"; }
@@ -31,7 +31,7 @@ key)
         ev "$pre K.notify_keyval(t(), C.KEY_$2, C.KeyState.PRESSED); K.notify_keyval(t(), C.KEY_$2, C.KeyState.RELEASED); 'ok'"
     fi ;;
 windows)
-    ev "$pre global.display.list_all_windows().map(w => { const r = w.get_frame_rect(); return [w.get_pid(), w.get_title(), [r.x, r.y, r.width, r.height].join(','), w.minimized || !w.showing_on_its_workspace() ? 'min' : 'norm', w.get_wm_class(), w.get_client_type() ? 'x11' : 'wayland', w.has_focus() ? 'focus' : ''].join('|'); }).join(String.fromCharCode(10))" |
+    ev "$pre global.display.list_all_windows().map(w => { const r = w.get_frame_rect(); return [w.get_pid(), w.get_title(), [r.x, r.y, r.width, r.height].join(','), w.minimized || !w.showing_on_its_workspace() ? 'min' : 'norm', w.get_wm_class(), w.get_client_type() ? 'x11' : 'wayland', w.has_focus() ? 'focus' : '', w.allows_resize() || w.can_maximize() ? 'resizable' : 'fixed'].join('|'); }).join(String.fromCharCode(10))" |
         python3 -c 'import sys,json,ast; t=sys.stdin.read().strip(); ok,v=ast.literal_eval(t.replace("(true,","(True,",1).replace("(false,","(False,",1)); print(json.loads(v) if ok and v else v)' ;;
 minimize) ev "$pre const w = win('$2'); w ? (w.minimize(), 'minimized') : 'none'" ;;
 activate) ev "$pre const w = win('$2'); w ? (w.activate(global.get_current_time()), 'activated') : 'none'" ;;

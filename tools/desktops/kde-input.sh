@@ -3,7 +3,7 @@
 # D-Bus; keyboard and pointer through KWin's fake-input protocol
 # (wayland-input.py; KWIN_KEYS=xdotool sends keys with xdotool to X11 clients instead). The scripts print into kwin's log (kde-wayland.sh
 # turns that category on), read back here.
-#   kde-input.sh windows             pid|title|x,y,w,h|min/norm|app id or class|x11/wayland|focus
+#   kde-input.sh windows             pid|title|x,y,w,h|min/norm|app id or class|x11/wayland|focus|fixed/resizable
 #   kde-input.sh activate TEXT      raise and focus the first window whose caption contains TEXT
 #   kde-input.sh minimize TEXT
 #   kde-input.sh workarea           x,y,w,h of the work area
@@ -34,7 +34,8 @@ case $1 in
 windows)
     js 'workspace.clientList().forEach(c => { const g = c.frameGeometry;
         say([c.pid, c.caption, [g.x, g.y, g.width, g.height].join(","), c.minimized ? "min" : "norm",
-             c.resourceClass, c.windowId ? "x11" : "wayland", workspace.activeClient === c ? "focus" : ""].join("|")); });' ;;
+             c.resourceClass, c.windowId ? "x11" : "wayland", workspace.activeClient === c ? "focus" : "",
+             c.resizeable || c.maximizable ? "resizable" : "fixed"].join("|")); });' ;;
 activate) js "$find const c = find('$2'); if (c) { c.minimized = false; workspace.activeClient = c; say('activated'); } else say('none');" ;;
 minimize) js "$find const c = find('$2'); if (c) { c.minimized = true; say('minimized'); } else say('none');" ;;
 workarea) js 'const r = workspace.clientArea(KWin.MaximizeArea, workspace.activeScreen, workspace.currentDesktop); say([r.x, r.y, r.width, r.height].join(","));' ;;

@@ -23,7 +23,7 @@ while (($#)); do
 done
 (($#)) || { echo "usage: $0 [--bar waybar|none] [--size WxH] [--no-mako] -- COMMAND..." >&2; exit 2; }
 for tool in sway swaymsg dbus-daemon setpriv; do
-    command -v $tool >/dev/null || { dt_log "$tool missing (tools/setup installs it)"; exit 1; }
+    command -v $tool >/dev/null || { dt_log "$tool missing (tools/setup --tests installs it)"; exit 1; }
 done
 export DESKTOP_KIND=sway XDG_CURRENT_DESKTOP=sway XDG_SESSION_DESKTOP=sway
 dt_runtime_and_bus || exit 1

@@ -60,12 +60,13 @@ int entryLabelled(const QDBusArgument &node, const QString &label)
 std::optional<ShownWindow> ShownWindow::parse(const QString &line)
 {
     const QStringList fields = line.split('|');
-    if (fields.size() != 7)
+    if (fields.size() != 7 && fields.size() != 8)
         return std::nullopt;
     const QStringList frame = fields[2].split(',');
     bool pid = false;
-    ShownWindow window{fields[0].toLongLong(&pid), fields[1],           {}, fields[3] == "min", fields[4],
-                       fields[5] == "x11",         fields[6] == "focus"};
+    ShownWindow window{fields[0].toLongLong(&pid), fields[1],      {},
+                       fields[3] == "min",         fields[4],      fields[5] == "x11",
+                       fields[6] == "focus",       fields.value(7)};
     if (!pid || frame.size() != 4)
         return std::nullopt;
     window.frame = QRect(frame[0].toInt(), frame[1].toInt(), frame[2].toInt(), frame[3].toInt());

@@ -21,9 +21,13 @@ struct ShownWindow
     QString appId; // Wayland app id, or X11 class
     bool x11 = false;
     bool focused = false; // has the keyboard
+    // "fixed" (the desktop neither resizes nor maximises it) or "resizable";
+    // empty where the desktop does not tell (sway).
+    QString sizing;
 
     // Parses one line of the input scripts' window list
-    // (pid|title|x,y,w,h|min/norm|app id|x11/wayland|focus); nothing if it is no such line.
+    // (pid|title|x,y,w,h|min/norm|app id|x11/wayland|focus[|fixed/resizable]);
+    // nothing if it is no such line.
     static std::optional<ShownWindow> parse(const QString &line);
 };
 
