@@ -21,6 +21,7 @@
 #include <QTimer>
 #include <QWindow>
 #include <QWindowStateChangeEvent>
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <stdexcept>
@@ -299,6 +300,8 @@ void MainWindow::createSearchObjects()
     httpComponent->OnDone = [this](QObject *sender, const std::string &type, int64_t size, http::ByteStream *stream) {
         pageFetched(sender, type, size, stream);
     };
+    ebayApi = new core::EbayApiClient(this);
+    ebayApi->setObjectName("ebayApi");
 
     htmlHint = new gui::HtmlHint(this);
     htmlHint->setObjectName("htmlHint");
@@ -428,7 +431,7 @@ void MainWindow::startClicked()
     // The sites are searched in Windows-1252: a phrase beyond it would be
     // searched with question marks in place of its letters.
     const QStringList outside = text::charactersOutsideAnsi(phraseCombo->currentText());
-    if (!outside.isEmpty()) {
+    if (!outside.isEmpty() && !searchesOnlyThroughApi(siteCombo->currentIndex())) {
         platform::MsgQuestion question{this,
                                        "These characters cannot be searched for: " + outside.join(' ').toStdString(),
                                        "PHRASE NOT SEARCHABLE", platform::MsgIcon::Warning, platform::MsgButtons::OK};
@@ -542,45 +545,50 @@ bool MainWindow::SearchSites(int selected)
     for (int site : sites) {
         if (closing_)
             break;
+        const bool throughApi = checkThroughApi(site);
+        if (!self || closing_)
+            return false;
         // The box may have changed since Start; a phrase that Start would
         // refuse is not searched with question marks in place of its letters,
         // and the tooltip keeps naming the last phrase searched.
         const QStringList outside = text::charactersOutsideAnsi(phraseCombo->currentText());
-        if (!outside.isEmpty()) {
+        if (!throughApi && !outside.isEmpty()) {
             noteFailedCheck(site, core::UnsearchableReason(outside));
             setTrayHint(trayHint_);
             continue;
         }
         std::string phrase = SearchText();
-        httpComponent->setURL(core::SearchAddress(site, phrase));
-        // Passes do not overlap, so the component is not busy here; were it
-        // so, its refusal would be no check of the site, nor a failed one.
-        const bool busy = httpComponent->Busy();
-        const int delivered = pagesDelivered_;
-        const auto started = std::chrono::steady_clock::now();
-        httpComponent->Read(true);
-        if (!self || closing_)
-            return false;
-        // Only a page fetched now is judged and scanned: the page before
-        // stands for nothing this check found. A page that is no result page
-        // leaves the last good check's page lines as they were.
-        const bool fetched = pagesDelivered_ != delivered;
-        if (fetched || !busy) {
-            auto elapsed =
-                std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
-            const core::CheckVerdict verdict =
-                core::JudgeCheck(site, core::OutcomeOf(*httpComponent, static_cast<int>(elapsed.count())),
-                                 fetched ? std::optional(fetchedLines_.text()) : std::nullopt, Found.Rules());
-            if (verdict.good) {
-                pageLines = std::move(fetchedLines_);
-                Checks.Succeeded(site);
-                if (core::ExtractLinks(pageLines, Found) > 0)
-                    trayIcon->ShowBalloon(core::FoundBalloonTitle, core::FoundBalloonText(startedPhrase),
-                                          desktop::BalloonIconKind::Info, core::FoundBalloonSeconds);
-            } else {
-                noteFailedCheck(site, verdict.reason, verdict.kind);
+        if (!throughApi) {
+            httpComponent->setURL(core::SearchAddress(site, phrase));
+            // Passes do not overlap, so the component is not busy here; were it
+            // so, its refusal would be no check of the site, nor a failed one.
+            const bool busy = httpComponent->Busy();
+            const int delivered = pagesDelivered_;
+            const auto started = std::chrono::steady_clock::now();
+            httpComponent->Read(true);
+            if (!self || closing_)
+                return false;
+            // Only a page fetched now is judged and scanned: the page before
+            // stands for nothing this check found. A page that is no result page
+            // leaves the last good check's page lines as they were.
+            const bool fetched = pagesDelivered_ != delivered;
+            if (fetched || !busy) {
+                auto elapsed =
+                    std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+                const core::CheckVerdict verdict =
+                    core::JudgeCheck(site, core::OutcomeOf(*httpComponent, static_cast<int>(elapsed.count())),
+                                     fetched ? std::optional(fetchedLines_.text()) : std::nullopt, Found.Rules());
+                if (verdict.good) {
+                    pageLines = std::move(fetchedLines_);
+                    Checks.Succeeded(site);
+                    if (core::ExtractLinks(pageLines, Found) > 0)
+                        trayIcon->ShowBalloon(core::FoundBalloonTitle, core::FoundBalloonText(startedPhrase),
+                                              desktop::BalloonIconKind::Info, core::FoundBalloonSeconds);
+                } else {
+                    noteFailedCheck(site, verdict.reason, verdict.kind);
+                }
+                fetchedLines_.clear();
             }
-            fetchedLines_.clear();
         }
         found = !Found.empty();
         phrase = SearchText();
@@ -597,6 +605,50 @@ bool MainWindow::SearchSites(int selected)
         }
     }
     return found;
+}
+
+std::optional<core::ApiKeys> MainWindow::apiKeys()
+{
+    return core::KeysFromEnvironment();
+}
+
+bool MainWindow::searchesOnlyThroughApi(int selected)
+{
+    const std::vector<int> sites = core::SitesOfPass(selected, siteCombo->count());
+    return std::all_of(sites.begin(), sites.end(), core::IsApiSite) && apiKeys();
+}
+
+bool MainWindow::checkThroughApi(int site)
+{
+    if (!core::IsApiSite(site))
+        return false;
+    const std::optional<core::ApiKeys> keys = apiKeys();
+    if (!keys)
+        return false;
+    QPointer<MainWindow> self(this);
+    ebayApi->setBase(core::ApiBaseFromEnvironment());
+    const core::ApiResult result = ebayApi->Search(*keys, site, phraseCombo->currentText().toStdString());
+    if (!self || closing_ || (!result.ok && result.reason.empty()))
+        return true;
+    if (!result.ok) {
+        const bool balloon = Checks.LatestFailureLine().empty();
+        noteFailedCheck(site, text::toAnsi(QString::fromStdString(result.reason)));
+        if (balloon)
+            balloonAboutKeys_ = result.keysRefused;
+        return true;
+    }
+    Checks.Succeeded(site);
+    // eBay lists the newest first; the found list puts each new item on top.
+    int added = 0;
+    for (auto item = result.items.rbegin(); item != result.items.rend(); ++item)
+        added += Found.AddFoundItem(core::ApiItemLink(site, item->itemNumber),
+                                    text::toAnsi(QString::fromStdString(item->title)));
+    if (added > 0) {
+        balloonAboutKeys_ = false;
+        trayIcon->ShowBalloon(core::FoundBalloonTitle, core::FoundBalloonText(startedPhrase),
+                              desktop::BalloonIconKind::Info, core::FoundBalloonSeconds);
+    }
+    return true;
 }
 
 void MainWindow::noteFailedCheck(int site, std::string_view reason, core::CheckFailure kind)

@@ -4,9 +4,11 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "core/EbayApiClient.h"
 #include "core/FoundItems.h"
 #include "core/SearchHistory.h"
 #include "core/SiteChecks.h"
@@ -75,6 +77,7 @@ public:
     desktop::ImageList *trayImages;          // tray images
     desktop::TrayIcon *trayIcon;
     http::HttpComponent *httpComponent;
+    core::EbayApiClient *ebayApi; // checks the eBay sites where the user gave API keys
     std::unique_ptr<desktop::SimpleTimer> SearchTimer;
     gui::ProgressPopup *progressPopup;
     gui::HtmlHint *htmlHint; // draws every hint of the application
@@ -122,6 +125,14 @@ public:
     void searchTimerFired(desktop::SimpleTimer *timer);
     bool SearchSites(int selected);
     void pageFetched(QObject *sender, const std::string &contentType, int64_t fileSize, http::ByteStream *stream);
+    // The eBay API keys: from the environment where both are set. Nothing
+    // when there are none, and the sites' pages are checked instead.
+    std::optional<core::ApiKeys> apiKeys();
+    // Checks one site through the API where it is an eBay site and keys are
+    // there; returns whether it did.
+    bool checkThroughApi(int site);
+    // Whether every site a pass of the selected entry covers goes through the API.
+    bool searchesOnlyThroughApi(int selected);
 
     // Start-up, hints and the menu commands
     // The splash shows this long after each of its five dots; tests shorten it.
@@ -168,6 +179,7 @@ private:
     // good checks raises a warning balloon. A check the site refused offers
     // its search in the browser, from the balloon and the tray menu.
     void noteFailedCheck(int site, std::string_view reason, core::CheckFailure kind = core::CheckFailure::Failed);
+    bool balloonAboutKeys_ = false; // the last warning balloon said the keys were refused
 
     int pagesDelivered_ = 0;      // counts pageFetched's pages: a fetch ended well when it grew
     text::LineText fetchedLines_; // the page just fetched, until it is judged a result page

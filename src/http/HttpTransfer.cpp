@@ -3,6 +3,7 @@
 #include <cmath>
 #include <fcntl.h>
 #include <limits>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -12,6 +13,19 @@
 namespace lotfinch::http {
 
 namespace {
+
+// The query of a URL as it is written, without its "?" and before any "#":
+// nothing when there is none. Decoded, an escaped "&" or "=" in a value could
+// no longer be told from the separators.
+std::optional<std::string_view> writtenQuery(std::string_view url)
+{
+    const size_t scheme = url.find("://");
+    const size_t mark = url.find_first_of("?#", scheme == std::string_view::npos ? 0 : scheme + 3);
+    if (mark == std::string_view::npos || url[mark] != '?')
+        return std::nullopt;
+    const size_t end = std::min(url.find('#', mark), url.size());
+    return url.substr(mark + 1, end - mark - 1);
+}
 
 // Longest header value a query returns; a longer one counts as absent.
 constexpr size_t QueryLimit = 4095;
@@ -196,7 +210,15 @@ void HttpTransfer::Transfer()
 
 std::string HttpTransfer::ObjectName(const std::string &path, const std::string &extraInfo) const
 {
-    return escapePath(path) + UrlEncode(extraInfo);
+    const std::optional<std::string_view> query = writtenQuery(settings_.url);
+    if (!query)
+        return escapePath(path) + UrlEncode(extraInfo);
+    // The query keeps its escapes; only what cannot stand in a request line is escaped.
+    std::string name = escapePath(path) + "?" +
+                       http::PercentEncode(std::string(*query), [](unsigned char c) { return c <= ' ' || c >= 127; });
+    if (const size_t fragment = extraInfo.find('#'); fragment != std::string::npos)
+        name += UrlEncode(extraInfo.substr(fragment));
+    return name;
 }
 
 bool HttpTransfer::OpenAndSend(const std::string &scheme, const std::string &host, uint16_t port,

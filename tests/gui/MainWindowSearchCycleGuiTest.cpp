@@ -446,3 +446,169 @@ TEST_F(SearchCycle, APassNeverSearchesAPhraseStartWouldRefuse)
     EXPECT_EQ(searchRequests().size(), 2);
     EXPECT_EQ(form->trayIcon->Hint(), searched);
 }
+
+namespace {
+
+// The same window with API keys in the environment: the fixture site also
+// stands in for eBay's Browse API, reached directly on loopback.
+class ApiSearchCycle : public SearchCycle
+{
+protected:
+    void SetUp() override
+    {
+        setKeys("lotfinch-fixture-id", "lotfinch-fixture-secret");
+        setenv("LOTFINCH_EBAY_API", site.proxyUrl().toUtf8().constData(), 1);
+        SearchCycle::SetUp();
+    }
+    void TearDown() override
+    {
+        SearchCycle::TearDown();
+        unsetenv("LOTFINCH_EBAY_CLIENT_ID");
+        unsetenv("LOTFINCH_EBAY_CLIENT_SECRET");
+        unsetenv("LOTFINCH_EBAY_API");
+    }
+    static void setKeys(const char *id, const char *secret)
+    {
+        setenv("LOTFINCH_EBAY_CLIENT_ID", id, 1);
+        setenv("LOTFINCH_EBAY_CLIENT_SECRET", secret, 1);
+    }
+    int requestsTo(const char *path) const { return static_cast<int>(searchRequests().filter(path).size()); }
+    int tokenRequests() const { return requestsTo(" /identity/v1/oauth2/token "); }
+    int apiSearches() const { return requestsTo(" /buy/browse/v1/item_summary/search?"); }
+    QString hint() const { return QString::fromStdString(form->trayIcon->Hint()); }
+};
+
+} // namespace
+
+TEST_F(ApiSearchCycle, ASearchAsksForOneTokenAndListsTheItemsNewestFirst)
+{
+    arm("digital camera", 0);
+    pass();
+    EXPECT_EQ(tokenRequests(), 1);
+    ASSERT_EQ(apiSearches(), 1);
+    EXPECT_EQ(searchRequests().size(), 2) << "no result page is fetched";
+    EXPECT_TRUE(searchRequests().last().contains("?q=digital%20camera&sort=newlyListed&limit=200&filter=buyingOptions%"
+                                                 "3A%7BAUCTION%7CFIXED_PRICE%7D "))
+        << searchRequests().last().toStdString();
+    ASSERT_EQ(form->Found.count(), 3);
+    EXPECT_EQ(form->Found.FoundItems()[0], "https://www.ebay.com/itm/2512340002");
+    EXPECT_EQ(form->Found.FoundItems()[2], "https://www.ebay.com/itm/2312345678");
+    EXPECT_NE(form->Found.FoundDescriptions()[1].find("Fujifilm X-T30 II 26.1 MP Mirrorless Camera Body"),
+              std::string::npos);
+    EXPECT_EQ(balloons(), 1);
+    EXPECT_EQ(hint(), "FOUND matches for \"digital camera\" on ebay.com.");
+
+    // The next check keeps the token and finds nothing new.
+    pass();
+    EXPECT_EQ(tokenRequests(), 1);
+    EXPECT_EQ(apiSearches(), 2);
+    EXPECT_EQ(form->Found.count(), 3);
+    EXPECT_EQ(balloons(), 1);
+
+    // A token eBay no longer takes is renewed once, and the check goes on.
+    ASSERT_TRUE(site.control("expire=tokens"));
+    pass();
+    EXPECT_EQ(tokenRequests(), 2);
+    EXPECT_EQ(apiSearches(), 4);
+    EXPECT_EQ(warnings(), 0);
+    EXPECT_EQ(hint(), "FOUND matches for \"digital camera\" on ebay.com.");
+}
+
+TEST_F(ApiSearchCycle, AnItemFoundOnItsPageAndThroughTheApiIsOneItem)
+{
+    unsetenv("LOTFINCH_EBAY_CLIENT_ID");
+    arm("digital camera", 0);
+    pass();
+    ASSERT_EQ(apiSearches(), 0);
+    const int fromPage = form->Found.count();
+    ASSERT_TRUE(form->Found.Contains("http://www.ebay.com/itm/Canon-PowerShot/2312345678"));
+    setKeys("lotfinch-fixture-id", "lotfinch-fixture-secret");
+    pass();
+    EXPECT_EQ(apiSearches(), 1);
+    EXPECT_EQ(form->Found.count(), fromPage + 2);
+}
+
+TEST_F(ApiSearchCycle, AFailedApiCheckSaysWhyAndLosesNothing)
+{
+    struct Case
+    {
+        const char *phrase;
+        const char *secret;
+        const char *reason;
+    };
+    const Case cases[] = {
+        {"digital camera", "wrong-secret", "eBay refused the API keys"},
+        {"api limit", "lotfinch-fixture-secret", "eBay's daily API limit is reached"},
+        {"api server error", "lotfinch-fixture-secret", "eBay's API answered 500"},
+        {"api bad request", "lotfinch-fixture-secret", "eBay: The value of the filter is not valid."},
+        {"api broken", "lotfinch-fixture-secret", "eBay's API sent an answer that is not the one expected"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.phrase);
+        form->Found.Clear();
+        form->Found.AddFoundItem("https://www.ebay.com/itm/110000000001", "Old lens");
+        setKeys("lotfinch-fixture-id", c.secret);
+        arm(c.phrase, 0);
+        const int warned = warnings();
+        pass();
+        EXPECT_EQ(form->Found.count(), 1);
+        EXPECT_EQ(warnings(), warned + 1);
+        EXPECT_TRUE(hint().endsWith(QString(": ") + c.reason)) << hint().toStdString();
+        // A good check clears the failure for the next case.
+        setKeys("lotfinch-fixture-id", "lotfinch-fixture-secret");
+        arm("digital camera", 0);
+        pass();
+        EXPECT_FALSE(hint().contains("Last check failed")) << hint().toStdString();
+    }
+}
+
+TEST_F(ApiSearchCycle, KeysGoOnlyToHttpsOrLoopbackAndOnlyWhenBothAreSet)
+{
+    struct Case
+    {
+        const char *base;
+        bool sent;
+    };
+    const Case cases[] = {
+        {"http://www.ebay.com", false},
+        {"http://127.0.0.1.example.com", false},
+        {"http://localhost", false},
+        {"http://127.0.0.1@www.ebay.com", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.base);
+        setenv("LOTFINCH_EBAY_API", c.base, 1);
+        arm("digital camera", 0);
+        pass();
+        EXPECT_TRUE(searchRequests().isEmpty()) << searchRequests().join("\n").toStdString();
+        EXPECT_TRUE(hint().contains("the eBay API address is neither https nor a loopback address"))
+            << hint().toStdString();
+    }
+    // With one of the two keys only, the page is checked as before.
+    setenv("LOTFINCH_EBAY_API", site.proxyUrl().toUtf8().constData(), 1);
+    unsetenv("LOTFINCH_EBAY_CLIENT_SECRET");
+    pass();
+    ASSERT_EQ(searchRequests().size(), 1);
+    EXPECT_TRUE(searchRequests()[0].startsWith("GET http://www.ebay.com/")) << searchRequests()[0].toStdString();
+}
+
+TEST_F(ApiSearchCycle, StartTakesAnyPhraseWhenEverySiteGoesThroughTheApi)
+{
+    const QString phrase = QString::fromUtf8("\u6771\u4eac camera");
+    form->phraseCombo->setEditText(phrase);
+    form->siteCombo->setCurrentIndex(core::AllSitesIndex);
+    MessageBoxService::preAnswer(MsgAnswer::OK);
+    form->startButton->click();
+    EXPECT_FALSE(form->searchArmed) << "uBid is searched on its page";
+    EXPECT_EQ(MessageBoxService::answeredQuestions().size(), 1u);
+
+    MessageBoxService::reset();
+    form->siteCombo->setCurrentIndex(2);
+    form->startButton->click();
+    EXPECT_TRUE(MessageBoxService::answeredQuestions().empty());
+    ASSERT_TRUE(form->searchArmed);
+    ASSERT_TRUE(test::waitUntil([&] { return apiSearches() == 1; }, 30000));
+    EXPECT_TRUE(searchRequests().last().contains("?q=%E6%9D%B1%E4%BA%AC%20camera&"))
+        << searchRequests().last().toStdString();
+    EXPECT_EQ(warnings(), 0);
+}

@@ -34,9 +34,22 @@ MODE is one of
             (PAGES/walls/access-denied.html), as eBay's CDN does
 N limits the mode to the next N search requests (then it falls back to ok);
 DOMAIN limits it to one site. GET /control alone answers with the log size.
+GET /control?expire=tokens makes every API token handed out so far expire.
+
+Requests sent to it directly (not as a proxy) also reach a stand-in for
+eBay's Browse API, for a base address http://127.0.0.1:PORT:
+
+    POST /identity/v1/oauth2/token            Basic API_CLIENT_ID:API_CLIENT_SECRET
+    GET  /buy/browse/v1/item_summary/search   Bearer <a token it handed out>
+
+Other keys get 401 invalid_client, an unknown or expired token 401. A search
+answers with api/<phrase>.json (named as the pages are), or with no items;
+the phrases of API_ERRORS get the error answer listed there.
 """
 
 import argparse
+import base64
+import json
 import os
 import re
 import sys
@@ -49,6 +62,22 @@ SITES = ("ebay.com", "ebay.ca", "ebay.co.uk", "ebay.com.au", "ubid.com")
 MODES = ("ok", "fail", "drop", "stall", "cut", "slow", "challenge", "empty", "denied")
 PHRASE_KEY = {"ebay.com": "_nkw", "ebay.ca": "_nkw", "ebay.co.uk": "_nkw", "ebay.com.au": "_nkw", "ubid.com": "qs"}
 STALL_LIMIT = 300  # seconds; a stall never outlives a forgotten test
+
+API_ANSWERS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "api")
+API_CLIENT_ID = "lotfinch-fixture-id"
+API_CLIENT_SECRET = "lotfinch-fixture-secret"
+API_TOKEN_BODY = "grant_type=client_credentials&scope=https%3A%2F%2Fapi.ebay.com%2Foauth%2Fapi_scope"
+API_MARKETPLACES = ("EBAY_US", "EBAY_CA", "EBAY_GB", "EBAY_AU")
+API_FILTER = "buyingOptions%3A%7BAUCTION%7CFIXED_PRICE%7D"
+API_ERRORS = {
+    "api limit": (429, b'{"errors":[{"errorId":2001,"domain":"ACCESS","category":"REQUEST",'
+                       b'"message":"The request limit has been reached for the resource."}]}'),
+    "api bad request": (400, b'{"errors":[{"errorId":12001,"domain":"API_BROWSE","category":"REQUEST",'
+                             b'"message":"The value of the filter is not valid."}]}'),
+    "api server error": (500, b'{"errors":[{"errorId":10001,"message":"There was a problem with an eBay '
+                              b'internal system or process."}]}'),
+    "api broken": (200, b'{"total":3,"itemSummaries":[{"itemId":"v1|2312345678|0","legacyItemId":'),
+}
 
 
 class Behaviour:
@@ -105,11 +134,21 @@ class Handler(BaseHTTPRequestHandler):
     def do_HEAD(self):
         self.do_GET(head=True)
 
+    def do_POST(self):
+        self.log_request_line()
+        length = int(self.headers.get("Content-Length") or 0)
+        body = self.rfile.read(min(length, 65536)).decode("latin-1")
+        if urllib.parse.urlsplit(self.path).path != "/identity/v1/oauth2/token":
+            return self.answer(404, b"Not found.\r\n")
+        self.api_token(body)
+
     def do_GET(self, head=False):
         self.log_request_line()
         target = urllib.parse.urlsplit(self.path)
         if not target.netloc and target.path == "/control":
             return self.control(target.query)
+        if not target.netloc and target.path == "/buy/browse/v1/item_summary/search":
+            return self.api_search(target.query)
         host = target.netloc or self.headers.get("Host", "")
         site = site_of(host)
         if site is None:
@@ -169,6 +208,49 @@ class Handler(BaseHTTPRequestHandler):
         with open(path, "rb") as f:
             return f.read()
 
+    def api_answer(self, status, body):
+        self.answer(status, body, "application/json")
+
+    def api_token(self, body):
+        expected = "Basic " + base64.b64encode(("%s:%s" % (API_CLIENT_ID, API_CLIENT_SECRET)).encode()).decode()
+        if self.headers.get("Content-Type") != "application/x-www-form-urlencoded" or body != API_TOKEN_BODY:
+            return self.api_answer(400, b'{"error":"invalid_request","error_description":"request is missing '
+                                        b'a required parameter or malformed."}')
+        if self.headers.get("Authorization") != expected:
+            return self.api_answer(401, b'{"error":"invalid_client","error_description":"client authentication '
+                                        b'failed"}')
+        with self.server.log_lock:
+            token = "fixture-token-%d" % (len(self.server.api_tokens) + self.server.api_expired + 1)
+            self.server.api_tokens.add(token)
+        print("fixture-site: API token %s" % token, file=sys.stderr, flush=True)
+        self.api_answer(200, json.dumps({"access_token": token, "expires_in": 7200,
+                                         "token_type": "Application Access Token"}).encode())
+
+    def api_search(self, query):
+        authorization = self.headers.get("Authorization", "")
+        with self.server.log_lock:
+            known = authorization.startswith("Bearer ") and authorization[7:] in self.server.api_tokens
+        if not known:
+            return self.api_answer(401, b'{"errors":[{"errorId":1001,"domain":"OAuth","category":"REQUEST",'
+                                        b'"message":"Invalid access token"}]}')
+        values = urllib.parse.parse_qs(query)
+        raw = dict(part.split("=", 1) for part in query.split("&") if "=" in part)
+        if (self.headers.get("X-EBAY-C-MARKETPLACE-ID") not in API_MARKETPLACES or raw.get("filter") != API_FILTER
+                or values.get("sort") != ["newlyListed"] or values.get("limit") != ["200"] or "q" not in values):
+            return self.api_answer(400, b'{"errors":[{"errorId":12000,"message":"The request does not ask '
+                                        b'as the fixture expects."}]}')
+        phrase = urllib.parse.unquote(raw["q"], encoding="utf-8", errors="replace")
+        print("fixture-site: API %s %r" % (self.headers.get("X-EBAY-C-MARKETPLACE-ID"), phrase),
+              file=sys.stderr, flush=True)
+        if phrase.lower() in API_ERRORS:
+            return self.api_answer(*API_ERRORS[phrase.lower()])
+        name = phrase_file_name(phrase)
+        path = os.path.join(API_ANSWERS, name.replace(".html", ".json")) if name else ""
+        if path and os.path.isfile(path):
+            with open(path, "rb") as f:
+                return self.api_answer(200, f.read())
+        self.api_answer(200, b'{"href":"","total":0,"limit":200,"offset":0}')
+
     def fetch_token(self):
         with self.server.log_lock:
             number = self.server.requests
@@ -197,6 +279,10 @@ class Handler(BaseHTTPRequestHandler):
             if site is not None and site not in SITES:
                 return self.answer(400, ("Unknown site %r\r\n" % site).encode())
             self.server.behaviour.set(mode, count, site, seconds, status)
+        if values.get("expire") == ["tokens"]:
+            with self.server.log_lock:
+                self.server.api_expired += len(self.server.api_tokens)
+                self.server.api_tokens.clear()
         return self.answer(200, ("requests %d\r\n" % self.server.requests).encode(), "text/plain")
 
     def answer(self, status, body, content_type="text/html", head=False, extra_headers=()):
@@ -221,6 +307,8 @@ class FixtureServer(ThreadingHTTPServer):
         self.requests = 0
         self.behaviour = Behaviour()
         self.stopping = threading.Event()
+        self.api_tokens = set()
+        self.api_expired = 0
 
 
 def main():
