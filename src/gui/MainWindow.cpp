@@ -35,6 +35,7 @@
 #include "gui/AboutDialog.h"
 #include "gui/AccessibleRoles.h"
 #include "gui/AppImages.h"
+#include "gui/EbayAccessDialog.h"
 #include "gui/FoundItemsDialog.h"
 #include "gui/HtmlHint.h"
 #include "gui/PageSourceDialog.h"
@@ -222,6 +223,12 @@ void MainWindow::createControls()
     exitButton->setAccessibleDescription(exitButton->toolTip());
     describeHintButtons();
     connect(exitButton, &QPushButton::clicked, this, [this] { exitClicked(); });
+    ebayAccessButton = new QPushButton("e&Bay Access...", this);
+    ebayAccessButton->setObjectName("ebayAccessButton");
+    ebayAccessButton->setFlat(true);
+    ebayAccessButton->setGeometry(206, 1, 100, 18);
+    ebayAccessButton->setToolTip("Search eBay through its API with your own keys");
+    connect(ebayAccessButton, &QPushButton::clicked, this, [this] { showEbayAccess(); });
 
     // Alt and a letter is a button's mnemonic, never text: see eventFilter.
     for (QWidget *input : {static_cast<QWidget *>(siteCombo), static_cast<QWidget *>(phraseCombo),
@@ -233,6 +240,7 @@ void MainWindow::createControls()
     setTabOrder(phraseCombo, startButton);
     setTabOrder(startButton, auctionsButton);
     setTabOrder(auctionsButton, exitButton);
+    setTabOrder(exitButton, ebayAccessButton);
 }
 
 void MainWindow::createTrayMenu()
@@ -253,13 +261,14 @@ void MainWindow::createTrayMenu()
     foundItemsAction->setEnabled(false);
     openSearchAction = trayMenu->addAction("Open in &browser");
     openSearchAction->setVisible(false);
+    ebayAccessAction = trayMenu->addAction("e&Bay Access...");
     trayMenu->addSeparator();
     exitAction = trayMenu->addAction(menuImages->icon(3), "E&xit");
     const std::pair<QAction *, void (MainWindow::*)()> commands[] = {
         {openAction, &MainWindow::restoreFromTray},      {aboutAction, &MainWindow::showAbout},
         {manualAction, &MainWindow::openManual},         {pageSourceAction, &MainWindow::showPageSource},
         {foundItemsAction, &MainWindow::showFoundItems}, {openSearchAction, &MainWindow::openRefusedSearch},
-        {exitAction, &MainWindow::exitClicked}};
+        {ebayAccessAction, &MainWindow::showEbayAccess}, {exitAction, &MainWindow::exitClicked}};
     for (auto [action, handler] : commands)
         connect(action, &QAction::triggered, this, outsideWaits(handler));
 }
@@ -417,6 +426,9 @@ void MainWindow::formClosed()
     // component abandons its transfer and lets the wait return at once.
     delete httpComponent;
     httpComponent = nullptr;
+    delete ebayAccessDialog;
+    delete ebayApi;
+    ebayApi = nullptr;
 }
 
 void MainWindow::formDestroyed()
@@ -609,7 +621,20 @@ bool MainWindow::SearchSites(int selected)
 
 std::optional<core::ApiKeys> MainWindow::apiKeys()
 {
-    return core::KeysFromEnvironment();
+    return apiKeySource.Keys();
+}
+
+void MainWindow::showEbayAccess()
+{
+    if (!ebayApi)
+        return;
+    if (!ebayAccessDialog) {
+        ebayAccessDialog = new gui::EbayAccessDialog(this, apiKeySource, *ebayApi);
+        ebayAccessDialog->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    ebayAccessDialog->show();
+    ebayAccessDialog->raise();
+    ebayAccessDialog->activateWindow();
 }
 
 bool MainWindow::searchesOnlyThroughApi(int selected)
@@ -620,7 +645,7 @@ bool MainWindow::searchesOnlyThroughApi(int selected)
 
 bool MainWindow::checkThroughApi(int site)
 {
-    if (!core::IsApiSite(site))
+    if (!core::IsApiSite(site) || !ebayApi)
         return false;
     const std::optional<core::ApiKeys> keys = apiKeys();
     if (!keys)
@@ -741,6 +766,11 @@ void MainWindow::restoreFromTray()
 
 void MainWindow::balloonClicked()
 {
+    if (balloonAboutKeys_) {
+        balloonAboutKeys_ = false;
+        showEbayAccess();
+        return;
+    }
     // With a tray the found items are in its menu; without one, a click on
     // the notification opens them.
     if (hasTray() || Found.empty())

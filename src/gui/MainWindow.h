@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 #include <chrono>
 #include <functional>
@@ -8,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/ApiKeySource.h"
 #include "core/EbayApiClient.h"
 #include "core/FoundItems.h"
 #include "core/SearchHistory.h"
@@ -36,6 +38,7 @@ class ByteStream;
 } // namespace lotfinch::http
 
 namespace lotfinch::gui {
+class EbayAccessDialog;
 class HtmlHint;
 class SplashScreen;
 class ProgressPopup;
@@ -58,9 +61,10 @@ public:
     QComboBox *siteCombo;
     QComboBox *phraseCombo;
     QComboBox *frequencyCombo;
-    QPushButton *startButton;    // Start
-    QPushButton *auctionsButton; // Auctions...
-    QPushButton *exitButton;     // Exit
+    QPushButton *startButton;      // Start
+    QPushButton *auctionsButton;   // Auctions...
+    QPushButton *exitButton;       // Exit
+    QPushButton *ebayAccessButton; // eBay Access...: the way to the keys without a tray
 
     // Tray menu
     QMenu *trayMenu;
@@ -70,6 +74,7 @@ public:
     QAction *pageSourceAction;
     QAction *foundItemsAction;
     QAction *openSearchAction; // while a refused check stands: the search in the browser
+    QAction *ebayAccessAction;
     QAction *exitAction;
 
     desktop::SingleInstance *singleInstance; // no second copy of the program runs
@@ -78,6 +83,8 @@ public:
     desktop::TrayIcon *trayIcon;
     http::HttpComponent *httpComponent;
     core::EbayApiClient *ebayApi; // checks the eBay sites where the user gave API keys
+    core::ApiKeySource apiKeySource{platform::KeyStore("Lotfinch")};
+    QPointer<gui::EbayAccessDialog> ebayAccessDialog;
     std::unique_ptr<desktop::SimpleTimer> SearchTimer;
     gui::ProgressPopup *progressPopup;
     gui::HtmlHint *htmlHint; // draws every hint of the application
@@ -125,8 +132,8 @@ public:
     void searchTimerFired(desktop::SimpleTimer *timer);
     bool SearchSites(int selected);
     void pageFetched(QObject *sender, const std::string &contentType, int64_t fileSize, http::ByteStream *stream);
-    // The eBay API keys: from the environment where both are set. Nothing
-    // when there are none, and the sites' pages are checked instead.
+    // The eBay API keys, from the environment or the keyring. Nothing when
+    // there are none, and the sites' pages are checked instead.
     std::optional<core::ApiKeys> apiKeys();
     // Checks one site through the API where it is an eBay site and keys are
     // there; returns whether it did.
@@ -142,6 +149,8 @@ public:
     void showAbout();
     void openManual();
     void showPageSource();
+    // Opens the eBay Access window, or brings it forward.
+    void showEbayAccess();
 
     // The phrase box's text as 8-bit program text.
     std::string SearchText() const;
