@@ -10,6 +10,7 @@
 
 #include "core/SiteChecks.h"
 #include "core/Sites.h"
+#include "gui/EbayAccessDialog.h"
 #include "gui/MainWindow.h"
 #include "gui/ProgressPopup.h"
 #include "platform/MessageBox.h"
@@ -611,4 +612,28 @@ TEST_F(ApiSearchCycle, StartTakesAnyPhraseWhenEverySiteGoesThroughTheApi)
     EXPECT_TRUE(searchRequests().last().contains("?q=%E6%9D%B1%E4%BA%AC%20camera&"))
         << searchRequests().last().toStdString();
     EXPECT_EQ(warnings(), 0);
+}
+
+TEST_F(ApiSearchCycle, AClickOnTheWarningAboutTheKeysOpensTheEbayAccessWindow)
+{
+    setKeys("lotfinch-fixture-id", "wrong-secret");
+    arm("digital camera", 0);
+    pass();
+    ASSERT_EQ(warnings(), 1);
+    form->balloonClicked();
+    ASSERT_TRUE(form->ebayAccessDialog);
+    EXPECT_TRUE(form->ebayAccessDialog->isVisible());
+    form->ebayAccessDialog->close();
+    ASSERT_TRUE(test::waitUntil([&] { return !form->ebayAccessDialog; }));
+
+    // A warning about anything else leaves it closed; the tray menu opens it.
+    setKeys("lotfinch-fixture-id", "lotfinch-fixture-secret");
+    pass();
+    arm("api limit", 0);
+    pass();
+    ASSERT_EQ(warnings(), 2);
+    form->balloonClicked();
+    EXPECT_FALSE(form->ebayAccessDialog);
+    form->ebayAccessAction->trigger();
+    EXPECT_TRUE(test::waitUntil([&] { return form->ebayAccessDialog && form->ebayAccessDialog->isVisible(); }));
 }
