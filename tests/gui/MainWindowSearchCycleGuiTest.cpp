@@ -543,6 +543,7 @@ TEST_F(ApiSearchCycle, AFailedApiCheckSaysWhyAndLosesNothing)
         {"api server error", "lotfinch-fixture-secret", "eBay's API answered 500"},
         {"api bad request", "lotfinch-fixture-secret", "eBay: The value of the filter is not valid."},
         {"api broken", "lotfinch-fixture-secret", "eBay's API sent an answer that is not the one expected"},
+        {"api oversized", "lotfinch-fixture-secret", "eBay's API sent an answer over 8 MiB"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.phrase);

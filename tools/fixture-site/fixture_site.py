@@ -77,6 +77,8 @@ API_ERRORS = {
     "api server error": (500, b'{"errors":[{"errorId":10001,"message":"There was a problem with an eBay '
                               b'internal system or process."}]}'),
     "api broken": (200, b'{"total":3,"itemSummaries":[{"itemId":"v1|2312345678|0","legacyItemId":'),
+    # Good JSON, but longer than the program reads (8 MiB).
+    "api oversized": (200, b'{"itemSummaries":[],"padding":"' + b"x" * (8 << 20) + b'"}'),
 }
 
 
