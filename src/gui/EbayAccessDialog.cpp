@@ -6,10 +6,12 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 #include "core/ApiKeySource.h"
 #include "core/EbayApiClient.h"
+#include "gui/OwnedWindow.h"
 
 namespace lotfinch::gui {
 
@@ -70,8 +72,19 @@ EbayAccessDialog::EbayAccessDialog(QWidget *parent, core::ApiKeySource &keys, co
     layout->addLayout(form);
     layout->addWidget(statusLabel);
     layout->addLayout(buttons);
-    resize(440, sizeHint().height());
     showKeys();
+    // The wrapped lines take the height they need at the window's width.
+    constexpr int width = 440;
+    setMinimumSize(width, heightForWidth(width));
+    resize(width, heightForWidth(width));
+}
+
+void EbayAccessDialog::showEvent(QShowEvent *event)
+{
+    // Opened from a notification while the main window is put away, it stands alone.
+    if (!event->spontaneous())
+        BelongToShownOwner(this);
+    QDialog::showEvent(event);
 }
 
 void EbayAccessDialog::setStatus(const QString &text)

@@ -30,6 +30,9 @@ public:
     void testClicked();
     void removeClicked();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     // Shows where the keys come from now.
     void showKeys();

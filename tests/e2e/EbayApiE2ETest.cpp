@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "support/Desktop.h"
 #include "support/FixtureSite.h"
 #include "support/LotfinchProgram.h"
 #include "support/SessionBus.h"
@@ -56,4 +57,23 @@ TEST_F(EbayApi, KeysEbayRefusesGetACheckFailedNotificationNamingThem)
     EXPECT_TRUE(notifications.output().contains("eBay refused the API keys")) << notifications.output().toStdString();
     EXPECT_FALSE(notifications.output().contains("string \"FOUND\""));
     EXPECT_FALSE(askedForAPage());
+
+    // A click on it opens the eBay Access window, though the main window is minimised.
+    // This notification daemon shows the click on a notification as its "Open" button.
+    // The daemon may still show an earlier test's notification: this one's
+    // button is the one below its title.
+    QRect open;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const QString shot = screenshot("check-failed");
+            const QRect title = findText(QRect(0, 0, 1024, 768), "CHECK FAILED", shot);
+            return !title.isEmpty() &&
+                   !(open = findText(QRect(title.left(), title.top(), 1024 - title.left(), 120), "Open", shot))
+                        .isEmpty();
+        },
+        30000));
+    click(open.center(), 1);
+    EXPECT_TRUE(waitUntil([&] { return !visibleWindows(program->pid(), "eBay Access").empty(); }, 30000))
+        << screenshot("ebay-access-after-click").toStdString();
+    screenshot("ebay-access");
 }
