@@ -66,9 +66,9 @@ TEST_F(MainWindowTest, IsLaidOutAsDesigned)
     EXPECT_FALSE(form->auctionsButton->isEnabled());
     EXPECT_EQ(form->linksCaption, "ebay.com (US) Links Matching: ");
 
-    // Tab order: site list, interval list, phrase box, Start, Auctions..., Exit.
-    QWidget *expected[] = {form->frequencyCombo, form->phraseCombo, form->startButton, form->auctionsButton,
-                           form->exitButton};
+    // Tab order: site list, interval list, phrase box, Start, Auctions..., Exit, eBay Access....
+    QWidget *expected[] = {form->frequencyCombo, form->phraseCombo, form->startButton,
+                           form->auctionsButton, form->exitButton,  form->ebayAccessButton};
     QWidget *w = form->siteCombo;
     for (QWidget *next : expected) {
         w = w->nextInFocusChain();
@@ -81,7 +81,7 @@ TEST_F(MainWindowTest, IsLaidOutAsDesigned)
     for (QAction *a : form->trayMenu->actions())
         entries << (a->isSeparator() ? "-" : a->text());
     EXPECT_EQ(entries, QStringList({"&Open Lotfinch Crawler...", "-", "Lotfinch &System", "-", "Show &HTML Source",
-                                    "Links to Found &Items...", "Open in &browser", "-", "E&xit"}));
+                                    "Links to Found &Items...", "Open in &browser", "e&Bay Access...", "-", "E&xit"}));
     EXPECT_EQ(form->trayMenu->defaultAction(), form->openAction);
     EXPECT_FALSE(form->pageSourceAction->isVisible());
     EXPECT_FALSE(form->openSearchAction->isVisible()) << "shown only while a site refuses the checks";
