@@ -42,8 +42,9 @@ std::optional<ApiToken> ReadTokenAnswer(std::string_view body)
     const QString text = token.toString();
     if (std::any_of(text.begin(), text.end(), [](QChar c) { return c < u' ' || c > u'~'; }))
         return std::nullopt;
+    // A whole second at least: a token that lasts less is of no use.
     const double seconds = expires.toDouble();
-    if (!(seconds > 0))
+    if (!(seconds >= 1))
         return std::nullopt;
     return ApiToken{text.toStdString(), static_cast<int>(std::min(seconds, 86400.0 * 365))};
 }

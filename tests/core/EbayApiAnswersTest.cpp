@@ -51,6 +51,7 @@ TEST(EbayApiAnswers, ATokenNeedsTextAndALifetime)
         {R"({"access_token":"","expires_in":7200})", false},
         {R"({"access_token":"t","expires_in":"7200"})", false},
         {R"({"access_token":"t","expires_in":0})", false},
+        {R"({"access_token":"t","expires_in":0.4})", false},
         {R"({"access_token":"t\r\nX-Injected: 1","expires_in":7200})", false},
         {R"({"expires_in":7200})", false},
         {"not json", false},
