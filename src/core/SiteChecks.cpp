@@ -91,7 +91,9 @@ std::string CheckFailedBalloonText(std::string_view line, CheckFailure kind)
 {
     if (kind == CheckFailure::Failed)
         return std::string(line);
-    return FormatText("%s\nOpen the search in your browser, where you can pass the check.", {line});
+    return FormatText("%s\nOpen the search in your browser, where you can pass the check, or give Lotfinch "
+                      "eBay API keys (eBay Access...).",
+                      {line});
 }
 
 std::string HintWithFailureLine(std::string_view hint, std::string_view line)

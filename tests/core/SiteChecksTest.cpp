@@ -154,5 +154,6 @@ TEST(SiteChecks, ARefusedCheckOffersItsSearchInTheBrowserWhileItStands)
               "Last check failed at 14:00: ebay.com answered 503");
     EXPECT_EQ(CheckFailedBalloonText("Last check failed at 14:00: ebay.com answered 403", CheckFailure::Refused),
               "Last check failed at 14:00: ebay.com answered 403\n"
-              "Open the search in your browser, where you can pass the check.");
+              "Open the search in your browser, where you can pass the check, or give Lotfinch eBay API keys "
+              "(eBay Access...).");
 }
