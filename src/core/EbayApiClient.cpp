@@ -22,6 +22,8 @@ constexpr std::chrono::seconds tokenMargin{120};
 // eBay's own messages go into a tooltip line.
 constexpr std::size_t messageRoom = 160;
 
+const char *const marketplaces[] = {"EBAY_US", "EBAY_CA", "EBAY_GB", "EBAY_AU"};
+
 std::string environment(const char *name)
 {
     const char *value = std::getenv(name);
@@ -96,7 +98,7 @@ std::string ApiBaseFromEnvironment()
 bool ApiBaseAllowed(std::string_view base)
 {
     const auto parts = partsOf(base);
-    return parts && (parts->scheme == "https" || (parts->scheme == "http" && isLoopbackLiteral(parts->host)));
+    return parts && (parts->scheme == "https" || IsLoopbackHttp(base));
 }
 
 bool IsLoopbackHttp(std::string_view base)
@@ -107,12 +109,12 @@ bool IsLoopbackHttp(std::string_view base)
 
 bool IsApiSite(int site)
 {
-    return site >= 0 && site < 4;
+    // The marketplaces below follow the eBay sites' order in the site list.
+    return site >= 0 && site < static_cast<int>(std::size(marketplaces)) && IsEbaySite(site);
 }
 
 const char *MarketplaceOf(int site)
 {
-    static const char *const marketplaces[] = {"EBAY_US", "EBAY_CA", "EBAY_GB", "EBAY_AU"};
     return IsApiSite(site) ? marketplaces[site] : "";
 }
 
@@ -123,20 +125,7 @@ std::string ApiItemLink(int site, std::string_view itemNumber)
 
 std::string EncodeQueryValue(std::string_view text)
 {
-    static const char hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
-            c == '_' || c == '~') {
-            out += c;
-        } else {
-            out += '%';
-            out += hex[byte >> 4];
-            out += hex[byte & 15];
-        }
-    }
-    return out;
+    return QByteArray(text.data(), static_cast<qsizetype>(text.size())).toPercentEncoding().toStdString();
 }
 
 std::string ApiSearchAddress(std::string_view base, std::string_view phraseUtf8)
