@@ -305,10 +305,10 @@ void FoundItemList::setSeparators(DateTimeSeparators separators)
 std::string FoundItemList::timeStamp()
 {
     if (clock_)
-        return FormatTimeStamp(clock_(), separators_);
+        return text::ansiToUtf8(FormatTimeStamp(clock_(), separators_));
     int64_t now = std::time(nullptr);
     if (now != stampSecond_) {
-        stamp_ = FormatTimeStamp(QDateTime::fromSecsSinceEpoch(now), separators_);
+        stamp_ = text::ansiToUtf8(FormatTimeStamp(QDateTime::fromSecsSinceEpoch(now), separators_));
         stampSecond_ = now;
     }
     return stamp_;
@@ -370,9 +370,9 @@ bool FoundItemList::AddFoundItem(std::string_view link, std::string_view title)
     return add(link, [title] { return title; });
 }
 
-bool FoundItemList::AddFoundItem(std::string_view link, const TitleSource &title)
+bool FoundItemList::AddPageItem(std::string_view link, const TitleSource &pageTitle)
 {
-    return add(link, title);
+    return add(link, [&pageTitle] { return text::ansiToUtf8(pageTitle()); });
 }
 
 bool FoundItemList::Contains(std::string_view link) const

@@ -57,7 +57,8 @@ DateTimeSeparators SystemDateTimeSeparators();
 std::string FormatTimeStamp(const QDateTime &time, const DateTimeSeparators &separators);
 
 // The distinct item links found so far, newest first, and one description per
-// link in the same order ("<time stamp>  <title>"). Both lists only change
+// link in the same order ("<time stamp>  <title>", in UTF-8, so a title keeps
+// every character its site sent; links are 8-bit text). Both lists only change
 // together, so entry i of one always belongs to entry i of the other. Links
 // are told apart without regard to letter case (and, under the current rules,
 // by site and item number where they have one) through an index kept beside
@@ -77,22 +78,23 @@ public:
 
     const text::StringList &FoundItems() const { return items_; }
     const text::StringList &FoundDescriptions() const { return descriptions_; }
-    // "Most recent auction listing found: <newest description>", as of the
-    // last offer; kept by Clear.
+    // "Most recent auction listing found: <newest description>" (UTF-8), as
+    // of the last offer; kept by Clear.
     const std::string &LatestFoundText() const;
 
     int count() const { return items_.count(); }
     bool empty() const { return items_.empty(); }
 
-    // Offers one link (trimmed before use) with its title; returns whether it
-    // was new and so went in at the top of both lists. Under the current
-    // rules a link of an item already listed is not new: the first link seen
-    // for an item is the one kept.
+    // Offers one link (trimmed before use) with its title in UTF-8; returns
+    // whether it was new and so went in at the top of both lists. Under the
+    // current rules a link of an item already listed is not new: the first
+    // link seen for an item is the one kept.
     bool AddFoundItem(std::string_view link, std::string_view title);
-    // The same, with the title asked for only when the link is new: a page
-    // offered again reads none of its titles.
+    // The same for a link on a result page, whose title is the page's 8-bit
+    // text, asked for only when the link is new: a page offered again reads
+    // none of its titles.
     using TitleSource = std::function<std::string_view()>;
-    bool AddFoundItem(std::string_view link, const TitleSource &title);
+    bool AddPageItem(std::string_view link, const TitleSource &pageTitle);
 
     // Whether a link equal to this one apart from letter case is listed, or,
     // under the current rules, a link of the same item.
@@ -108,7 +110,7 @@ public:
     void setSeparators(DateTimeSeparators separators);
 
 private:
-    // Both offers in one: title gives the title when called.
+    // Both offers in one: title gives the UTF-8 title when called.
     template <typename Title> bool add(std::string_view link, const Title &title);
 
     // The listed links, one entry each, in an open-addressing table of
@@ -176,6 +178,7 @@ private:
     // itemKey: the link's item key as itemKeyIn gives it. The index must not be empty.
     Place placeOf(std::string_view link, std::string_view itemKey) const;
 
+    // The time stamp of an offer now, in UTF-8.
     std::string timeStamp();
     // The item key of a trimmed link for the index to hash (its host as
     // written, "/", its item number; empty for a link without an item

@@ -552,7 +552,7 @@ int ExtractLinks(const text::LineText &pageLines, FoundItemList &found)
 {
     return scanItemLinks(
         pageLines.text(),
-        [&found](std::string_view link, const FoundItemList::TitleSource &title) { found.AddFoundItem(link, title); },
+        [&found](std::string_view link, const FoundItemList::TitleSource &title) { found.AddPageItem(link, title); },
         found.Rules());
 }
 

@@ -193,7 +193,7 @@ void FoundItemsDialog::describeSelectedItem()
         QListWidgetItem *item = itemList->item(row);
         QString description;
         if (item == selected && row < descriptions_.count())
-            description = text::fromAnsi(descriptions_[row]);
+            description = QString::fromStdString(descriptions_[row]);
         if (item->data(Qt::AccessibleDescriptionRole).toString() != description)
             item->setData(Qt::AccessibleDescriptionRole, description);
     }
@@ -243,7 +243,7 @@ void FoundItemsDialog::SetShowHint(bool on)
     if (!on && !showHint_)
         return;
     showHint_ = on;
-    setToolTip(on ? text::fromAnsi(hint_) : QString());
+    setToolTip(on ? QString::fromStdString(hint_) : QString());
 }
 
 void FoundItemsDialog::itemListMouseMove()
@@ -259,7 +259,7 @@ void FoundItemsDialog::itemListMouseMove()
     if (showHint_ && index == hintIndex_)
         return;
     hint_ = "<b><font color=\"#A00000\">" + descriptions_[index] + "</font></b><br/><br/>" +
-            text::toAnsi(itemList->item(index)->text());
+            itemList->item(index)->text().toStdString();
     hintIndex_ = index;
     SetShowHint(true);
 }

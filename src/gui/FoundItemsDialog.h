@@ -51,12 +51,12 @@ public:
     QAction *copyNumberAction;
     int iconIndex = 10; // the application icon's entry in the owner's image list
 
-    // The hint shown over the list, and whether it shows.
+    // The hint shown over the list (UTF-8 markup), and whether it shows.
     const std::string &Hint() const { return hint_; }
     bool ShowHint() const { return showHint_; }
 
     // Lists a copy of the links, and keeps a copy of their descriptions
-    // (entry i describes link i) for the list's hint.
+    // (UTF-8; entry i describes link i) for the list's hint.
     void SetItems(const text::StringList &items, const text::StringList &descriptions);
     // The selected entry as program text; empty without a selection.
     std::string SelectedEntry() const;

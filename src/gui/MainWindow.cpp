@@ -666,8 +666,7 @@ bool MainWindow::checkThroughApi(int site)
     // eBay lists the newest first; the found list puts each new item on top.
     int added = 0;
     for (auto item = result.items.rbegin(); item != result.items.rend(); ++item)
-        added += Found.AddFoundItem(core::ApiItemLink(site, item->itemNumber),
-                                    text::toAnsi(QString::fromStdString(item->title)));
+        added += Found.AddFoundItem(core::ApiItemLink(site, item->itemNumber), item->title);
     if (added > 0) {
         balloonAboutKeys_ = false;
         trayIcon->ShowBalloon(core::FoundBalloonTitle, core::FoundBalloonText(startedPhrase),
@@ -742,7 +741,7 @@ void MainWindow::showFoundItems()
         return;
     QPointer<gui::FoundItemsDialog> form = new gui::FoundItemsDialog(this, trayImages);
     form->SetItems(Found.FoundItems(), Found.FoundDescriptions());
-    form->latestLabel->setText(fromAnsi(Found.LatestFoundText()));
+    form->latestLabel->setText(QString::fromStdString(Found.LatestFoundText()));
     form->countLabel->setText(QString("%1 Items Found").arg(Found.count()));
     // An empty phrase counts as not contained, so it adds "" too.
     std::string phrase = SearchText();

@@ -70,7 +70,43 @@ const std::array<unsigned char, 256> &lowerTable()
     return table;
 }
 
+// The upper half's characters, as fromAnsi reads them.
+const std::array<char16_t, 128> &upperHalf()
+{
+    static const std::array<char16_t, 128> table = [] {
+        std::array<char16_t, 128> t{};
+        for (int i = 0; i < 128; ++i) {
+            const char byte = static_cast<char>(0x80 + i);
+            t[static_cast<size_t>(i)] = fromAnsi(std::string_view(&byte, 1)).at(0).unicode();
+        }
+        return t;
+    }();
+    return table;
+}
+
 } // namespace
+
+std::string ansiToUtf8(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (char byte : text) {
+        const auto c = static_cast<unsigned char>(byte);
+        if (c < 0x80) {
+            out += byte;
+            continue;
+        }
+        const char16_t unit = upperHalf()[c - 0x80];
+        if (unit < 0x800) {
+            out += static_cast<char>(0xC0 | (unit >> 6));
+        } else {
+            out += static_cast<char>(0xE0 | (unit >> 12));
+            out += static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
+        }
+        out += static_cast<char>(0x80 | (unit & 0x3F));
+    }
+    return out;
+}
 
 QString fromAnsi(std::string_view text)
 {

@@ -8,6 +8,7 @@
 #include "core/LiteralLinkScan.h"
 #include "core/ResultPage.h"
 #include "support/FixtureSite.h"
+#include "text/AnsiText.h"
 
 using namespace lotfinch;
 using core::FoundItemList;
@@ -531,7 +532,7 @@ TEST(LinkScan, TodaysPagesGiveEachItemOnceOverFetchesWithNewTrackingParameters)
         {"ebay.com", 6, 8, "https://www.ebay.com/itm/196123456781",
          "Nikon F3 35mm SLR Film Camera Body & 50mm f/1.4 Lens"},
         {"ebay.co.uk", 4, 7, "https://www.ebay.co.uk/itm/387712345678",
-         "Olympus Trip 35 Film Camera \xA3-Serviced, New Seals"},
+         "Olympus Trip 35 Film Camera \u00a3-Serviced, New Seals"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.site);
@@ -595,7 +596,7 @@ TEST(LinkScan, ExtractLinksListsWhatOfferingEveryScannedLinkLists)
                         eager.AddFoundItem(offered.offers[i].link, "known");
                 FoundItemList lazy = eager;
                 for (const auto &offer : offered.offers)
-                    eager.AddFoundItem(offer.link, offer.title);
+                    eager.AddFoundItem(offer.link, text::ansiToUtf8(offer.title));
                 ASSERT_EQ(core::ExtractLinks(lines, lazy), offered.count);
                 EXPECT_EQ(lazy.FoundItems(), eager.FoundItems());
                 EXPECT_EQ(lazy.FoundDescriptions(), eager.FoundDescriptions());

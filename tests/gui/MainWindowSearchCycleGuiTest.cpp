@@ -504,6 +504,8 @@ TEST_F(ApiSearchCycle, ASearchAsksForOneTokenAndListsTheItemsNewestFirst)
     EXPECT_EQ(form->Found.FoundItems()[2], "https://www.ebay.com/itm/2312345678");
     EXPECT_NE(form->Found.FoundDescriptions()[1].find("Fujifilm X-T30 II 26.1 MP Mirrorless Camera Body"),
               std::string::npos);
+    EXPECT_TRUE(form->Found.FoundDescriptions()[0].ends_with("  Olympus PEN E-P7 20 MP \u2014 \u6771\u4eac edition"))
+        << "a title keeps every character eBay sends";
     EXPECT_EQ(balloons(), 1);
     EXPECT_EQ(hint(), "FOUND matches for \"digital camera\" on ebay.com.");
 

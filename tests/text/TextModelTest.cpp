@@ -11,6 +11,7 @@ TEST(AnsiText, RoundTripsEveryByte)
     for (int i = 1; i < 256; ++i)
         all.push_back(static_cast<char>(i));
     EXPECT_EQ(toAnsi(fromAnsi(all)), all);
+    EXPECT_EQ(ansiToUtf8(all), fromAnsi(all).toUtf8().toStdString());
 }
 
 TEST(AnsiText, MapsTheUpperHalfByTheCodePage)

@@ -27,10 +27,10 @@ void write(std::string_view text)
     std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
-// Links and titles are the program's 8-bit text; a terminal reads UTF-8.
-void writeText(std::string_view text)
+// Links are the program's 8-bit text; a terminal reads UTF-8, as titles are.
+void writeLink(std::string_view link)
 {
-    write(text::fromAnsi(text).toUtf8().toStdString());
+    write(text::ansiToUtf8(link));
 }
 
 bool readFile(const char *path, std::string &body)
@@ -83,9 +83,9 @@ int main(int argc, char **argv)
         // A description is the time stamp, two blanks and the title.
         const std::string &description = found.FoundDescriptions()[i];
         size_t gap = description.find("  ");
-        writeText(found.FoundItems()[i]);
+        writeLink(found.FoundItems()[i]);
         write("\t");
-        writeText(gap == std::string::npos ? std::string_view() : std::string_view(description).substr(gap + 2));
+        write(gap == std::string::npos ? std::string_view() : std::string_view(description).substr(gap + 2));
         write("\n");
     }
     for (const auto &[name, count] : pages) {
