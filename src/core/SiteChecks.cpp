@@ -6,6 +6,7 @@
 #include "core/ResultPage.h"
 #include "core/Sites.h"
 #include "core/TextUtils.h"
+#include "text/AnsiText.h"
 
 namespace lotfinch::core {
 
@@ -103,7 +104,7 @@ std::string HintWithFailureLine(std::string_view hint, std::string_view line)
     std::string tail = "\n";
     tail += line;
     if (hint.size() + tail.size() > tooltipRoom && tail.size() + 3 < tooltipRoom)
-        return std::string(hint.substr(0, tooltipRoom - tail.size() - 3)) + "..." + tail;
+        return std::string(text::utf8Prefix(hint, tooltipRoom - tail.size() - 3)) + "..." + tail;
     return std::string(hint) + tail;
 }
 

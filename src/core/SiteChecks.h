@@ -55,9 +55,10 @@ struct CheckVerdict
 CheckVerdict JudgeCheck(int site, const FetchOutcome &outcome, std::optional<std::string_view> page, LinkRules rules);
 
 // Why a check sent nothing: the phrase holds characters the sites' code
-// page cannot carry, named by their code points ("U+6771 U+4EAC"), as the
-// tooltip's code page cannot carry them either.
+// page cannot carry, named by their code points ("U+6771 U+4EAC").
 std::string UnsearchableReason(const QStringList &characters);
+
+// The texts below are UTF-8, as the tray shows them.
 
 // "Last check failed at 14:00: <reason>", the time on the 24-hour clock.
 std::string FailureLine(const QTime &at, std::string_view timeSeparator, std::string_view reason);

@@ -63,6 +63,7 @@ public:
     void setCycleInterval(quint32 value);
     bool Enabled() const { return enabled_; }
     void setEnabled(bool value) { enabled_ = value; }
+    // The icon's tooltip in UTF-8; the tray shows its first 127 bytes.
     const std::string &Hint() const { return hint_; }
     void setHint(const std::string &value);
     bool ShowHint() const { return showHint_; }
@@ -95,7 +96,8 @@ public:
     StartupEvent OnStartup;
 
     // Shows a balloon by the icon; false when the icon is not in the tray.
-    // Text is cut to 255 characters, Title and Action to 63. Action, when
+    // The texts are UTF-8: Text is cut to 255 bytes, Title and Action to 63,
+    // between two characters. Action, when
     // given, labels the balloon's one action where the desktop's
     // notifications offer actions; choosing it raises OnBalloonHintAction.
     bool ShowBalloon(const std::string &Title, const std::string &Text, BalloonIconKind Kind,

@@ -469,8 +469,8 @@ void MainWindow::startClicked()
         ~RestoreCursor() { QApplication::restoreOverrideCursor(); }
     } restoreCursor;
     SearchTimer->setInterval(3000);
-    startedPhrase = SearchText();
-    startedSite = text::toAnsi(siteCombo->currentText());
+    startedPhrase = ShownPhrase();
+    startedSite = siteCombo->currentText().toStdString();
     describeHintButtons();
     AnnounceSearch();
 }
@@ -491,7 +491,8 @@ void MainWindow::AnnounceSearch()
         showMinimized();
     }
     progressPopup->ShowStatus(
-        3000, core::FormatText("Crawling %s for \"%s\"", {text::toAnsi(siteCombo->currentText()), SearchText()}), true);
+        3000, core::FormatText("Crawling %s for \"%s\"", {siteCombo->currentText().toStdString(), ShownPhrase()}),
+        true);
 }
 
 void MainWindow::updateTrayIcon(desktop::TrayIcon *icon)
@@ -501,8 +502,8 @@ void MainWindow::updateTrayIcon(desktop::TrayIcon *icon)
     if (!searchArmed)
         return;
     try {
-        std::string phrase = SearchText();
-        pageSourceAction->setText(fromAnsi(core::FormatText("Starting Search for %s...", {phrase})));
+        std::string phrase = ShownPhrase();
+        pageSourceAction->setText(QString::fromStdString(core::FormatText("Starting Search for %s...", {phrase})));
         std::string hint = trayHintTemplate;
         hint = core::ReplaceAllText(hint, "\"site\"", core::SiteAt(siteEntryOf(siteCombo->currentIndex())).shortName);
         hint = core::ReplaceAllText(hint, "\"time\"", core::IntervalAt(frequencyCombo->currentIndex()).hintWord);
@@ -603,13 +604,13 @@ bool MainWindow::SearchSites(int selected)
             }
         }
         found = !Found.empty();
-        phrase = SearchText();
+        phrase = ShownPhrase();
         if (found) {
             const char *shortName = core::SiteAt(site).shortName;
             const char *siteName = Found.AnyItemContains(shortName) ? shortName : entry.shortName;
             setTrayHint(core::FormatText("FOUND matches for \"%s\" on %s.", {phrase, siteName}));
             trayIcon->setIconIndex(entryIndex + 1);
-            foundItemsAction->setText(fromAnsi(core::FormatText("&Links to \"%s\"...", {phrase})));
+            foundItemsAction->setText(QString::fromStdString(core::FormatText("&Links to \"%s\"...", {phrase})));
         } else {
             if (searchArmed)
                 setTrayHint(core::FormatText("STILL crawling %s for \"%s\".", {entry.shortName, phrase}));
@@ -657,7 +658,7 @@ bool MainWindow::checkThroughApi(int site)
         return true;
     if (!result.ok) {
         const bool balloon = Checks.LatestFailureLine().empty();
-        noteFailedCheck(site, text::toAnsi(QString::fromStdString(result.reason)));
+        noteFailedCheck(site, result.reason);
         if (balloon)
             balloonAboutKeys_ = result.keysRefused;
         return true;
@@ -677,7 +678,7 @@ bool MainWindow::checkThroughApi(int site)
 
 void MainWindow::noteFailedCheck(int site, std::string_view reason, core::CheckFailure kind)
 {
-    std::string line = core::FailureLine(QTime::currentTime(), Found.separators().time, reason);
+    std::string line = core::FailureLine(QTime::currentTime(), text::ansiToUtf8(Found.separators().time), reason);
     const bool refused = kind == core::CheckFailure::Refused;
     if (Checks.Failed(site, line, refused ? core::SearchAddress(site, SearchText()) : std::string()))
         trayIcon->ShowBalloon(core::CheckFailedBalloonTitle, core::CheckFailedBalloonText(line, kind),
@@ -744,10 +745,10 @@ void MainWindow::showFoundItems()
     form->latestLabel->setText(QString::fromStdString(Found.LatestFoundText()));
     form->countLabel->setText(QString("%1 Items Found").arg(Found.count()));
     // An empty phrase counts as not contained, so it adds "" too.
-    std::string phrase = SearchText();
+    std::string phrase = ShownPhrase();
     if (phrase.empty() || linksCaption.find(phrase) == std::string::npos)
         linksCaption += "\"" + phrase + "\" ";
-    form->setWindowTitle(fromAnsi(linksCaption));
+    form->setWindowTitle(QString::fromStdString(linksCaption));
     form->exec();
     delete form;
 }
@@ -840,6 +841,11 @@ void MainWindow::secondCopyStarted(uint32_t, const QString &NewCommandLineW)
 std::string MainWindow::SearchText() const
 {
     return text::toAnsi(phraseCombo->currentText());
+}
+
+std::string MainWindow::ShownPhrase() const
+{
+    return phraseCombo->currentText().toStdString();
 }
 
 void MainWindow::showEvent(QShowEvent *event)

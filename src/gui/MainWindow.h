@@ -99,6 +99,7 @@ public:
     core::FoundItemList Found;
     // The sites whose last check failed, told in the tray hint.
     core::SiteChecks Checks;
+    // What the found-items window's caption and the tray hint show, in UTF-8.
     std::string linksCaption;
     std::string startedSite;
     std::string startedPhrase;
@@ -152,8 +153,11 @@ public:
     // Opens the eBay Access window, or brings it forward.
     void showEbayAccess();
 
-    // The phrase box's text as 8-bit program text.
+    // The phrase box's text as 8-bit program text: what a result page is
+    // searched for, and what the history keeps.
     std::string SearchText() const;
+    // The same in UTF-8, as the tray, the menus and the windows show it.
+    std::string ShownPhrase() const;
 
 protected:
     void showEvent(QShowEvent *event) override;

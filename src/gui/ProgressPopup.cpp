@@ -11,7 +11,6 @@
 #include "gui/AccessibleRoles.h"
 #include "gui/OwnedWindow.h"
 #include "platform/DesktopSession.h"
-#include "text/AnsiText.h"
 
 namespace lotfinch::gui {
 
@@ -51,12 +50,13 @@ void ProgressPopup::resizeEvent(QResizeEvent *event)
 
 void ProgressPopup::ShowStatus(quint16 duration, const std::string &text, bool hideAfter)
 {
-    int width = static_cast<int>(std::min<qint64>(static_cast<qint64>(text.size()) * 6, QWIDGETSIZE_MAX));
+    const QString shown = QString::fromStdString(text);
+    int width = static_cast<int>(std::min<qint64>(static_cast<qint64>(shown.size()) * 6, QWIDGETSIZE_MAX));
     setFixedSize(width, height());
     QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     int screenWidth = screen ? screen->geometry().width() : 0;
     int left = (screenWidth - width) / 2;
-    panel->setText(text::fromAnsi(text));
+    panel->setText(shown);
     setAccessibleName(panel->text());
     if (!text.empty())
         setWindowTitle(panel->text());

@@ -17,7 +17,7 @@ public:
 
     QLabel *panel; // raised panel filling the window, text centred
 
-    // Shows text for duration milliseconds: the window becomes 6 pixels wide
+    // Shows text (UTF-8) for duration milliseconds: the window becomes 6 pixels wide
     // per character, centred across the screen, and is hidden afterwards
     // only if hideAfter is set. The caller waits meanwhile: no timer ticks
     // and no user input, but the window system's calls are answered.

@@ -15,8 +15,6 @@
 #include <climits>
 #include <span>
 
-#include "text/AnsiText.h"
-
 namespace lotfinch::platform {
 
 namespace {
@@ -243,7 +241,7 @@ void QtTrayShell::apply(Icon &icon, const NotifyIconData &data)
         icon.tray->setIcon(data.hIcon.isNull() ? blank : data.hIcon);
     }
     if (data.uFlags & NIF_TIP)
-        icon.tray->setToolTip(text::fromAnsi(fieldText(data.szTip)));
+        icon.tray->setToolTip(QString::fromStdString(fieldText(data.szTip)));
     // A StatusNotifier host shows the menu itself and never asks for it
     // otherwise; an X11 tray leaves it to the owner.
     if (statusNotifier_ && icon.tray->contextMenu() != data.menu)
@@ -266,15 +264,15 @@ bool QtTrayShell::applyBalloon(Icon &icon, const NotifyIconData &data)
         return false;
     }
     int shownMs = static_cast<int>(std::clamp<quint32>(data.uTimeout, MinimumBalloonMs, INT_MAX));
-    QString title = text::fromAnsi(fieldText(data.szInfoTitle));
+    QString title = QString::fromStdString(fieldText(data.szInfoTitle));
     if (!icon.tray || statusNotifier_) {
         // Shown once the service has put it up. Without a tray the
         // notification is the one thing left to click.
-        return icon.notification->show(title, text::fromAnsi(text), balloonIconName(data.dwInfoFlags), shownMs,
-                                       !icon.tray, text::fromAnsi(fieldText(data.szInfoAction)));
+        return icon.notification->show(title, QString::fromStdString(text), balloonIconName(data.dwInfoFlags), shownMs,
+                                       !icon.tray, QString::fromStdString(fieldText(data.szInfoAction)));
     }
     // Qt's own balloons take no actions: the owner offers them in its menu.
-    icon.tray->showMessage(title, text::fromAnsi(text), balloonIcon(data.dwInfoFlags), shownMs);
+    icon.tray->showMessage(title, QString::fromStdString(text), balloonIcon(data.dwInfoFlags), shownMs);
     icon.balloonShowing = true;
     icon.balloonTimer.start(shownMs);
     icon.post(NIN_BALLOONSHOW);

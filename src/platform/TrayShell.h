@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "platform/MessageWindow.h"
+#include "text/AnsiText.h"
 
 class QMenu;
 
@@ -63,8 +64,8 @@ private:
     Handler handler_;
 };
 
-// One icon as the notification area sees it. Texts are 8-bit program text,
-// cut to the room they have and always terminated.
+// One icon as the notification area sees it. Texts are UTF-8, cut to the
+// room they have between two characters and always terminated.
 struct NotifyIconData
 {
     TrayReceiver *hWnd = nullptr;
@@ -85,10 +86,11 @@ struct NotifyIconData
     QMenu *menu = nullptr;
 };
 
-// Copies at most N - 1 bytes of text into field and terminates it.
+// Copies at most N - 1 bytes of UTF-8 text into field, whole characters
+// only, and terminates it.
 template <size_t N> void setField(char (&field)[N], std::string_view text)
 {
-    size_t length = std::min(text.size(), N - 1);
+    size_t length = text::utf8Prefix(text, N - 1).size();
     if (length > 0)
         std::memcpy(field, text.data(), length);
     std::memset(field + length, 0, N - length);

@@ -45,6 +45,11 @@ TEST(SiteChecks, TheFailureLineFollowsTheHintAndAlwaysFitsTheTooltip)
     std::string both = HintWithFailureLine(hint, line);
     EXPECT_EQ(both.size(), 127u);
     EXPECT_EQ(both, hint.substr(0, 127 - line.size() - 4) + "...\n" + line);
+    // A hint in UTF-8 gives way between two characters.
+    std::string wide = "STILL crawling ebay.com for \"" + std::string(31, 'p');
+    for (int i = 0; i < 10; ++i)
+        wide += "\u6771"; // three bytes each: the room ends in the fourth
+    EXPECT_EQ(HintWithFailureLine(wide, line), wide.substr(0, 29 + 31 + 9) + "...\n" + line);
 }
 
 TEST(SiteChecks, OneBalloonWhenChecksStartFailingAndAGoodCheckClearsTheSite)

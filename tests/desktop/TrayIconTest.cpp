@@ -84,7 +84,8 @@ TEST_F(TrayIconTest, TooltipIsTheHintCutTo127Characters)
         {long127, true, long127},
         {long127 + "b", true, long127},
         {std::string(300, 'c'), true, std::string(127, 'c')},
-        {"caf\xE9 \x80", true, "caf\xE9 \x80"}, // 8-bit text passes unchanged
+        {"caf\u00e9 \u6771\u4eac \U0001F600", true, "caf\u00e9 \u6771\u4eac \U0001F600"},
+        {std::string(125, 'a') + "\u6771", true, std::string(125, 'a')}, // cut between characters
         {"", true, ""},
         {"hidden", false, ""},
     };

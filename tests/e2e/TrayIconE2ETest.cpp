@@ -16,7 +16,6 @@
 #include "desktop/TrayIcon.h"
 #include "support/Desktop.h"
 #include "support/TestUtil.h"
-#include "text/AnsiText.h"
 
 using namespace lotfinch::desktop;
 using namespace lotfinch::e2e;
@@ -57,7 +56,7 @@ protected:
 
     QPoint iconCentre() { return geometry(trayIcons(pid).front()).center(); }
 
-    const std::string hint = "Lotfinch: watching for \"caf\xE9 lamp\"";
+    const std::string hint = "Lotfinch: watching for \"caf\u00e9 \u6771\u4eac lamp\"";
     const qint64 pid = QCoreApplication::applicationPid();
     lotfinch::desktop::ImageList images;
     QMenu menu;
@@ -80,7 +79,7 @@ TEST_F(TrayIconTest, ShowsItsTooltipAndABalloonThatCanBeClicked)
     movePointer(iconCentre());
     EXPECT_TRUE(waitUntil([&] {
         return QToolTip::isVisible() &&
-               QTextDocumentFragment::fromHtml(QToolTip::text()).toPlainText() == lotfinch::text::fromAnsi(hint);
+               QTextDocumentFragment::fromHtml(QToolTip::text()).toPlainText() == QString::fromStdString(hint);
     }));
     screenshot("tooltip");
     movePointer({500, 500});

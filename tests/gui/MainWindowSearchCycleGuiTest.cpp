@@ -623,6 +623,8 @@ TEST_F(ApiSearchCycle, StartTakesAnyPhraseWhenEverySiteGoesThroughTheApi)
     EXPECT_TRUE(searchRequests().last().contains("?q=%E6%9D%B1%E4%BA%AC%20camera&"))
         << searchRequests().last().toStdString();
     EXPECT_EQ(warnings(), 0);
+    // The tray names the phrase as it was typed, not with question marks.
+    EXPECT_TRUE(test::waitUntil([&] { return hint().contains("\"" + phrase + "\""); })) << hint().toStdString();
 }
 
 TEST_F(ApiSearchCycle, AClickOnTheWarningAboutTheKeysOpensTheEbayAccessWindow)

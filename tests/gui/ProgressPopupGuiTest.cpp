@@ -8,7 +8,6 @@
 
 #include "gui/ProgressPopup.h"
 #include "support/TestUtil.h"
-#include "text/AnsiText.h"
 
 using lotfinch::gui::ProgressPopup;
 
@@ -49,7 +48,7 @@ TEST(ProgressPopup, ShowStatusSizesAndCentresThePopupInPlace)
     const Case cases[] = {
         {std::string(50, 'x'), false, 300},
         {"Searching eBay USA for \"lamp\"", false, 174}, // shown already: changed in place
-        {"Caf\xE9", false, 24},
+        {"Caf\u00e9 \u6771\u4eac", false, 42},           // six pixels a character, not a byte
         {"", false, 0},
         {std::string(400, 'w'), true, 2400}, // wider than the screen
     };
@@ -65,7 +64,7 @@ TEST(ProgressPopup, ShowStatusSizesAndCentresThePopupInPlace)
         popup.ShowStatus(5, c.text, c.hideAfter);
         EXPECT_EQ(popup.width(), c.width);
         EXPECT_EQ(popup.x(), (screenWidth - c.width) / 2);
-        EXPECT_EQ(popup.panel->text(), lotfinch::text::fromAnsi(c.text));
+        EXPECT_EQ(popup.panel->text().toStdString(), c.text);
         EXPECT_EQ(popup.isVisible(), !c.hideAfter);
         // The vertical place comes from the owner and stays.
         if (top < 0)

@@ -180,7 +180,11 @@ TEST_F(TraylessShell, BalloonsBecomeDesktopNotificationsWithTheirTitleTextAndIco
         QString body, icon;
     };
     const Case cases[] = {
-        {"Matches for caf\xE9 lamp.", NIIF_INFO, {"body-markup"}, "Matches for caf\u00e9 lamp.", "dialog-information"},
+        {"Matches for caf\u00e9 \u6771\u4eac lamp.",
+         NIIF_INFO,
+         {"body-markup"},
+         "Matches for caf\u00e9 \u6771\u4eac lamp.",
+         "dialog-information"},
         // A service that reads markup gets what the user typed escaped, one
         // that does not gets it as it is.
         {"Matches for <b>R&D</b>.",
