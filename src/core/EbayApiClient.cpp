@@ -19,6 +19,9 @@ constexpr const char *apiName = "eBay's API";
 constexpr const char *keysRefusedReason = "eBay refused the API keys";
 // A token is asked for again this long before eBay would let it expire.
 constexpr std::chrono::seconds tokenMargin{120};
+// Keys eBay refused are not offered again for this long: the other eBay
+// sites of the same pass hear the same answer, and the next pass asks anew.
+constexpr std::chrono::minutes refusalKept{10};
 // eBay's own messages go into a tooltip line.
 constexpr std::size_t messageRoom = 160;
 
@@ -231,8 +234,18 @@ ApiResult EbayApiClient::requestToken(const ApiKeys &keys)
         return {};
     const std::optional<ApiToken> token =
         answer->complete && answer->status == 200 ? ReadTokenAnswer(answer->body) : std::nullopt;
-    if (!token)
-        return failure(*answer, true, millisecondsSince(started));
+    if (!token) {
+        ApiResult refused = failure(*answer, true, millisecondsSince(started));
+        if (refused.keysRefused) {
+            refusedKeys_ = keys;
+            refusedKeysBase_ = base_;
+            refusedReason_ = refused.reason;
+            refusedUntil_ = clock_() + refusalKept;
+        }
+        return refused;
+    }
+    if (keys == refusedKeys_)
+        refusedUntil_ = {};
     token_ = token->accessToken;
     tokenKeys_ = keys;
     tokenBase_ = base_;
@@ -252,6 +265,8 @@ ApiResult EbayApiClient::Search(const ApiKeys &keys, int site, std::string_view 
 {
     if (!ApiBaseAllowed(base_))
         return {false, {}, refusedBase(), false};
+    if (keys == refusedKeys_ && base_ == refusedKeysBase_ && clock_() < refusedUntil_)
+        return {false, {}, refusedReason_, true};
     bool fresh = false;
     if (token_.empty() || tokenKeys_ != keys || tokenBase_ != base_ || clock_() >= tokenGoodUntil_) {
         if (ApiResult token = requestToken(keys); !token.ok)

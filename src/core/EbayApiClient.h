@@ -73,7 +73,8 @@ public:
     const std::string &Base() const { return base_; }
     void setBase(std::string base);
 
-    // One search of an eBay site (0..3) for a phrase in UTF-8.
+    // One search of an eBay site (0..3) for a phrase in UTF-8. Keys eBay has
+    // just refused are not offered again for some minutes.
     ApiResult Search(const ApiKeys &keys, int site, std::string_view phraseUtf8);
     // Asks for a token whether or not one is kept: tests keys.
     ApiResult TestKeys(const ApiKeys &keys);
@@ -101,6 +102,10 @@ private:
     ApiKeys tokenKeys_;
     std::string tokenBase_;
     std::chrono::steady_clock::time_point tokenGoodUntil_{};
+    ApiKeys refusedKeys_;
+    std::string refusedKeysBase_;
+    std::string refusedReason_;
+    std::chrono::steady_clock::time_point refusedUntil_{};
 };
 
 } // namespace lotfinch::core

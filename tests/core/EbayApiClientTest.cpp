@@ -30,7 +30,17 @@ TEST(EbayApiClient, KeepsTheTokenUntilShortlyBeforeItExpires)
         EXPECT_EQ(result.items.size(), 3u);
         EXPECT_EQ(tokenRequests(), step.tokens) << step.later.count();
     }
-    // Other keys get a token of their own.
-    EXPECT_FALSE(api.Search({"lotfinch-fixture-id", "other"}, 0, "digital camera").ok);
+    // Other keys get a token of their own. Once refused, they are not
+    // offered again by the other sites of the pass, only some minutes later.
+    const core::ApiKeys refused{"lotfinch-fixture-id", "other"};
+    for (int site = 0; site < 4; ++site)
+        EXPECT_TRUE(api.Search(refused, site, "digital camera").keysRefused);
     EXPECT_EQ(tokenRequests(), 3);
+    EXPECT_TRUE(api.Search(keys, 0, "digital camera").ok);
+    EXPECT_EQ(tokenRequests(), 4);
+    now += std::chrono::minutes(10);
+    EXPECT_TRUE(api.Search(refused, 0, "digital camera").keysRefused);
+    EXPECT_EQ(tokenRequests(), 5);
+    EXPECT_FALSE(api.TestKeys(refused).ok) << "a test of the keys always asks";
+    EXPECT_EQ(tokenRequests(), 6);
 }
