@@ -23,6 +23,17 @@ const Site sites[SiteCount] = {
 
 #undef EBAY_TEMPLATE
 
+// The phrase as one query value: the address escapes, and "&" and "=" too,
+// which would end the value or start another ("tom & jerry" is not a search
+// for "tom").
+std::string queryValue(const std::string &phrase)
+{
+    std::string out;
+    for (char c : http::UrlEncode(phrase))
+        out += c == '&' ? "%26" : c == '=' ? "%3D" : std::string(1, c);
+    return out;
+}
+
 const Interval intervals[IntervalCount] = {
     {"Once Per Day (24 Hours)", "24 hours", 24},
     {"Once Every 12 Hours", "12 hours", 12},
@@ -49,7 +60,7 @@ std::string SearchAddress(int site, const std::string &phrase)
 {
     if (site < 0 || site >= RealSiteCount)
         throw std::out_of_range("No search address for site index " + std::to_string(site));
-    return FormatText(sites[site].searchTemplate, {http::UrlEncode(phrase)});
+    return FormatText(sites[site].searchTemplate, {queryValue(phrase)});
 }
 
 std::vector<int> SitesOfPass(int selected, int listCount)

@@ -19,8 +19,8 @@ TEST(Sites, SearchAddressesCarryTheEncodedPhrase)
          "All-Categories"},
         {2, "A+B",
          "http://www.ebay.co.uk/sch/i.html?_from=R40&_trksid=p5197.m570.l1313&_nkw=A%2BB&_sacat=See-All-Categories"},
-        {3, "tom & jerry",
-         "http://www.ebay.com.au/sch/i.html?_from=R40&_trksid=p3907.m570.l1313&_nkw=tom%20&%20jerry&_"
+        {3, "tom & jerry =?",
+         "http://www.ebay.com.au/sch/i.html?_from=R40&_trksid=p3907.m570.l1313&_nkw=tom%20%26%20jerry%20%3D?&_"
          "sacat=See-All-Categories"},
         {4, "caf\xE9\t", "http://www.ubid.com/category/listing.aspx?qs=caf%E9%09&catid=0"},
         {4, "", "http://www.ubid.com/category/listing.aspx?qs=&catid=0"},
