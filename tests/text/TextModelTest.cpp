@@ -2,6 +2,7 @@
 
 #include "text/AnsiText.h"
 #include "text/StringList.h"
+#include "text/Utf8Text.h"
 
 using namespace lotfinch::text;
 
@@ -43,6 +44,36 @@ TEST(AnsiText, CompareIgnoresCaseOfAccentedLetters)
     EXPECT_TRUE(sameTextAnsi("\x8A", "\x9A"));
     EXPECT_FALSE(sameTextAnsi("a", "b"));
     EXPECT_FALSE(sameTextAnsi("ab", "a"));
+}
+
+TEST(Utf8Text, TakesWellFormedSequencesWholeAndAnyOtherByteAlone)
+{
+    struct Case
+    {
+        std::string text;
+        size_t length;
+    } cases[] = {
+        {"a", 1},
+        {"\u03A9", 2},
+        {"\u6771", 3},
+        {"\U0001F600", 4},
+        {"\U0010FFFF", 4},
+        {"\x80", 1},                 // a continuation byte on its own
+        {"\xE6\x9D", 1},             // cut short
+        {"\xE6\x9Dx", 1},            // broken off
+        {"\xC0\xAF", 1},             // overlong "/"
+        {"\xE0\x80\xAF", 1},         // overlong again
+        {"\xF0\x80\x80\xAF", 1},     // and again
+        {"\xED\xA0\x80", 1},         // a surrogate
+        {"\xF4\x90\x80\x80", 1},     // past U+10FFFF
+        {"\xF8\x88\x80\x80\x80", 1}, // no such lead byte
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(utf8CharLength(c.text, 0), c.length) << QByteArray::fromStdString(c.text).toHex().toStdString();
+    EXPECT_EQ(utf8CharLength("ab", 2), 0u);
+    EXPECT_EQ(utf8Prefix("a\u03A9\u6771\U0001F600", 3), 6u);
+    EXPECT_EQ(utf8Prefix("a\u03A9\u6771\U0001F600", 9), 10u);
+    EXPECT_EQ(utf8Prefix("\xE6\x9D\u6771", 2), 2u);
 }
 
 TEST(StringList, SplitsLinesAtEveryKindOfLineEnd)
