@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the hint markup layout: hint texts carry titles
-// taken from web pages. Checks that the layout stays inside its box, then
-// paints it onto an image with the system's fonts, as the hint window does.
+// taken from web pages and eBay's API. Checks that the layout stays inside its
+// box and that its text is well-formed UTF-8 whatever came in, then paints it
+// onto an image with the system's fonts, as the hint window does.
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -8,9 +9,12 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <string_view>
+#include <vector>
 
 #include "core/HintLayout.h"
 #include "gui/HtmlHintPainter.h"
+#include "text/Utf8Text.h"
 
 using namespace lotfinch::core;
 using lotfinch::gui::HintPaintStyle;
@@ -42,6 +46,21 @@ void check(bool condition)
 {
     if (!condition)
         std::abort();
+}
+
+bool validUtf8(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).toUtf8() ==
+           QByteArrayView(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Where the characters of text start.
+std::vector<size_t> characterStarts(std::string_view text)
+{
+    std::vector<size_t> starts;
+    for (size_t pos = 0; pos < text.size(); pos += lotfinch::text::utf8CharLength(text, pos))
+        starts.push_back(pos);
+    return starts;
 }
 
 } // namespace
@@ -78,8 +97,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         check(item.font.points >= hintlimits::MinPoints && item.font.points <= hintlimits::MaxPoints);
         check(item.kind != HintItemKind::Picture ||
               (item.width <= hintlimits::MaxPicture && item.height <= hintlimits::MaxPicture));
+        if (item.kind != HintItemKind::Text)
+            continue;
+        // No cut leaves half a character; broken bytes were replaced.
+        check(validUtf8(item.text));
+        const std::vector<size_t> starts = characterStarts(item.text);
         for (int index : item.mnemonics)
-            check(index >= 0 && static_cast<size_t>(index) < item.text.size());
+            check(index >= 0 && std::binary_search(starts.begin(), starts.end(), static_cast<size_t>(index)));
     }
 
     HintSize window = HintWindowSize({layout.width, layout.height}, 0, 0);

@@ -4,6 +4,8 @@
 #include <array>
 #include <cctype>
 
+#include "text/Utf8Text.h"
+
 namespace lotfinch::core {
 
 namespace {
@@ -98,16 +100,17 @@ struct Entity
     std::string_view name, replacement;
 };
 
+// The replacements in UTF-8: § ‰ ® © ¶ ™ €.
 constexpr std::array<Entity, 9> entities{{
     {"&amp;", "&&"},
     {"&quot;", "\""},
-    {"&sect;", "\xA7"},
-    {"&permil;", "\x89"},
-    {"&reg;", "\xAE"},
-    {"&copy;", "\xA9"},
-    {"&para;", "\xB6"},
-    {"&trade;", "\x99"},
-    {"&euro;", "\x80"},
+    {"&sect;", "\xC2\xA7"},
+    {"&permil;", "\xE2\x80\xB0"},
+    {"&reg;", "\xC2\xAE"},
+    {"&copy;", "\xC2\xA9"},
+    {"&para;", "\xC2\xB6"},
+    {"&trade;", "\xE2\x84\xA2"},
+    {"&euro;", "\xE2\x82\xAC"},
 }};
 
 constexpr std::array<std::string_view, 16> basicColorNames{
@@ -143,47 +146,63 @@ constexpr std::array<std::string_view, 24> systemColorNames{"clbackground",
                                                             "clinfobk"};
 
 constexpr std::string_view ellipsisText = "...";
-constexpr char bullet = '\x95';
+constexpr std::string_view bullet = "\xE2\x80\xA2";               // U+2022
+constexpr std::string_view replacementCharacter = "\xEF\xBF\xBD"; // U+FFFD
 constexpr int listIndent = 12;
 
 enum class Align : uint8_t { Left, Center, Right };
 
 // The characters a run draws: "&nbsp;", "&lt;" and "&gt;" replaced, "&&" as
 // one ampersand, a single "&" hidden and marking the next character for
-// underlining, tabs expanded to the next multiple of eight.
+// underlining, tabs expanded to the next multiple of eight characters. A
+// byte that starts no well-formed sequence becomes U+FFFD, so that a run is
+// always well-formed and bytes never join up across a hidden "&".
 std::string decodeRun(std::string_view raw, std::vector<int> &mnemonics)
 {
     std::string out;
     out.reserve(raw.size());
+    size_t characters = 0; // in out, for the tab stops
+    auto add = [&](std::string_view character) {
+        out += character;
+        ++characters;
+    };
+    auto characterAt = [&](size_t pos, size_t length) {
+        bool broken = length == 1 && static_cast<unsigned char>(raw[pos]) >= 0x80;
+        return broken ? replacementCharacter : raw.substr(pos, length);
+    };
     for (size_t i = 0; i < raw.size();) {
         char c = raw[i];
         if (c == '&') {
             std::string_view rest = raw.substr(i);
             if (rest.size() > 1 && rest[1] == '&') {
-                out += '&';
+                add("&");
                 i += 2;
             } else if (startsWithNoCase(rest, "&nbsp;")) {
-                out += ' ';
+                add(" ");
                 i += 6;
             } else if (startsWithNoCase(rest, "&lt;")) {
-                out += '<';
+                add("<");
                 i += 4;
             } else if (startsWithNoCase(rest, "&gt;")) {
-                out += '>';
+                add(">");
                 i += 4;
             } else {
-                if (rest.size() > 1) {
+                size_t length = text::utf8CharLength(raw, i + 1);
+                if (length > 0) {
                     mnemonics.push_back(static_cast<int>(out.size()));
-                    out += rest[1] == '\t' ? ' ' : rest[1];
+                    add(rest[1] == '\t' ? " " : characterAt(i + 1, length));
                 }
-                i += 2;
+                i += 1 + length;
             }
         } else if (c == '\t') {
-            out.append(8 - out.size() % 8, ' ');
+            size_t spaces = 8 - characters % 8;
+            out.append(spaces, ' ');
+            characters += spaces;
             ++i;
         } else {
-            out += c;
-            ++i;
+            size_t length = text::utf8CharLength(raw, i);
+            add(characterAt(i, length));
+            i += length;
         }
     }
     return out;
@@ -330,8 +349,8 @@ void Layouter::placeText(std::string display, std::vector<int> mnemonics, const 
     // than a box width of them can show: a longer run is cut to that before
     // it is measured and ends in "...". Measuring stays bounded however long
     // the run, also when zero-width characters would pass the width cut.
-    const size_t cap = static_cast<size_t>(boxWidth_) + 1;
-    const bool capped = display.size() > cap;
+    const size_t cap = text::utf8Prefix(display, static_cast<size_t>(boxWidth_) + 1);
+    const bool capped = cap < display.size();
     if (capped) {
         display.resize(cap);
         std::erase_if(mnemonics, [&](int index) { return index >= static_cast<int>(cap); });
@@ -343,11 +362,15 @@ void Layouter::placeText(std::string display, std::vector<int> mnemonics, const 
         return;
     if (capped || width - trailing > boxWidth_ - x_) {
         // Too wide for what is left of the line: cut it with "..." at the edge.
+        // The cut falls between whole characters.
         int room = boxWidth_ - x_ - metrics_.textWidth(font, ellipsisText);
-        size_t low = 0, high = display.size();
+        std::vector<size_t> cuts{0};
+        for (size_t pos = 0; pos < display.size();)
+            cuts.push_back(pos += text::utf8CharLength(display, pos));
+        size_t low = 0, high = cuts.size() - 1;
         while (low < high) {
             size_t mid = (low + high + 1) / 2;
-            if (metrics_.textWidth(font, std::string_view(display).substr(0, mid)) <= room)
+            if (metrics_.textWidth(font, std::string_view(display).substr(0, cuts[mid])) <= room)
                 low = mid;
             else
                 high = mid - 1;
@@ -356,9 +379,10 @@ void Layouter::placeText(std::string display, std::vector<int> mnemonics, const 
             lineCut_ = true;
         if (room < 0)
             return;
-        display.resize(low);
+        const size_t kept = cuts[low];
+        display.resize(kept);
         display += ellipsisText;
-        std::erase_if(mnemonics, [&](int index) { return index >= static_cast<int>(low); });
+        std::erase_if(mnemonics, [&](int index) { return index >= static_cast<int>(kept); });
         width = metrics_.textWidth(font, display);
         trailing = 0;
     }
@@ -469,7 +493,7 @@ void Layouter::handleTag(std::string_view tag)
             return;
         }
         if (auto face = attribute(tag, "FACE"); face && !face->value.empty())
-            font_.face = face->value.substr(0, hintlimits::MaxFaceLength);
+            font_.face = face->value.substr(0, text::utf8Prefix(face->value, hintlimits::MaxFaceLength));
         if (auto color = quotedColor(tag, "COLOR"))
             font_.color = *color;
         if (auto color = quotedColor(tag, "BGCOLOR"))
@@ -534,7 +558,7 @@ void Layouter::handleTag(std::string_view tag)
         if (on && listLevel_ > 0 && !hidden_ && canAdd()) {
             HintFont font = runFont();
             x_ = std::max(0, indentStart() - listIndent);
-            placeText(std::string(1, bullet), {}, font, 0);
+            placeText(std::string(bullet), {}, font, 0);
             x_ = std::max(x_, indentStart());
         }
     } else if (name == "IND" && on) {

@@ -9,7 +9,8 @@
 // The hint markup layout: turns a hint text with its small HTML subset into
 // positioned pieces, measuring text through an interface so that it runs
 // without a display (tests and fuzzing use a fixed-width fake font).
-// All text is 8-bit program text.
+// All text is UTF-8, taken and cut by whole characters; in the text drawn a
+// byte that starts no well-formed sequence becomes U+FFFD.
 namespace lotfinch::core {
 
 // A 24-bit colour or a reference to a system colour by its index (1..24).
@@ -64,7 +65,8 @@ public:
 };
 
 enum class HintItemKind : uint8_t {
-    Text,    // text: the characters to draw; mnemonics: which of them are underlined
+    Text,    // text: the characters to draw; mnemonics: the byte offsets in text
+             // where the characters to underline start
     Picture, // text: the picture's source
     Rule,    // a horizontal line across the hint, in color
     Fill,    // a paragraph background: color, or a left-to-right gradient to background
@@ -106,7 +108,7 @@ constexpr int MinPoints = 4, MaxPoints = 72;
 constexpr int MaxPicture = 512;
 constexpr int MaxListLevel = 8;
 constexpr size_t MaxItems = 4096;
-constexpr size_t MaxFaceLength = 64;
+constexpr size_t MaxFaceLength = 64; // characters
 } // namespace hintlimits
 
 // The character entities replaced before anything else, repeatedly and

@@ -1,11 +1,24 @@
+#include <QString>
 #include <algorithm>
 #include <gtest/gtest.h>
 
 #include "core/HintLayout.h"
+#include "text/Utf8Text.h"
 
 using namespace lotfinch::core;
 
 namespace {
+
+// The characters of UTF-8 text: its bytes but the continuation bytes.
+int characters(std::string_view text)
+{
+    return static_cast<int>(std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+}
+
+bool validUtf8(const std::string &text)
+{
+    return QString::fromUtf8(text).toStdString() == text;
+}
 
 // Every character is as wide as the font's point size (one more when bold);
 // a line is the point size plus 4 high. Only "IDX:1" names a picture.
@@ -14,7 +27,7 @@ class FixedFont : public HintMetrics
 public:
     int textWidth(const HintFont &font, std::string_view text) override
     {
-        return static_cast<int>(text.size()) * (font.points + (font.bold ? 1 : 0));
+        return characters(text) * (font.points + (font.bold ? 1 : 0));
     }
     int textHeight(const HintFont &font) override { return font.points + 4; }
     std::optional<HintSize> pictureSize(std::string_view source) override
@@ -115,13 +128,15 @@ TEST(HintLayout, AmpersandsAndEntities)
         {"a&amp;b", "a&b", ""},
         {"a&AmP;b", "a&b", ""},
         {"x&amp;amp;y", "x&y", "y"}, // replaced until none is left
-        {"&quot;q&quot; &euro;5 &copy;&reg;&trade;",
-         "\"q\" \x80"
-         "5 \xA9\xAE\x99",
-         ""},
+        {"&quot;q&quot; &euro;5 &copy;&reg;&trade;", "\"q\" \u20AC5 \u00A9\u00AE\u2122", ""},
         {"&lt;b&gt;not bold", "<b>not bold", ""},
         {"a&nbsp;b", "a b", ""},
         {"tab\tstop", "tab     stop", ""},
+        {"\u6771\u4EAC\tx", "\u6771\u4EAC      x", ""}, // tab stops count characters
+        // A mnemonic takes the whole character, also one of several bytes.
+        {"&\u6771\u4EAC", "\u6771\u4EAC", "\u6771"},
+        {"\u03A9&\U0001F600!", "\u03A9\U0001F600!", "\U0001F600"},
+        {"&\xE6\x9D&\xB1x", "\uFFFD\uFFFD\uFFFDx", "\uFFFD\uFFFD"}, // broken bytes, also across a "&"
         {"end&", "end", ""},
     };
     for (const Case &c : cases) {
@@ -131,7 +146,7 @@ TEST(HintLayout, AmpersandsAndEntities)
         for (const HintItem *item : texts(layout)) {
             EXPECT_FALSE(item->font.bold) << c.markup;
             for (int index : item->mnemonics)
-                underlined += item->text.at(static_cast<size_t>(index));
+                underlined += item->text.substr(index, lotfinch::text::utf8CharLength(item->text, index));
         }
         EXPECT_EQ(underlined, c.underlined) << c.markup;
     }
@@ -242,6 +257,42 @@ TEST(HintLayout, WrappingAndEllipsis)
     EXPECT_EQ(lay("aaa bbb ccc ddd", 80).width, 7 * 8);
 }
 
+TEST(HintLayout, TextOfSeveralByteCharactersIsCutBetweenCharacters)
+{
+    struct Case
+    {
+        std::string markup;
+        int boxWidth;
+        bool ellipsis;
+        std::vector<std::string> lines;
+    };
+    auto times = [](const std::string &text, int count) {
+        std::string out;
+        while (count-- > 0)
+            out += text;
+        return out;
+    };
+    const std::string omega = "\u03A9", tokyo = "\u6771\u4EAC", smile = "\U0001F600";
+    // Ten characters fit in 80 pixels, seven before "...".
+    const Case cases[] = {
+        {times(omega, 11), 80, false, {times(omega, 7) + "..."}},
+        {times(tokyo, 6), 80, false, {times(tokyo, 3) + "\u6771..."}},
+        {"x" + times(smile, 10), 80, false, {"x" + times(smile, 6) + "..."}},
+        {times(omega, 3) + " " + tokyo + " " + times(smile, 3),
+         64,
+         false,
+         {times(omega, 3) + " " + tokyo + " ", times(smile, 3)}},
+        {times(tokyo + " ", 3) + tokyo + "<br>" + omega, 80, true, {tokyo + " " + tokyo + " \u6771...", omega}},
+        {"<ul><li>" + times("\u20AC", 10), 80, false, {"\u2022" + times("\u20AC", 5) + "..."}},
+    };
+    for (const Case &c : cases) {
+        HintLayout layout = lay(c.markup, c.boxWidth, 1000, c.ellipsis);
+        EXPECT_EQ(lines(layout), c.lines) << c.markup;
+        for (const HintItem *item : texts(layout))
+            EXPECT_TRUE(validUtf8(item->text)) << c.markup;
+    }
+}
+
 TEST(HintLayout, MalformedMarkup)
 {
     struct Case
@@ -278,7 +329,7 @@ TEST(HintLayout, FurtherTags)
     EXPECT_GT(first("<sub>x").y, 0);
 
     HintLayout list = lay("<ul><li>one<li>two</ul>after");
-    EXPECT_EQ(lines(list), (std::vector<std::string>{"\x95one", "\x95two", "after"}));
+    EXPECT_EQ(lines(list), (std::vector<std::string>{"\u2022one", "\u2022two", "after"}));
     EXPECT_EQ(texts(list)[0]->x, 0);
     EXPECT_EQ(texts(list)[1]->x, 12);
     EXPECT_EQ(texts(list).back()->x, 0);
@@ -353,20 +404,23 @@ TEST(HintLayout, HostileMarkupStaysWithinBounds)
 
 TEST(HintLayout, AHugeRunIsMeasuredOnlyAsFarAsTheBoxReaches)
 {
-    // Counts the characters it is asked to measure; soft hyphens take no room.
+    // Counts the bytes it is asked to measure; soft hyphens take no room.
     class CountingFont : public FixedFont
     {
     public:
         int textWidth(const HintFont &font, std::string_view text) override
         {
             measured += text.size();
-            return static_cast<int>(text.size() - std::count(text.begin(), text.end(), '\xAD')) * font.points;
+            int hyphens = 0;
+            for (size_t at = text.find("\u00AD"); at != std::string_view::npos; at = text.find("\u00AD", at + 1))
+                ++hyphens;
+            return (characters(text) - hyphens) * font.points;
         }
         size_t measured = 0;
     };
     std::string softHyphens, noSpaces(1 << 20, 'x');
     for (int i = 0; i < 1 << 19; ++i)
-        softHyphens += "&\xAD";
+        softHyphens += "&\u00AD";
     for (const std::string &markup : {softHyphens, noSpaces, "a" + softHyphens + "visible"}) {
         CountingFont font;
         HintLayout layout = lay(markup, 400, 300, false, &font);
@@ -374,12 +428,13 @@ TEST(HintLayout, AHugeRunIsMeasuredOnlyAsFarAsTheBoxReaches)
         ASSERT_EQ(texts(layout).size(), 1u);
         EXPECT_LE(texts(layout)[0]->mnemonics.size(), 401u);
         EXPECT_TRUE(texts(layout)[0]->text.ends_with("...")) << "a run cut short says so";
+        EXPECT_TRUE(validUtf8(texts(layout)[0]->text)) << "cut between characters";
     }
 }
 
 TEST(HintLayout, EntitiesAreReplacedRepeatedlyWithoutRegardToCase)
 {
-    EXPECT_EQ(ReplaceHintEntities("&AMP;&Quot;&sect;&permil;&para;"), "&&\"\xA7\x89\xB6");
+    EXPECT_EQ(ReplaceHintEntities("&AMP;&Quot;&sect;&permil;&para;"), "&&\"\u00A7\u2030\u00B6");
     EXPECT_EQ(ReplaceHintEntities("&amp;amp;"), "&&&");
     EXPECT_EQ(ReplaceHintEntities("&amp;quot;"), "&\"");
     EXPECT_EQ(ReplaceHintEntities("&nbsp;&lt;&unknown;"), "&nbsp;&lt;&unknown;");
