@@ -26,13 +26,15 @@ std::string ReplaceAllText(std::string_view text, std::string_view token, std::s
 // Formats with one "%s" replaced by each argument in turn ("%%" is a percent sign).
 std::string FormatText(std::string_view format, std::initializer_list<std::string_view> args);
 
-// Text for the hint markup that draws as it stands: "<", ">" and "&" are
-// written so that the markup takes them for characters, not tags or mnemonics.
+// Text (UTF-8) for the hint markup that draws as it stands: "<", ">" and "&"
+// are written so that the markup takes them for characters, not tags or
+// mnemonics; every other character stays as it is.
 std::string HintMarkupText(std::string_view text);
 
 // The hint of the Start and Auctions... buttons: the button's keyword and the
 // phrase it works on, "Start searching for "phrase"...". As hint markup the
 // phrase is bold; as plain text it is the button's description for screen readers.
+// Keyword, phrase and hint are UTF-8.
 enum class HintForm { Markup, Plain };
 std::string ButtonHint(std::string_view keyword, std::string_view phrase, HintForm form);
 

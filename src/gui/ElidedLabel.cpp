@@ -3,7 +3,6 @@
 #include <QEvent>
 
 #include "core/TextUtils.h"
-#include "text/AnsiText.h"
 
 namespace lotfinch::gui {
 
@@ -42,7 +41,7 @@ void ElidedLabel::elide()
     const QString shown = fontMetrics().elidedText(text_, Qt::ElideMiddle, contentsRect().width());
     if (shown != QLabel::text())
         QLabel::setText(shown);
-    setToolTip(shown == text_ ? QString() : text::fromAnsi(core::HintMarkupText(text::toAnsi(text_))));
+    setToolTip(shown == text_ ? QString() : QString::fromStdString(core::HintMarkupText(text_.toStdString())));
     setAccessibleName(text_);
 }
 

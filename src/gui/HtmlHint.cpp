@@ -11,7 +11,6 @@
 
 #include "desktop/FireEvent.h"
 #include "gui/HtmlHintPainter.h"
-#include "text/AnsiText.h"
 
 namespace lotfinch::gui {
 
@@ -112,7 +111,7 @@ bool HtmlHint::ShowHintFor(QWidget *widget, QPoint globalPos)
     info.CursorRect = QRect(control->mapToGlobal(QPoint(0, 0)), control->size());
 
     QString text = control->toolTip();
-    std::string hintStr = text::toAnsi(text);
+    std::string hintStr = text.toStdString();
     bool canShow = true;
     if (!showHintNotification(hintStr, canShow, info))
         return true; // the handler freed the hint component

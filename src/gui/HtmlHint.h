@@ -71,8 +71,8 @@ public:
     int YMargin() const { return yMargin_; }
     void SetYMargin(int value) { yMargin_ = value; }
 
-    // Called for every hint before it shows; may change its text, its
-    // parameters, or stop it (canShow).
+    // Called for every hint before it shows; may change its text (UTF-8),
+    // its parameters, or stop it (canShow).
     std::function<void(HtmlHint *sender, std::string &hintStr, bool &canShow, HintInfo &info)> OnShowHint;
 
     // The parameters of the last hint shown.
@@ -126,8 +126,8 @@ class HtmlHintWindow : public QWidget
 public:
     explicit HtmlHintWindow(HtmlHint *hint);
 
-    // Lays out and shows text with the parameters of the hint component's
-    // last show-hint notification.
+    // Lays out and shows text (UTF-8) with the parameters of the hint
+    // component's last show-hint notification.
     void ActivateHint(const std::string &text);
 
     const std::string &Caption() const { return caption_; }

@@ -9,6 +9,7 @@
 #include "desktop/ImageList.h"
 #include "gui/PictureContainer.h"
 #include "text/AnsiText.h"
+#include "text/Utf8Text.h"
 
 namespace lotfinch::gui {
 
@@ -59,6 +60,11 @@ void drawSquiggle(QPainter &painter, int left, int right, int y)
     painter.drawPolyline(zigzag);
 }
 
+QString fromUtf8(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 void paintText(QPainter &painter, const core::HintItem &item, QPoint at, const HintPaintStyle &style,
                const QPalette &palette)
 {
@@ -67,7 +73,7 @@ void paintText(QPainter &painter, const core::HintItem &item, QPoint at, const H
     QRect box(at, QSize(item.width, item.height));
     if (item.background.kind != core::HintColor::Kind::None)
         painter.fillRect(box, ResolveHintColor(item.background, palette));
-    QString text = text::fromAnsi(item.text);
+    QString text = fromUtf8(item.text);
     painter.setFont(font);
     QPoint baseline(at.x(), at.y() + metrics.ascent());
     if (item.shadow) {
@@ -77,18 +83,21 @@ void paintText(QPainter &painter, const core::HintItem &item, QPoint at, const H
     QColor color = ResolveHintColor(item.color, palette);
     painter.setPen(color);
     painter.drawText(baseline, text);
-    // The underlined characters come in order: each one's place is measured
-    // on from the one before, so a run full of them is measured once.
+    // The underlined characters come in order, each at the byte offset where
+    // it starts: each one's place is measured on from the one before, so a
+    // run full of them is measured once.
     painter.setPen(QPen(color, std::max(1, metrics.lineWidth())));
     const int y = baseline.y() + metrics.underlinePos();
+    const std::string_view bytes = item.text;
     int left = at.x();
-    qsizetype measuredTo = 0;
-    for (int index : item.mnemonics) {
-        if (index < measuredTo || index >= text.size())
+    size_t measuredTo = 0;
+    for (int mnemonic : item.mnemonics) {
+        const auto index = static_cast<size_t>(mnemonic);
+        if (mnemonic < 0 || index < measuredTo || index >= bytes.size())
             continue;
-        left += metrics.horizontalAdvance(text.mid(measuredTo, index - measuredTo));
+        left += metrics.horizontalAdvance(fromUtf8(bytes.substr(measuredTo, index - measuredTo)));
         measuredTo = index;
-        int width = metrics.horizontalAdvance(text.at(index));
+        int width = metrics.horizontalAdvance(fromUtf8(bytes.substr(index, text::utf8CharLength(bytes, index))));
         painter.drawLine(left, y, left + width - 1, y);
     }
     if (item.squiggle)
@@ -119,7 +128,7 @@ QPixmap HintPictures::find(std::string_view source) const
 
 QFont ToQFont(const core::HintFont &font)
 {
-    QFont qt(text::fromAnsi(font.face));
+    QFont qt(fromUtf8(font.face));
     qt.setPointSize(font.points);
     qt.setBold(font.bold);
     qt.setItalic(font.italic);
@@ -155,7 +164,7 @@ const QFontMetrics &QtHintMetrics::metricsFor(const core::HintFont &font)
 
 int QtHintMetrics::textWidth(const core::HintFont &font, std::string_view text)
 {
-    return metricsFor(font).horizontalAdvance(text::fromAnsi(text));
+    return metricsFor(font).horizontalAdvance(fromUtf8(text));
 }
 
 int QtHintMetrics::textHeight(const core::HintFont &font)

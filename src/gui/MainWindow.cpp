@@ -363,21 +363,24 @@ void MainWindow::RunSplash(gui::SplashScreen *splash)
     QApplication::restoreOverrideCursor();
 }
 
+// In UTF-8: the phrase as typed, also one beyond Windows-1252 where only the
+// eBay API is searched.
 std::string MainWindow::buttonHint(QPushButton *button, core::HintForm form) const
 {
-    const std::string phrase = button == auctionsButton ? startedPhrase : SearchText();
-    return core::ButtonHint(text::toAnsi(button->property("HelpKeyword").toString()), phrase, form);
+    const QString phrase = button == auctionsButton ? fromAnsi(startedPhrase) : phraseCombo->currentText();
+    return core::ButtonHint(button->property("HelpKeyword").toString().toStdString(), phrase.toStdString(), form);
 }
 
 void MainWindow::buttonMouseMove(QPushButton *button)
 {
-    button->setToolTip(button->isEnabled() ? fromAnsi(buttonHint(button, core::HintForm::Markup)) : QString());
+    button->setToolTip(button->isEnabled() ? QString::fromStdString(buttonHint(button, core::HintForm::Markup))
+                                           : QString());
 }
 
 void MainWindow::describeHintButtons()
 {
     for (QPushButton *button : {startButton, auctionsButton})
-        button->setAccessibleDescription(fromAnsi(buttonHint(button, core::HintForm::Plain)));
+        button->setAccessibleDescription(QString::fromStdString(buttonHint(button, core::HintForm::Plain)));
 }
 
 void MainWindow::showAbout()

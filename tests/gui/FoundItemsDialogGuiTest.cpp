@@ -18,7 +18,7 @@
 #include "gui/UrlLabel.h"
 #include "platform/MessageBox.h"
 #include "platform/Shell.h"
-#include "text/AnsiText.h"
+#include "text/StringList.h"
 
 using namespace lotfinch;
 using gui::FoundItemsDialog;
@@ -322,6 +322,7 @@ TEST_F(FoundItemsDialogGui, StatusTextsShowWholeOrElidedWithTheWholeTextAtHand)
         {form.countLabel, "8 Items Found", true},
         {form.countLabel, "1048576 Items Found", true},
         {form.countLabel, latest, false},
+        {form.latestLabel, latest + QString::fromUtf8(" \u6771\u4EAC \u20AC \U0001F600"), false},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.text.toStdString());
@@ -342,7 +343,7 @@ TEST_F(FoundItemsDialogGui, StatusTextsShowWholeOrElidedWithTheWholeTextAtHand)
                         shown.contains(u'\u2026'))
                 << shown.toStdString();
             // The hint shows the title as it stands, not as markup.
-            EXPECT_EQ(c.label->toolTip(), text::fromAnsi(core::HintMarkupText(text::toAnsi(c.text))));
+            EXPECT_EQ(c.label->toolTip(), QString::fromStdString(core::HintMarkupText(c.text.toStdString())));
         }
     }
 }

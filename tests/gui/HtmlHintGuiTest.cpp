@@ -170,6 +170,38 @@ TEST_F(HtmlHintTest, DrawsTheMarkup)
     EXPECT_GT(reddish, 10);
 }
 
+TEST_F(HtmlHintTest, TextBeyondWindows1252IsLaidOutAndPaintedWhole)
+{
+    // "東&京 €": the same hint with and without 京 underlined.
+    auto show = [&](const char *hintText) {
+        button->setToolTip(QString::fromUtf8(hintText));
+        EXPECT_TRUE(rest(button));
+        EXPECT_EQ(hint.HintWindow()->Caption(), hintText);
+        std::string drawn;
+        for (const HintItem &item : hint.HintWindow()->Layout().items)
+            drawn += item.text;
+        EXPECT_EQ(drawn, "\u6771\u4EAC \u20AC");
+        return hint.HintWindow()->grab().toImage();
+    };
+    const QImage plain = show("\u6771\u4EAC \u20AC");
+    const QImage underlined = show("\u6771&\u4EAC \u20AC");
+    ASSERT_EQ(plain.size(), underlined.size());
+
+    // The underline lies under 京 alone (the text starts 4 pixels in).
+    QFontMetrics metrics(ToQFont(hint.HintWindow()->Layout().items.at(0).font));
+    const int left = 4 + metrics.horizontalAdvance(QString::fromUtf8("\u6771"));
+    const int right = left + metrics.horizontalAdvance(QString::fromUtf8("\u4EAC"));
+    int first = plain.width(), last = -1;
+    for (int y = 0; y < plain.height(); ++y)
+        for (int x = 0; x < plain.width(); ++x)
+            if (plain.pixel(x, y) != underlined.pixel(x, y)) {
+                first = std::min(first, x);
+                last = std::max(last, x);
+            }
+    EXPECT_EQ(first, left);
+    EXPECT_EQ(last, right - 1);
+}
+
 TEST(HintPictures, OnlyTheProgramsOwnPictures)
 {
     desktop::ImageList images;

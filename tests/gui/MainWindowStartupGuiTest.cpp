@@ -127,6 +127,8 @@ TEST_F(Startup, TheButtonHintsNameThePhraseInBoldAndOnlyOverAnEnabledButton)
         {main->startButton, "digital camera", true, "Start searching for \"<b>digital camera</b>\"..."},
         {main->auctionsButton, "anything", true, "View all matches found for \"<b>brass lamp</b>\"..."},
         {main->startButton, "a<i>b</i> & c", true, "Start searching for \"<b>a&lt;i&gt;b&lt;/i&gt; && c</b>\"..."},
+        {main->startButton, QString::fromUtf8("\u6771\u4EAC \U0001F600"), true,
+         QString::fromUtf8("Start searching for \"<b>\u6771\u4EAC \U0001F600</b>\"...")},
         {main->startButton, "digital camera", false, ""},
     };
     for (const auto &c : cases) {
