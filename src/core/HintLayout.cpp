@@ -349,7 +349,7 @@ void Layouter::placeText(std::string display, std::vector<int> mnemonics, const 
     // than a box width of them can show: a longer run is cut to that before
     // it is measured and ends in "...". Measuring stays bounded however long
     // the run, also when zero-width characters would pass the width cut.
-    const size_t cap = text::utf8Prefix(display, static_cast<size_t>(boxWidth_) + 1);
+    const size_t cap = text::utf8FirstCharacters(display, static_cast<size_t>(boxWidth_) + 1).size();
     const bool capped = cap < display.size();
     if (capped) {
         display.resize(cap);
@@ -493,7 +493,7 @@ void Layouter::handleTag(std::string_view tag)
             return;
         }
         if (auto face = attribute(tag, "FACE"); face && !face->value.empty())
-            font_.face = face->value.substr(0, text::utf8Prefix(face->value, hintlimits::MaxFaceLength));
+            font_.face = text::utf8FirstCharacters(face->value, hintlimits::MaxFaceLength);
         if (auto color = quotedColor(tag, "COLOR"))
             font_.color = *color;
         if (auto color = quotedColor(tag, "BGCOLOR"))

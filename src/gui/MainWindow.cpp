@@ -367,8 +367,8 @@ void MainWindow::RunSplash(gui::SplashScreen *splash)
 // eBay API is searched.
 std::string MainWindow::buttonHint(QPushButton *button, core::HintForm form) const
 {
-    const QString phrase = button == auctionsButton ? fromAnsi(startedPhrase) : phraseCombo->currentText();
-    return core::ButtonHint(button->property("HelpKeyword").toString().toStdString(), phrase.toStdString(), form);
+    const std::string phrase = button == auctionsButton ? startedPhrase : ShownPhrase();
+    return core::ButtonHint(button->property("HelpKeyword").toString().toStdString(), phrase, form);
 }
 
 void MainWindow::buttonMouseMove(QPushButton *button)

@@ -47,12 +47,12 @@ size_t utf8CharLength(std::string_view text, size_t pos)
     return 1;
 }
 
-size_t utf8Prefix(std::string_view text, size_t count)
+std::string_view utf8FirstCharacters(std::string_view text, size_t count)
 {
     size_t pos = 0;
     for (; count > 0 && pos < text.size(); --count)
         pos += utf8CharLength(text, pos);
-    return pos;
+    return text.substr(0, pos);
 }
 
 } // namespace lotfinch::text

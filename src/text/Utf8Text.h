@@ -12,8 +12,8 @@ namespace lotfinch::text {
 // The bytes of the character that starts at pos; 0 at or past the end.
 size_t utf8CharLength(std::string_view text, size_t pos);
 
-// The bytes of the first count characters of text (all of it when it has
-// fewer). Looks at no more than those characters.
-size_t utf8Prefix(std::string_view text, size_t count);
+// The first count characters of text (all of it when it has fewer). Looks
+// at no more than those characters.
+std::string_view utf8FirstCharacters(std::string_view text, size_t count);
 
 } // namespace lotfinch::text

@@ -115,7 +115,7 @@ TEST_F(Startup, AProgramFileWithoutVersionInformationStillStarts)
 TEST_F(Startup, TheButtonHintsNameThePhraseInBoldAndOnlyOverAnEnabledButton)
 {
     main->phraseCombo->setEditText("digital camera");
-    main->startedPhrase = "brass lamp";
+    main->startedPhrase = "brass lamp \u20AC";
     main->auctionsButton->setEnabled(true);
     const struct
     {
@@ -125,7 +125,8 @@ TEST_F(Startup, TheButtonHintsNameThePhraseInBoldAndOnlyOverAnEnabledButton)
         QString hint;
     } cases[] = {
         {main->startButton, "digital camera", true, "Start searching for \"<b>digital camera</b>\"..."},
-        {main->auctionsButton, "anything", true, "View all matches found for \"<b>brass lamp</b>\"..."},
+        {main->auctionsButton, "anything", true,
+         QString::fromUtf8("View all matches found for \"<b>brass lamp \u20AC</b>\"...")},
         {main->startButton, "a<i>b</i> & c", true, "Start searching for \"<b>a&lt;i&gt;b&lt;/i&gt; && c</b>\"..."},
         {main->startButton, QString::fromUtf8("\u6771\u4EAC \U0001F600"), true,
          QString::fromUtf8("Start searching for \"<b>\u6771\u4EAC \U0001F600</b>\"...")},

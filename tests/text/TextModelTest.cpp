@@ -71,9 +71,9 @@ TEST(Utf8Text, TakesWellFormedSequencesWholeAndAnyOtherByteAlone)
     for (const Case &c : cases)
         EXPECT_EQ(utf8CharLength(c.text, 0), c.length) << QByteArray::fromStdString(c.text).toHex().toStdString();
     EXPECT_EQ(utf8CharLength("ab", 2), 0u);
-    EXPECT_EQ(utf8Prefix("a\u03A9\u6771\U0001F600", 3), 6u);
-    EXPECT_EQ(utf8Prefix("a\u03A9\u6771\U0001F600", 9), 10u);
-    EXPECT_EQ(utf8Prefix("\xE6\x9D\u6771", 2), 2u);
+    EXPECT_EQ(utf8FirstCharacters("a\u03A9\u6771\U0001F600", 3), "a\u03A9\u6771");
+    EXPECT_EQ(utf8FirstCharacters("a\u03A9\u6771\U0001F600", 9), "a\u03A9\u6771\U0001F600");
+    EXPECT_EQ(utf8FirstCharacters("\xE6\x9D\u6771", 2), "\xE6\x9D");
 }
 
 TEST(StringList, SplitsLinesAtEveryKindOfLineEnd)
