@@ -283,7 +283,6 @@ TEST(HintLayout, TextOfSeveralByteCharactersIsCutBetweenCharacters)
          false,
          {times(omega, 3) + " " + tokyo + " ", times(smile, 3)}},
         {times(tokyo + " ", 3) + tokyo + "<br>" + omega, 80, true, {tokyo + " " + tokyo + " \u6771...", omega}},
-        {"<ul><li>" + times("\u20AC", 10), 80, false, {"\u2022" + times("\u20AC", 5) + "..."}},
     };
     for (const Case &c : cases) {
         HintLayout layout = lay(c.markup, c.boxWidth, 1000, c.ellipsis);
