@@ -6,7 +6,7 @@
 #include "core/ResultPage.h"
 #include "core/Sites.h"
 #include "core/TextUtils.h"
-#include "text/AnsiText.h"
+#include "text/Utf8Text.h"
 
 namespace lotfinch::core {
 

@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "platform/MessageWindow.h"
-#include "text/AnsiText.h"
+#include "text/Utf8Text.h"
 
 class QMenu;
 

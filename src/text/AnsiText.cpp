@@ -108,17 +108,6 @@ std::string ansiToUtf8(std::string_view text)
     return out;
 }
 
-std::string_view utf8Prefix(std::string_view text, size_t bytes)
-{
-    if (bytes >= text.size())
-        return text;
-    // A character takes at most three bytes after its first.
-    size_t end = bytes;
-    for (int back = 0; back < 3 && end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80; ++back)
-        --end;
-    return text.substr(0, end);
-}
-
 QString fromAnsi(std::string_view text)
 {
     std::string utf16;

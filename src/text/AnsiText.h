@@ -23,10 +23,6 @@ std::string toAnsi(const QString &text);
 // item titles are kept in UTF-8, and a result page's come in its 8-bit text.
 std::string ansiToUtf8(std::string_view text);
 
-// The longest start of UTF-8 text that fits in bytes and ends between two
-// characters.
-std::string_view utf8Prefix(std::string_view text, size_t bytes);
-
 // The characters of text that Windows-1252 cannot hold, each once, in the
 // order they first appear (a character beyond UTF-16's first plane is one).
 QStringList charactersOutsideAnsi(const QString &text);

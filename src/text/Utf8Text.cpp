@@ -1,5 +1,6 @@
 #include "text/Utf8Text.h"
 
+#include <algorithm>
 #include <array>
 
 namespace lotfinch::text {
@@ -45,6 +46,21 @@ size_t utf8CharLength(std::string_view text, size_t pos)
         return lead.length;
     }
     return 1;
+}
+
+std::string_view utf8Prefix(std::string_view text, size_t bytes)
+{
+    if (bytes >= text.size())
+        return text;
+    // The cut is between two characters unless a well-formed character
+    // starting at most three bytes before it reaches past it.
+    size_t end = bytes;
+    for (size_t start = bytes - std::min<size_t>(bytes, 3); start < bytes; ++start)
+        if (start + utf8CharLength(text, start) > bytes) {
+            end = start;
+            break;
+        }
+    return text.substr(0, end);
 }
 
 std::string_view utf8FirstCharacters(std::string_view text, size_t count)

@@ -60,6 +60,9 @@ TEST(Utf8Text, TakesWellFormedSequencesWholeAndAnyOtherByteAlone)
     EXPECT_EQ(utf8CharLength("ab", 2), 0u);
     EXPECT_EQ(utf8FirstCharacters("a\u03A9\u6771\U0001F600", 3), "a\u03A9\u6771");
     EXPECT_EQ(utf8FirstCharacters("\xE6\x9D\u6771", 2), "\xE6\x9D");
+    EXPECT_EQ(utf8Prefix("a\U0001F600b", 4), "a");
+    EXPECT_EQ(utf8Prefix("a\U0001F600b", 5), "a\U0001F600");
+    EXPECT_EQ(utf8Prefix("\x80\x80\x80\x80", 2), "\x80\x80");
 }
 
 TEST(StringList, SplitsLinesAtEveryKindOfLineEnd)
