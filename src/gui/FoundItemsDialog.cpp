@@ -14,6 +14,7 @@
 #include <stdexcept>
 
 #include "core/FoundItems.h"
+#include "core/TextUtils.h"
 #include "gui/OwnedWindow.h"
 #include "gui/ScreenFit.h"
 #include "gui/UrlLabel.h"
@@ -258,8 +259,9 @@ void FoundItemsDialog::itemListMouseMove()
     // hint window lay out and paint it again.
     if (showHint_ && index == hintIndex_)
         return;
-    hint_ = "<b><font color=\"#A00000\">" + descriptions_[index] + "</font></b><br/><br/>" +
-            itemList->item(index)->text().toStdString();
+    // The title and the link draw as they stand: an "&" in either is no mnemonic.
+    hint_ = "<b><font color=\"#A00000\">" + core::HintMarkupText(descriptions_[index]) + "</font></b><br/><br/>" +
+            core::HintMarkupText(itemList->item(index)->text().toStdString());
     hintIndex_ = index;
     SetShowHint(true);
 }

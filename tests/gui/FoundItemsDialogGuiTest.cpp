@@ -103,7 +103,7 @@ protected:
 
     QWidget owner;
     text::StringList descriptions{"12/07/2026 10:00:00  Newest Camera",
-                                  "12/07/2026 09:00:00  Older Lens \u2014 \u6771\u4eac",
+                                  "12/07/2026 09:00:00  Older Lens & Hood <NEW> \u2014 \u6771\u4eac",
                                   "12/07/2026 08:00:00  Local file"};
     desktop::ImageList images;
     FoundItemsDialog form{&owner, &images};
@@ -226,13 +226,13 @@ TEST_F(FoundItemsDialogGui, HintShowsTheSelectedEntrysDescriptionWhereverThePoin
     clickRow(1);
     moveOverList({3, 3}); // over entry 0
     EXPECT_TRUE(form.ShowHint());
-    EXPECT_EQ(form.Hint(),
-              "<b><font color=\"#A00000\">12/07/2026 09:00:00  Older Lens \u2014 \u6771\u4eac</font></b><br/><br/>"
-              "https://www.ebay.com/itm/Older-Lens/815?x");
+    EXPECT_EQ(form.Hint(), "<b><font color=\"#A00000\">12/07/2026 09:00:00  Older Lens && Hood &lt;NEW&gt; \u2014 "
+                           "\u6771\u4eac</font></b><br/><br/>"
+                           "https://www.ebay.com/itm/Older-Lens/815?x");
     EXPECT_EQ(form.toolTip().toStdString(), form.Hint());
     EXPECT_EQ(form.itemList->toolTip(), "");
     EXPECT_EQ(form.itemList->item(1)->data(Qt::AccessibleDescriptionRole).toString(),
-              QString::fromUtf8("12/07/2026 09:00:00  Older Lens \u2014 \u6771\u4eac"));
+              QString::fromUtf8("12/07/2026 09:00:00  Older Lens & Hood <NEW> \u2014 \u6771\u4eac"));
 
     // An entry without a description switches the hint off and leaves it as it was.
     std::string before = form.Hint();
