@@ -90,13 +90,15 @@ std::string ansiToUtf8(std::string_view text)
 {
     std::string out;
     out.reserve(text.size());
-    for (char byte : text) {
-        const auto c = static_cast<unsigned char>(byte);
-        if (c < 0x80) {
-            out += byte;
-            continue;
-        }
-        const char16_t unit = upperHalf()[c - 0x80];
+    for (size_t i = 0; i < text.size(); ++i) {
+        // Runs of ASCII, most of a title, go over as they are.
+        const size_t run = i;
+        while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80)
+            ++i;
+        out.append(text.substr(run, i - run));
+        if (i == text.size())
+            break;
+        const char16_t unit = upperHalf()[static_cast<unsigned char>(text[i]) - 0x80];
         if (unit < 0x800) {
             out += static_cast<char>(0xC0 | (unit >> 6));
         } else {
