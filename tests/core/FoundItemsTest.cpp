@@ -122,17 +122,6 @@ TEST(FoundItems, AddFoundItemKeepsDistinctLinksNewestFirst)
     }
 }
 
-// Titles are kept in UTF-8: one from eBay's API as it came, one from a
-// result page read as the page's 8-bit text.
-TEST(FoundItems, TitlesKeepEveryCharacter)
-{
-    FoundItemList found = steppingList();
-    found.AddFoundItem("https://www.ebay.com/itm/110000000001", "\u03a9 \u6771\u4eac \U0001F600");
-    found.AddPageItem("http://www.ubid.com/1.aspx", [] { return std::string_view("Caf\xE9 \x80"); });
-    EXPECT_EQ(found.FoundDescriptions(), (text::StringList{"07/12/2026 14:05:01  Caf\u00e9 \u20ac",
-                                                           "07/12/2026 14:05:00  \u03a9 \u6771\u4eac \U0001F600"}));
-}
-
 TEST(FoundItems, ClearEmptiesBothListsAndTheIndex)
 {
     FoundItemList found = steppingList();
