@@ -573,9 +573,8 @@ bool MainWindow::SearchSites(int selected)
             setTrayHint(trayHint_);
             continue;
         }
-        std::string phrase = SearchText();
         if (!throughApi) {
-            httpComponent->setURL(core::SearchAddress(site, phrase));
+            httpComponent->setURL(core::SearchAddress(site, SearchText()));
             // Passes do not overlap, so the component is not busy here; were it
             // so, its refusal would be no check of the site, nor a failed one.
             const bool busy = httpComponent->Busy();
@@ -607,7 +606,7 @@ bool MainWindow::SearchSites(int selected)
             }
         }
         found = !Found.empty();
-        phrase = ShownPhrase();
+        const std::string phrase = ShownPhrase();
         if (found) {
             const char *shortName = core::SiteAt(site).shortName;
             const char *siteName = Found.AnyItemContains(shortName) ? shortName : entry.shortName;
@@ -656,7 +655,7 @@ bool MainWindow::checkThroughApi(int site)
         return false;
     QPointer<MainWindow> self(this);
     ebayApi->setBase(core::ApiBaseFromEnvironment());
-    const core::ApiResult result = ebayApi->Search(*keys, site, phraseCombo->currentText().toStdString());
+    const core::ApiResult result = ebayApi->Search(*keys, site, ShownPhrase());
     if (!self || closing_ || (!result.ok && result.reason.empty()))
         return true;
     if (!result.ok) {
