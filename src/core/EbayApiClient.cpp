@@ -212,7 +212,7 @@ ApiResult EbayApiClient::failure(const Answer &answer, bool tokenRequest, int el
     } else if (answer.status == 400 && !error.message.empty()) {
         result.reason = "eBay: " + oneLine(error.message);
         result.keysRefused = tokenRequest;
-    } else if (answer.status == 200 && static_cast<std::size_t>(http_->BytesRead()) >= MaxApiAnswerBytes) {
+    } else if (answer.status == 200 && http_->OverMemoryLimit()) {
         result.reason = "eBay's API sent an answer over 8 MiB";
     } else if (answer.status == 200 && answer.complete) {
         result.reason = "eBay's API sent an answer that is not the one expected";

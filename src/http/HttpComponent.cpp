@@ -149,6 +149,7 @@ void HttpComponent::FinishProcessing()
     contentType_ = transfer->ContentType;
     contentLength_ = transfer->ContentLength;
     bytesRead_ = transfer->BytesRead;
+    overMemoryLimit_ = transfer->OverMemoryLimit;
     const std::string &type = transfer->ContentType;
 
     if (transfer->ContinueDownload) {

@@ -224,6 +224,9 @@ public:
     const std::string &ContentType() const { return contentType_; }
     int64_t ContentLength() const { return contentLength_; }
     int64_t BytesRead() const { return bytesRead_; }
+    // The last body was cut off because it would have outgrown MaxMemoryBody;
+    // BytesRead then counts what was kept, which may be well short of the limit.
+    bool OverMemoryLimit() const { return overMemoryLimit_; }
     // The last request got no answer because no HTTP helper could be started.
     bool HelperMissing() const { return helperMissing_; }
 
@@ -263,6 +266,7 @@ private:
     int statusCode_ = -1;
     std::string finalURL_;
     bool helperMissing_ = false;
+    bool overMemoryLimit_ = false;
     std::string contentType_;
     int64_t contentLength_ = 0, bytesRead_ = 0;
 };

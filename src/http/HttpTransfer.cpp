@@ -392,6 +392,7 @@ void HttpTransfer::ReserveIfPossible(MemoryStream &memory, int64_t capacity)
 void HttpTransfer::ReadBody(const std::function<int64_t(char *, int64_t)> &read)
 {
     BytesRead = 0;
+    OverMemoryLimit = false;
     auto *memory = OutputToFile ? nullptr : static_cast<MemoryStream *>(Stream.get());
     bool failed = false;
     try {
@@ -405,6 +406,7 @@ void HttpTransfer::ReadBody(const std::function<int64_t(char *, int64_t)> &read)
             if (memory) {
                 int64_t needed = BytesRead + n;
                 if (needed > settings_.maxMemoryBody) {
+                    OverMemoryLimit = true;
                     failed = true;
                     break;
                 }

@@ -43,6 +43,7 @@ public:
     int StatusCode = -1;
     bool HelperMissing = false; // no HTTP helper could be started for the request
     bool Success = false;
+    bool OverMemoryLimit = false; // the body kept in memory would have grown past maxMemoryBody
     bool ContinueDownload = true;
     bool OutputToFile = false;
     std::string ContentType;

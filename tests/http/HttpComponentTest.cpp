@@ -364,6 +364,7 @@ TEST_F(HttpComponentTest, MemoryBodyOverTheLimitEndsAsError)
         EXPECT_EQ(recorder.events, (Events{"ConnLost", "AnyError"}));
         EXPECT_GT(lost, 0);
         EXPECT_LE(lost, 1000);
+        EXPECT_TRUE(http.OverMemoryLimit());
     }
 }
 
