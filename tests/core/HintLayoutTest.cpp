@@ -277,7 +277,7 @@ TEST(HintLayout, TextOfSeveralByteCharactersIsCutBetweenCharacters)
     const Case cases[] = {
         {times(omega, 11), 80, false, {times(omega, 7) + "..."}},
         {times(tokyo, 6), 80, false, {times(tokyo, 3) + "\u6771..."}},
-        {"x" + times(smile, 10), 80, false, {"x" + times(smile, 6) + "..."}},
+        {std::string("x").append(times(smile, 10)), 80, false, {std::string("x").append(times(smile, 6)) + "..."}},
         {times(omega, 3) + " " + tokyo + " " + times(smile, 3),
          64,
          false,
